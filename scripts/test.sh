@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test under Wine (CTest).
+# Extra arguments go to ctest (for example: -R text -V).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [ "$(id -u)" = 0 ]; then "$root/scripts/install-deps.sh"; fi
+export BUILD_DIR=${BUILD_DIR:-$root/build}
+"$root/scripts/build.sh"
+
+# One fresh prefix per run, booted once, served by one persistent wineserver.
+export WINEPREFIX=$BUILD_DIR/wineprefix
+if [ "${VM_REUSE_PREFIX:-0}" = 1 ]; then "$root/scripts/wine-prefix.sh"; else "$root/scripts/wine-prefix.sh" --fresh; fi
+. "$root/scripts/wine-env.sh"
+. "$root/scripts/xvfb.sh"
+vm_start_xvfb
+wineserver -p
+# Start Wine's services now, detached from our output: a service started by the first test
+# would inherit that test's pipes, and CTest would wait for it to end.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if id vmtest >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+    runuser -u vmtest -- env WINEPREFIX="$(getent passwd vmtest | cut -d: -f6)/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  fi
+  vm_stop_xvfb >/dev/null 2>&1
+}
+trap cleanup EXIT
+rc=0
+ctest --test-dir "$BUILD_DIR" -j"$(nproc)" --output-on-failure --no-label-summary "$@" || rc=$?
+exit $rc
