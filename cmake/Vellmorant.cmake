@@ -77,7 +77,8 @@ endfunction()
 #    (a name ending in _unpriv_test runs as an unprivileged user, see wine-run-unpriv.sh),
 #  - every support/*.cpp is compiled into each of them (shared fixtures and helpers),
 #  - every tools/*.cpp becomes a console program of its own (stand-in children and the like),
-#    built next to the tests so that a test finds it beside its own executable.
+#    built next to the tests so that a test finds it beside its own executable,
+#  - every *.cmake is included afterwards (script tests against Linux peers and the like).
 function(vm_folder_tests)
   cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
@@ -102,5 +103,9 @@ function(vm_folder_tests)
     if(tool_targets)
       add_dependencies(${folder}_${tname} ${tool_targets})
     endif()
+  endforeach()
+  file(GLOB extras CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  foreach(extra ${extras})
+    include(${extra})
   endforeach()
 endfunction()
