@@ -1,0 +1,62 @@
+// The codec base: defaults, reset, facts and the failure helper.
+#include "zip/Codec.h"
+
+const char *const kCodecTextUnsupported = "Die Funktion wird nicht unterstützt";
+
+CCodec::CCodec()
+    : m_uncompressed(0), m_compressed(0), m_flags(0), m_level(9), m_errorClass(0), m_mode(8) {}
+
+CCodec::~CCodec() {}
+
+void CCodec::Reset(int mode) {
+  CCodecStream::Reset(mode);
+  if (mode != 2) {
+    m_uncompressed = m_compressed = 0;
+    m_flags = 0;
+    m_level = 9;
+    m_errorClass = 0;
+    m_mode = 8;
+  }
+}
+
+uint64_t CCodec::GetInfo(int kind) const {
+  switch (kind) {
+    case 0:
+    case 2: return static_cast<uint64_t>(static_cast<int64_t>(m_level));
+    case 1: return m_flags;
+    case 5: return m_compressed;
+    case 6: return m_uncompressed;
+    default: return CCodecStream::GetInfo(kind);
+  }
+}
+
+uint32_t CCodec::GetInfo32(int kind) const {
+  switch (kind) {
+    case 0:
+    case 2: return static_cast<uint32_t>(m_level);
+    case 1: return m_flags;
+    case 5: return static_cast<uint32_t>(m_compressed);
+    case 6: return static_cast<uint32_t>(m_uncompressed);
+    case 9: return static_cast<uint32_t>(m_compressed >> 32);
+    case 10: return static_cast<uint32_t>(m_uncompressed >> 32);
+    default: return CCodecStream::GetInfo32(kind);
+  }
+}
+
+void CCodec::Fail(int errorClass, const char *text) {
+  m_errorClass = errorClass;
+  throw text;
+}
+
+int CCodec::ClampLevel(int level, int lo, int hi) {
+  if (level != -1) m_level = level;
+  if (m_level < lo) m_level = lo;
+  if (m_level > hi) m_level = hi;
+  return m_level;
+}
+
+void CCodec::StartCall() {
+  m_uncompressed = m_compressed = 0;
+  m_sink.total = m_source.total = 0;
+  m_errorClass = 0;
+}
