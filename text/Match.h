@@ -1,0 +1,61 @@
+// Compares and matchers: byte compares with ASCII case folding and masks, bounded string
+// copies and finds, natural-order compares, file-name wildcards, the search-pattern matcher
+// and renaming by pattern.
+#pragma once
+
+#include <cstddef>
+
+// Compares length bytes of a and b. Returns 0 when equal, else -1 or 1 by the first
+// differing byte (unsigned). fold nonzero folds the ASCII letters only.
+int MemCmpCase(const void* a, const void* b, size_t length, int fold);
+
+// Returns 0 when every text byte equals its value byte in all bits set in its mask byte,
+// else 1. count 0 gives 0.
+int MemCmpMasked(const void* text, const void* value, const void* mask, size_t count);
+
+// Index of the first occurrence of sub (subLength bytes) within the first length bytes of
+// text, or -1. An empty sub is found at 0; a negative length or null pointer gives -1.
+int StrFindN(const char* text, const char* sub, int length, int subLength);
+
+// Index of the first ch in the NUL-terminated text, or the text's length (ch 0 gives the
+// length too). Null text gives 0.
+int StrFindCharOrEnd(const char* text, int ch);
+
+// Index just behind the first ch within length bytes that is not escaped (an escape
+// character escapes the character after it, so "\\\\" escapes nothing further), or -1.
+int StrFindCharEscN(const char* text, int ch, int length, int escape);
+
+// Copies at most size - 1 characters of src and always ends dst with a NUL (size 0 writes
+// nothing). Returns the number of characters copied. A null src copies "".
+size_t StrLCpy(char* dst, const char* src, size_t size);
+size_t StrLCpyW(wchar_t* dst, const wchar_t* src, size_t size);
+
+// Appends src to the text in dst within size bytes and always ends it. Returns the new
+// length. When dst holds no NUL within size, its last character becomes the NUL.
+size_t StrLCat(char* dst, const char* src, size_t size);
+size_t StrLCatW(wchar_t* dst, const wchar_t* src, size_t size);
+
+// Natural-order compares: runs of decimal digits compare by value ("a9" < "a10"); equal
+// values with more leading zeros sort behind ("a1" < "a01"); other characters compare as
+// unsigned bytes. NoCase folds the ASCII letters. The N form reads at most n characters of
+// each text (stopping earlier at a NUL). Results below, at or above 0. Null counts as "".
+int StrNaturalCompareA(const char* a, const char* b);
+int StrNaturalCompareNoCaseA(const char* a, const char* b);
+int StrNaturalCompareNoCaseNA(const char* a, const char* b, size_t n);
+int StrNaturalCompareW(const wchar_t* a, const wchar_t* b);
+int StrNaturalCompareNoCaseW(const wchar_t* a, const wchar_t* b);
+
+// File-name wildcards, case-insensitive as Windows compares file names: '*' any run of
+// characters (dots included), '?' exactly one character. As on Windows, a pattern ending
+// in ".*" also matches without that part ("*.*" matches "README"), and a pattern ending in
+// a single '.' matches names without a dot ("*." matches "README", not "a.txt").
+// Returns 1 on a match, else 0 (null gives 0).
+int WildcardMatchA(const char* pattern, const char* name);
+int WildcardMatchW(const wchar_t* pattern, const wchar_t* name);
+
+// The same for a list of patterns separated by ';' (blanks and tabs around each pattern are
+// ignored, empty entries skipped): returns the 1-based index of the first pattern that
+// matches, or 0 when none does. An empty list matches nothing (callers treat an empty
+// filter as they see fit).
+int WildcardMatchListA(const char* list, const char* name);
+int WildcardMatchListW(const wchar_t* list, const wchar_t* name);
