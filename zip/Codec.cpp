@@ -1,6 +1,8 @@
 // The codec base: defaults, reset, facts and the failure helper.
 #include "zip/Codec.h"
 
+#include <algorithm>
+
 const char *const kCodecTextUnsupported = "Die Funktion wird nicht unterstützt";
 
 CCodec::CCodec()
@@ -59,4 +61,36 @@ void CCodec::StartCall() {
   m_uncompressed = m_compressed = 0;
   m_sink.total = m_source.total = 0;
   m_errorClass = 0;
+}
+
+void CCodec::StoredCopy() {
+  if (m_sink.kind == CODEC_CHANNEL_MEMORY) {
+    const int32_t start = m_sink.memPos;
+    for (;;) {
+      if (MemoryOutputFree() <= 0) {
+        // The block is full: any further byte means the data does not fit.
+        uint8_t probe[4];
+        int32_t n = ReadSource(probe, sizeof probe);
+        m_uncompressed = m_compressed = static_cast<uint64_t>(m_sink.memPos - start);
+        if (n > 0) Fail(CODEC_ERR_DATA, "Fehler Speicherüberlauf des Ausgabepuffers");
+        if (n < 0) Fail(CODEC_ERR_READ, "Fehler beim Lesen");
+        return;
+      }
+      int32_t n = ReadIntoOutputMemory();
+      m_uncompressed = m_compressed = static_cast<uint64_t>(m_sink.memPos - start);
+      if (n == 0) return;
+      if (n < 0) Fail(CODEC_ERR_READ, "Fehler beim Lesen");
+    }
+  }
+  uint8_t *work = GetWorkBuffer();
+  if (!work) Fail(CODEC_ERR_MEMORY, "Zu wenig Speicher");
+  for (;;) {
+    int32_t n = ReadSource(work, CODEC_WORK_SIZE);
+    if (n == 0) return;
+    if (n < 0) Fail(CODEC_ERR_READ, "Fehler beim Lesen");
+    m_uncompressed += static_cast<uint32_t>(n);
+    int32_t w = WriteSink(work, n);
+    if (w > 0) m_compressed += static_cast<uint32_t>(std::min(w, n));
+    if (w != n) Fail(CODEC_ERR_WRITE, "Fehler beim Schreiben in die Datei");
+  }
 }

@@ -64,4 +64,7 @@ class CCodec : public CCodecStream {
   int ClampLevel(int level, int lo = 0, int hi = 9);
   // Zeroes both counts, the stream's totals and the error class.
   void StartCall();
+  // Copies the source unchanged into the sink; both counts grow by the bytes copied.
+  // Throws class 1 (read), 2 (short write), 3 (memory sink too small), 7 (no work buffer).
+  void StoredCopy();
 };
