@@ -1,0 +1,204 @@
+// Paths: kinds, compares, name parts and suffix rules, separators, joining, spelling, search.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "framework/String.h"
+#include "system/Paths.h"
+#include "system/support/SysTestUtil.h"
+
+using systest::TempDir;
+
+TEST(Paths, Kinds) {
+    TempDir dir;
+    std::string f = dir / "file.txt";
+    ASSERT_TRUE(systest::WriteFileBytes(f, "x"));
+    EXPECT_EQ(PathGetKindA(f.c_str()), 1);
+    EXPECT_EQ(PathGetKindA(dir.Path().c_str()), 2);
+    EXPECT_EQ(PathGetKindA((dir.Path() + "\\").c_str()), 2);
+    EXPECT_EQ(PathGetKindA((dir / "nope").c_str()), 0);
+    EXPECT_EQ(PathGetKindA("C:\\"), 3);
+    EXPECT_EQ(PathGetKindA("c:"), 3);
+    EXPECT_EQ(PathGetKindA("C:/"), 3);
+    EXPECT_EQ(PathGetKindA("C:\\windows"), 2);
+    EXPECT_EQ(PathGetKindA(""), 0);
+    EXPECT_EQ(PathGetKindA(nullptr), 0);
+    // A drive letter that does not exist.
+    DWORD drives = GetLogicalDrives();
+    for (int d = 25; d >= 3; --d)
+        if (!(drives & (1u << d))) {
+            char root[4] = {char('A' + d), ':', '\\', 0};
+            EXPECT_EQ(PathGetKindA(root), 0) << root;
+            break;
+        }
+}
+
+TEST(Paths, Compares) {
+    EXPECT_EQ(PathCompareA("C:\\Dir/Sub\\a.TXT", "c:/dir\\sub/A.txt"), 0);
+    EXPECT_EQ(PathCompareA("C:\\Müller", "c:\\MÜLLER"), 0);  // letters of the code page
+    EXPECT_LT(PathCompareA("C:\\a", "C:\\b"), 0);
+    EXPECT_LT(PathCompareA("C:\\a", "C:\\a\\"), 0);
+    EXPECT_GT(PathCompareA("C:\\ab", "C:\\a"), 0);
+    EXPECT_EQ(PathCompareA(nullptr, ""), 0);
+    EXPECT_EQ(PathCompareCaseNA(-1, "C:/x", -1, "C:\\x"), 0);
+    EXPECT_NE(PathCompareCaseNA(-1, "C:\\X", -1, "C:\\x"), 0);
+    EXPECT_EQ(PathCompareCaseNA(4, "C:\\xyz", 4, "C:/xab"), 0);
+    EXPECT_LT(PathCompareCaseNA(3, "C:\\xyz", 4, "C:/xab"), 0);
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    std::string full = std::string(cwd) + (cwd[strlen(cwd) - 1] == '\\' ? "" : "\\") + "rel\\f.c";
+    EXPECT_EQ(PathCompareExA("rel\\f.c", full.c_str(), 1 | 4), 0);
+    EXPECT_NE(PathCompareExA("rel\\f.c", full.c_str(), 4), 0);
+    EXPECT_EQ(PathCompareExA(full.c_str(), "rel/f.c", 2 | 4), 0);
+    EXPECT_NE(PathCompareExA("C:\\A\\", "c:\\a\\", 7), 0);
+    EXPECT_EQ(PathCompareExA("C:\\A\\", "c:\\a\\", 3), 0);
+}
+
+TEST(Paths, NamePartsAndSuffixes) {
+    int n = -1;
+    const char* p = "C:\\dir.d/sub\\name.tar.gz";
+    EXPECT_STREQ(PathFindFileNameA(-1, p, &n), "name.tar.gz");
+    EXPECT_EQ(n, 11);
+    EXPECT_EQ(PathFileNameOffsetA(-1, p), 13);
+    EXPECT_EQ(PathFileNameOffsetA(-1, "C:x.c"), 2);
+    EXPECT_EQ(PathFileNameOffsetA(-1, "plain"), 0);
+    EXPECT_EQ(PathFileNameOffsetA(8, p), 3);  // only "C:\dir.d" is looked at
+    EXPECT_STREQ(PathFindExtensionA(-1, p, &n), "gz");
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(PathFindExtensionA(-1, "C:\\dir.d\\name", &n), nullptr);  // the folder's '.' does not count
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(PathFindExtensionA(-1, "C:\\x\\.profile"), nullptr);
+    EXPECT_STREQ(PathFindExtensionA(-1, "C:\\x\\.profile.bak"), "bak");
+    EXPECT_STREQ(PathFindExtensionA(-1, "a."), "");
+    const char* e = PathFindExtensionA(5, "a.cpp.bak", &n);
+    EXPECT_EQ(std::string(e, size_t(n)), "cpp");
+
+    EXPECT_EQ(PathMatchExtensionListA("x\\y.CPP", "c;cpp;cc;cxx;h"), 2);
+    EXPECT_EQ(PathMatchExtensionListA("y.h", "c;cpp;cc;cxx;h"), 5);
+    EXPECT_EQ(PathMatchExtensionListA("y.hpp", "c;cpp;cc;cxx;h"), 0);
+    EXPECT_EQ(PathMatchExtensionListA("y", "c;;h"), 0);
+    EXPECT_EQ(PathMatchExtensionListA("y.", "c;;h"), 0);
+    EXPECT_EQ(PathMatchExtensionListA("y.h.c", "c;;h", 3), 3);
+
+    CString s;
+    PathFileNameStr(s, p);
+    EXPECT_STREQ(s, "name.tar.gz");
+    PathExtensionStr(s, p);
+    EXPECT_STREQ(s, "gz");
+    PathExtensionStr(s, "noext");
+    EXPECT_STREQ(s, "");
+    CString d("C:\\a\\b.txt");
+    PathCutToDirectoryStr(d);
+    EXPECT_STREQ(d, "C:\\a\\");
+    d = "b.txt";
+    PathCutToDirectoryStr(d);
+    EXPECT_STREQ(d, "");
+}
+
+TEST(Paths, TrailingSeparatorsJoinAndSlashes) {
+    char buf[MAX_PATH] = "C:\\a";
+    EXPECT_EQ(PathAddTrailingSeparatorA(buf), 5);
+    EXPECT_STREQ(buf, "C:\\a\\");
+    EXPECT_EQ(PathAddTrailingSeparatorA(buf), 5);
+    strcpy(buf, "x/");
+    EXPECT_EQ(PathAddTrailingSeparatorA(buf), 2);
+    buf[0] = 0;
+    EXPECT_EQ(PathAddTrailingSeparatorA(buf), 1);
+    EXPECT_STREQ(buf, "\\");
+    char small[4] = "abc";
+    EXPECT_EQ(PathAddTrailingSeparatorA(small, -1, 4), -1);
+    EXPECT_STREQ(small, "abc");
+    strcpy(buf, "C:\\a\\\\");
+    EXPECT_EQ(PathRemoveTrailingSeparatorA(buf), 5);
+    EXPECT_EQ(PathRemoveTrailingSeparatorA(buf), 4);
+    EXPECT_EQ(PathRemoveTrailingSeparatorA(buf), 4);
+    CString s("C:");
+    PathAddTrailingSeparatorStr(s);
+    EXPECT_STREQ(s, "C:\\");
+    EXPECT_EQ(PathRemoveTrailingSeparatorStr(s), 2);
+
+    char j[MAX_PATH];
+    EXPECT_EQ(PathJoinA(-1, j, "C:\\dir\\", "\\name"), 11);
+    EXPECT_STREQ(j, "C:\\dir\\name");
+    EXPECT_EQ(PathJoinA(6, j, "C:\\dirXYZ", "n"), 8);
+    EXPECT_STREQ(j, "C:\\dir\\n");
+    EXPECT_EQ(PathJoinA(-1, j, "", "n"), 1);
+    EXPECT_STREQ(j, "n");
+    strcpy(j, "C:\\in\\place");
+    EXPECT_EQ(PathJoinA(-1, j, j, "x.c"), 15);
+    EXPECT_STREQ(j, "C:\\in\\place\\x.c");
+    EXPECT_EQ(PathJoinA(-1, j, "C:\\long", "name", 8), -1);
+    EXPECT_STREQ(j, "");
+
+    strcpy(buf, "a/b\\c/d");
+    EXPECT_EQ(PathConvertSlashesA(buf, '\\'), 7);
+    EXPECT_STREQ(buf, "a\\b\\c\\d");
+    PathConvertSlashesA(buf, '/');
+    EXPECT_STREQ(buf, "a/b/c/d");
+}
+
+TEST(Paths, FullPathsSpellingAndFolders) {
+    TempDir dir;
+    std::string sub = dir / "Gemischt Größe";
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    ASSERT_TRUE(systest::WriteFileBytes(sub + "\\Datei.TXT", "1"));
+    CString s;
+    EXPECT_TRUE(PathFullPathStr(s, (sub + "\\Datei.TXT").c_str()));
+    EXPECT_STREQ(s, (sub + "\\").c_str());
+    char buf[MAX_PATH];
+    EXPECT_EQ(PathGetFullDirectoryA(buf, (sub + "\\x\\..\\Datei.TXT").c_str()), int(sub.size() + 1));
+    EXPECT_STREQ(buf, (sub + "\\").c_str());
+    EXPECT_EQ(PathGetFullDirectoryA(buf, (sub + "\\Datei.TXT").c_str(), 5), 0);
+
+    // The spelling on disk, and the given spelling for parts that do not exist.
+    std::string lower = dir.Path() + "\\GEMISCHT größe\\datei.txt\\Neu";
+    EXPECT_TRUE(PathGetTrueSpellingStr(s, lower.c_str()));
+    EXPECT_STREQ(s, (sub + "\\Datei.TXT\\Neu").c_str());
+    std::string drive = "c" + dir.Path().substr(1);
+    EXPECT_TRUE(PathGetTrueSpellingStr(s, drive.c_str()));
+    EXPECT_STREQ(s, dir.Path().c_str());
+
+    std::string deep = dir / "n1\\n2/n3";
+    EXPECT_EQ(PathCreateDirectoriesA(deep.c_str()), 1);
+    EXPECT_EQ(PathGetKindA(deep.c_str()), 2);
+    EXPECT_EQ(PathCreateDirectoriesA(deep.c_str()), 2);
+    EXPECT_EQ(PathCreateDirectoriesExA((dir / "n1\\m\\file.bin").c_str(), 1), 1);
+    EXPECT_EQ(PathGetKindA((dir / "n1\\m").c_str()), 2);
+    EXPECT_EQ(PathGetKindA((dir / "n1\\m\\file.bin").c_str()), 0);
+    EXPECT_EQ(PathCreateDirectoriesA((sub + "\\Datei.TXT\\below").c_str()), 0);  // a file in the way
+    EXPECT_EQ(PathCreateDirectoriesA("C:\\"), 2);
+
+    EXPECT_GT(GetProgramDirectoryA(buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, systest::ExeDir().c_str());
+    EXPECT_EQ(GetProgramDirectoryA(buf, 3), 0);
+
+    EXPECT_EQ(ResolveNetworkPath("C:\\x", buf), 4);
+    EXPECT_STREQ(buf, "C:\\x");
+    EXPECT_EQ(ResolveNetworkPath("\\\\nohost\\share\\f", buf), 16);
+    EXPECT_STREQ(buf, "\\\\nohost\\share\\f");
+}
+
+TEST(Paths, SearchProgram) {
+    char out[MAX_PATH];
+    // The test program itself is found in the program's folder, with or without its suffix.
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string name = strrchr(self, '\\') + 1;
+    std::string bare = name.substr(0, name.size() - 4);
+    EXPECT_TRUE(PathSearchProgramA(out, bare.c_str(), sizeof out, "com;exe"));
+    EXPECT_EQ(PathCompareA(out, self), 0);
+    EXPECT_TRUE(PathSearchProgramA(out, name.c_str(), sizeof out, "exe;bat;com"));
+    EXPECT_EQ(PathCompareA(out, self), 0);
+    EXPECT_FALSE(PathSearchProgramA(out, name.c_str(), sizeof out, "bat"));
+    EXPECT_TRUE(PathSearchProgramA(out, name.c_str(), sizeof out, ";bat"));
+    // On the PATH.
+    EXPECT_TRUE(PathSearchProgramA(out, "cmd", sizeof out, ";exe;com;bat"));
+    EXPECT_EQ(PathCompareA(PathFindFileNameA(-1, out), "cmd.exe"), 0);
+    EXPECT_FALSE(PathSearchProgramA(out, "no-such-program-xyz", sizeof out, ";exe"));
+    EXPECT_STREQ(out, "");
+    // A name with a folder is tried there only.
+    EXPECT_TRUE(PathSearchProgramA(out, self, sizeof out, ";exe"));
+    EXPECT_FALSE(PathSearchProgramA(out, "C:\\nowhere\\cmd", sizeof out, ";exe"));
+    EXPECT_FALSE(PathSearchProgramA(out, bare.c_str(), 5, "exe"));  // does not fit
+}
