@@ -1,7 +1,8 @@
 // CString: the class library's 8-bit string.
 #include "framework/String.h"
 
-#include <cstdio>
+#include "text/Format.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -299,10 +300,11 @@ void CString::FormatV(const char* pszFormat, va_list args) {
         Empty();
         return;
     }
-    // Measure first, then format into a buffer of the exact size.
+    // Measure first, then format into a buffer of the exact size (the arguments may point
+    // into this string, so the result is built apart).
     va_list measure;
     va_copy(measure, args);
-    int n = _vscprintf(pszFormat, measure);
+    int n = StrFormatLengthV(pszFormat, measure);
     va_end(measure);
     if (n < 0) {
         Empty();
@@ -311,9 +313,8 @@ void CString::FormatV(const char* pszFormat, va_list args) {
     CString result;
     char* p = result.GetBuffer(n);
     if (!p) return;
-    _vsnprintf(p, size_t(n) + 1, pszFormat, args);
-    p[n] = 0;
-    result.ReleaseBuffer(n);
+    int got = StrFormatV(p, size_t(n) + 1, pszFormat, args);
+    result.ReleaseBuffer(got < 0 ? 0 : (got > n ? n : got));
     *this = std::move(result);
 }
 
