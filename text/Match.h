@@ -59,3 +59,31 @@ int WildcardMatchW(const wchar_t* pattern, const wchar_t* name);
 // filter as they see fit).
 int WildcardMatchListA(const char* list, const char* name);
 int WildcardMatchListW(const wchar_t* list, const wchar_t* name);
+
+// PatternMatch flags.
+enum : unsigned {
+    PM_FOLD      = 1,   // ASCII letters without regard to case
+    PM_ANCHORED  = 4,   // return the length matched from the text's start
+    PM_NOT_BOL   = 8,   // the text does not start a line ("\a" fails at its start)
+    PM_WORD_PREV = 16,  // the character before the text is a word character
+};
+
+// Matches the search pattern (patternLength bytes) against the text (textLength bytes; the
+// matcher never reads beyond it). With PM_ANCHORED: the number of bytes that the pattern
+// matches from the text's start, 0 when it does not match (an empty match counts as none).
+// Without it: 1 when the pattern matches the whole text, else 0. A malformed pattern (a
+// construct without its closing delimiter, a bad range, "\&...&" not holding one character)
+// matches nothing. The syntax (documented for users in docs/patterns.md):
+//   *  any run of characters within the line, as short as possible (at the pattern's end: the
+//      rest of the line);  ?  any one character but CR and LF
+//   \w a word (word characters, as many as possible)   \z a number: [+-]? (0x hex+ | digits)
+//   \_ blanks/tabs (1+)   \- blanks, tabs, CR, LF (1+)   \. blanks/tabs (0+)   \+ blanks, tabs,
+//   CR, LF (0+)   \a line start   \e line end   \g word start   \f word end   \q a line break
+//   (CR LF, CR or LF)   \m a letter   \p a digit   \o a letter or digit
+//   \[set] one character of the set (ranges a-z, escapes)   \(set) the same or nothing
+//   \{set} one character not of the set (and not CR or LF)   \<s1,s2> one of the strings
+//   (tried in order)   \|s1,s2| a run in which none of the strings begins (short as '*')
+//   \#text# the text (C escapes) or nothing   \&c& the character (C escape)   \$c$ the same
+//   or nothing   any other \c: the character c or its C escape ("\\", "\*", "\t", "\x41")
+// Runs are greedy but give back characters when the rest of the pattern needs them.
+int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags);
