@@ -88,9 +88,11 @@ void CCodec::StoredCopy() {
     int32_t n = ReadSource(work, CODEC_WORK_SIZE);
     if (n == 0) return;
     if (n < 0) Fail(CODEC_ERR_READ, "Fehler beim Lesen");
-    m_uncompressed += static_cast<uint32_t>(n);
     int32_t w = WriteSink(work, n);
-    if (w > 0) m_compressed += static_cast<uint32_t>(std::min(w, n));
+    if (w > 0) {
+      m_uncompressed += static_cast<uint32_t>(std::min(w, n));
+      m_compressed += static_cast<uint32_t>(std::min(w, n));
+    }
     if (w != n) Fail(CODEC_ERR_WRITE, "Fehler beim Schreiben in die Datei");
   }
 }

@@ -32,6 +32,7 @@ void EnsureTables() {
 struct InStream {
   ISeqInStream base;
   CCodec *codec;
+  SRes failure;  // the SDK reports every failed read as SZ_ERROR_READ; keep ours
 };
 
 struct OutStream {
@@ -46,11 +47,13 @@ struct Progress {
 };
 
 SRes ReadIn(void *p, void *buf, size_t *size) {
-  CCodec *c = static_cast<InStream *>(p)->codec;
+  InStream *s = static_cast<InStream *>(p);
+  CCodec *c = s->codec;
   int32_t n = c->ReadSource(buf, static_cast<int32_t>(std::min<size_t>(*size, 1u << 30)));
   if (n < 0) {
     *size = 0;
-    return c->m_source.total > 0 ? SZ_ERROR_INPUT_EOF : SZ_ERROR_READ;
+    s->failure = c->m_source.total > 0 ? SZ_ERROR_INPUT_EOF : SZ_ERROR_READ;
+    return s->failure;
   }
   *size = static_cast<size_t>(n);
   return SZ_OK;
@@ -126,11 +129,12 @@ uint64_t CXzCodec::Compress(int level) {
   CXzProps props;
   XzProps_Init(&props);
   props.lzma2Props = &lzma2;
-  InStream in = {{ReadIn}, this};
+  InStream in = {{ReadIn}, this, SZ_OK};
   OutStream out = {{WriteOut}, this, false};
   Progress progress = {{OnProgress}, this};
   SRes res = Xz_Encode(&out.base, &in.base, &props, &progress.base);
   if (res == SZ_ERROR_WRITE && out.memoryFull) Fail(CODEC_ERR_DATA, kOverflow);
+  if (res != SZ_OK && in.failure != SZ_OK) res = in.failure;
   XzErrorText(this, res);
   m_uncompressed = m_source.total;
   m_compressed = m_sink.total;
@@ -207,6 +211,13 @@ uint64_t CXzCodec::Decompress(int) {
     if (srcLen > 0 || destLen > 0) {
       idle = 0;
       continue;
+    }
+    if (srcFinished) {
+      // No input left and no progress: complete only if the stream was.
+      res = XzUnpacker_IsStreamWasFinished(&call.m_unpacker) || status == CODER_STATUS_FINISHED_WITH_MARK
+                ? SZ_OK
+                : SZ_ERROR_DATA;
+      break;
     }
     if (status == CODER_STATUS_NOT_FINISHED) {
       if (++idle <= kMaxIdle) continue;
