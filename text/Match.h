@@ -87,3 +87,33 @@ enum : unsigned {
 //   or nothing   any other \c: the character c or its C escape ("\\", "\*", "\t", "\x41")
 // Runs are greedy but give back characters when the rest of the pattern needs them.
 int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags);
+
+// RenameByPattern and RenamePatternToMask flags.
+enum : unsigned {
+    RBP_COMPUTE           = 1, // compute the new name from the format (else keep the old one)
+    RBP_ALLOW_DOTS        = 2, // '.' may stand in the first part of a swap block
+    RBP_OUTSIDE_AS_FILTER = 8, // the old name must match the mask of the parts outside the
+                               // blocks; in RenamePatternToMask: a block stands as '*'
+};
+
+// Builds a new file name from the old one (oldLength bytes) by the format, as Windows "ren"
+// does, plus swap blocks (user documentation in docs/patterns.md). Outside the blocks: a
+// character is written in place of one old character (an old '.' is not overwritten); '?'
+// copies one old character (none at a '.' or the end); '.' writes a '.' and skips the old
+// name to behind its next '.'; '*' copies the old name up to the last occurrence of the
+// character that follows it in the format (when that does not occur but a '.' of the format
+// comes before the next '*', up to the old name's last '.'; to the end when nothing follows),
+// or, before a block, up to the first place where the block fits. A block |x|y|
+// needs the old name to match x at that place (x with '?', '*' and, with RBP_ALLOW_DOTS,
+// '.'; without regard to case) and writes y for it. What remains of the old name is dropped;
+// trailing dots and blanks are removed. Returns the new length, or -1 with an empty output
+// when the format is bad (a '.' in a first part without RBP_ALLOW_DOTS, '*' or '?' in a
+// second part, a block not closed), a block does not fit, the filter does not match, the
+// result is empty or not a valid name, or it does not fit into outSize (260) bytes.
+int RenameByPattern(const char* format, int oldLength, const char* oldName, char* out, int outSize, unsigned flags);
+
+// Writes the '*'/'?' file mask that the format gives into out (260 bytes): the parts outside
+// the blocks as they are, each block as '*' (RBP_OUTSIDE_AS_FILTER) or as its first part,
+// runs of '*' joined. Returns 1, or 0 with an empty output for a bad format (as above, dots
+// checked by RBP_ALLOW_DOTS) or a mask of 260 characters or more.
+int RenamePatternToMask(const char* format, char* out, unsigned flags);
