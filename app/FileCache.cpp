@@ -1,0 +1,151 @@
+// The file cache of the searches.
+#include "app/FileCache.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "system/Files.h"
+
+namespace {
+
+const int kFold = 1;       // FindSorted: ASCII letters folded
+const int kInsertPos = 8;  // FindSorted: give the insertion position
+
+void SetTotal(CStrList* cache, uint64_t total)
+{
+    // The total never exceeds a cache limit below 2 GB; clamp for safety all the same.
+    cache->m_nUserData = (intptr_t)(uint32_t)(total > 0xFFFFFFFFu ? 0xFFFFFFFFu : total);
+}
+
+// Unchanged: the same size and the same write time in two-second steps (the write time of a
+// file on FAT has that resolution). The size catches most rewrites within one step.
+bool FileUnchanged(const char* path, const FileCacheEntry* entry)
+{
+    if (FileTimeDiffersA(entry->writeTime, 0, path, 2) != 0)
+        return false;
+    return (uint32_t)FileGetSizeA(path) == entry->size;
+}
+
+} // namespace
+
+bool FileCacheInit(CStrList* cache)
+{
+    if (!cache || cache->m_nCount != 0 || !cache->ItemDataSize(sizeof(FileCacheEntry)))
+        return false;
+    cache->m_nUserData = 0;
+    return true;
+}
+
+uint64_t FileCacheTotal(const CStrList* cache)
+{
+    return cache ? (uint64_t)(uint32_t)cache->m_nUserData : 0;
+}
+
+int FileCacheFind(const CStrList* cache, const char* path)
+{
+    if (!cache || !path || cache->m_nCount == 0)
+        return -1;
+    int index = cache->FindSorted(-1, path, 0, -1, kFold);
+    return index >= 0 ? index : -1;
+}
+
+const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size)
+{
+    int index = FileCacheFind(cache, path);
+    if (index < 0)
+        return nullptr;
+    FileCacheEntry* entry = cache->Item<FileCacheEntry>(index);
+    if (!FileUnchanged(path, entry)) {
+        FileCacheRemoveAt(cache, index);
+        return nullptr;
+    }
+    entry->used = 1;
+    if (size)
+        *size = entry->size;
+    return entry->bytes;
+}
+
+bool FileCacheAdd(CStrList* cache, int64_t limit, const char* path, const void* bytes,
+                  size_t size, uint32_t writeTime)
+{
+    if (!cache || !path || !*path || !bytes || size == 0 || size > 0xFFFFFFFFu)
+        return false;
+    int old = FileCacheFind(cache, path);
+    if (old >= 0)
+        FileCacheRemoveAt(cache, old);
+    // In 64 bits: a total near the limit plus a large file must not wrap round.
+    if ((int64_t)(FileCacheTotal(cache) + (uint64_t)size) >= limit)
+        return false;
+    unsigned char* copy = (unsigned char*)malloc(size);
+    if (!copy)
+        return false;
+    bool found = false;
+    int at = cache->FindSorted(-1, path, 0, -1, kFold | kInsertPos, &found);
+    FileCacheEntry entry = {(uint32_t)size, 1, writeTime, copy};
+    if (cache->Insert(path, at, &entry) < 0) {
+        free(copy);
+        return false;
+    }
+    memcpy(copy, bytes, size);
+    SetTotal(cache, FileCacheTotal(cache) + size);
+    return true;
+}
+
+bool FileCacheRemoveAt(CStrList* cache, int index)
+{
+    if (!cache || index < 0 || index >= cache->m_nCount)
+        return false;
+    FileCacheEntry* entry = cache->Item<FileCacheEntry>(index);
+    uint64_t total = FileCacheTotal(cache);
+    SetTotal(cache, total > entry->size ? total - entry->size : 0);
+    free(entry->bytes);
+    entry->bytes = nullptr;
+    cache->RemoveAt(index);
+    return true;
+}
+
+bool FileCacheDrop(CStrList* cache, const char* path)
+{
+    return FileCacheRemoveAt(cache, FileCacheFind(cache, path));
+}
+
+int FileCachePrune(CStrList* cache, int64_t cacheSize)
+{
+    if (!cache)
+        return 0;
+    int removed = 0;
+    uint64_t total = 0;
+    for (int i = cache->m_nCount - 1; i >= 0; i--) {
+        FileCacheEntry* entry = cache->Item<FileCacheEntry>(i);
+        if (!entry->used) {
+            free(entry->bytes);
+            cache->RemoveAt(i);
+            removed++;
+        } else {
+            total += entry->size;
+        }
+    }
+    uint64_t limit = cacheSize > 0 ? (uint64_t)cacheSize : 0;
+    for (int i = cache->m_nCount - 1; i >= 0 && total > limit; i--) {
+        FileCacheEntry* entry = cache->Item<FileCacheEntry>(i);
+        total -= entry->size;
+        free(entry->bytes);
+        cache->RemoveAt(i);
+        removed++;
+    }
+    for (int i = 0; i < cache->m_nCount; i++)
+        cache->Item<FileCacheEntry>(i)->used = 0;
+    SetTotal(cache, total);
+    return removed;
+}
+
+void FileCacheClear(CStrList* cache)
+{
+    if (!cache)
+        return;
+    for (int i = cache->m_nCount - 1; i >= 0; i--) {
+        free(cache->Item<FileCacheEntry>(i)->bytes);
+        cache->RemoveAt(i);
+    }
+    SetTotal(cache, 0);
+}
