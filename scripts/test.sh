@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ "$(id -u)" = 0 ]; then "$root/scripts/install-deps.sh"; fi
 export BUILD_DIR=${BUILD_DIR:-$root/build}
-"$root/scripts/build.sh"
+# VM_BUILD_TARGETS: build only these targets (handy while other folders are mid-change).
+"$root/scripts/build.sh" ${VM_BUILD_TARGETS:-}
 
 # One fresh prefix per run, booted once, served by one persistent wineserver.
 export WINEPREFIX=$BUILD_DIR/wineprefix
