@@ -382,7 +382,9 @@ int inflate_table9(InfCodeType9 type, const unsigned short* lens, unsigned count
   unsigned max = 15;
   while (max >= 1 && lenCount[max] == 0) max--;
   if (max == 0) {
-    // No codes at all: any lookup finds an invalid code.
+    // The code-length code must be complete; the other codes may be empty (a block of
+    // literals only), and any lookup then finds an invalid code.
+    if (type == INF9_CODES) return -1;
     *(*table)++ = kInvalidEntry;
     *(*table)++ = kInvalidEntry;
     *bits = 1;
