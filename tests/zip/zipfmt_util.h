@@ -1,0 +1,255 @@
+// Helpers of the zip format tests: a temporary folder, files from byte strings, a small
+// builder of archive bytes, and a format object that records the events it raises.
+#pragma once
+#include <windows.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zip/ZipFormat.h"
+
+namespace zipfmt {
+
+inline void Le16(std::string &s, uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+inline void Le32(std::string &s, uint32_t v) {
+  Le16(s, v & 0xFFFF);
+  Le16(s, v >> 16);
+}
+inline void Le64(std::string &s, uint64_t v) {
+  Le32(s, static_cast<uint32_t>(v));
+  Le32(s, static_cast<uint32_t>(v >> 32));
+}
+inline uint32_t Rd16(const std::string &s, size_t at) {
+  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8;
+}
+inline uint32_t Rd32(const std::string &s, size_t at) { return Rd16(s, at) | Rd16(s, at + 2) << 16; }
+inline uint64_t Rd64(const std::string &s, size_t at) {
+  return Rd32(s, at) | static_cast<uint64_t>(Rd32(s, at + 4)) << 32;
+}
+
+inline uint32_t Crc(const std::string &data) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size())));
+}
+
+// A folder of its own under the temporary folder, removed with its files at the end.
+class TempDir {
+ public:
+  TempDir() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    path_ = std::string(base) + "zipfmt_" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(GetTickCount());
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempDir() {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          DeleteFileA((path_ + "\\" + fd.cFileName).c_str());
+      } while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryA(path_.c_str());
+  }
+  std::string File(const std::string &name) const { return path_ + "\\" + name; }
+  const std::string &Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD done = 0;
+  if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(h);
+}
+
+inline std::string ReadFileBytes(const std::string &path) {
+  std::string bytes;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size;
+  GetFileSizeEx(h, &size);
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD done = 0;
+  if (!bytes.empty()) ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(h);
+  return bytes;
+}
+
+// Kinds of data descriptor the builder writes behind an entry's data.
+enum Descriptor { kNoDescriptor, kDescriptor16, kDescriptor12, kDescriptor24 };
+
+// Builds archive bytes entry by entry, stored data, then the directory and end records.
+class ArchiveBuilder {
+ public:
+  struct Entry {
+    std::string name;       // raw bytes as stored
+    std::string data;
+    uint16_t flags = 0;
+    uint32_t dosTime = 0x52EF6000;  // 2021-07-15 12:00:00
+    uint32_t attributes = 0x20;
+    Descriptor descriptor = kNoDescriptor;
+    std::string centralExtra;
+    std::string localExtra;
+    std::string comment;
+    std::string localName;  // when set, the local header carries this name instead
+    uint64_t offset = 0;
+  };
+
+  std::string bytes;  // everything written so far (junk may be put in front)
+  std::vector<Entry> entries;
+
+  void Add(const Entry &e0) {
+    Entry e = e0;
+    e.offset = bytes.size();
+    uint32_t crc = Crc(e.data);
+    bool dd = e.descriptor != kNoDescriptor;
+    uint16_t flags = e.flags | (dd ? 8 : 0);
+    const std::string &localName = e.localName.empty() ? e.name : e.localName;
+    Le32(bytes, 0x04034B50);
+    Le16(bytes, 10);
+    Le16(bytes, flags);
+    Le16(bytes, 0);
+    Le32(bytes, e.dosTime);
+    Le32(bytes, dd ? 0 : crc);
+    Le32(bytes, dd ? 0 : static_cast<uint32_t>(e.data.size()));
+    Le32(bytes, dd ? 0 : static_cast<uint32_t>(e.data.size()));
+    Le16(bytes, static_cast<uint32_t>(localName.size()));
+    Le16(bytes, static_cast<uint32_t>(e.localExtra.size()));
+    bytes += localName + e.localExtra + e.data;
+    switch (e.descriptor) {
+      case kDescriptor16:
+        Le32(bytes, 0x08074B50);
+        Le32(bytes, crc);
+        Le32(bytes, static_cast<uint32_t>(e.data.size()));
+        Le32(bytes, static_cast<uint32_t>(e.data.size()));
+        break;
+      case kDescriptor12:
+        Le32(bytes, crc);
+        Le32(bytes, static_cast<uint32_t>(e.data.size()));
+        Le32(bytes, static_cast<uint32_t>(e.data.size()));
+        break;
+      case kDescriptor24:
+        Le32(bytes, 0x08074B50);
+        Le32(bytes, crc);
+        Le64(bytes, e.data.size());
+        Le64(bytes, e.data.size());
+        break;
+      default:
+        break;
+    }
+    entries.push_back(e);
+  }
+
+  std::string Central(uint64_t offsetShift = 0) const {
+    std::string c;
+    for (const Entry &e : entries) {
+      Le32(c, 0x02014B50);
+      Le16(c, 0x031E);
+      Le16(c, 10);
+      Le16(c, e.flags | (e.descriptor != kNoDescriptor ? 8 : 0));
+      Le16(c, 0);
+      Le32(c, e.dosTime);
+      Le32(c, Crc(e.data));
+      Le32(c, static_cast<uint32_t>(e.data.size()));
+      Le32(c, static_cast<uint32_t>(e.data.size()));
+      Le16(c, static_cast<uint32_t>(e.name.size()));
+      Le16(c, static_cast<uint32_t>(e.centralExtra.size()));
+      Le16(c, static_cast<uint32_t>(e.comment.size()));
+      Le16(c, 0);
+      Le16(c, 0);
+      Le32(c, e.attributes);
+      Le32(c, static_cast<uint32_t>(e.offset - offsetShift));
+      c += e.name + e.centralExtra + e.comment;
+    }
+    return c;
+  }
+
+  // Appends the directory and the end record (with Zip64 records when asked). The
+  // directory offset written is relative to offsetShift (data put in front later).
+  std::string Finish(const std::string &comment = "", bool zip64 = false,
+                     bool offsetMaxInEnd = false, uint64_t offsetShift = 0) {
+    std::string out = bytes;
+    uint64_t start = out.size();
+    out += Central(offsetShift);
+    uint64_t size = out.size() - start;
+    uint64_t count = entries.size();
+    if (zip64) {
+      uint64_t record = out.size();
+      Le32(out, 0x06064B50);
+      Le64(out, 44);
+      Le16(out, 45);
+      Le16(out, 45);
+      Le32(out, 0);
+      Le32(out, 0);
+      Le64(out, count);
+      Le64(out, count);
+      Le64(out, size);
+      Le64(out, start - offsetShift);
+      Le32(out, 0x07064B50);
+      Le32(out, 0);
+      Le64(out, record - offsetShift);
+      Le32(out, 1);
+    }
+    Le32(out, 0x06054B50);
+    Le16(out, 0);
+    Le16(out, 0);
+    Le16(out, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
+    Le16(out, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
+    Le32(out, static_cast<uint32_t>(size));
+    Le32(out, offsetMaxInEnd ? 0xFFFFFFFFu : static_cast<uint32_t>(start - offsetShift));
+    Le16(out, static_cast<uint32_t>(comment.size()));
+    out += comment;
+    return out;
+  }
+};
+
+inline ArchiveBuilder::Entry MakeEntry(const std::string &name, const std::string &data,
+                                       Descriptor d = kNoDescriptor) {
+  ArchiveBuilder::Entry e;
+  e.name = name;
+  e.data = data;
+  e.descriptor = d;
+  return e;
+}
+
+// A format object over a file or a block, recording events and answering as told.
+class TestFormat : public CZipFormat {
+ public:
+  std::vector<std::pair<int, int>> events;
+  int cancelEvent = -1;
+
+  int OpenBytes(const std::string &bytes) {
+    block_ = bytes;
+    return m_io.OpenMemory(block_.empty() ? nullptr : &block_[0],
+                           static_cast<uint32_t>(block_.size()),
+                           static_cast<uint32_t>(block_.size()), 0, 0);
+  }
+  int Read(const std::string &bytes, unsigned options = 0, int mode = 1) {
+    OpenBytes(bytes);
+    SetOptionBits(options);
+    return ReadDirectory(mode);
+  }
+
+ protected:
+  int RaiseFormatEvent(int event, int index) override {
+    events.emplace_back(event, index);
+    return event == cancelEvent ? 1 : 0;
+  }
+
+ private:
+  std::string block_;
+};
+
+}  // namespace zipfmt
