@@ -65,29 +65,48 @@ const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* 
     return entry->bytes;
 }
 
-bool FileCacheAdd(CStrList* cache, int64_t limit, const char* path, const void* bytes,
-                  size_t size, uint32_t writeTime)
+unsigned char* FileCacheAlloc(const CStrList* cache, int64_t limit, size_t size)
+{
+    if (!cache || size == 0 || size > 0xFFFFFFFFu)
+        return nullptr;
+    // In 64 bits: a total near the limit plus a large file must not wrap round.
+    if ((int64_t)(FileCacheTotal(cache) + (uint64_t)size) >= limit)
+        return nullptr;
+    return (unsigned char*)malloc(size);
+}
+
+bool FileCacheInsert(CStrList* cache, const char* path, unsigned char* bytes, size_t size, uint32_t writeTime)
 {
     if (!cache || !path || !*path || !bytes || size == 0 || size > 0xFFFFFFFFu)
         return false;
     int old = FileCacheFind(cache, path);
     if (old >= 0)
         FileCacheRemoveAt(cache, old);
-    // In 64 bits: a total near the limit plus a large file must not wrap round.
-    if ((int64_t)(FileCacheTotal(cache) + (uint64_t)size) >= limit)
-        return false;
-    unsigned char* copy = (unsigned char*)malloc(size);
-    if (!copy)
-        return false;
     bool found = false;
     int at = cache->FindSorted(-1, path, 0, -1, kFold | kInsertPos, &found);
-    FileCacheEntry entry = {(uint32_t)size, 1, writeTime, copy};
-    if (cache->Insert(path, at, &entry) < 0) {
+    FileCacheEntry entry = {(uint32_t)size, 1, writeTime, bytes};
+    if (cache->Insert(path, at, &entry) < 0)
+        return false;
+    SetTotal(cache, FileCacheTotal(cache) + size);
+    return true;
+}
+
+bool FileCacheAdd(CStrList* cache, int64_t limit, const char* path, const void* bytes,
+                  size_t size, uint32_t writeTime)
+{
+    if (!cache || !path || !*path || !bytes || size == 0)
+        return false;
+    int old = FileCacheFind(cache, path);
+    if (old >= 0)
+        FileCacheRemoveAt(cache, old);
+    unsigned char* copy = FileCacheAlloc(cache, limit, size);
+    if (!copy)
+        return false;
+    memcpy(copy, bytes, size);
+    if (!FileCacheInsert(cache, path, copy, size, writeTime)) {
         free(copy);
         return false;
     }
-    memcpy(copy, bytes, size);
-    SetTotal(cache, FileCacheTotal(cache) + size);
     return true;
 }
 

@@ -46,6 +46,14 @@ const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* 
 bool FileCacheAdd(CStrList* cache, int64_t limit, const char* path, const void* bytes,
                   size_t size, uint32_t writeTime);
 
+// The two steps of FileCacheAdd for a caller that reads the file straight into the copy:
+// FileCacheAlloc returns a buffer of size bytes (malloc) when the byte total plus size stays
+// below limit, else null; FileCacheInsert makes that buffer path's copy (an older entry of the
+// path is replaced) and returns true, or false when the entry cannot be added: the buffer
+// then stays the caller's, who frees it.
+unsigned char* FileCacheAlloc(const CStrList* cache, int64_t limit, size_t size);
+bool FileCacheInsert(CStrList* cache, const char* path, unsigned char* bytes, size_t size, uint32_t writeTime);
+
 // Frees entry index's copy, lowers the total and removes the entry. False when out of range.
 bool FileCacheRemoveAt(CStrList* cache, int index);
 

@@ -1,6 +1,7 @@
 // The text search engine.
 #include "app/TextSearch.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "app/FileCache.h"
@@ -8,6 +9,7 @@
 #include "app/TextScan.h"
 #include "system/Files.h"
 #include "system/MapFile.h"
+#include "system/WinHandle.h"
 #include "system/Paths.h"
 #include "text/CharClass.h"
 #include "text/Format.h"
@@ -97,6 +99,27 @@ int CTextSearch::SearchBuffer(const void* buffer, int length, const char* path, 
     return sink.Added();
 }
 
+namespace {
+
+// Files up to this size are read into memory; larger ones are mapped (no copy, and no large
+// allocation in a 32-bit address space). Under Wine reading costs half of what mapping does.
+const DWORD kReadMax = 4u << 20;
+
+// Reads up to size bytes from the file's start; returns the bytes read.
+DWORD ReadAll(HANDLE file, unsigned char* buf, DWORD size)
+{
+    DWORD done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, buf + done, size - done, &got, nullptr) || got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+} // namespace
+
 int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
 {
     m_bLineStop = 0;
@@ -107,19 +130,36 @@ int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
         return 0;
     // The time is read before the bytes: a change in between makes the copy look stale, never
     // a stale copy look current.
-    uint32_t writeTime = m_pCache ? (uint32_t)FileGetUnixTimeA(path, 0) : 0;
+    uint32_t writeTime = m_pCache ? FileGetUnixTimeA(path, 0) : 0;
+    CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER fileSize;
+    if (!file || !GetFileSizeEx(file.Get(), &fileSize) || fileSize.QuadPart <= 0 || fileSize.QuadPart > 0x7FFFFFFF)
+        return 0;   // missing, unreadable, empty, or too large for this address space
+    const DWORD size = (DWORD)fileSize.QuadPart;
+
+    // With room in the cache the file is read straight into its copy.
+    if (unsigned char* copy = m_pCache ? FileCacheAlloc(m_pCache, m_nCacheLimit, size) : nullptr) {
+        DWORD got = ReadAll(file.Get(), copy, size);
+        file.Close();
+        bool kept = got > 0 && FileCacheInsert(m_pCache, path, copy, got, writeTime);
+        int added = got > 0 ? SearchBuffer(copy, (int)got, path, text, flags) : 0;
+        if (!kept)
+            free(copy);
+        return added;
+    }
+    if (size <= kReadMax) {
+        if (m_scratch.size() < size)
+            m_scratch.resize(size);
+        DWORD got = ReadAll(file.Get(), m_scratch.data(), size);
+        file.Close();
+        return got > 0 ? SearchBuffer(m_scratch.data(), (int)got, path, text, flags) : 0;
+    }
+    file.Close();
     CMapFile map;
     const BYTE* data = map.Open(path, 0);
     if (!data || map.m_dwSize > 0x7FFFFFFF)
         return 0;
-    if (m_pCache && FileCacheAdd(m_pCache, m_nCacheLimit, path, data, map.m_dwSize, writeTime)) {
-        size_t size = 0;
-        int index = FileCacheFind(m_pCache, path);
-        const FileCacheEntry* entry = m_pCache->Item<FileCacheEntry>(index);
-        size = entry->size;
-        map.Close();
-        return SearchBuffer(entry->bytes, (int)size, path, text, flags);
-    }
     return SearchBuffer(data, (int)map.m_dwSize, path, text, flags);
 }
 

@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "system/StrList.h"
 
@@ -62,8 +63,9 @@ public:
     // Returns the number of hits added: 0 also for a null or empty text, a null buffer, a
     // length below 1, or when the hits list already holds the result limit.
     int SearchBuffer(const void* buffer, int length, const char* path, const char* text, unsigned flags);
-    // Maps the file and searches it; copies it into the cache when there is room. Returns the
-    // number of hits added; 0 for a file that cannot be read or mapped (an empty file).
+    // Reads (a large file: maps) the file and searches it; keeps a copy in the cache when there
+    // is room. Returns the number of hits added; 0 for a file that cannot be opened or read,
+    // an empty one, or one of 2 GB or more.
     int SearchFile(const char* path, const char* text, unsigned flags);
     // Searches every file of a list of full paths (the entries' texts) in order, each from the
     // cache when its copy is current, until the result limit or the file stop flag. Returns
@@ -113,6 +115,8 @@ private:
     // Names list index by ASCII-folded path, so that adding a file's first hit does not
     // search the whole names list.
     std::unordered_map<std::string, int> m_nameIndex;
+    // Buffer of the files read without being cached.
+    std::vector<unsigned char> m_scratch;
 };
 
 // Comparators of CTextSearch::SortBy; the hits list's user word holds the engine.

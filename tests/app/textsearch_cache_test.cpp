@@ -225,4 +225,19 @@ TEST_F(TextSearchCache, SearchFileCachesAndFindsLikeTheBuffer)
     EXPECT_EQ(0, engine_.SearchFile((dir_ + "none").c_str(), "two", 0));
 }
 
+TEST_F(TextSearchCache, LargeFilesAreMappedWhenNotCached)
+{
+    std::string big = std::string(5 << 20, 'x') + "\nneedle\n";
+    std::string a = Write("big.txt", big);
+    engine_.m_nCacheLimit = 1 << 20;   // too small for the file
+    EXPECT_EQ(1, engine_.SearchFile(a.c_str(), "needle", 0));
+    EXPECT_EQ(2, engine_.GetHitLine(0));
+    EXPECT_EQ((5 << 20) + 1, engine_.GetHitPos(0));
+    EXPECT_EQ(0, cache_.m_nCount);
+    engine_.m_nCacheLimit = 8 << 20;   // now it fits
+    EXPECT_EQ(1, engine_.SearchFile(a.c_str(), "needle", 0));
+    EXPECT_EQ(1, cache_.m_nCount);
+    EXPECT_EQ(big.size(), FileCacheTotal(&cache_));
+}
+
 } // namespace
