@@ -7,6 +7,7 @@
 #include "app/FileCache.h"
 #include "app/TextMatcher.h"
 #include "app/TextScan.h"
+#include "system/DirList.h"
 #include "system/Files.h"
 #include "system/MapFile.h"
 #include "system/WinHandle.h"
@@ -180,25 +181,41 @@ void CTextSearch::FinishFile()
     m_nLinePos = 0;
 }
 
-int CTextSearch::SearchFiles(const CStrList& paths, const char* text, unsigned flags)
+template <class PathAt>
+int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags)
 {
     m_bFileStop = 0;
     m_nFileIndex = 0;
     m_nLinePos = 0;
     m_nBytesDone = 0;
-    if (paths.m_nCount == 0 || !text || !*text)
+    if (count <= 0 || !text || !*text)
         return 0;
     int total = 0;
-    for (int i = 0; i < paths.m_nCount; i++) {
+    for (int i = 0; i < count; i++) {
         if (m_bFileStop)
             break;
         m_nFileIndex = i;
+        const char* path = pathAt(i);
         if (m_hits.m_nCount >= m_nResultLimit)
             break;
-        total += SearchOneFile(paths.GetString(i), text, flags);
+        if (path && *path)
+            total += SearchOneFile(path, text, flags);
         FinishFile();
     }
     return total;
+}
+
+int CTextSearch::SearchFiles(const CStrList& paths, const char* text, unsigned flags)
+{
+    return WalkFiles(paths.m_nCount, [&](int i) { return paths.GetString(i); }, text, flags);
+}
+
+int CTextSearch::SearchFileList(CDirList& files, const char* text, unsigned flags)
+{
+    return WalkFiles((int)files.m_nCount, [&](int i) -> const char* {
+        const DirEntry* entry = files.GetEntry(i);
+        return entry && !entry->IsFolder() ? entry->FullPath() : nullptr;   // folders hold no text
+    }, text, flags);
 }
 
 int CTextSearch::Clear()

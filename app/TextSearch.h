@@ -12,6 +12,8 @@
 
 #include "system/StrList.h"
 
+class CDirList;
+
 // Item data of a hit.
 struct TextSearchHit {
     int32_t line;       // line on which the hit starts, counting from 1
@@ -67,9 +69,11 @@ public:
     // is room. Returns the number of hits added; 0 for a file that cannot be opened or read,
     // an empty one, or one of 2 GB or more.
     int SearchFile(const char* path, const char* text, unsigned flags);
-    // Searches every file of a list of full paths (the entries' texts) in order, each from the
-    // cache when its copy is current, until the result limit or the file stop flag. Returns
-    // the number of hits added over all files.
+    // Searches every file of the directory list (the file list) in order, each from the cache
+    // when its copy is current, until the result limit or the file stop flag. Returns the
+    // number of hits added over all files.
+    int SearchFileList(CDirList& files, const char* text, unsigned flags);
+    // The same for a list of full paths (the entries' texts).
     int SearchFiles(const CStrList& paths, const char* text, unsigned flags);
 
     // Removes all hits and names. Returns 1.
@@ -109,6 +113,7 @@ public:
 private:
     friend class CTextSearchSink;
     int SearchOneFile(const char* path, const char* text, unsigned flags);
+    template <class PathAt> int WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags);
     int AddName(const char* path);
     void FinishFile();
 

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "app/FileCache.h"
 #include "app/TextSearch.h"
+#include "system/DirList.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ protected:
         FileCacheClear(&cache_);
         for (const std::string& f : files_)
             DeleteFileA(f.c_str());
+        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it)
+            RemoveDirectoryA(it->c_str());
         RemoveDirectoryA(dir_.c_str());
     }
     std::string Write(const char* name, const std::string& data, uint32_t unixTime = kTime)
@@ -64,7 +68,7 @@ protected:
     FileCacheEntry* Entry(int i) { return cache_.Item<FileCacheEntry>(i); }
 
     std::string dir_;
-    std::vector<std::string> files_;
+    std::vector<std::string> files_, dirs_;
     CStrList cache_;
     CTextSearch engine_;
 };
@@ -212,6 +216,32 @@ TEST_F(TextSearchCache, ResultLimitAcrossFilesAndProgress)
     CStrList none;
     EXPECT_EQ(0, engine_.SearchFiles(none, "x", 0));
     EXPECT_EQ(0, engine_.SearchFiles(paths, "", 0));
+}
+
+TEST_F(TextSearchCache, FileListWalk)
+{
+    Write("1.txt", "x\n");
+    Write("2.txt", "x x\n");
+    std::string sub = dir_ + "sub";
+    CreateDirectoryA(sub.c_str(), nullptr);
+    dirs_.push_back(sub);
+    Write("sub\\3.txt", "y x\n");
+    CDirList list;
+    ASSERT_EQ(4, list.Open(dir_.c_str(), CDirList::DL_RECURSE | CDirList::DL_FOLDERS));   // the folder too
+    EXPECT_EQ(4, engine_.SearchFileList(list, "x", 0));
+    EXPECT_EQ(3, engine_.m_names.m_nCount);
+    EXPECT_EQ(3, cache_.m_nCount);
+    EXPECT_EQ(10u, engine_.m_nBytesDone.load());
+    // Again: served from the cache, the same hits.
+    engine_.Clear();
+    EXPECT_EQ(4, engine_.SearchFileList(list, "x", 0));
+    EXPECT_EQ(1u, Entry(2)->used);
+    // A stop before the walk begins is cleared by it; an empty list finds nothing.
+    engine_.m_bFileStop = 1;
+    engine_.Clear();
+    EXPECT_EQ(4, engine_.SearchFileList(list, "x", 0));
+    CDirList none;
+    EXPECT_EQ(0, engine_.SearchFileList(none, "x", 0));
 }
 
 TEST_F(TextSearchCache, SearchFileCachesAndFindsLikeTheBuffer)
