@@ -38,6 +38,8 @@ struct InflateBack9State {
   InfCode9 codes[kTableEntries];
 };
 
+static_assert(sizeof(void*) != 4 || sizeof(InflateBack9State) == 9432, "decoder state layout");
+
 InfCode9 SymbolEntry(InfCodeType9 type, unsigned sym) {
   InfCode9 e = {0, 0, 0};
   if (type == INF9_CODES) {
