@@ -17,28 +17,10 @@
 
 #include "app/FileCache.h"
 #include "app/TextSearch.h"
+#include "system/DirList.h"
 #include "system/StrList.h"
 
 namespace {
-
-void Walk(const std::string& dir, CStrList& out)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileExA((dir + "*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                Walk(dir + fd.cFileName + "\\", out);
-        } else {
-            out.Insert((dir + fd.cFileName).c_str());
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
 
 double Seconds(LARGE_INTEGER a, LARGE_INTEGER b)
 {
@@ -85,11 +67,14 @@ int main(int argc, char** argv)
 
     LARGE_INTEGER t0, t1, t2;
     QueryPerformanceCounter(&t0);
-    CStrList paths;
-    Walk(root, paths);
+    CDirList files;
+    if (files.Open(root.c_str(), CDirList::DL_RECURSE) < 0) {
+        fprintf(stderr, "cannot list %s\n", root.c_str());
+        return 2;
+    }
     QueryPerformanceCounter(&t1);
     if (timings)
-        fprintf(stderr, "files %d, walk %.3f s\n", paths.m_nCount, Seconds(t0, t1));
+        fprintf(stderr, "files %ld, walk %.3f s\n", (long)files.m_nCount, Seconds(t0, t1));
 
     CStrList cache;
     FileCacheInit(&cache);
@@ -102,7 +87,7 @@ int main(int argc, char** argv)
         engine.m_nCacheLimit = cacheMB > 0 ? (int32_t)((int64_t)cacheMB << 20 > 0x7FFFFFFF ? 0x7FFFFFFF : (int64_t)cacheMB << 20) : 0;
         engine.Clear();
         QueryPerformanceCounter(&t1);
-        engine.SearchFiles(paths, text, flags);
+        engine.SearchFileList(files, text, flags);
         QueryPerformanceCounter(&t2);
         if (timings)
             fprintf(stderr, "run %d: %d hits, %.3f s, %llu bytes, cache %d files %llu bytes\n", run + 1,
@@ -120,6 +105,9 @@ int main(int argc, char** argv)
                 WriteFile(so, out.data(), (DWORD)out.size(), &put, nullptr);
             out.clear();
         };
+        // Paths relative to the listed folder.
+        const DirEntry* first = files.GetEntry(0);
+        const size_t base = first ? (size_t)first->nBaseLength : 0;
         int lastName = -1, lastLine = -1;
         for (int h = 0; h < engine.GetHitCount(); h++) {
             const TextSearchHit* hit = engine.m_hits.Item<TextSearchHit>(h);
@@ -127,7 +115,7 @@ int main(int argc, char** argv)
                 continue;   // one output line per line, as grep prints
             lastName = hit->nameIndex;
             lastLine = hit->line;
-            const char* path = engine.m_names.GetString(hit->nameIndex) + root.size();
+            const char* path = engine.m_names.GetString(hit->nameIndex) + base;
             for (const char* p = path; *p; p++)
                 out += *p == '\\' ? '/' : *p;
             char num[16];
