@@ -6,6 +6,7 @@
 
 #include "app/FileCache.h"
 #include "app/ValueSyntax.h"
+#include "system/DirList.h"
 #include "system/Files.h"
 #include "system/MapFile.h"
 #include "system/Paths.h"
@@ -378,6 +379,13 @@ const char* StrListPathAt(const void* pList, int i)
     return static_cast<const CStrList*>(pList)->GetString(i);
 }
 
+// Folders of the file list hold no bytes to search.
+const char* DirListPathAt(const void* pList, int i)
+{
+    const DirEntry* pEntry = static_cast<const CDirList*>(pList)->GetEntry(i);
+    return pEntry && !pEntry->IsFolder() ? pEntry->FullPath() : nullptr;
+}
+
 }  // namespace
 
 int CHexSearch::WalkPaths(const void* pList, int nFiles, const char* (*pathAt)(const void*, int),
@@ -410,6 +418,20 @@ int CHexSearch::SearchFiles(const CStrList& paths, const char* pszGroup, int fla
     HexSearchGroup group;
     ReadHexSearchGroup(pszGroup, &group);
     return WalkPaths(&paths, paths.m_nCount, StrListPathAt, group, flags);
+}
+
+int CHexSearch::SearchFileList(CDirList& list, const char* pszGroup, int flags)
+{
+    HexSearchGroup group;
+    ReadHexSearchGroup(pszGroup, &group);
+    return WalkPaths(&list, (int)list.m_nCount, DirListPathAt, group, flags);
+}
+
+int CHexSearch::SearchFileListBytes(CDirList& list, const BYTE* pPattern, int nCount, int nMode)
+{
+    HexSearchGroup group;
+    SetBytesGroup(&group, pPattern, nCount, nMode);
+    return WalkPaths(&list, (int)list.m_nCount, DirListPathAt, group, 0);
 }
 
 int CHexSearch::SearchFilesBytes(const CStrList& paths, const BYTE* pPattern, int nCount, int nMode)

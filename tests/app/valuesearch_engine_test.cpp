@@ -12,6 +12,7 @@
 #include "app/FileCache.h"
 #include "app/HexSearch.h"
 #include "app/ValueSyntax.h"
+#include "system/DirList.h"
 
 namespace {
 
@@ -485,6 +486,7 @@ public:
             DeleteFileA(f.c_str());
         RemoveDirectoryA(m_path.c_str());
     }
+    const std::string& Path() const { return m_path; }
     std::string Write(const char* name, const std::string& data)
     {
         std::string p = m_path + "\\" + name;
@@ -575,4 +577,27 @@ TEST(HexSearchFiles, SearchFilesUsesTheCacheWhileFilesAreUnchanged)
     EXPECT_EQ(0, t.SearchFilesBytes(paths, pat, 2, HEXMATCH_EXACT));
     EXPECT_EQ(2, t.SearchFilesBytes(paths, pat, 1, HEXMATCH_NOCASE));
     FileCacheClear(&cache);
+}
+
+TEST(HexSearchFiles, SearchFileListSkipsFoldersAndCountsProgress)
+{
+    TempDir dir;
+    dir.Write("one.bin", std::string("\x00\x10\x20\x30\x10\x20", 6));
+    dir.Write("two.bin", std::string("\x10\x20", 2));
+    std::string sub = dir.Path() + "\\sub.bin";   // a folder whose name matches too
+    CreateDirectoryA(sub.c_str(), nullptr);
+    CDirList list;
+    ASSERT_GE(list.Open(dir.Path().c_str(), CDirList::DL_FOLDERS), 3);
+    CHexSearch s;
+    std::string g = Group("0", {T("0x2010", VALUE_HEX, WIDTH_WORD)});
+    EXPECT_EQ(3, s.SearchFileList(list, g.data(), 0));
+    EXPECT_EQ(2, s.m_names.m_nCount);
+    EXPECT_EQ(8u, s.m_nBytesDone.load());
+    EXPECT_EQ((long)list.m_nCount - 1, s.m_nFileIndex.load());
+    // The same as a plain byte search; a set file stop flag is cleared at the start.
+    s.Clear();
+    s.m_bFileStop = 1;
+    BYTE pat[2] = {0x10, 0x20};
+    EXPECT_EQ(3, s.SearchFileListBytes(list, pat, 2, HEXMATCH_EXACT));
+    RemoveDirectoryA(sub.c_str());
 }
