@@ -117,6 +117,15 @@ char *CopyText(const std::string &s) {
   return text;
 }
 
+// Encodes an entry's name for its headers; a folder's name ends in '/' on disk (the
+// reader takes it off again).
+std::string PlainEntryName(const ZipEntry *entry) {
+  std::string name(entry->name ? entry->name : "", entry->nameLength);
+  if ((entry->externalAttributes & FILE_ATTRIBUTE_DIRECTORY) && !name.empty() && name.back() != '/')
+    name += '/';
+  return name;
+}
+
 // Removes one trailing '/' from a decoded name; -> true when there was one.
 bool StripTrailingSlash(std::string &name) {
   if (name.empty() || name.back() != '/') return false;
@@ -461,7 +470,8 @@ void CZipFormat::WriteEntryHeader(ZipEntry *entry) {
   if (entry->rawName) {
     name.assign(reinterpret_cast<const char *>(entry->rawName), entry->rawNameLength);
   } else {
-    ZipEncodeName(entry->name ? entry->name : "", entry->nameLength, name, &entry->flags);
+    std::string plain = PlainEntryName(entry);
+    ZipEncodeName(plain.data(), static_cast<int>(plain.size()), name, &entry->flags);
   }
   if (name.size() > 0xFFFF) ZipRaise(ZIP_E_PATH);
   bool zip64 = entry->localZip64 != 0;
@@ -496,14 +506,15 @@ void CZipFormat::WriteCentralHeader(ZipEntry *entry) {
     comment.assign(reinterpret_cast<const char *>(entry->rawName) + entry->rawNameLength,
                    entry->rawCommentLength);
   } else {
-    ZipEncodeName(entry->name ? entry->name : "", entry->nameLength, name, &entry->flags);
+    std::string plain = PlainEntryName(entry);
+    ZipEncodeName(plain.data(), static_cast<int>(plain.size()), name, &entry->flags);
     if (entry->comment && entry->commentLength) {
       uint16_t commentFlags = 0;
       ZipEncodeName(entry->comment, entry->commentLength, comment, &commentFlags);
       // Bit 11 covers name and comment alike: both go in UTF-8 when one needs it.
       if ((commentFlags ^ entry->flags) & ZIP_FLAG_UTF8) {
         comment = WideTo(CP_UTF8, AnsiToWide(entry->comment, entry->commentLength), nullptr);
-        name = WideTo(CP_UTF8, AnsiToWide(entry->name, entry->nameLength), nullptr);
+        name = WideTo(CP_UTF8, AnsiToWide(plain.data(), static_cast<int>(plain.size())), nullptr);
         entry->flags |= ZIP_FLAG_UTF8;
       }
     }

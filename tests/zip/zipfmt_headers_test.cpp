@@ -121,6 +121,32 @@ TEST(ZipHeaders, Utf8NamesSetBitElevenInBothHeaders) {
   EXPECT_EQ(8u, Rd16(b, c + 28));
 }
 
+TEST(ZipHeaders, FoldersAreWrittenWithTheirSlashAndReadBackWithout) {
+  Writer w;
+  ZipEntry *d = w.NewFile("Grüße", 0);
+  d->externalAttributes = 0x10;
+  w.WriteEntryHeader(d);
+  EXPECT_EQ("Gr\x81\xE1" "e/", w.Bytes().substr(30));
+  w.WriteCentralDirectory();
+  TestFormat r;
+  ASSERT_EQ(ZIP_OK, r.Read(w.Bytes()));
+  EXPECT_STREQ("Grüße", r.GetEntry(0)->name);
+  EXPECT_EQ(0x10u, r.GetEntry(0)->externalAttributes);
+}
+
+TEST(ZipHeaders, ACommentThatNeedsUtf8TakesTheNameAlong) {
+  Writer w;
+  ZipEntry *e = w.NewFile("Müller.txt", 0);
+  e->comment = static_cast<char *>(malloc(8));
+  memcpy(e->comment, "Preis €", 8);
+  e->commentLength = 7;
+  w.WriteCentralHeader(e);
+  std::string b = w.Bytes();
+  EXPECT_EQ(0x0800u, Rd16(b, 8));
+  EXPECT_EQ("M\xC3\xBCller.txt", b.substr(46, 11));
+  EXPECT_EQ("Preis \xE2\x82\xAC", b.substr(46 + 11 + 53));
+}
+
 TEST(ZipHeaders, FiveGibibyteEntryGetsZip64FieldsAndVersion45) {
   Writer w;
   const uint64_t big = 5ull << 30;
