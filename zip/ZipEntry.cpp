@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "text/Match.h"
 #include "zip/ZipIo.h"
 
 namespace {
@@ -34,8 +35,6 @@ uint32_t HashName(const char *name, int length) {
   return h ? h : 1;
 }
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
 
 int ZipCompareNames(const char *a, int lengthA, const char *b, int lengthB) {
@@ -45,29 +44,6 @@ int ZipCompareNames(const char *a, int lengthA, const char *b, int lengthB) {
     if (d) return d;
   }
   return lengthA - lengthB;
-}
-
-int ZipCompareNatural(const char *a, const char *b) {
-  while (*a && *b) {
-    if (IsDigit(*a) && IsDigit(*b)) {
-      while (*a == '0' && IsDigit(a[1])) ++a;
-      while (*b == '0' && IsDigit(b[1])) ++b;
-      int la = 0, lb = 0;
-      while (IsDigit(a[la])) ++la;
-      while (IsDigit(b[lb])) ++lb;
-      if (la != lb) return la - lb;
-      int d = std::memcmp(a, b, la);
-      if (d) return d;
-      a += la;
-      b += lb;
-      continue;
-    }
-    int d = Fold(*a) - Fold(*b);
-    if (d) return d;
-    ++a;
-    ++b;
-  }
-  return Fold(*a) - Fold(*b);
 }
 
 CZipEntryTable::CZipEntryTable()
@@ -270,7 +246,7 @@ void CZipEntryTable::SortRecords(unsigned order) {
   };
   auto natural = [](const ZipEntry *a, const ZipEntry *b) {
     if (a->deleted != b->deleted) return a->deleted < b->deleted;
-    return ZipCompareNatural(a->name ? a->name : "", b->name ? b->name : "") < 0;
+    return StrNaturalCompareNoCaseA(a->name, b->name) < 0;
   };
   ZipEntry **first = m_entries, **last = m_entries + m_count;
   // Stable, so that equal keys keep their order from one sort to the next.

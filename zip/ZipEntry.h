@@ -83,8 +83,6 @@ enum {
 // Compares two entry names as FindEntry does: '\' equals '/', letters without case (ASCII
 // and the letters of code page 1252). -> <0, 0, >0.
 int ZipCompareNames(const char *a, int lengthA, const char *b, int lengthB);
-// Natural order without case: digit runs compare by value. -> <0, 0, >0.
-int ZipCompareNatural(const char *a, const char *b);
 
 class CZipEntryTable {
  public:

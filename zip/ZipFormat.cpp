@@ -192,6 +192,8 @@ int ZipDecodeName(const uint8_t *raw, int length, unsigned flags, std::string &o
   if (!(flags & ZIP_FLAG_UTF8) && !multi) {
     if (!high) {
       out.assign(reinterpret_cast<const char *>(raw), length);
+      for (char &c : out)
+        if (!c) c = '_';
       return length;
     }
     wide.resize(length);
@@ -200,6 +202,8 @@ int ZipDecodeName(const uint8_t *raw, int length, unsigned flags, std::string &o
     wide.resize(n > 0 ? n : 0);
   }
   out = WideTo(1252, wide, nullptr);
+  for (char &c : out)
+    if (!c) c = '_';  // names are also used as C strings
   return static_cast<int>(out.size());
 }
 

@@ -58,7 +58,7 @@ extern const char kZipLibraryComment[];
 int ZipEncodeName(const char *text, int length, std::string &out, uint16_t *flags);
 // Decodes raw name or comment bytes to code page 1252: UTF-8 when flags has bit 11 or a
 // multi-byte sequence occurs, plain when all bytes are below 0x80, else the OEM code page.
-// Characters that code page 1252 lacks become '_'. -> length of out.
+// Characters that code page 1252 lacks, and NUL bytes, become '_'. -> length of out.
 int ZipDecodeName(const uint8_t *raw, int length, unsigned flags, std::string &out);
 // Decodes one UTF-8 sequence of at most length bytes. -> its length 1..4; a malformed
 // sequence gives the byte's own value and 1.

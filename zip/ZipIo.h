@@ -141,7 +141,8 @@ class CZipIo {
 
   // Hands the file handle to a codec channel: flushes, moves the system's file pointer to
   // the position and drops the read cache. Null for memory storage. Until DetachHandle the
-  // caller reads or writes through the handle alone.
+  // caller reads or writes through the handle alone. Raises ZIP_E_WRITE when buffered
+  // writes cannot be written or the file pointer cannot be set.
   HANDLE AttachHandle();
   // Takes the system's file pointer as the position again after a codec used the handle,
   // and the file's size anew.

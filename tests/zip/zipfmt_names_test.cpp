@@ -74,6 +74,8 @@ TEST(ZipNames, DecodingChoosesUtf8OemOrPlain) {
   // A malformed sequence counts as one byte of its own value.
   EXPECT_EQ("\xC3(", Decode("\xC3(", ZIP_FLAG_UTF8));
   EXPECT_EQ("", Decode("", 0));
+  EXPECT_EQ("a_b", Decode(std::string("a\0b", 3), 0));
+  EXPECT_EQ("ä_", Decode(std::string("\xC3\xA4\0", 3), 0));
 }
 
 TEST(ZipNames, Utf8DecoderRejectsOverlongSurrogatesAndShortSequences) {

@@ -2,6 +2,7 @@
 //   zipfmt_tool list <archive> <out.txt> [options]   what the directory reader found
 //   zipfmt_tool write <archive> <spec.txt>           headers and directory for given entries
 //   zipfmt_tool rewrite <archive>                    reads in update mode, writes the directory anew
+//   zipfmt_tool bench <count> [archive]              prints timings of the table and the reader
 // Texts in the listing and the spec are UTF-8; names inside the program are code page 1252.
 // list writes "rc <code>", "comment <text>" and one line per entry:
 //   name, uncompressed, compressed, crc, offset, method, flags, DOS date and time,
@@ -157,6 +158,58 @@ int Rewrite(const char *archive) {
   return t.Io().Close() ? 0 : 6;
 }
 
+double Seconds(const LARGE_INTEGER &from) {
+  LARGE_INTEGER now, freq;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&freq);
+  return double(now.QuadPart - from.QuadPart) / double(freq.QuadPart);
+}
+
+int Bench(int count, const char *archive) {
+  Tool t;
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i)
+    names.push_back("ordner" + std::to_string(i % 100) + "/datei" + std::to_string(i) + ".txt");
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i) {
+    // The archive's add: look for the name, then record the entry.
+    if (t.FindEntry(names[i].c_str()) >= 0) return 2;
+    t.SetEntryName(t.NewEntry(), names[i].c_str(), -1, nullptr);
+  }
+  std::printf("add %d entries with lookup: %.3f s\n", count, Seconds(start));
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i)
+    if (t.FindEntry(names[i].c_str()) != i) return 3;
+  std::printf("find %d names: %.3f s\n", count, Seconds(start));
+  QueryPerformanceCounter(&start);
+  t.SortEntries(ZIP_SORT_NATURAL);
+  std::printf("natural sort: %.3f s\n", Seconds(start));
+  QueryPerformanceCounter(&start);
+  t.SortEntries(ZIP_SORT_NAME);
+  std::printf("name sort: %.3f s\n", Seconds(start));
+  if (archive) {
+    Tool r;
+    if (r.Io().OpenFile(archive, ZIPIO_READ)) return 4;
+    QueryPerformanceCounter(&start);
+    int rc = r.ReadDirectory(1);
+    std::printf("read directory of %d entries (rc %d): %.3f s\n", r.GetEntryCount(), rc, Seconds(start));
+    CZipIo out;
+    char temp[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    GetTempFileNameA(temp, "zfb", 0, path);
+    QueryPerformanceCounter(&start);
+    r.Io().Close();
+    r.Io().OpenFile(path, ZIPIO_CREATE);
+    for (int i = 0; i < r.GetEntryCount(); ++i) r.GetEntry(i)->inFile = 1;
+    r.WriteCentralDirectory();
+    r.Io().Close();
+    std::printf("write directory: %.3f s\n", Seconds(start));
+    DeleteFileA(path);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -164,6 +217,7 @@ int main(int argc, char **argv) {
     return List(argv[2], argv[3], argc > 4 ? std::strtoul(argv[4], nullptr, 0) : 0);
   if (argc == 4 && !std::strcmp(argv[1], "write")) return Write(argv[2], argv[3]);
   if (argc == 3 && !std::strcmp(argv[1], "rewrite")) return Rewrite(argv[2]);
-  std::fprintf(stderr, "usage: zipfmt_tool list|write|rewrite ...\n");
+  if (argc >= 3 && !std::strcmp(argv[1], "bench")) return Bench(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
+  std::fprintf(stderr, "usage: zipfmt_tool list|write|rewrite|bench ...\n");
   return 1;
 }
