@@ -17,13 +17,16 @@ void SetTotal(CStrList* cache, uint64_t total)
     cache->m_nUserData = (intptr_t)(uint32_t)(total > 0xFFFFFFFFu ? 0xFFFFFFFFu : total);
 }
 
-// Unchanged: the same size and the same write time in two-second steps (the write time of a
-// file on FAT has that resolution). The size catches most rewrites within one step.
+// Unchanged: the same size and the same write time in two-second steps (the resolution of
+// FAT, as FileTimeDiffersA mode 2 compares). The size catches most rewrites within one step.
+// One attribute query gives both.
 bool FileUnchanged(const char* path, const FileCacheEntry* entry)
 {
-    if (FileTimeDiffersA(entry->writeTime, 0, path, 2) != 0)
+    FileInfo info;
+    if (FileStat(path, &info) != 0 || (info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    return (uint32_t)FileGetSizeA(path) == entry->size;
+    uint32_t writeTime = FileTimeToUnixSecondsClamped(info.ftLastWrite);
+    return info.nSize == entry->size && (writeTime & ~1u) == (entry->writeTime & ~1u);
 }
 
 } // namespace

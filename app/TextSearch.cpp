@@ -139,28 +139,30 @@ int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
         return 0;   // missing, unreadable, empty, or too large for this address space
     const DWORD size = (DWORD)fileSize.QuadPart;
 
-    // With room in the cache the file is read straight into its copy.
-    if (unsigned char* copy = m_pCache ? FileCacheAlloc(m_pCache, m_nCacheLimit, size) : nullptr) {
-        DWORD got = ReadAll(file.Get(), copy, size);
+    if (size <= kReadMax) {
+        // With room in the cache a small file is read straight into its copy.
+        unsigned char* copy = m_pCache ? FileCacheAlloc(m_pCache, m_nCacheLimit, size) : nullptr;
+        unsigned char* buf = copy;
+        if (!buf) {
+            if (m_scratch.size() < size)
+                m_scratch.resize(size);
+            buf = m_scratch.data();
+        }
+        DWORD got = ReadAll(file.Get(), buf, size);
         file.Close();
-        bool kept = got > 0 && FileCacheInsert(m_pCache, path, copy, got, writeTime);
-        int added = got > 0 ? SearchBuffer(copy, (int)got, path, text, flags) : 0;
-        if (!kept)
+        bool kept = copy && got > 0 && FileCacheInsert(m_pCache, path, copy, got, writeTime);
+        int added = got > 0 ? SearchBuffer(buf, (int)got, path, text, flags) : 0;
+        if (copy && !kept)
             free(copy);
         return added;
-    }
-    if (size <= kReadMax) {
-        if (m_scratch.size() < size)
-            m_scratch.resize(size);
-        DWORD got = ReadAll(file.Get(), m_scratch.data(), size);
-        file.Close();
-        return got > 0 ? SearchBuffer(m_scratch.data(), (int)got, path, text, flags) : 0;
     }
     file.Close();
     CMapFile map;
     const BYTE* data = map.Open(path, 0);
-    if (!data || map.m_dwSize > 0x7FFFFFFF)
+    if (!data || map.m_dwSize == 0 || map.m_dwSize > 0x7FFFFFFF)
         return 0;
+    if (m_pCache)
+        FileCacheAdd(m_pCache, m_nCacheLimit, path, data, map.m_dwSize, writeTime);
     return SearchBuffer(data, (int)map.m_dwSize, path, text, flags);
 }
 
