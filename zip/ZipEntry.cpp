@@ -213,6 +213,14 @@ void CZipEntryTable::SetEntryDeleted(int index) {
   if (index < m_live && !m_entries[m_live]->deleted) SwapRecords(index, m_live);
 }
 
+void CZipEntryTable::SetDeletedFlag(int index, bool deleted) {
+  ZipEntry *entry = GetEntry(index);
+  if (!entry || (entry->deleted != 0) == deleted) return;
+  entry->deleted = deleted ? 1 : 0;
+  m_live += deleted ? -1 : 1;
+  m_sortOrder = 0;
+}
+
 int CZipEntryTable::FindEntry(const char *name) const {
   if (!name || !m_buckets) return -1;
   if (*name == '/') ++name;

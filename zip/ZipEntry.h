@@ -107,6 +107,9 @@ class CZipEntryTable {
   // option 0x400); a pending record is freed at once. Clears the sort order.
   // Deleted or bad index: nothing.
   void SetEntryDeleted(int index);
+  // Sets or clears the deleted flag alone, keeping the live count right, without moving or
+  // freeing the record (an entry flagged while its data is being written). Bad index: nothing.
+  void SetDeletedFlag(int index, bool deleted);
   // Finds the first live entry whose name equals name (one leading '/', then one leading
   // '\' skipped; '\' equals '/', no case). -> index or -1.
   int FindEntry(const char *name) const;

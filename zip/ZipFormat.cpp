@@ -640,10 +640,13 @@ bool CZipFormat::FindEndRecord(uint64_t *position, uint32_t *signature) {
   uint64_t size = m_io.Size();
   uint64_t chunkEnd = size;
   uint32_t carry = 0;
+  bool first = true;
   while (chunkEnd > 0) {
-    // The first chunk ends at the last 4096 boundary's partial block plus whole blocks.
-    uint64_t chunkStart = chunkEnd > kChunk ? ((chunkEnd - 1) / kScanWindow) * kScanWindow : 0;
-    if (chunkEnd - chunkStart > kChunk) chunkStart = chunkEnd - kChunk;
+    // First the partial block at the end (the whole last block when the size is aligned),
+    // then aligned chunks of 16 blocks.
+    uint64_t chunkStart = first ? ((chunkEnd - 1) / kScanWindow) * kScanWindow
+                                : (chunkEnd > kChunk ? chunkEnd - kChunk : 0);
+    first = false;
     uint32_t len = static_cast<uint32_t>(chunkEnd - chunkStart);
     std::memmove(buf.data() + len, buf.data(), carry);  // bytes of the chunk read before
     m_io.ReadAt(chunkStart, buf.data(), len);

@@ -95,6 +95,16 @@ TEST(ZipRead, EndRecordIsFoundAcrossBlockBoundaries) {
   }
 }
 
+TEST(ZipRead, EndRecordIsFoundBehindLongTrailingData) {
+  for (size_t trailing : {4096u - 22u, 65536u + 1u, 200000u}) {
+    ArchiveBuilder ab = ThreeEntries();
+    std::string bytes = ab.Finish() + std::string(trailing, 'T');
+    TestFormat r;
+    ASSERT_EQ(ZIP_OK, r.Read(bytes)) << trailing;
+    ExpectThree(r);
+  }
+}
+
 TEST(ZipRead, DataInFrontShiftsTheOffsets) {
   std::string junk(777, '\x5A');
   junk += "PK\x03\x04 not really";  // a false local signature in the junk

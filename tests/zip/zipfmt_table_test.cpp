@@ -100,6 +100,25 @@ TEST(ZipTable, LiveRecordsStayInFrontOfDeletedOnes) {
   t.FreeEntry(5);  // bad index: nothing
 }
 
+TEST(ZipTable, DeletedFlagAloneKeepsTheLiveCount) {
+  TestFormat t;
+  Add(t, "a");
+  int i = Add(t, "b");
+  t.GetEntry(i)->pending = 1;
+  t.SetDeletedFlag(i, true);  // being written: neither moved nor freed
+  EXPECT_EQ("a,b(x)(p)", Names(t));
+  EXPECT_EQ(1, t.GetLiveCount());
+  EXPECT_EQ(-1, t.FindEntry("b"));
+  t.SetDeletedFlag(i, true);
+  EXPECT_EQ(1, t.GetLiveCount());
+  t.SetDeletedFlag(i, false);
+  EXPECT_EQ(2, t.GetLiveCount());
+  EXPECT_EQ(1, t.FindEntry("b"));
+  t.SetDeletedFlag(i, true);
+  t.FreeEntry(i);  // a failed add, freed at commit
+  EXPECT_EQ(1, t.GetLiveCount());
+}
+
 TEST(ZipTable, SortOrdersPutDeletedOrPendingLast) {
   TestFormat t;
   Add(t, "b10.txt", 300, 50);
