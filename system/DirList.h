@@ -70,6 +70,9 @@ public:
     // Set by another thread (a progress callback) to end a running scan; Open clears it.
     volatile LONG m_bStop;
 
+    // Threads: while Open runs on one thread, others may read m_nCount, GetEntry and the
+    // entries below m_nCount, and set m_bStop. Clear, Sort, RefreshEntry and Read need the
+    // scan to have ended.
     CDirList();
     ~CDirList();
     CDirList(const CDirList&) = delete;

@@ -9,22 +9,15 @@
 #include <vector>
 
 #include "framework/String.h"
+#include "text/Match.h"
 
 namespace {
 
-inline unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + 32) : c; }
-
-// Compares two byte ranges; shorter first on a common prefix.
+// Byte order (or with fold the order of ASCII letters folded); a prefix sorts first.
 int CompareBytes(const char* a, int na, const char* b, int nb, bool fold) {
-    int n = na < nb ? na : nb;
-    const unsigned char* pa = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* pb = reinterpret_cast<const unsigned char*>(b);
-    for (int i = 0; i < n; ++i) {
-        int ca = fold ? FoldAscii(pa[i]) : pa[i];
-        int cb = fold ? FoldAscii(pb[i]) : pb[i];
-        if (ca != cb) return ca - cb;
-    }
-    return na - nb;
+    int c = MemCmpCase(a, b, size_t(na < nb ? na : nb), fold ? 1 : 0);
+    if (c) return c;
+    return na < nb ? -1 : (na > nb ? 1 : 0);
 }
 
 }  // namespace

@@ -93,6 +93,17 @@ TEST_F(DirListTest, RecursionAndTotals) {
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE | CDirList::DL_NO_HIDDEN), 7);  // hidden folders are not entered
 }
 
+TEST_F(DirListTest, TotalSizeBeyondFourGigabytes) {
+    const long long big = 0x100000003LL;  // 4 GB + 3
+    ASSERT_TRUE(systest::MakeLargeFile(m_dir / "sub\\big.bin", big));
+    CDirList l;
+    ASSERT_EQ(Scan(l, CDirList::DL_RECURSE, "*.bin"), 1);
+    EXPECT_EQ(l.GetEntry(0)->nFileSizeLow, 3u);  // the low part, as the file list reads it
+    EXPECT_EQ(l.GetEntry(0)->Size(), uint64_t(big));
+    EXPECT_EQ(Scan(l, CDirList::DL_RECURSE), 9);
+    EXPECT_EQ(l.GetTotalSize(), uint64_t(big) + 216u);
+}
+
 TEST_F(DirListTest, PlusAndMinusFiltersAndPatterns) {
     CDirList l;
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, "*.c"), 6);

@@ -50,6 +50,11 @@ TEST(MapFile, ReadWriteAndFailures) {
     EXPECT_EQ(m.Open(dir.Path().c_str()), nullptr);
     EXPECT_EQ(m.Open(nullptr), nullptr);
     EXPECT_FALSE(m.IsOpen());
+    // A file of 4 GB or more is refused rather than mapped in part.
+    std::string big = dir / "big.bin";
+    ASSERT_TRUE(systest::MakeLargeFile(big, 0x100000010LL));
+    EXPECT_EQ(m.Open(big.c_str()), nullptr);
+    EXPECT_EQ(m.m_dwSize, 0u);
 }
 
 namespace {

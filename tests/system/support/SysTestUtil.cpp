@@ -44,6 +44,16 @@ std::string ReadFileBytes(const std::string& path) {
     return out;
 }
 
+bool MakeLargeFile(const std::string& path, long long size) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER li;
+    li.QuadPart = size;
+    bool ok = SetFilePointerEx(h, li, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
 static FILETIME ToFileTime(long long t) {
     unsigned long long v = (unsigned long long)t * 10000000ULL + 116444736000000000ULL;
     FILETIME ft;

@@ -22,6 +22,8 @@ private:
 // Writes bytes as a file's content (folders must exist). False on failure.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
+// Makes a file of the given size without writing its bytes (sparse where the disk allows).
+bool MakeLargeFile(const std::string& path, long long size);
 // Sets a file's or folder's creation and write time to Unix seconds.
 bool SetTimes(const std::string& path, long long created, long long written);
 // Removes a folder tree (clearing read-only marks first).
