@@ -33,6 +33,8 @@ public:
     // Byte at nIndex; nIndex must lie in 0..GetLength()-1 (0 is returned otherwise).
     char GetAt(int nIndex) const;
     char operator[](int nIndex) const { return GetAt(nIndex); }
+    // Keeps unsigned indexes from being ambiguous with the pointer conversion.
+    char operator[](size_t nIndex) const { return nIndex > 0x7FFFFFFF ? 0 : GetAt(int(nIndex)); }
     // Sets the byte at nIndex; ignored when nIndex is out of range.
     void SetAt(int nIndex, char ch);
 

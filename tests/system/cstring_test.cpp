@@ -83,6 +83,8 @@ TEST(CString, PiecesAndSearch) {
     EXPECT_EQ(s.ReverseFind('\\'), 6);
     EXPECT_EQ(s.ReverseFind('#'), -1);
     EXPECT_EQ(s.GetAt(0), 'C');
+    EXPECT_EQ(s[size_t(1)], ':');
+    EXPECT_EQ(s[2u], '\\');
     EXPECT_EQ(s.GetAt(99), 0);
 }
 
