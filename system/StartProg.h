@@ -54,6 +54,8 @@ public:
     // child then sees the end of its input (the write end is never inherited). *pChildEnd
     // (when given) shows the child's end, which the runner owns and closes after the start.
     // flags must be PipeAnonymous; bufferSize 0 takes the system's default. False on failure.
+    // Start such a program without FlagWait, write and close, then Wait: waiting first would
+    // leave a reading child and this thread waiting for each other.
     BOOL CreateStdinPipe(HANDLE* pWrite, int flags = PipeAnonymous, HANDLE* pChildEnd = nullptr, DWORD bufferSize = 0);
 
     // Starts the program with the arguments added so far, followed by the text that format
