@@ -56,7 +56,7 @@ int Commonness(unsigned char c)
 
 CTextMatcher::CTextMatcher()
     : m_text(nullptr), m_length(0), m_lines(0), m_ready(false), m_fold(false), m_pattern(false),
-      m_multiLine(false), m_words(false), m_never(false), m_startRule(false), m_endRule(false), m_probeLength(0), m_offA(0),
+      m_multiLine(false), m_words(false), m_never(false), m_startRule(false), m_endRule(false), m_probeSpan(0), m_offA(0),
       m_offB(0), m_probeA{0, 0}, m_probeB{0, 0}
 {
     memset(m_word, 0, sizeof(m_word));
@@ -86,23 +86,21 @@ bool CTextMatcher::Prepare(const char* text, size_t length, unsigned flags, unsi
     m_startRule = m_words && IsWord(t[0]);
     // The pattern search judges the end of each match by the matched bytes themselves.
     m_endRule = m_words && !m_pattern && IsWord(t[length - 1]);
-    // The probes: from the whole literal text, or from the literal run that starts a pattern
-    // (which every match begins with). A pattern without one tries every position.
-    size_t probeLength = length;
+    // The probes come from bytes at fixed offsets from a match's start: any byte of a literal
+    // text; for a pattern, the literal bytes before its first '*' or '\' ('?' stands for one
+    // byte of any value there). A pattern without such a byte tries every position.
+    size_t span = length;
     if (m_pattern) {
-        probeLength = 0;
-        while (probeLength < length && t[probeLength] != '*' && t[probeLength] != '?' && t[probeLength] != '\\')
-            probeLength++;
+        span = 0;
+        while (span < length && t[span] != '*' && t[span] != '\\')
+            span++;
     }
-    m_probeLength = probeLength;
-    if (probeLength == 0)
-        return true;
-
-    // Pick the two rarest bytes as probes; a letter matches in both cases when folding.
     int bestA = 1 << 30, bestB = 1 << 30;
-    size_t offA = 0, offB = 0;
-    for (size_t i = 0; i < probeLength; i++) {
+    size_t offA = kNone, offB = kNone;
+    for (size_t i = 0; i < span; i++) {
         unsigned char c = t[i];
+        if (m_pattern && c == '?')
+            continue;
         if (IsLineEnd(c) && !m_pattern)
             m_never = true;
         bool letter = ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
@@ -112,15 +110,16 @@ bool CTextMatcher::Prepare(const char* text, size_t length, unsigned flags, unsi
             offB = offA;
             bestA = score;
             offA = i;
-        } else if (score < bestB || (score == bestB && i > offB)) {
+        } else if (score < bestB || (score == bestB && offB != kNone && i > offB)) {
             bestB = score;
             offB = i;
         }
     }
-    if (probeLength == 1)
-        offB = 0;
-    else if (offB == offA)
-        offB = offA == 0 ? probeLength - 1 : 0;
+    m_probeSpan = offA == kNone ? 0 : span;
+    if (offA == kNone)
+        return true;
+    if (offB == kNone)
+        offB = offA;
     m_offA = offA;
     m_offB = offB;
     auto probe = [&](unsigned char c) {
@@ -242,11 +241,11 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
             }
             size_t p = ls;
             size_t nextCheck = ls + kPatternStride;
-            // With a literal start only the positions where it occurs can match.
-            // (A literal start that does not fit into the rest of the buffer cannot match.)
+            // With probes only the positions where they occur can match (and no match starts
+            // where the bytes the probes come from would not fit into the buffer).
             size_t lastCandidate = le - 1;
-            if (m_probeLength && len - lastCandidate < m_probeLength)
-                lastCandidate = len >= m_probeLength ? len - m_probeLength : kNone;
+            if (m_probeSpan && len - lastCandidate < m_probeSpan)
+                lastCandidate = len >= m_probeSpan ? len - m_probeSpan : kNone;
             while (p < le) {
                 if (p >= nextCheck) {
                     if (Stopped(stop))
@@ -254,7 +253,7 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
                     Report(progress, p);
                     nextCheck = p + kPatternStride;
                 }
-                if (m_probeLength) {
+                if (m_probeSpan) {
                     size_t c = lastCandidate != kNone
                                    ? TextScanFindPair(buf, p, lastCandidate, m_offA, m_probeA, m_offB, m_probeB)
                                    : kNone;

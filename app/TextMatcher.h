@@ -67,7 +67,7 @@ private:
     bool m_never;      // a literal text with CR or LF: no line can hold it
     bool m_startRule;  // whole words and the text starts with a word character
     bool m_endRule;    // whole words and (literal) the text ends with a word character
-    size_t m_probeLength;  // bytes at the text's start from which the probes come (0: none)
+    size_t m_probeSpan;    // bytes at a match's start that the probes lie in (0: no probes)
     size_t m_offA, m_offB;
     TextProbe m_probeA, m_probeB;
     unsigned char m_word[256];
