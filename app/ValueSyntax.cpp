@@ -245,6 +245,19 @@ int BuildTerm(const char* pszInput, int nKind, int nWidth, unsigned uOptions, in
         return 0;
     if (nKind < VALUE_DEC || nKind > VALUE_MASK)
         nKind = (nFallbackKind >= VALUE_DEC && nFallbackKind <= VALUE_MASK) ? nFallbackKind : VALUE_TEXT;
+    // The letter 'M' tells the engine that mask bytes follow: a plain input gets full masks,
+    // a masked input under another kind keeps its value half.
+    int nTextKind = GetValueKind(pszInput);
+    if (nKind == VALUE_MASK && nTextKind != VALUE_MASK) {
+        if (nCount > VALUE_MAX_BYTES / 2)
+            nCount = VALUE_MAX_BYTES / 2;
+        memset(abValue + nCount, 0xFF, nCount);
+        nCount *= 2;
+    } else if (nKind != VALUE_MASK && nTextKind == VALUE_MASK) {
+        nCount /= 2;
+        if (nCount <= 0)
+            return 0;
+    }
 
     BYTE abTerm[VALUE_MAX_BYTES];
     int nTerm = nCount;

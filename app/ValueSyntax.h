@@ -70,7 +70,9 @@ int FormatValue(const BYTE* pBytes, int nCount, char* pszBuffer, int nSize, int 
 // text with VSO_NOCASE, " /B" for a 2- or 4-byte number reversed by VSO_MOTOROLA, a tab, the
 // bytes as ":" and hex bytes, tabs for alignment, then "(", the input printed in its kind and
 // ")". The input is parsed with the size of nWidth; nKind outside 0..6 becomes nFallbackKind
-// when that is in range, else VALUE_TEXT. A text with VSO_UNICODE is taken as at most 128
+// when that is in range, else VALUE_TEXT. The bytes follow the input's own syntax, except
+// that kind VALUE_MASK gives a plain input full masks and other kinds take a masked input's
+// value half. A text with VSO_UNICODE is taken as at most 128
 // characters of the ANSI code page and stored as UTF-16 (letter 'N'). The line is cut to
 // nSize. Returns its length, 0 (and "") when the input gives no bytes.
 int BuildTerm(const char* pszInput, int nKind, int nWidth, unsigned uOptions, int nFallbackKind,

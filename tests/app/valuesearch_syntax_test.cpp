@@ -192,6 +192,10 @@ TEST(ValueSyntax, BuildTermLines)
     // Ignore case belongs to texts only.
     EXPECT_EQ("U:2\t:61 62\t\t\t\t\t(:61 62)", Term(":61 62", VALUE_DUMP, WIDTH_VARIABLE, VSO_NOCASE));
     EXPECT_EQ("M:4\t:12 04 FF 0F\t\t\t\t(:12 ?4)", Term(":12 ?4", VALUE_MASK, WIDTH_VARIABLE, 0));
+    // The letter and the bytes agree: full masks for a plain dump, the value half otherwise.
+    EXPECT_EQ("M:4\t:12 34 FF FF\t\t\t\t(:12 34)", Term(":12 34", VALUE_MASK, WIDTH_VARIABLE, 0));
+    EXPECT_EQ("M:8\t:2A 00 00 00 FF FF FF FF\t\t\t(:2A 00 00 00)", Term("42", VALUE_MASK, WIDTH_VARIABLE, 0));
+    EXPECT_EQ("U:2\t:12 04\t\t\t\t\t(:12 04)", Term(":12 ?4", VALUE_DUMP, WIDTH_VARIABLE, 0));
     // The tabs before the display part by the byte count.
     EXPECT_EQ("T:7\t:61 62 63 64 65 66 67\t\t\t(\"abcdefg\")", Term("\"abcdefg\"", VALUE_TEXT, WIDTH_VARIABLE, 0));
     EXPECT_EQ("T:10\t:61 62 63 64 65 66 67 68 69 6A\t\t(\"abcdefghij\")",
