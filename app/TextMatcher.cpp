@@ -195,19 +195,95 @@ size_t CTextMatcher::ScanLiteral(const unsigned char* buf, size_t len, ITextMatc
     return len;
 }
 
-// Pattern search: walk the lines and try the matcher at every position of each line, the
-// region reaching over the following lines for a multi-line search.
+namespace {
+
+// Ends of multi-line regions. The region of a line runs from the line over the following run
+// of CR/LF characters and the run of other characters behind it, lines times; it ends where
+// the lines-th CR/LF run after the line's own end starts. The starts of the runs are found
+// ahead of the walk and kept, so that no line is scanned twice whatever the lines value.
+class CRegionEnds {
+public:
+    CRegionEnds(const unsigned char* buf, size_t len, unsigned lines) : m_buf(buf), m_len(len), m_lines(lines) {}
+
+    // lineEnd: the end of a non-empty line (the start of a CR/LF run, or the buffer's end);
+    // called with growing values.
+    size_t End(size_t lineEnd)
+    {
+        if (m_lines == 0)
+            return lineEnd;
+        while (m_head < m_runs.size() && m_runs[m_head] < lineEnd)
+            m_head++;
+        if (m_head > 4096 && m_head * 2 > m_runs.size()) {
+            m_runs.erase(m_runs.begin(), m_runs.begin() + (ptrdiff_t)m_head);
+            m_head = 0;
+        }
+        if (m_known < lineEnd)
+            m_known = lineEnd;
+        while (m_runs.size() - m_head <= m_lines && m_known < m_len) {
+            size_t e = TextScanFindLineEnd(m_buf, m_known, m_len);
+            if (e == m_len) {
+                m_known = m_len;
+                break;
+            }
+            m_runs.push_back(e);
+            while (e < m_len && IsLineEnd(m_buf[e]))
+                e++;
+            m_known = e;
+        }
+        return m_runs.size() - m_head > m_lines ? m_runs[m_head + m_lines] : m_len;
+    }
+
+private:
+    const unsigned char* m_buf;
+    size_t m_len;
+    unsigned m_lines;
+    std::vector<size_t> m_runs;   // starts of CR/LF runs from the current line's end on
+    size_t m_head = 0;
+    size_t m_known = 0;           // runs are known up to here
+};
+
+// The start of the line after the one that ends at lineEnd (CR, then LF, then one NUL).
+inline size_t NextLineStart(const unsigned char* buf, size_t len, size_t lineEnd)
+{
+    size_t next = lineEnd;
+    if (next < len) {
+        if (buf[next] == '\r')
+            next++;
+        if (next < len && buf[next] == '\n')
+            next++;
+        if (next < len && buf[next] == 0)
+            next++;
+    }
+    return next;
+}
+
+} // namespace
+
+// Tries the pattern at position p of the line [ls, le) whose region ends at regionEnd.
+// Returns the match's end, or 0 when there is none (or the position is skipped).
+size_t CTextMatcher::TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd) const
+{
+    // Both flags describe the real position: the line start, and the byte before it.
+    bool afterWord = p > ls && IsWord(buf[p - 1]);
+    if (m_startRule && afterWord)
+        return 0;
+    unsigned flags = (m_fold ? 1u : 0u) | 4u | (p > ls ? 8u : 0u) | (afterWord ? 16u : 0u);
+    int m = PatternMatch(m_text, (int)m_length, (const char*)buf + p, (int)(regionEnd - p), flags);
+    if (m <= 0)
+        return 0;
+    size_t end = p + ((size_t)m < regionEnd - p ? (size_t)m : regionEnd - p);
+    if (m_words && end < regionEnd && IsWord(buf[end]) && IsWord(buf[end - 1]))
+        return 0;   // ends inside a word
+    return end;
+}
+
+// Pattern search without probes: walk the lines and try every position of each line.
 size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatchSink& sink,
                                  const std::atomic<long>* stop, std::atomic<long>* progress) const
 {
-    const unsigned baseFlags = (m_fold ? 1u : 0u) | 4u;
-    const unsigned lines = m_multiLine ? m_lines : 0;
-    // Starts of the CR/LF runs from the current line's end on, found ahead of the walk, so that
-    // the end of a multi-line region is found without scanning the same lines again.
-    std::vector<size_t> runs;
-    size_t runsHead = 0;
-    size_t discovered = 0;   // runs are known up to here
-
+    if (m_probeSpan)
+        return ScanPatternProbed(buf, len, sink, stop, progress);
+    CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
     size_t ls = 0;
     long line = 1;
     while (ls < len) {
@@ -216,86 +292,95 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
         Report(progress, ls);
         size_t le = TextScanFindLineEnd(buf, ls, len);
         if (le > ls) {
-            size_t regionEnd = le;
-            if (lines) {
-                while (runsHead < runs.size() && runs[runsHead] < le)
-                    runsHead++;
-                if (runsHead > 4096 && runsHead * 2 > runs.size()) {
-                    runs.erase(runs.begin(), runs.begin() + runsHead);
-                    runsHead = 0;
-                }
-                if (discovered < le)
-                    discovered = le;
-                while (runs.size() - runsHead <= lines && discovered < len) {
-                    size_t e = TextScanFindLineEnd(buf, discovered, len);
-                    if (e == len) {
-                        discovered = len;
-                        break;
-                    }
-                    runs.push_back(e);
-                    while (e < len && IsLineEnd(buf[e]))
-                        e++;
-                    discovered = e;
-                }
-                regionEnd = runs.size() - runsHead > lines ? runs[runsHead + lines] : len;
-            }
-            size_t p = ls;
+            size_t regionEnd = regions.End(le);
             size_t nextCheck = ls + kPatternStride;
-            // With probes only the positions where they occur can match (and no match starts
-            // where the bytes the probes come from would not fit into the buffer).
-            size_t lastCandidate = le - 1;
-            if (m_probeSpan && len - lastCandidate < m_probeSpan)
-                lastCandidate = len >= m_probeSpan ? len - m_probeSpan : kNone;
-            while (p < le) {
+            for (size_t p = ls; p < le;) {
                 if (p >= nextCheck) {
                     if (Stopped(stop))
                         return p;
                     Report(progress, p);
                     nextCheck = p + kPatternStride;
                 }
-                if (m_probeSpan) {
-                    size_t c = lastCandidate != kNone
-                                   ? TextScanFindPair(buf, p, lastCandidate, m_offA, m_probeA, m_offB, m_probeB)
-                                   : kNone;
-                    if (c == kNone)
-                        break;
-                    if (c >= nextCheck && Stopped(stop))
-                        return p;
-                    p = c;
-                }
-                bool afterWord = p > ls && IsWord(buf[p - 1]);
-                if (m_startRule && afterWord) {
-                    p++;
-                    continue;
-                }
-                unsigned flags = baseFlags | (p > ls ? 8u : 0u) | (afterWord ? 16u : 0u);
-                int m = PatternMatch(m_text, (int)m_length, (const char*)buf + p, (int)(regionEnd - p), flags);
-                if (m <= 0) {
-                    p++;
-                    continue;
-                }
-                size_t end = p + ((size_t)m < regionEnd - p ? (size_t)m : regionEnd - p);
-                if (m_words && end < regionEnd && IsWord(buf[end]) && IsWord(buf[end - 1])) {
+                size_t end = TryPattern(buf, p, ls, regionEnd);
+                if (!end) {
                     p++;
                     continue;
                 }
                 TextMatch match = {p, end - p, line, ls};
                 if (!sink.OnMatch(match))
                     return p;
-                p = end;
+                p = end;   // on the same line; a match past its end ends the line
             }
         }
-        size_t next = le;
-        if (next < len) {
-            if (buf[next] == '\r')
-                next++;
-            if (next < len && buf[next] == '\n')
-                next++;
-            if (next < len && buf[next] == 0)
-                next++;
-        }
-        ls = next;
+        ls = NextLineStart(buf, len, le);
         line++;
+    }
+    return len;
+}
+
+// Pattern search with probes: jump between the positions where the probes occur, count the
+// line ends up to each as the literal search does, and try the pattern there only. Matches
+// and line numbers are those of the walk over every position.
+size_t CTextMatcher::ScanPatternProbed(const unsigned char* buf, size_t len, ITextMatchSink& sink,
+                                       const std::atomic<long>* stop, std::atomic<long>* progress) const
+{
+    if (len < m_probeSpan)
+        return len;
+    const size_t last = len - m_probeSpan;
+    CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
+    size_t counted = 0;      // line ends are counted up to here
+    long line = 1;
+    size_t ls = 0;           // the line of the last candidate: its start, end and region
+    size_t le = 0;
+    size_t regionEnd = 0;
+    bool haveLine = false;
+    size_t tried = 0;
+    size_t p = 0;
+    while (p <= last) {
+        if (Stopped(stop))
+            return p;
+        Report(progress, p);
+        size_t chunkLast = last - p >= kChunk ? p + kChunk - 1 : last;
+        for (;;) {
+            size_t c = TextScanFindPair(buf, p, chunkLast, m_offA, m_probeA, m_offB, m_probeB);
+            if (c == kNone) {
+                p = chunkLast + 1;
+                break;
+            }
+            // Only bytes of a line are tried: no line end, no NUL swallowed by one.
+            if (IsLineEnd(buf[c]) || (buf[c] == 0 && c > 0 && IsLineEnd(buf[c - 1]))) {
+                p = c + 1;
+            } else {
+                if (!haveLine || c >= le) {
+                    size_t ends = TextScanCountLineEnds(buf, counted, c, len);
+                    if (ends) {
+                        line += (long)ends;
+                        ls = TextScanFindLastLineEnd(buf, counted, c) + 1;
+                        if (buf[ls] == 0 && ls < c)
+                            ls++;
+                    }
+                    counted = c;
+                    le = TextScanFindLineEnd(buf, c, len);
+                    regionEnd = regions.End(le);
+                    haveLine = true;
+                }
+                if (++tried % kPatternStride == 0 && Stopped(stop))
+                    return c;   // many candidates within one stretch
+                size_t end = TryPattern(buf, c, ls, regionEnd);
+                if (!end) {
+                    p = c + 1;
+                } else {
+                    TextMatch match = {c, end - c, line, ls};
+                    if (!sink.OnMatch(match))
+                        return c;
+                    // Behind the match on its line; after a match past the line's end the
+                    // next line is searched (lines inside the match are searched again).
+                    p = end < le ? end : NextLineStart(buf, len, le);
+                }
+            }
+            if (p > chunkLast)
+                break;
+        }
     }
     return len;
 }
