@@ -1,0 +1,188 @@
+// Standard control wrappers.
+#include "framework/Framework.h"
+
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+IMPLEMENT_DYNAMIC(CEdit, CWnd)
+IMPLEMENT_DYNAMIC(CListBox, CWnd)
+IMPLEMENT_DYNAMIC(CComboBox, CWnd)
+IMPLEMENT_DYNAMIC(CProgressCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CHeaderCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CListCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CTreeCtrl, CWnd)
+IMPLEMENT_DYNAMIC(CStatusBarCtrl, CWnd)
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message == WM_DRAWITEM) {
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+  }
+  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+}
+
+BOOL CListBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message == WM_DRAWITEM) {
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+  }
+  if (message == WM_MEASUREITEM) {
+    MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+  }
+  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+}
+
+BOOL CComboBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message == WM_DRAWITEM) {
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+  }
+  if (message == WM_MEASUREITEM) {
+    MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+  }
+  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+}
+
+int CListBox::GetText(int nIndex, CString& rString) const {
+  int n = GetTextLen(nIndex);
+  if (n < 0) {
+    rString.Empty();
+    return LB_ERR;
+  }
+  char* buf = rString.GetBuffer(n + 1);
+  if (!buf) return LB_ERR;
+  n = (int)SendMessage(LB_GETTEXT, nIndex, (LPARAM)buf);
+  rString.ReleaseBuffer(n < 0 ? 0 : n);
+  return n;
+}
+
+int CComboBox::GetLBText(int nIndex, CString& rString) const {
+  int n = GetLBTextLen(nIndex);
+  if (n < 0) {
+    rString.Empty();
+    return CB_ERR;
+  }
+  char* buf = rString.GetBuffer(n + 1);
+  if (!buf) return CB_ERR;
+  n = (int)SendMessage(CB_GETLBTEXT, nIndex, (LPARAM)buf);
+  rString.ReleaseBuffer(n < 0 ? 0 : n);
+  return n;
+}
+
+BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask) {
+  LVITEMA item = {};
+  item.state = nState;
+  item.stateMask = nMask;
+  return (BOOL)SendMessage(LVM_SETITEMSTATE, nItem, (LPARAM)&item);
+}
+
+int CListCtrl::InsertColumn(int nCol, LPCSTR lpszHeading, int nFormat, int nWidth, int nSubItem) {
+  LVCOLUMNA col = {};
+  col.mask = LVCF_FMT | LVCF_TEXT;
+  col.fmt = nFormat;
+  col.pszText = const_cast<LPSTR>(lpszHeading);
+  if (nWidth >= 0) {
+    col.mask |= LVCF_WIDTH;
+    col.cx = nWidth;
+  }
+  if (nSubItem >= 0) {
+    col.mask |= LVCF_SUBITEM;
+    col.iSubItem = nSubItem;
+  }
+  return (int)SendMessage(LVM_INSERTCOLUMNA, nCol, (LPARAM)&col);
+}
+
+int CListCtrl::InsertItem(int nItem, LPCSTR lpszItem, int nImage) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | (nImage >= 0 ? LVIF_IMAGE : 0);
+  item.iItem = nItem;
+  item.pszText = const_cast<LPSTR>(lpszItem);
+  item.iImage = nImage;
+  return (int)SendMessage(LVM_INSERTITEMA, 0, (LPARAM)&item);
+}
+
+BOOL CListCtrl::SetItemText(int nItem, int nSubItem, LPCSTR lpszText) {
+  LVITEMA item = {};
+  item.iSubItem = nSubItem;
+  item.pszText = const_cast<LPSTR>(lpszText);
+  return (BOOL)SendMessage(LVM_SETITEMTEXTA, nItem, (LPARAM)&item);
+}
+
+CString CListCtrl::GetItemText(int nItem, int nSubItem) const {
+  char buf[1024] = "";
+  LVITEMA item = {};
+  item.iSubItem = nSubItem;
+  item.pszText = buf;
+  item.cchTextMax = sizeof buf;
+  int n = (int)SendMessage(LVM_GETITEMTEXTA, nItem, (LPARAM)&item);
+  return CString(buf, n);
+}
+
+HTREEITEM CTreeCtrl::InsertItem(LPCSTR lpszItem, int nImage, int nSelectedImage, HTREEITEM hParent,
+                                HTREEITEM hInsertAfter, LPARAM lParam, int cChildren) {
+  TVINSERTSTRUCTA tvi = {};
+  tvi.hParent = hParent;
+  tvi.hInsertAfter = hInsertAfter;
+  tvi.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
+  if (nImage >= 0) tvi.item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  tvi.item.pszText = const_cast<LPSTR>(lpszItem);
+  tvi.item.iImage = nImage;
+  tvi.item.iSelectedImage = nSelectedImage;
+  tvi.item.lParam = lParam;
+  tvi.item.cChildren = cChildren;
+  return (HTREEITEM)SendMessage(TVM_INSERTITEMA, 0, (LPARAM)&tvi);
+}
+
+CString CTreeCtrl::GetItemText(HTREEITEM h) const {
+  char buf[1024] = "";
+  TVITEMA item = {};
+  item.mask = TVIF_TEXT;
+  item.hItem = h;
+  item.pszText = buf;
+  item.cchTextMax = sizeof buf;
+  if (!SendMessage(TVM_GETITEMA, 0, (LPARAM)&item)) return CString();
+  return CString(buf);
+}
+
+LPARAM CTreeCtrl::GetItemData(HTREEITEM h) const {
+  TVITEMA item = {};
+  item.mask = TVIF_PARAM;
+  item.hItem = h;
+  if (!SendMessage(TVM_GETITEMA, 0, (LPARAM)&item)) return 0;
+  return item.lParam;
+}
+
+BOOL CTreeCtrl::SetItemChildren(HTREEITEM h, int cChildren) {
+  TVITEMA item = {};
+  item.mask = TVIF_CHILDREN;
+  item.hItem = h;
+  item.cChildren = cChildren;
+  return (BOOL)SendMessage(TVM_SETITEMA, 0, (LPARAM)&item);
+}
+
+HTREEITEM CTreeCtrl::HitTest(POINT pt, UINT* pFlags) const {
+  TVHITTESTINFO hti = {};
+  hti.pt = pt;
+  HTREEITEM h = (HTREEITEM)SendMessage(TVM_HITTEST, 0, (LPARAM)&hti);
+  if (pFlags) *pFlags = hti.flags;
+  return h;
+}
+
+CString CStatusBarCtrl::GetText(int nPane, int* pType) const {
+  LRESULT r = SendMessage(SB_GETTEXTLENGTHA, nPane);
+  int n = LOWORD(r);
+  if (pType) *pType = HIWORD(r);
+  CString s;
+  char* buf = s.GetBuffer(n + 1);
+  if (!buf) return s;
+  buf[0] = 0;
+  if (!(HIWORD(r) & SBT_OWNERDRAW)) SendMessage(SB_GETTEXTA, nPane, (LPARAM)buf);
+  s.ReleaseBuffer();
+  return s;
+}
