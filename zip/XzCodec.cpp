@@ -199,13 +199,12 @@ uint64_t CXzCodec::Decompress(int) {
       int32_t n = static_cast<int32_t>(destLen);
       if (memorySink) {
         CommitMemoryOutput(n);
+        m_uncompressed += static_cast<uint32_t>(n);
       } else {
         int32_t w = WriteSink(dest, n);
         if (w > 0) m_uncompressed += static_cast<uint32_t>(std::min(w, n));
         if (w != n) XzErrorText(this, SZ_ERROR_WRITE);  // never report a short write as success
-        m_uncompressed -= static_cast<uint32_t>(n);
       }
-      m_uncompressed += static_cast<uint32_t>(n);
     }
     if (res != SZ_OK) break;
     if (srcLen > 0 || destLen > 0) {
