@@ -1,0 +1,366 @@
+// The value search dialog under a real window: scripted from a timer inside its modal loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/HexSearch.h"
+#include "app/MultiString.h"
+#include "app/ValueSearchDlg.h"
+#include "system/RegKeys.h"
+
+namespace {
+
+std::function<void(HWND)> g_script;
+CValueSearchDlg* g_dlg = nullptr;
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!g_dlg || !g_dlg->m_hWnd || !IsWindowVisible(g_dlg->m_hWnd))
+        return;
+    KillTimer(nullptr, id);
+    HWND h = g_dlg->m_hWnd;
+    auto script = std::move(g_script);
+    g_script = nullptr;
+    if (script)
+        script(h);
+    // A script that stopped early must not leave the dialog open.
+    if (IsWindow(h) && IsWindowVisible(h))
+        PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+}
+
+INT_PTR RunScripted(CValueSearchDlg& dlg, DWORD* flags, char** history, char** groupString, char** groupList,
+                    const char* initial, std::function<void(HWND)> script)
+{
+    g_dlg = &dlg;
+    g_script = std::move(script);
+    UINT_PTR t = SetTimer(nullptr, 0, 20, Tick);
+    INT_PTR r = dlg.Run(flags, history, nullptr, groupString, groupList, initial);
+    KillTimer(nullptr, t);
+    g_dlg = nullptr;
+    return r;
+}
+
+HWND Item(HWND dlg, int id)
+{
+    return GetDlgItem(dlg, id);
+}
+
+bool Enabled(HWND dlg, int id)
+{
+    return IsWindowEnabled(Item(dlg, id)) != FALSE;
+}
+
+bool Checked(HWND dlg, int id)
+{
+    return SendMessageA(Item(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Clicks a button the way a user can: only when it is enabled.
+void Click(HWND dlg, int id)
+{
+    ASSERT_TRUE(Enabled(dlg, id)) << "button " << id << " is disabled";
+    SendMessageA(Item(dlg, id), BM_CLICK, 0, 0);
+}
+
+// Types a text into the input.
+void Type(HWND dlg, const char* text)
+{
+    HWND combo = Item(dlg, IDC_VS_INPUT);
+    SetWindowTextA(combo, text);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_VS_INPUT, CBN_EDITCHANGE), (LPARAM)combo);
+}
+
+std::string Text(HWND dlg, int id)
+{
+    char buf[2048];
+    GetWindowTextA(Item(dlg, id), buf, sizeof(buf));
+    return buf;
+}
+
+std::vector<std::string> Terms(HWND dlg)
+{
+    HWND list = Item(dlg, IDC_VS_TERMS);
+    std::vector<std::string> v;
+    int n = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        std::vector<char> buf(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1);
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)buf.data());
+        v.push_back(buf.data());
+    }
+    return v;
+}
+
+void SelectOnly(HWND dlg, int index)
+{
+    HWND list = Item(dlg, IDC_VS_TERMS);
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    SendMessageA(list, LB_SETSEL, TRUE, index);
+    SendMessageA(list, LB_SETCARETINDEX, index, FALSE);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_VS_TERMS, LBN_SELCHANGE), (LPARAM)list);
+}
+
+int Height(HWND dlg)
+{
+    RECT rc;
+    GetWindowRect(dlg, &rc);
+    return rc.bottom - rc.top;
+}
+
+std::vector<std::string> Strings(const char* multi)
+{
+    std::vector<std::string> v;
+    for (int i = 0; const char* p = MultiStrGetAt(multi, i); ++i)
+        v.push_back(p);
+    return v;
+}
+
+std::string RegMulti(HKEY key, const char* name)
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
+        return "<missing>";
+    std::string data(size, '\0');
+    RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&data[0], &size);
+    data.resize(size);
+    return data;
+}
+
+const char kTermWord[] = "H:2 /B\t:12 34\t\t\t\t\t(0x1234)";
+const char kTermText[] = "T:3 /G\t:61 62 63\t\t\t\t(\"abc\")";
+const char kTermMask[] = "M:4\t:12 04 FF 0F\t\t\t\t(:12 ?4)";
+
+}  // namespace
+
+TEST(ValueSearchDialog, GroupOfTermsIsSavedUnderHexSeach)
+{
+    std::string keyPath = std::string(CRegKeys::GetAppKeyPath()) + "\\HexSeach";
+    RegDeleteTreeA(HKEY_CURRENT_USER, CRegKeys::GetAppKeyPath());
+
+    DWORD flags = 0;
+    char* history = nullptr;
+    char* group = nullptr;
+    char* groupList = nullptr;
+    ASSERT_FALSE(CValueSearchDlg::LoadSettings(&flags, &history, &groupList));
+    EXPECT_EQ(nullptr, history);
+
+    CValueSearchDlg dlg;
+    INT_PTR r = RunScripted(dlg, &flags, &history, &group, &groupList, nullptr, [](HWND d) {
+        EXPECT_EQ("", Text(d, IDC_VS_INPUT));
+        int plain = Height(d);
+        EXPECT_FALSE(Enabled(d, IDC_VS_TERMS));
+        Click(d, IDC_VS_GROUP);
+        EXPECT_GT(Height(d), plain + 50);
+        EXPECT_TRUE(Enabled(d, IDC_VS_TERMS));
+        EXPECT_FALSE(Enabled(d, IDC_VS_ADD));   // nothing typed yet
+        EXPECT_FALSE(Enabled(d, IDC_VS_DELETEALL));
+
+        Type(d, "0x1234");
+        EXPECT_TRUE(Checked(d, IDC_VS_HEX));
+        EXPECT_TRUE(Enabled(d, IDC_VS_ADD));
+        Click(d, IDC_VS_WORD);
+        EXPECT_TRUE(Enabled(d, IDC_VS_MOTOROLA));
+        EXPECT_FALSE(Enabled(d, IDC_VS_NOCASE));
+        EXPECT_FALSE(Enabled(d, IDC_VS_UNICODE));
+        Click(d, IDC_VS_MOTOROLA);
+        Click(d, IDC_VS_ADD);
+
+        Type(d, "\"abc\"");
+        EXPECT_TRUE(Checked(d, IDC_VS_TEXT));
+        EXPECT_TRUE(Checked(d, IDC_VS_VARIABLE));
+        EXPECT_TRUE(Enabled(d, IDC_VS_NOCASE));
+        EXPECT_TRUE(Enabled(d, IDC_VS_UNICODE));
+        EXPECT_FALSE(Enabled(d, IDC_VS_MOTOROLA));
+        Click(d, IDC_VS_NOCASE);
+        Click(d, IDC_VS_ADD);
+
+        Type(d, ":12 ?4");
+        EXPECT_TRUE(Checked(d, IDC_VS_MASK));
+        Click(d, IDC_VS_ADD);
+        EXPECT_EQ(std::vector<std::string>({kTermWord, kTermText, kTermMask}), Terms(d));
+        EXPECT_TRUE(Enabled(d, IDC_VS_MOVEUP));
+        EXPECT_FALSE(Enabled(d, IDC_VS_DELETE));   // nothing selected
+
+        SetWindowTextA(Item(d, IDC_VS_DISTANCE), "64");
+        Click(d, IDC_VS_ORDER);
+        Click(d, IDOK);
+    });
+    ASSERT_EQ(1, r);
+    EXPECT_EQ(DWORD(VSO_GROUP | VSO_ORDER | VSO_NOCASE | VSO_MOTOROLA | VSO_WHOLE | VSO_FROMSTART), flags);
+    std::vector<std::string> expected = {"64", kTermWord, kTermText, kTermMask};
+    EXPECT_EQ(expected, Strings(groupList));
+    EXPECT_EQ(expected, Strings(group));
+    EXPECT_EQ(std::vector<std::string>({":12 ?4", "\"abc\"", "0x1234"}), Strings(history));
+
+    // The group finds its terms in order within the distance.
+    CHexSearch engine;
+    std::string data = std::string("..\x12\x34..aBc..\x12\x34..", 15);
+    EXPECT_EQ(1, engine.SearchBuffer((const BYTE*)data.data(), (int)data.size(), "x", group, CHexSearch::InOrder));
+    EXPECT_EQ(2, engine.GetHitPos(0));
+
+    // Saved under "HexSeach", a key that did not exist.
+    ASSERT_TRUE(CValueSearchDlg::SaveSettings(flags, history, groupList));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key));
+    DWORD type = 0, value = 0, size = sizeof(value);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Flags", nullptr, &type, (BYTE*)&value, &size));
+    EXPECT_EQ(DWORD(REG_DWORD), type);
+    EXPECT_EQ(flags, value);
+    EXPECT_EQ(std::string(groupList, MultiStrSize(groupList)), RegMulti(key, "Group"));
+    EXPECT_EQ(std::string(history, MultiStrSize(history)), RegMulti(key, "Strings"));
+    RegCloseKey(key);
+
+    DWORD flags2 = 0;
+    char* history2 = nullptr;
+    char* groupList2 = nullptr;
+    ASSERT_TRUE(CValueSearchDlg::LoadSettings(&flags2, &history2, &groupList2));
+    EXPECT_EQ(flags, flags2);
+    EXPECT_EQ(Strings(history), Strings(history2));
+    EXPECT_EQ(Strings(groupList), Strings(groupList2));
+
+    // Opening again with the saved values shows them; Cancel changes nothing.
+    char* group2 = nullptr;
+    CValueSearchDlg again;
+    r = RunScripted(again, &flags2, &history2, &group2, &groupList2, nullptr, [](HWND d) {
+        EXPECT_EQ(":12 ?4", Text(d, IDC_VS_INPUT));
+        EXPECT_EQ("64", Text(d, IDC_VS_DISTANCE));
+        EXPECT_EQ(std::vector<std::string>({kTermWord, kTermText, kTermMask}), Terms(d));
+        EXPECT_TRUE(Checked(d, IDC_VS_GROUP));
+        EXPECT_TRUE(Checked(d, IDC_VS_ORDER));
+        EXPECT_FALSE(Enabled(d, IDC_VS_ADD));   // the pre-filled input is not an edit
+        Click(d, IDC_VS_DELETEALL);
+        Click(d, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, r);
+    EXPECT_EQ(nullptr, group2);
+    EXPECT_EQ(4, MultiStrCount(groupList2));
+    for (char** p : {&history, &group, &groupList, &history2, &groupList2})
+        MultiStrFree(p);
+    RegDeleteTreeA(HKEY_CURRENT_USER, CRegKeys::GetAppKeyPath());
+}
+
+TEST(ValueSearchDialog, KindSwitchReprintsTheInput)
+{
+    DWORD flags = VSO_UNICODE;
+    char* group = nullptr;
+    CValueSearchDlg dlg;
+    INT_PTR r = RunScripted(dlg, &flags, nullptr, &group, nullptr, "65", [](HWND d) {
+        EXPECT_TRUE(Checked(d, IDC_VS_DEC));
+        Click(d, IDC_VS_HEX);
+        EXPECT_EQ("0x41", Text(d, IDC_VS_INPUT));
+        Click(d, IDC_VS_BIN);
+        EXPECT_EQ("0b1000001", Text(d, IDC_VS_INPUT));
+        Click(d, IDC_VS_TEXT);
+        EXPECT_EQ("\"A\"", Text(d, IDC_VS_INPUT));
+        EXPECT_TRUE(Checked(d, IDC_VS_VARIABLE));
+        Click(d, IDC_VS_DUMP);
+        EXPECT_EQ(":41", Text(d, IDC_VS_INPUT));
+        Click(d, IDC_VS_MASK);
+        EXPECT_EQ(":41:FF", Text(d, IDC_VS_INPUT));
+        EXPECT_TRUE(Checked(d, IDC_VS_MASK));
+        Click(d, IDC_VS_DEC);
+        EXPECT_EQ("65", Text(d, IDC_VS_INPUT));
+        // An empty input gets the new kind's prefix.
+        Type(d, "");
+        Click(d, IDC_VS_TEXT);
+        EXPECT_EQ("\"", Text(d, IDC_VS_INPUT));
+        Click(d, IDC_VS_HEX);
+        EXPECT_EQ("0x", Text(d, IDC_VS_INPUT));
+        Click(d, IDC_VS_DUMP);
+        EXPECT_EQ(":00 00 00 00", Text(d, IDC_VS_INPUT));   // a bare "0x" reads as 0
+        // Texts in UTF-16 with ignore case.
+        Type(d, "\"ab\"");
+        EXPECT_TRUE(Checked(d, IDC_VS_UNICODE));
+        Click(d, IDC_VS_NOCASE);
+        // The two range options exclude each other; the first is off without 0x8000.
+        EXPECT_FALSE(Enabled(d, IDC_VS_SELECTION));
+        EXPECT_TRUE(Checked(d, IDC_VS_FROMSTART));
+        Click(d, IDC_VS_UP);
+        Click(d, IDC_VS_CONTINUE);
+    });
+    EXPECT_EQ(VSD_CONTINUE, r);
+    EXPECT_EQ(DWORD(VSO_UP | VSO_WHOLE | VSO_NOCASE | VSO_FROMSTART | VSO_UNICODE), flags);
+    EXPECT_EQ(std::vector<std::string>({"0", "N:4 /G\t:61 00 62 00\t\t\t\t(\"ab\")"}), Strings(group));
+    MultiStrFree(&group);
+}
+
+TEST(ValueSearchDialog, TermsMoveDeleteAndComeBackForEditing)
+{
+    DWORD flags = VSO_GROUP | VSO_SELECTION_OK;
+    char* history = nullptr;
+    MultiStrInsert(&history, "0x10", 0);
+    char* group = nullptr;
+    char* groupList = nullptr;
+    for (const char* s : {"0", "D:1\t:01\t\t\t\t\t(1)", "D:2\t:02 00\t\t\t\t\t(2)", "H:2 /B\t:00 03\t\t\t\t\t(0x3)"})
+        MultiStrInsert(&groupList, s, -1);
+    CValueSearchDlg dlg;
+    INT_PTR r = RunScripted(dlg, &flags, &history, &group, &groupList, nullptr, [](HWND d) {
+        EXPECT_EQ("1000", Text(d, IDC_VS_DISTANCE));   // a distance below 1 becomes 1000
+        EXPECT_EQ("0x10", Text(d, IDC_VS_INPUT));
+        EXPECT_TRUE(Enabled(d, IDC_VS_SELECTION));
+        auto t = Terms(d);
+        ASSERT_EQ(3u, t.size());
+        // The first moves up to the end, the last down to the front.
+        SelectOnly(d, 0);
+        Click(d, IDC_VS_MOVEUP);
+        EXPECT_EQ(std::vector<std::string>({t[1], t[2], t[0]}), Terms(d));
+        EXPECT_EQ(2, (int)SendMessageA(Item(d, IDC_VS_TERMS), LB_GETCARETINDEX, 0, 0));
+        Click(d, IDC_VS_MOVEDOWN);
+        EXPECT_EQ(t, Terms(d));
+        Click(d, IDC_VS_MOVEDOWN);
+        EXPECT_EQ(std::vector<std::string>({t[1], t[0], t[2]}), Terms(d));
+        // Editing a term puts its value, kind, width and byte order back.
+        SelectOnly(d, 2);
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDC_VS_TERMS, LBN_DBLCLK), (LPARAM)Item(d, IDC_VS_TERMS));
+        EXPECT_EQ("0x3", Text(d, IDC_VS_INPUT));
+        EXPECT_TRUE(Checked(d, IDC_VS_HEX));
+        EXPECT_TRUE(Checked(d, IDC_VS_WORD));
+        EXPECT_TRUE(Checked(d, IDC_VS_MOTOROLA));
+        Click(d, IDC_VS_ADD);
+        EXPECT_EQ(4u, Terms(d).size());
+        EXPECT_EQ(t[2], Terms(d)[3]);
+        SelectOnly(d, 0);
+        SendMessageA(Item(d, IDC_VS_TERMS), LB_SETSEL, TRUE, 3);
+        Click(d, IDC_VS_DELETE);
+        EXPECT_EQ(std::vector<std::string>({t[0], t[2]}), Terms(d));
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(std::vector<std::string>({"1000", "D:1\t:01\t\t\t\t\t(1)", "H:2 /B\t:00 03\t\t\t\t\t(0x3)"}),
+              Strings(group));
+    EXPECT_EQ(std::vector<std::string>({"0x3", "0x10"}), Strings(history));
+    for (char** p : {&history, &group, &groupList})
+        MultiStrFree(p);
+}
+
+TEST(ValueSearchDialog, PlainSearchAndRememberedPlace)
+{
+    DWORD flags = 0;
+    char* group = nullptr;
+    CValueSearchDlg first;
+    INT_PTR r = RunScripted(first, &flags, nullptr, &group, nullptr, "\"abc\"", [](HWND d) {
+        EXPECT_TRUE(Checked(d, IDC_VS_TEXT));
+        SetWindowPos(d, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(std::vector<std::string>({"0", "T:3\t:61 62 63\t\t\t\t(\"abc\")"}), Strings(group));
+    MultiStrFree(&group);
+
+    // An empty input gives the group "0" without a term; the dialog reopens where it closed.
+    CValueSearchDlg second;
+    r = RunScripted(second, &flags, nullptr, &group, nullptr, "", [](HWND d) {
+        RECT rc;
+        GetWindowRect(d, &rc);
+        EXPECT_EQ(120, rc.left);
+        EXPECT_EQ(90, rc.top);
+        Click(d, IDC_VS_DWORD);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(std::vector<std::string>({"0"}), Strings(group));
+    MultiStrFree(&group);
+}
