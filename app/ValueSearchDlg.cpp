@@ -567,21 +567,20 @@ void CValueSearchDlg::OnEditTerm()
         return;
     ReadState();
     CString s = ListText(hList, nCaret);
-    ValueTermInput* pEdit = new ValueTermInput;
-    if (ReadTermInput(s, pEdit)) {
-        m_strInput = pEdit->szInput;
-        m_strEdited = m_strInput;
-        m_nKind = pEdit->nKind;
-        m_nWidth = pEdit->nWidth;
-        m_bNoCase = pEdit->bIgnoreCase;
-        if (m_nKind <= VALUE_OCT)
-            m_bMotorola = pEdit->bMotorola;
-        if (m_nKind == VALUE_TEXT)
-            m_bUnicode = pEdit->bUnicode;
-        ShowState();
-        UpdateControls();
-    }
-    delete pEdit;
+    ValueTermInput edit;
+    if (!ReadTermInput(s, &edit))
+        return;
+    m_strInput = edit.szInput;
+    m_strEdited = m_strInput;
+    m_nKind = edit.nKind;
+    m_nWidth = edit.nWidth;
+    m_bNoCase = edit.bIgnoreCase;
+    if (m_nKind <= VALUE_OCT)
+        m_bMotorola = edit.bMotorola;
+    if (m_nKind == VALUE_TEXT)
+        m_bUnicode = edit.bUnicode;
+    ShowState();
+    UpdateControls();
 }
 
 void CValueSearchDlg::OnTermsSelChange()
