@@ -1,0 +1,138 @@
+// The main frame.
+#include "app/MainFrm.h"
+
+#include <string.h>
+
+#include "app/Resource.h"
+#include "app/VellmorantView.h"
+#include "system/RegKeys.h"
+
+bool TextFromCopyData(const COPYDATASTRUCT* cds, CString& text) {
+  text.Empty();
+  if (!cds) return false;
+  ULONG_PTR code = cds->dwData;
+  bool wide = (code & COPYDATA_UTF16) != 0;
+  if ((code & ~(ULONG_PTR)COPYDATA_UTF16) != COPYDATA_OPEN_TEXT_SEARCH) return false;
+  if (!cds->lpData || cds->cbData == 0) return true;
+  if (wide) {
+    const WCHAR* w = static_cast<const WCHAR*>(cds->lpData);
+    int n = 0, max = (int)(cds->cbData / 2);
+    while (n < max && w[n]) ++n;
+    // Convert all, then cut to 259 bytes without splitting a double-byte character.
+    CString all;
+    int need = n ? ::WideCharToMultiByte(CP_ACP, 0, w, n, nullptr, 0, nullptr, nullptr) : 0;
+    char* buf = need > 0 ? all.GetBuffer(need) : nullptr;
+    int len = buf ? ::WideCharToMultiByte(CP_ACP, 0, w, n, buf, need, nullptr, nullptr) : 0;
+    if (buf) all.ReleaseBuffer(len > 0 ? len : 0);
+    int cut = 0;
+    while (cut < all.GetLength()) {
+      int step = ::IsDBCSLeadByte((BYTE)all[cut]) ? 2 : 1;
+      if (cut + step > 259 || cut + step > all.GetLength()) break;
+      cut += step;
+    }
+    text = all.Left(cut);
+  } else {
+    const char* a = static_cast<const char*>(cds->lpData);
+    int n = 0, max = (int)(cds->cbData < 1023 ? cds->cbData : 1023);
+    while (n < max && a[n]) ++n;
+    text = CString(a, n);
+  }
+  return true;
+}
+
+IMPLEMENT_DYNCREATE(CMainFrame, CFrameWnd)
+
+BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
+  ON_WM_CREATE()
+  ON_WM_COPYDATA()
+  ON_COMMAND(ID_FLAT_TOOLBAR, OnFlatToolbar)
+  ON_UPDATE_COMMAND_UI(ID_FLAT_TOOLBAR, OnUpdateFlatToolbar)
+  ON_MESSAGE(WM_VM_STATUS_OP, OnStatusOp)
+  ON_MESSAGE(WM_VM_DRAW_STATUS_PANE, OnDrawStatusPane)
+  ON_WM_DRAWITEM()
+  ON_MESSAGE(WM_VM_SUPPORTS_COLOR_PANES, OnSupportsColorPanes)
+  ON_MESSAGE(WM_VM_OPEN_TEXT_SEARCH, OnOpenTextSearch)
+END_MESSAGE_MAP()
+
+CMainFrame::CMainFrame() : m_panes(this, &m_wndStatusBar) {
+  m_nFlatMode = 1;
+  CRegKeys reg;
+  if (reg.Open(nullptr, nullptr, 2) && reg.OpenSubKey("Settings")) {
+    DWORD v = m_nFlatMode;
+    if (reg.QueryValue(&v, sizeof v, "FlatMode", REG_DWORD)) m_nFlatMode = v;
+  }
+}
+
+CMainFrame::~CMainFrame() {
+  CRegKeys reg;
+  if (reg.Open(nullptr, nullptr, 2) && reg.OpenSubKey("Settings")) {
+    DWORD v = m_nFlatMode;
+    reg.SetValue(&v, sizeof v, "FlatMode", REG_DWORD);
+  }
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) { return CFrameWnd::PreCreateWindow(cs); }
+
+int CMainFrame::OnCreate(LPCREATESTRUCTA lpcs) {
+  if (CFrameWnd::OnCreate(lpcs) == -1) return -1;
+  if (!m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR)) return -1;
+  UINT messagePane = ID_SEPARATOR;
+  if (!m_wndStatusBar.SetIndicators(&messagePane, 1)) return -1;
+  EnableDocking(CBRS_ALIGN_ANY);
+  RecalcLayout();
+  return 0;
+}
+
+BOOL CMainFrame::OnCopyData(CWnd*, COPYDATASTRUCT* cds) {
+  CString text;
+  if (!TextFromCopyData(cds, text)) return TRUE;
+  CVellmorantView* view = GetActiveView() && GetActiveView()->IsKindOf(RUNTIME_CLASS(CVellmorantView))
+                              ? static_cast<CVellmorantView*>(GetActiveView())
+                              : nullptr;
+  if (!view || view->IsJobRunning()) return TRUE;
+  // Answer the sender first: the dialog opens once this message has returned.
+  char* copy = static_cast<char*>(malloc(text.GetLength() + 1));
+  if (!copy) return TRUE;
+  memcpy(copy, (const char*)text, text.GetLength() + 1);
+  if (!PostMessage(WM_VM_OPEN_TEXT_SEARCH, 0, (LPARAM)copy)) free(copy);
+  return TRUE;
+}
+
+LRESULT CMainFrame::OnOpenTextSearch(WPARAM, LPARAM lParam) {
+  char* text = reinterpret_cast<char*>(lParam);
+  CView* active = GetActiveView();
+  if (active && active->IsKindOf(RUNTIME_CLASS(CVellmorantView))) {
+    CVellmorantView* view = static_cast<CVellmorantView*>(active);
+    if (!view->IsJobRunning()) {
+      if (IsIconic()) ShowWindow(SW_RESTORE);
+      ::SetForegroundWindow(m_hWnd);
+    }
+  }
+  free(text);
+  return 0;
+}
+
+void CMainFrame::OnFlatToolbar() {
+  m_nFlatMode = m_nFlatMode ? 0 : 1;
+}
+
+void CMainFrame::OnUpdateFlatToolbar(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_nFlatMode ? 1 : 0); }
+
+LRESULT CMainFrame::OnStatusOp(WPARAM wParam, LPARAM lParam) {
+  return m_panes.Dispatch(wParam, reinterpret_cast<const DWORD*>(lParam));
+}
+
+LRESULT CMainFrame::OnDrawStatusPane(WPARAM, LPARAM lParam) {
+  if (lParam) CStatusPaneService::DrawPane(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  return TRUE;
+}
+
+void CMainFrame::OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS) {
+  if (nIDCtl == AFX_IDW_STATUS_BAR && lpDIS) {
+    OnDrawStatusPane(0, (LPARAM)lpDIS);
+    return;
+  }
+  CFrameWnd::OnDrawItem(nIDCtl, lpDIS);
+}
+
+LRESULT CMainFrame::OnSupportsColorPanes(WPARAM, LPARAM) { return CStatusPaneService::ReadyValue; }

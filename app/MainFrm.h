@@ -1,0 +1,45 @@
+// The main frame: toolbar, status bar with the status-pane service (message 0x524), the flat
+// toolbar setting and the incoming WM_COPYDATA request that opens the text search.
+#pragma once
+#include "app/StatusPanes.h"
+#include "framework/Framework.h"
+
+// Text of a WM_COPYDATA request 0x27F50005 (bit 0x8000: UTF-16). Reads at most cbData bytes,
+// stops at the first NUL, converts UTF-16 to the ANSI code page into at most 259 bytes and
+// 8-bit texts into at most 1023. False for any other code (the request is then ignored).
+bool TextFromCopyData(const COPYDATASTRUCT* cds, CString& text);
+
+class CMainFrame : public CFrameWnd {
+  DECLARE_DYNCREATE(CMainFrame)
+public:
+  CMainFrame();
+  ~CMainFrame() override;
+  BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+
+  // The program's own calls of the status-pane service (operations 0 and 1).
+  int SetStatusPanes(const UINT* ids, const int* widths, int count) {
+    return m_panes.SetStatusPanes(ids, widths, count);
+  }
+  int SetPaneText(int index, const char* text, BOOL update = TRUE, int background = -1, int foreground = -1) {
+    return m_panes.SetPaneText(index, text, update, background, foreground);
+  }
+  CStatusBar& GetStatusBar() { return m_wndStatusBar; }
+  DWORD m_nFlatMode = 1;  // 1 = flat toolbar ("FlatMode" under "Settings")
+
+  int OnCreate(LPCREATESTRUCTA lpcs);
+  BOOL OnCopyData(CWnd* pWnd, COPYDATASTRUCT* pCopyDataStruct);
+  void OnFlatToolbar();
+  void OnUpdateFlatToolbar(CCmdUI* pCmdUI);
+  void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS);
+
+protected:
+  LRESULT OnStatusOp(WPARAM wParam, LPARAM lParam);
+  LRESULT OnDrawStatusPane(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSupportsColorPanes(WPARAM wParam, LPARAM lParam);
+  LRESULT OnOpenTextSearch(WPARAM wParam, LPARAM lParam);
+
+  CStatusBar m_wndStatusBar;
+  CStatusPaneService m_panes;
+  CFont m_font;
+  DECLARE_MESSAGE_MAP()
+};

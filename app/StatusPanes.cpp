@@ -1,0 +1,307 @@
+// The status-pane service.
+#include "app/StatusPanes.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/Resource.h"
+
+DWORD CStatusPaneService::s_ready = 0;
+
+// --- widths -------------------------------------------------------------------------------------
+
+int StatusWidthUnit() {
+  static int unit = 0;
+  if (unit == 0) {
+    int u = -7;
+    LOGFONTA lf = {};
+    if (::SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0)) {
+      if (lf.lfWidth != 0)
+        u = lf.lfWidth;
+      else if (lf.lfHeight * 2 / 3 != 0)
+        u = lf.lfHeight * 2 / 3;
+    }
+    if (u > 0) u = -u;
+    if (u < -25) u = -25;
+    unit = u;
+  }
+  return -unit;
+}
+
+void ScaleStatusWidths(int* widths, int count) {
+  if (!widths) return;
+  int unit = StatusWidthUnit();
+  for (int i = 0; i < count; ++i)
+    if (widths[i] < 0) widths[i] = -widths[i] * unit;
+}
+
+// --- owner-drawn records ------------------------------------------------------------------------
+
+namespace {
+
+// The records of the owner-drawn panes, kept beside the status bar that owns them.
+HWND g_hBar = nullptr;
+WNDPROC g_pfnBarProc = nullptr;
+StatusPaneText* g_records[CStatusPaneService::MaxPanes] = {};
+
+void FreeRecord(int pane) {
+  if (pane < 0 || pane >= CStatusPaneService::MaxPanes) return;
+  free(g_records[pane]);
+  g_records[pane] = nullptr;
+}
+
+LRESULT CALLBACK StatusBarProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC next = g_pfnBarProc;
+  if (message == WM_DESTROY) {
+    for (int i = 0; i < CStatusPaneService::MaxPanes; ++i) FreeRecord(i);
+    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)next);
+    g_hBar = nullptr;
+    g_pfnBarProc = nullptr;
+  } else if (message == SB_SETTEXTA && !(wParam & SBT_OWNERDRAW)) {
+    int pane = (int)(wParam & 0xFF);
+    if (pane < CStatusPaneService::MaxPanes && g_records[pane]) {
+      // The bar repeating the pane's text keeps it coloured; a new text makes it plain.
+      const char* text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      if (!strcmp(text, g_records[pane]->text)) return TRUE;
+      FreeRecord(pane);
+    }
+  }
+  return ::CallWindowProcA(next, hWnd, message, wParam, lParam);
+}
+
+void SubclassBar(HWND hBar) {
+  if (g_hBar == hBar) return;
+  g_hBar = hBar;
+  g_pfnBarProc = (WNDPROC)::SetWindowLongPtrA(hBar, GWLP_WNDPROC, (LONG_PTR)StatusBarProc);
+}
+
+StatusPaneText* MakeRecord(const char* text, int background, int foreground) {
+  int n = text ? (int)strlen(text) : 0;
+  auto* rec = static_cast<StatusPaneText*>(malloc(sizeof(StatusPaneText) + n));
+  if (!rec) return nullptr;
+  rec->background = background;
+  rec->foreground = foreground;
+  rec->length = n;
+  if (n) memcpy(rec->text, text, n);
+  rec->text[n] = 0;
+  return rec;
+}
+
+}  // namespace
+
+// --- the service --------------------------------------------------------------------------------
+
+CStatusPaneService::CStatusPaneService(CWnd* frame, CStatusBar* bar) : m_pFrame(frame), m_pBar(bar) {}
+
+bool CStatusPaneService::Usable() const { return m_pBar && m_pBar->m_hWnd && ::IsWindow(m_pBar->m_hWnd); }
+
+void CStatusPaneService::Reset() {
+  m_nextTag = 2;
+  m_nCount = 0;
+  m_nFirst = 1;
+  memset(m_tags, 0, sizeof m_tags);
+}
+
+void CStatusPaneService::ResetIfBare() {
+  if (m_pBar->GetCount() < 2) Reset();
+}
+
+void CStatusPaneService::Rebuild(const PaneCopy* panes, int n) {
+  if (g_hBar == m_pBar->m_hWnd)
+    for (int i = 0; i < MaxPanes; ++i) FreeRecord(i);
+  UINT ids[MaxPanes];
+  for (int i = 0; i < n; ++i) ids[i] = panes[i].id;
+  m_pBar->SetIndicators(ids, n);
+  for (int i = 0; i < n; ++i) {
+    m_pBar->SetPaneInfo(i, panes[i].id, panes[i].style & ~(SBPS_OWNERDRAW | SBPS_POPOUT), panes[i].width);
+    m_pBar->SetPaneText(i, panes[i].text, FALSE);
+    m_tags[i] = panes[i].tag;
+  }
+  for (int i = n; i < MaxPanes; ++i) m_tags[i] = 0;
+  m_pBar->Invalidate();
+}
+
+int CStatusPaneService::SetStatusPanes(const UINT* ids, const int* widths, int count) {
+  s_ready = ReadyValue;
+  if (!Usable()) return 0;
+  ResetIfBare();
+  if (!ids) count = 0;
+  if (count < 0) {
+    count = 0;
+    while (count < MaxOperationPanes && ids[count] != 0) ++count;
+  }
+  if (count > MaxOperationPanes) count = MaxOperationPanes;
+  int scaled[MaxOperationPanes];
+  for (int i = 0; i < count; ++i) scaled[i] = widths ? widths[i] : 50;
+  ScaleStatusWidths(scaled, count);
+
+  PaneCopy panes[MaxPanes];
+  int n = 0, total = m_pBar->GetCount();
+  auto copyPane = [&](int i) {
+    PaneCopy& p = panes[n++];
+    m_pBar->GetPaneInfo(i, p.id, p.style, p.width);
+    p.text = m_pBar->GetPaneText(i);
+    p.tag = m_tags[i];
+  };
+  copyPane(0);
+  for (int i = 0; i < count; ++i) panes[n++] = PaneCopy{ids[i], SBPS_NORMAL, scaled[i], CString(), 1};
+  for (int i = m_nFirst; i < total && n < MaxPanes; ++i) copyPane(i);
+  Rebuild(panes, n);
+  m_nCount = count;
+  m_nFirst = count + 1;
+  return count;
+}
+
+int CStatusPaneService::InsertStatusPanes(const UINT* ids, const int* widths, int count) {
+  if (s_ready != ReadyValue || !Usable()) return 0;
+  ResetIfBare();
+  if (!ids) count = 0;
+  if (count < 0) {
+    count = 0;
+    while (count < MaxOperationPanes && ids[count] != 0) ++count;
+  }
+  if (count > MaxOperationPanes) count = MaxOperationPanes;
+  int total = m_pBar->GetCount();
+  int others = total - m_nCount;  // the message pane and the panes of other owners
+  if (others + count > MaxOtherPanes) return -1;
+  int scaled[MaxOperationPanes];
+  for (int i = 0; i < count; ++i) scaled[i] = widths ? widths[i] : 50;
+  ScaleStatusWidths(scaled, count);
+
+  DWORD tag = m_nextTag;
+  m_nextTag = m_nextTag >= 0xFFFF ? 2 : m_nextTag + 1;
+  PaneCopy panes[MaxPanes];
+  int n = 0;
+  auto copyPane = [&](int i) {
+    PaneCopy& p = panes[n++];
+    m_pBar->GetPaneInfo(i, p.id, p.style, p.width);
+    p.text = m_pBar->GetPaneText(i);
+    p.tag = m_tags[i];
+  };
+  for (int i = 0; i < m_nFirst && i < total; ++i) copyPane(i);
+  for (int i = 0; i < count; ++i) panes[n++] = PaneCopy{ids[i], SBPS_NORMAL, scaled[i], CString(), tag};
+  for (int i = m_nFirst; i < total && n < MaxPanes; ++i) copyPane(i);
+  Rebuild(panes, n);
+  return (int)(tag & 0xFFFF);
+}
+
+int CStatusPaneService::RemoveStatusPanes(int tag) {
+  if (s_ready != ReadyValue || !Usable()) return 0;
+  ResetIfBare();
+  PaneCopy panes[MaxPanes];
+  int n = 0, total = m_pBar->GetCount();
+  for (int i = 0; i < total && n < MaxPanes; ++i) {
+    if (i >= m_nFirst && m_tags[i] == (DWORD)tag) continue;
+    PaneCopy& p = panes[n++];
+    m_pBar->GetPaneInfo(i, p.id, p.style, p.width);
+    p.text = m_pBar->GetPaneText(i);
+    p.tag = m_tags[i];
+  }
+  if (n != total) Rebuild(panes, n);
+  return n;
+}
+
+int CStatusPaneService::PaneIndex(int index) const {
+  int total = m_pBar->GetCount();
+  int pane = index < 0 ? total + index : index + 1;
+  return pane >= 1 && pane < total && pane < MaxPanes ? pane : -1;
+}
+
+bool CStatusPaneService::ColorPanesSupported() const {
+  return m_pFrame && m_pFrame->m_hWnd && m_pFrame->SendMessage(WM_VM_SUPPORTS_COLOR_PANES) == ReadyValue;
+}
+
+void CStatusPaneService::SetOwnerDrawn(int pane, const char* text, int background, int foreground, BOOL update) {
+  SubclassBar(m_pBar->m_hWnd);
+  StatusPaneText* rec = MakeRecord(text, background, foreground);
+  if (!rec) {
+    m_pBar->SetPaneText(pane, text, update);
+    return;
+  }
+  UINT id, style;
+  int width;
+  m_pBar->GetPaneInfo(pane, id, style, width);
+  FreeRecord(pane);
+  // The framework keeps the text (for later layouts); the control gets the record.
+  m_pBar->SetPaneInfo(pane, id, style | SBPS_POPOUT, width);
+  m_pBar->SetPaneText(pane, text, FALSE);
+  FreeRecord(pane);
+  g_records[pane] = rec;
+  m_pBar->SendMessage(SB_SETTEXTA, (WPARAM)(pane | SBT_OWNERDRAW | SBT_POPOUT), (LPARAM)rec);
+  if (update) m_pBar->UpdateWindow();
+}
+
+int CStatusPaneService::SetPaneText(int index, const char* text, BOOL update, int background, int foreground) {
+  if (s_ready != ReadyValue || !Usable()) return 0;
+  ResetIfBare();
+  int pane = PaneIndex(index);
+  if (pane < 0) return 0;
+  if (!text) text = "";
+  if ((background >= 0 || foreground >= 0) && ColorPanesSupported()) {
+    SetOwnerDrawn(pane, text, background, foreground, update);
+    return 1;
+  }
+  if (g_hBar == m_pBar->m_hWnd && g_records[pane]) {
+    FreeRecord(pane);
+    UINT id, style;
+    int width;
+    m_pBar->GetPaneInfo(pane, id, style, width);
+    m_pBar->SetPaneInfo(pane, id, style & ~SBPS_POPOUT, width);
+  }
+  m_pBar->SetPaneText(pane, text, update);
+  return 1;
+}
+
+int CStatusPaneService::SetPaneColors(int index, BOOL update, int background, int foreground) {
+  if (s_ready != ReadyValue || !Usable()) return 0;
+  ResetIfBare();
+  int pane = PaneIndex(index);
+  if (pane < 0) return 0;
+  CString text = m_pBar->GetPaneText(pane);
+  StatusPaneText* rec = g_hBar == m_pBar->m_hWnd ? g_records[pane] : nullptr;
+  if (background < 0 && foreground < 0) {
+    if (rec) return SetPaneText(index, text, update, -1, -1);
+    return 1;
+  }
+  if (rec && rec->background == background && rec->foreground == foreground) return 1;
+  if (!ColorPanesSupported()) return 1;
+  SetOwnerDrawn(pane, text, background, foreground, update);
+  return 1;
+}
+
+LRESULT CStatusPaneService::Dispatch(WPARAM operation, const DWORD* a) {
+  switch (operation) {
+    case 0:
+      return a ? SetStatusPanes(reinterpret_cast<const UINT*>(a[0]), reinterpret_cast<const int*>(a[1]), (int)a[2])
+               : 0;
+    case 1:
+      return a ? SetPaneText((int)a[0], reinterpret_cast<const char*>(a[1]), (BOOL)a[2], (int)a[3], (int)a[4]) : 0;
+    case 2:
+      return RemoveStatusPanes(2);
+    case 3:
+      return a ? InsertStatusPanes(reinterpret_cast<const UINT*>(a[0]), reinterpret_cast<const int*>(a[1]),
+                                   (int)a[2])
+               : 0;
+    case 4:
+      return a ? SetPaneColors((int)a[0], (BOOL)a[1], (int)a[2], (int)a[3]) : 0;
+    default:
+      return 1;
+  }
+}
+
+void CStatusPaneService::DrawPane(const DRAWITEMSTRUCT* dis) {
+  const auto* rec = reinterpret_cast<const StatusPaneText*>(dis->itemData);
+  if (!rec) return;
+  HDC dc = dis->hDC;
+  COLORREF back = rec->background < 0 ? ::GetSysColor(COLOR_MENU) : (COLORREF)rec->background;
+  COLORREF fore = rec->foreground < 0 ? ::GetSysColor(COLOR_WINDOWTEXT) : (COLORREF)rec->foreground;
+  COLORREF oldBack = ::SetBkColor(dc, back);
+  COLORREF oldFore = ::SetTextColor(dc, fore);
+  UINT oldAlign = ::SetTextAlign(dc, TA_CENTER | TA_BOTTOM);
+  const RECT& r = dis->rcItem;
+  ::ExtTextOutA(dc, (r.left + r.right) / 2, r.bottom - 1, ETO_OPAQUE | ETO_CLIPPED, &r, rec->text, rec->length,
+                nullptr);
+  ::SetTextAlign(dc, oldAlign);
+  ::SetTextColor(dc, oldFore);
+  ::SetBkColor(dc, oldBack);
+}

@@ -1,0 +1,111 @@
+// The view: owns the three panes stacked from top to bottom (explorer pane, file list, result
+// list) between two bars the user drags, the search engines, the file cache and the sibling
+// programs' runners; fills the file list, passes the focus round the panes and keeps the status
+// panes current.
+#pragma once
+#include <stdint.h>
+
+#include "app/HexSearch.h"
+#include "app/TextSearch.h"
+#include "app/ViewLayout.h"
+#include "framework/Framework.h"
+#include "system/StartProg.h"
+#include "system/StrList.h"
+
+class CVellmorantDoc;
+class CMainFrame;
+
+// Bounds of the settings dialogs.
+uint32_t ClampCacheSizeMB(long long megabytes);  // 0..1000
+int ClampResultLimit(long long value);            // 10..1,000,000
+// The working set that keeps cached copies in memory: half the cache, at least 32 MB.
+SIZE_T CacheWorkingSetMinimum(uint32_t cacheSize);
+// "%i Datei%s" with "en" for any count but 1.
+CString FileCountText(int count);
+// Drops one trailing separator unless that leaves a drive ("C:\" stays) or nothing.
+void DropTrailingSeparatorKeepRoot(CString& path);
+
+class CVellmorantView : public CView {
+  DECLARE_DYNCREATE(CVellmorantView)
+public:
+  CVellmorantView();
+  ~CVellmorantView() override;
+
+  CVellmorantDoc* GetDocument() const;
+  CMainFrame* GetMainFrame() const;
+
+  BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+              UINT nID, CCreateContext* pContext = nullptr) override;
+  BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+  void OnDraw(CDC* pDC) override;
+  void OnUpdate(CView* pSender, LPARAM lHint, CObject* pHint) override;
+
+  // Fills the file list from path (null: the explorer pane's folder) with the filters (null or
+  // empty: none), sub-folders, the read-only choice (0..2), the time mode (0..4) and time
+  // (Unix seconds), under the progress dialog "Dateisuche". Nothing happens without a folder.
+  void AddFiles(const char* path, const char* plus, const char* minus, BOOL subDirs, int writeProtection,
+                int timeMode, int64_t time);
+  // Selects a folder in the explorer pane.
+  void SelectPath(const char* path);
+  // Asks the frame for the three status panes (10, 10 and 15 character units).
+  void SetStatusPanes();
+  void ClearStatusPanes();
+  // True while a progress job (file scan, search, ...) runs.
+  BOOL IsJobRunning() const { return m_nJobDepth > 0; }
+  // The number of entries of the file list.
+  int GetFileCount() const;
+
+  // Settings.
+  uint32_t m_nCacheSize;   // bytes ("CacheSize")
+  DWORD m_nSortList = 0;   // sort key of the file list ("SortList")
+  DWORD m_nSortMode = 0;   // sort key of the explorer pane's file list ("SortMode")
+
+  // Command handlers of this unit.
+  void OnInsertAllFiles();
+  void OnClearList();
+  void OnRefreshBrowser();
+  void OnAddFiles();
+  void OnCacheSize();
+  void OnResultLimit();
+  void OnUpdateFileCommand(CCmdUI* pCmdUI);
+
+  int OnCreate(LPCREATESTRUCTA lpcs);
+  void OnSize(UINT nType, int cx, int cy);
+  void OnTimer(UINT_PTR nIDEvent);
+  void OnDestroy();
+  void OnSetFocus(CWnd* pOldWnd);
+  void OnLButtonDown(UINT nFlags, CPoint point);
+  BOOL OnEraseBkgnd(CDC* pDC);
+
+protected:
+  void RecalcLayout();
+  void ApplyWorkingSet();
+  void FocusPane(int index);
+  CString ExplorerPath();
+  BOOL HasCommandHandler(UINT nID);
+
+  // Members in the order of their roles.
+  CStartProg m_progs[3];           // Blenkor, Quorbital, the compare programs
+  CHexSearch m_hexSearch;
+  CTextSearch m_textSearch;
+  CString m_strLastFillPath;       // folder of the last file-list fill
+  CStrList m_cache;                // the file cache (FileCacheEntry item data)
+  CStrList m_compareResults;       // directory-compare results (4-byte item data)
+  CString m_strCompareBase[2];
+  CString m_strCompareFolder;      // emptied whenever files are added through dialog 130
+  ViewLayoutState m_layout;        // bars and the result list's state
+  int m_nCompareWarning = 0;
+  int m_nCompareState[2] = {0, -1};
+  BOOL m_bDragging = FALSE;        // a drag from the result list runs
+  int m_nResultKind = 0;           // 0 text hits, 1 value hits, 2 other lines
+  int m_nResultCount = 0;
+  int m_nShownScanCount = -1;      // file count last shown by the scan progress
+  int m_nFocusIndex = PaneExplorerTree;
+  uint64_t m_nTotalSize = 0;
+  char m_szMenuText[2][MAX_PATH] = {};
+  WINDOWPLACEMENT m_placements[3];
+  DWORD m_toolFlags[3] = {0, 0, 0};
+  int m_nJobDepth = 0;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,177 @@
+// The status-pane service on a real status bar, and the dialog histories in the registry.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/DialogHistory.h"
+#include "app/Resource.h"
+#include "app/StatusPanes.h"
+#include "framework/Framework.h"
+#include "system/RegKeys.h"
+
+namespace {
+
+// A parent that says whether it draws coloured panes.
+class CPaneHost : public CWnd {
+public:
+  BOOL m_bColors = FALSE;
+  LRESULT OnSupports(WPARAM, LPARAM) { return m_bColors ? CStatusPaneService::ReadyValue : 0; }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPaneHost, CWnd)
+  ON_MESSAGE(WM_VM_SUPPORTS_COLOR_PANES, OnSupports)
+END_MESSAGE_MAP()
+
+struct PaneFixture : ::testing::Test {
+  CPaneHost host;
+  CStatusBar bar;
+  void SetUp() override {
+    CStatusPaneService::s_ready = 0;
+    ASSERT_TRUE(host.CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 300, nullptr, nullptr));
+    ASSERT_TRUE(bar.Create(&host, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR));
+  }
+  void TearDown() override {
+    if (host.m_hWnd) host.DestroyWindow();
+  }
+  std::string ControlText(int pane) {
+    char buf[256] = "";
+    LRESULT r = bar.SendMessage(SB_GETTEXTLENGTHA, pane);
+    if (HIWORD(r) & SBT_OWNERDRAW) return "<owner>";
+    bar.SendMessage(SB_GETTEXTA, pane, (LPARAM)buf);
+    return buf;
+  }
+};
+
+const UINT kIds[3] = {0, 1, 2};
+const int kWidths[3] = {-10, -10, -15};
+
+}  // namespace
+
+TEST_F(PaneFixture, OperationsNeedTheReadyWord) {
+  CStatusPaneService svc(&host, &bar);
+  EXPECT_EQ(0, svc.SetPaneText(0, "x", FALSE, -1, -1));
+  EXPECT_EQ(0, svc.InsertStatusPanes(kIds, kWidths, 1));
+  EXPECT_EQ(0, svc.RemoveStatusPanes(2));
+  EXPECT_EQ(1, svc.Dispatch(9, nullptr));
+  EXPECT_EQ(3, svc.SetStatusPanes(kIds, kWidths, 3));
+  EXPECT_EQ((DWORD)CStatusPaneService::ReadyValue, CStatusPaneService::s_ready);
+}
+
+TEST_F(PaneFixture, ProgramPanesWidthsAndTexts) {
+  CStatusPaneService svc(&host, &bar);
+  ASSERT_EQ(3, svc.SetStatusPanes(kIds, kWidths, 3));
+  ASSERT_EQ(4, bar.GetCount());
+  int unit = StatusWidthUnit();
+  EXPECT_GT(unit, 0);
+  EXPECT_LE(unit, 25);
+  UINT id, style;
+  int width;
+  bar.GetPaneInfo(3, id, style, width);
+  EXPECT_EQ(2u, id);
+  EXPECT_EQ(15 * unit, width);
+  bar.GetPaneInfo(0, id, style, width);
+  EXPECT_TRUE(style & SBPS_STRETCH);
+
+  EXPECT_EQ(1, svc.SetPaneText(0, "17 Einträge", TRUE, -1, -1));
+  EXPECT_EQ(1, svc.SetPaneText(-1, "letzte", FALSE, -1, -1));
+  EXPECT_EQ(0, svc.SetPaneText(3, "zu weit", FALSE, -1, -1));
+  EXPECT_EQ(0, svc.SetPaneText(-5, "zu weit", FALSE, -1, -1));
+  EXPECT_EQ("17 Eintr\xE4ge", ControlText(1));
+  EXPECT_EQ("letzte", ControlText(3));
+
+  // Setting the panes again keeps no stale panes; a null id list means none.
+  EXPECT_EQ(2, svc.SetStatusPanes(kIds, nullptr, 2));
+  EXPECT_EQ(3, bar.GetCount());
+  bar.GetPaneInfo(1, id, style, width);
+  EXPECT_EQ(50, width);
+  EXPECT_EQ(0, svc.SetStatusPanes(nullptr, kWidths, 3));
+  EXPECT_EQ(1, bar.GetCount());
+  // A negative count takes the ids up to the first 0 (here none before the end: at most 8).
+  const UINT many[10] = {5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+  EXPECT_EQ(8, svc.SetStatusPanes(many, nullptr, -1));
+  EXPECT_EQ(8, svc.SetStatusPanes(many, nullptr, 20));
+}
+
+TEST_F(PaneFixture, OwnersInsertAndRemove) {
+  CStatusPaneService svc(&host, &bar);
+  svc.SetStatusPanes(kIds, kWidths, 3);
+  svc.SetPaneText(2, "summary", FALSE, -1, -1);
+  const UINT other[2] = {100, 101};
+  int tag = svc.InsertStatusPanes(other, nullptr, 2);
+  EXPECT_EQ(2, tag);
+  ASSERT_EQ(6, bar.GetCount());
+  EXPECT_EQ(100u, bar.GetItemID(4));
+  EXPECT_EQ("summary", ControlText(3));
+  int tag2 = svc.InsertStatusPanes(other, nullptr, 1);
+  EXPECT_EQ(3, tag2);
+  EXPECT_EQ(7, bar.GetCount());
+  // Operation 0 again keeps the panes of other owners behind the program's.
+  EXPECT_EQ(2, svc.SetStatusPanes(kIds, kWidths, 2));
+  EXPECT_EQ(6, bar.GetCount());
+  EXPECT_EQ(100u, bar.GetItemID(3));
+  EXPECT_EQ(3, svc.OwnerTag(3));
+  EXPECT_EQ(4, svc.RemoveStatusPanes(2));
+  EXPECT_EQ(100u, bar.GetItemID(3));
+  // Too many other panes: refused.
+  UINT lots[8] = {200, 201, 202, 203, 204, 205, 206, 207};
+  EXPECT_GT(svc.InsertStatusPanes(lots, nullptr, 8), 0);
+  EXPECT_GT(svc.InsertStatusPanes(lots, nullptr, 8), 0);
+  EXPECT_EQ(-1, svc.InsertStatusPanes(lots, nullptr, 8));
+}
+
+TEST_F(PaneFixture, ColouredPanesOnlyWhenTheFrameDrawsThem) {
+  CStatusPaneService svc(&host, &bar);
+  svc.SetStatusPanes(kIds, kWidths, 3);
+  EXPECT_EQ(1, svc.SetPaneText(0, "rot", TRUE, 0x0000FF, -1));
+  EXPECT_EQ("rot", ControlText(1));
+  host.m_bColors = TRUE;
+  EXPECT_EQ(1, svc.SetPaneText(0, "rot", TRUE, 0x0000FF, -1));
+  EXPECT_EQ("<owner>", ControlText(1));
+  // A later layout repeats the text and keeps the colours; new text makes the pane plain.
+  host.MoveWindow(0, 0, 700, 300);
+  EXPECT_EQ("<owner>", ControlText(1));
+  EXPECT_EQ(1, svc.SetPaneColors(0, TRUE, -1, -1));
+  EXPECT_EQ("rot", ControlText(1));
+  EXPECT_EQ(1, svc.SetPaneColors(0, TRUE, 0x00FF00, 0));
+  EXPECT_EQ("<owner>", ControlText(1));
+  EXPECT_EQ(1, svc.SetPaneText(0, "plain", TRUE, -1, -1));
+  EXPECT_EQ("plain", ControlText(1));
+  EXPECT_EQ(1, svc.SetPaneText(1, "gruen", TRUE, -1, 0x00FF00));
+  // Destroying the bar frees the records (no leak checker here: it must not crash).
+  host.DestroyWindow();
+}
+
+TEST(DialogHistory, NewestFirstWithoutEmptiesOrDuplicates) {
+  CRegKeys::SetAppName("VellmorantSpineTest");
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest");
+  CDialogHistory h;
+  EXPECT_EQ(0, h.Load("FilterPlus"));
+  h.Promote("*.c");
+  h.Promote("*.h");
+  h.Promote("");
+  h.Promote("*.C");  // equal without case: moved, not doubled
+  ASSERT_EQ(2, h.GetCount());
+  EXPECT_STREQ("*.c", h.GetAt(0));
+  for (int i = 0; i < 20; ++i) h.Promote(("f" + std::to_string(i)).c_str());
+  EXPECT_EQ(16, h.GetCount());
+  EXPECT_STREQ("f19", h.GetAt(0));
+  ASSERT_TRUE(h.Save("FilterPlus"));
+
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest", 0, KEY_READ, &key));
+  char data[1024];
+  DWORD size = sizeof data, type = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "FilterPlus", nullptr, &type, (BYTE*)data, &size));
+  RegCloseKey(key);
+  EXPECT_EQ((DWORD)REG_MULTI_SZ, type);
+  EXPECT_STREQ("f19", data);
+  EXPECT_EQ(0, data[size - 1]);
+  EXPECT_EQ(0, data[size - 2]);
+
+  CDialogHistory back;
+  EXPECT_EQ(16, back.Load("FilterPlus"));
+  EXPECT_STREQ("f19", back.GetAt(0));
+  EXPECT_STREQ("f4", back.GetAt(15));
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest");
+}
