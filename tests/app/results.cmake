@@ -1,0 +1,2 @@
+# The text search dialog's test runs the dialog from its template: the resource script goes in.
+target_sources(app_results_dialog_test PRIVATE ${PROJECT_SOURCE_DIR}/app/res/TextSearchDlg.rc)
