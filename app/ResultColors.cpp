@@ -316,6 +316,24 @@ void ColorTextResultLine(const char* line, int length, int syntax, unsigned char
         ColorXmlLike(line + start, length - start, colors + start);
 }
 
+void ColorDirCompareLine(const char* line, int length, unsigned char* colors)
+{
+    if (length < 1)
+        return;
+    int colon = -1;
+    for (int i = 2; i < length && colon < 0; ++i)
+        if (line[i] == ':')
+            colon = i;
+    int pathEnd = colon < 0 ? length : colon;
+    int blanks = colon < 0 ? 0 : SpanClassBack(line + pathEnd, CC_WHITE, pathEnd);
+    for (int i = 0; i < pathEnd - blanks; ++i)
+        colors[i] = line[i] == '\\' ? RC_DEFAULT : RC_PATH;
+    if (colon < 0)
+        return;
+    Fill(colors, pathEnd - blanks, blanks + 1, RC_NUMBER_POS);
+    Fill(colors, colon + 1, length - colon - 1, RC_DEFAULT);
+}
+
 void ColorHexResultLine(const char* line, int length, unsigned char* colors)
 {
     int start = ColorResultPrefix(line, length, colors);

@@ -54,6 +54,10 @@ void ColorXmlLike(const char* text, int length, unsigned char* colors);
 
 // A whole text-search result line: the prefix, then the content by syntax (SYNTAX_*).
 void ColorTextResultLine(const char* line, int length, int syntax, unsigned char* colors);
+// A directory-compare line "path<blanks>:text": the path RC_PATH with its '\' RC_DEFAULT, the
+// blanks behind it and the ':' RC_NUMBER_POS, the text RC_DEFAULT. A line without a ':' from
+// index 2 on is a path throughout.
+void ColorDirCompareLine(const char* line, int length, unsigned char* colors);
 // A whole value-search result line: the prefix, then RC_HEXDUMP from behind ')' to the end
 // of the hex dump (the characters part behind it stays RC_DEFAULT).
 void ColorHexResultLine(const char* line, int length, unsigned char* colors);

@@ -57,6 +57,16 @@ int BuildHexResultLine(const CHexSearch& engine, int index, char* line, unsigned
     return n;
 }
 
+int BuildDirCompareLine(const CStrList& lines, int index, char* line, unsigned char* colors)
+{
+    if (index < 0 || index >= lines.m_nCount)
+        return 0;
+    int n = lines.GetText(index, line, kResultLineSize);
+    TabsToBlanks(line, n);
+    ColorDirCompareLine(line, n, colors);
+    return n;
+}
+
 int ResultLinePath(const char* line, int length, bool dirCompare, char* out, int size)
 {
     if (size > 0)

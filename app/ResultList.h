@@ -25,6 +25,11 @@ int BuildTextResultLine(const CTextSearch& engine, int index, char* line, unsign
 // The same for value hit index (path, "(offset): ", blanks, the hex dump).
 int BuildHexResultLine(const CHexSearch& engine, int index, char* line, unsigned char* colors);
 
+// Line index of the directory-compare lines with every tab made a blank (cut to
+// kResultLineSize - 1 bytes) and its colours (ColorDirCompareLine). Returns the length; 0 for
+// an index out of range.
+int BuildDirCompareLine(const CStrList& lines, int index, char* line, unsigned char* colors);
+
 // The file path that a result line names, into out (size bytes, terminated): the text up to
 // the first ':' (from index 2 when the line starts with a letter and ':'), less a trailing
 // "(digits)"; for directory-compare lines (dirCompare) also less the blanks, tabs and line ends

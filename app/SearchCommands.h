@@ -20,9 +20,6 @@ enum : unsigned {
     TSO_ALL = 0x790,
 };
 
-// Option bit of the value-search dialog that asks for the terms in order.
-enum : unsigned { VSO_ORDER_OPTION = 32 };
-
 // Engine flags (CTextSearch::IgnoreCase ...) for the dialog's options; the pattern flag only
 // when the text holds '*', '?' or '\'. Multi-line is passed as it stands.
 unsigned TextSearchEngineFlags(unsigned options, const char* text);

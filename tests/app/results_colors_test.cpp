@@ -164,6 +164,18 @@ TEST(ResultColorsLine, PrefixOfTextAndValueLines)
     EXPECT_EQ("PP.P(n(hhhhhhhhhhhh....", HexLine("C:\\b(0):      2E 00  .."));
 }
 
+TEST(ResultColorsLine, DirectoryCompareLines)
+{
+    auto dir = [](const std::string& line) {
+        std::vector<unsigned char> colors(line.size(), 0xEE);
+        ColorDirCompareLine(line.data(), int(line.size()), colors.data());
+        return Letters(colors);
+    };
+    EXPECT_EQ("PP.P.PPPnnnnn.........", dir("C:\\d\\a.c    :verändert"));
+    EXPECT_EQ("PP.PPPn.", dir("C:\\a.c:x"));
+    EXPECT_EQ("PP.PPPP", dir("C:\\a.c "));           // no text: a path throughout
+}
+
 TEST(ResultColorsLine, SyntaxBySuffix)
 {
     EXPECT_EQ(SYNTAX_C, GetResultSyntax("C:\\src\\main.CPP"));

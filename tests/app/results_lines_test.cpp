@@ -120,6 +120,21 @@ TEST(ResultLines, ValueHitsBecomeDumpLines)
     EXPECT_EQ(RC_DEFAULT, colors[n - 1]);
 }
 
+TEST(ResultLines, DirectoryCompareLinesAreBuilt)
+{
+    CStrList lines(4);
+    lines.Insert("C:\\x\\a.c\t\t:ver\xE4ndert");
+    char line[kResultLineSize];
+    unsigned char colors[kResultLineSize];
+    int n = BuildDirCompareLine(lines, 0, line, colors);
+    EXPECT_EQ("C:\\x\\a.c  :ver\xE4ndert", Line(line, n));
+    EXPECT_EQ(RC_PATH, colors[0]);
+    EXPECT_EQ(RC_NUMBER_POS, colors[8]);
+    EXPECT_EQ(RC_NUMBER_POS, colors[10]);
+    EXPECT_EQ(RC_DEFAULT, colors[11]);
+    EXPECT_EQ(0, BuildDirCompareLine(lines, 1, line, colors));
+}
+
 TEST(ResultLines, PathOfALine)
 {
     char out[MAX_PATH];
