@@ -66,20 +66,12 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-// The list of the pane: hands the focus on with Tab like the tree.
-class CBrowseList : public CFileListCtrl {
-public:
-    HWND m_hWndTabTarget = nullptr;
-protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
-
 // UI thread only, except where said.
 class CBrowseCtrl : public CWnd {
     DECLARE_DYNAMIC(CBrowseCtrl)
 public:
     CBrowseTree m_Tree;     // child id 1
-    CBrowseList m_List;     // child id 2; its m_nSortKey is the pane's sort key
+    CFileListCtrl m_List;   // child id 2; its m_nSortKey is the pane's sort key
 
     CBrowseCtrl();
     ~CBrowseCtrl() override;

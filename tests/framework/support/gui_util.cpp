@@ -70,6 +70,31 @@ HWND FindThreadDialog(HWND hExclude) {
   return ctx.result;
 }
 
+BOOL CALLBACK FindBoxProc(HWND h, LPARAM lp) {
+  char cls[32] = "";
+  ::GetClassNameA(h, cls, sizeof cls);
+  if (lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(h) && ::GetDlgItem(h, 0xFFFF)) {
+    *reinterpret_cast<HWND*>(lp) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindMessageBox() {
+  HWND result = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), FindBoxProc, reinterpret_cast<LPARAM>(&result));
+  return result;
+}
+
+void WhenFound(std::function<HWND()> find, std::function<void(HWND)> fn, int timeoutMs) {
+  if (HWND h = find()) {
+    fn(h);
+    return;
+  }
+  if (timeoutMs <= 0) return;
+  RunLater(20, [find, fn, timeoutMs] { WhenFound(find, fn, timeoutMs - 20); });
+}
+
 std::string WindowText(HWND h) {
   char buf[1024] = "";
   ::GetWindowTextA(h, buf, sizeof buf);

@@ -16,6 +16,11 @@ bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 void RunLater(int ms, std::function<void()> fn);
 // The first visible dialog-class window of this thread, or NULL.
 HWND FindThreadDialog(HWND hExclude = nullptr);
+// The first visible message box of this thread (a dialog with the message static), or NULL.
+HWND FindMessageBox();
+// Runs fn(window) as soon as find() gives a window, polling every 20 ms from the message loop
+// that runs then (at most timeoutMs).
+void WhenFound(std::function<HWND()> find, std::function<void(HWND)> fn, int timeoutMs = 5000);
 // The text of a window.
 std::string WindowText(HWND h);
 // The text of the static of a message box.

@@ -1,0 +1,314 @@
+// The progress dialog and its worker thread.
+#include "toolkit/ProgressDlg.h"
+#include "toolkit/WndHelpers.h"
+
+namespace {
+enum : UINT {
+  WM_PROG_DONE = WM_APP + 0x301,
+  WM_PROG_UPDATE = WM_APP + 0x302,
+  WM_PROG_ASK = WM_APP + 0x303,
+  IDC_PROG_LINE0 = 1100,  // lines 1100..1103
+  IDC_PROG_BAR = 1110,
+  TIMER_CALLBACK = 1,
+};
+
+struct AskRequest {
+  LPCSTR text;
+  LPCSTR caption;
+  UINT type;
+};
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CProgressDlg, CDialog)
+  ON_WM_TIMER()
+  ON_WM_DESTROY()
+  ON_MESSAGE(WM_PROG_DONE, OnJobDone)
+  ON_MESSAGE(WM_PROG_UPDATE, OnApplyUpdates)
+  ON_MESSAGE(WM_PROG_ASK, OnAsk)
+END_MESSAGE_MAP()
+
+CProgressDlg::CProgressDlg(CWnd* pParent) : CDialog((const DLGTEMPLATE*)nullptr, pParent) {}
+
+CProgressDlg::~CProgressDlg() {
+  WaitForWorker();
+  delete m_pTemplate;
+}
+
+void CProgressDlg::WaitForWorker() {
+  if (!m_hThread) return;
+  // The worker may still be asking a question through SendMessage: keep answering messages
+  // sent to this thread while waiting.
+  for (;;) {
+    DWORD r = ::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (r != WAIT_OBJECT_0 + 1) break;
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  ::CloseHandle(m_hThread);
+  m_hThread = nullptr;
+}
+
+void CProgressDlg::SetJob(JobFn pfnJob, DWORD_PTR u0, DWORD_PTR u1, DWORD_PTR u2, DWORD_PTR u3, DWORD_PTR u4) {
+  m_pfnJob = pfnJob;
+  m_dwUser[0] = u0;
+  m_dwUser[1] = u1;
+  m_dwUser[2] = u2;
+  m_dwUser[3] = u3;
+  m_dwUser[4] = u4;
+}
+
+void CProgressDlg::SetTitle(LPCSTR lpszTitle) {
+  m_strTitle = lpszTitle;
+  if (m_hWnd) SetWindowText(m_strTitle);
+}
+
+void CProgressDlg::SetTimerCallback(CallbackFn pfn, UINT nInterval, void* pArg) {
+  m_pfnTimer = pfn;
+  m_nTimerInterval = nInterval ? nInterval : 300;
+  m_pTimerArg = pArg;
+}
+
+void CProgressDlg::SetCancelCallback(CallbackFn pfn, void* pArg) {
+  m_pfnCancel = pfn;
+  m_pCancelArg = pArg;
+}
+
+void CProgressDlg::RequestUpdate() {
+  // One pending update message at a time; the dialog's thread takes everything that changed.
+  HWND h = m_hWnd;
+  if (h && ::InterlockedExchange(&m_bUpdatePosted, 1) == 0) ::PostMessageA(h, WM_PROG_UPDATE, 0, 0);
+}
+
+void CProgressDlg::SetRange64(ULONGLONG range) {
+  {
+    CCritSecLock lock(m_cs);
+    m_range = range;
+    m_bDirty = TRUE;
+  }
+  RequestUpdate();
+}
+
+void CProgressDlg::SetPos64(ULONGLONG pos) {
+  {
+    CCritSecLock lock(m_cs);
+    if (m_pos == pos) return;
+    m_pos = pos;
+    m_bDirty = TRUE;
+  }
+  RequestUpdate();
+}
+
+ULONGLONG CProgressDlg::GetPos64() {
+  CCritSecLock lock(m_cs);
+  return m_pos;
+}
+
+void CProgressDlg::SetLineCount(int n) { m_nLines = n < 1 ? 1 : (n > MaxLines ? MaxLines : n); }
+
+void CProgressDlg::SetLineText(int line, LPCSTR lpszText) {
+  if (line < 0 || line >= MaxLines) return;
+  {
+    CCritSecLock lock(m_cs);
+    m_lines[line].text = lpszText;
+    m_lines[line].compact = FALSE;
+    m_bDirty = TRUE;
+  }
+  RequestUpdate();
+}
+
+void CProgressDlg::SetLineTextCompact(int line, LPCSTR lpszPrefix, LPCSTR lpszPath, int, char chSplit) {
+  if (line < 0 || line >= MaxLines) return;
+  {
+    CCritSecLock lock(m_cs);
+    Line& l = m_lines[line];
+    l.prefix = lpszPrefix;
+    l.path = lpszPath;
+    l.split = chSplit;
+    l.compact = TRUE;
+    l.text = l.prefix + l.path;  // until the dialog's thread fits it to the line
+    m_bDirty = TRUE;
+  }
+  RequestUpdate();
+}
+
+CString CProgressDlg::GetLineText(int line) {
+  if (line < 0 || line >= MaxLines) return CString();
+  CCritSecLock lock(m_cs);
+  return m_lines[line].text;
+}
+
+void CProgressDlg::SetMarquee(UINT nInterval) {
+  {
+    CCritSecLock lock(m_cs);
+    m_nMarquee = nInterval;
+    m_bDirty = TRUE;
+  }
+  RequestUpdate();
+}
+
+LRESULT CProgressDlg::OnApplyUpdates(WPARAM, LPARAM) {
+  ::InterlockedExchange(&m_bUpdatePosted, 0);
+  ApplyUpdates();
+  return 0;
+}
+
+void CProgressDlg::ApplyUpdates() {
+  if (!m_hWnd) return;
+  CString texts[MaxLines];
+  Line lines[MaxLines];
+  ULONGLONG range, pos;
+  UINT marquee;
+  {
+    CCritSecLock lock(m_cs);
+    if (!m_bDirty) return;
+    m_bDirty = FALSE;
+    for (int i = 0; i < MaxLines; ++i) lines[i] = m_lines[i];
+    range = m_range;
+    pos = m_pos;
+    marquee = m_nMarquee;
+  }
+  // Window calls happen with the lock released: the worker never waits on them.
+  for (int i = 0; i < m_nLines; ++i) {
+    HWND hLine = ::GetDlgItem(m_hWnd, IDC_PROG_LINE0 + i);
+    CString text = lines[i].text;
+    if (lines[i].compact && hLine) {
+      RECT rc;
+      ::GetClientRect(hLine, &rc);
+      int widths[256];
+      GetCharWidthsFont((HFONT)::SendMessageA(hLine, WM_GETFONT, 0, 0), widths);
+      CString prefix = lines[i].prefix, after;
+      int at = lines[i].split ? prefix.Find(lines[i].split) : -1;
+      if (at >= 0) {
+        after = prefix.Mid(at + 1);
+        prefix = prefix.Left(at);
+      }
+      int room = rc.right - TextWidthByTable(prefix, -1, widths) - TextWidthByTable(after, -1, widths) - 4;
+      char buf[MAX_PATH + 64];
+      PathCompactToWidth(lines[i].path, buf, sizeof buf, room > 0 ? room : 0, widths, 2);
+      text = prefix + buf + after;
+      CCritSecLock lock(m_cs);
+      if (m_lines[i].compact && m_lines[i].path == lines[i].path) m_lines[i].text = text;
+    }
+    CString now;
+    if (hLine) {
+      char buf[1024];
+      ::GetWindowTextA(hLine, buf, sizeof buf);
+      if (text != buf) ::SetWindowTextA(hLine, text);
+    }
+  }
+  HWND hBar = ::GetDlgItem(m_hWnd, IDC_PROG_BAR);
+  if (!hBar) return;
+  BOOL isMarquee = (::GetWindowLongA(hBar, GWL_STYLE) & PBS_MARQUEE) != 0;
+  if (marquee) {
+    if (!isMarquee) ::SetWindowLongA(hBar, GWL_STYLE, ::GetWindowLongA(hBar, GWL_STYLE) | PBS_MARQUEE);
+    ::SendMessageA(hBar, PBM_SETMARQUEE, TRUE, marquee);
+    return;
+  }
+  if (isMarquee) {
+    ::SendMessageA(hBar, PBM_SETMARQUEE, FALSE, 0);
+    ::SetWindowLongA(hBar, GWL_STYLE, ::GetWindowLongA(hBar, GWL_STYLE) & ~PBS_MARQUEE);
+  }
+  // The control counts in 32 bits: large ranges are scaled down together with the position.
+  if (pos > range) pos = range;
+  while (range > 0x7FFFFFFF) {
+    range >>= 1;
+    pos >>= 1;
+  }
+  ::SendMessageA(hBar, PBM_SETRANGE32, 0, (LPARAM)range);
+  ::SendMessageA(hBar, PBM_SETPOS, (WPARAM)pos, 0);
+}
+
+INT_PTR CProgressDlg::DoModal() {
+  // Lines of 9 dialog units, the bar below them, Cancel at the bottom.
+  const int width = 260, lineHeight = 11;
+  int y = 7 + m_nLines * lineHeight + 2;
+  delete m_pTemplate;
+  m_pTemplate = new CDialogTemplate(m_strTitle, DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
+                                    width, y + 12 + 6 + 14 + 7);
+  for (int i = 0; i < m_nLines; ++i)
+    m_pTemplate->AddItem("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 7, 7 + i * lineHeight, width - 14, 9,
+                         (WORD)(IDC_PROG_LINE0 + i));
+  m_pTemplate->AddItem(PROGRESS_CLASSA, "", PBS_SMOOTH | WS_BORDER, 7, y, width - 14, 12, IDC_PROG_BAR);
+  m_pTemplate->AddItem("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, (width - 50) / 2, y + 18, 50, 14, IDCANCEL);
+  SetTemplate(m_pTemplate->Get());
+  m_bCancel = 0;
+  m_bCancelCalled = FALSE;
+  m_dwUiThread = ::GetCurrentThreadId();
+  INT_PTR r = CDialog::DoModal();
+  WaitForWorker();
+  if (r == -1) return -1;
+  return m_bCancel ? IDCANCEL : IDOK;
+}
+
+BOOL CProgressDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  SetWindowText(m_strTitle);
+  {
+    CCritSecLock lock(m_cs);
+    m_bDirty = TRUE;
+  }
+  ApplyUpdates();
+  if (m_pfnTimer) SetTimer(TIMER_CALLBACK, m_nTimerInterval);
+  DWORD id = 0;
+  m_hThread = ::CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, &id);
+  if (!m_hThread) {
+    // Without a worker the job runs nowhere: close at once.
+    PostMessage(WM_PROG_DONE);
+    return TRUE;
+  }
+  ::SetThreadPriority(m_hThread, m_nPriority);
+  ::ResumeThread(m_hThread);
+  return TRUE;
+}
+
+DWORD WINAPI CProgressDlg::ThreadProc(LPVOID pParam) {
+  CProgressDlg* self = static_cast<CProgressDlg*>(pParam);
+  self->m_nJobResult = self->m_pfnJob ? self->m_pfnJob(self) : 0;
+  ::PostMessageA(self->m_hWnd, WM_PROG_DONE, 0, 0);
+  return 0;
+}
+
+LRESULT CProgressDlg::OnJobDone(WPARAM, LPARAM) {
+  WaitForWorker();
+  KillTimer(TIMER_CALLBACK);
+  // One last tick so that the callback shows the final counts.
+  if (m_pfnTimer) m_pfnTimer(this, m_pTimerArg);
+  ApplyUpdates();
+  EndDialog(m_bCancel ? IDCANCEL : IDOK);
+  return 0;
+}
+
+void CProgressDlg::OnCancel() {
+  ::InterlockedExchange(&m_bCancel, 1);
+  if (m_pfnCancel && !m_bCancelCalled) {
+    m_bCancelCalled = TRUE;
+    m_pfnCancel(this, m_pCancelArg);
+  }
+  // The dialog stays until the job has noticed and returned.
+  if (HWND h = ::GetDlgItem(m_hWnd, IDCANCEL)) ::EnableWindow(h, FALSE);
+}
+
+void CProgressDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == TIMER_CALLBACK && m_pfnTimer)
+    m_pfnTimer(this, m_pTimerArg);
+  else
+    Default();
+}
+
+void CProgressDlg::OnDestroy() {
+  KillTimer(TIMER_CALLBACK);
+  // Gone before the job returned (its owner went): the job is told to stop.
+  if (m_hThread && ::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) ::InterlockedExchange(&m_bCancel, 1);
+  Default();
+}
+
+LRESULT CProgressDlg::OnAsk(WPARAM, LPARAM lParam) {
+  const AskRequest* req = reinterpret_cast<const AskRequest*>(lParam);
+  return ::MessageBoxA(m_hWnd, req->text, req->caption ? req->caption : AfxGetAppName(), req->type);
+}
+
+int CProgressDlg::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType) {
+  AskRequest req = {lpszText, lpszCaption, nType};
+  if (!m_hWnd || ::GetCurrentThreadId() == m_dwUiThread) return (int)OnAsk(0, (LPARAM)&req);
+  return (int)::SendMessageA(m_hWnd, WM_PROG_ASK, 0, (LPARAM)&req);
+}
