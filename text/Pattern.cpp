@@ -5,7 +5,10 @@
 #include "text/CharClass.h"
 #include "text/Convert.h"
 
+#include <windows.h>
+
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,8 @@ public:
     std::vector<CharSet> sets;
     std::vector<std::vector<std::string>> lists; // strings of \|...|
     bool fold = false;
+    bool hasFirst = false; // every match starts with a character of first
+    CharSet first;
 
     bool Compile(const char* pattern, int length, bool foldCase);
 
@@ -119,6 +124,7 @@ private:
     }
 
     bool ParseSet(const std::string& body, CharSet& set);
+    void ComputeFirst();
     static std::string Decode(const std::string& body);
     static bool Split(const std::string& body, std::vector<std::string>& parts);
 };
@@ -339,7 +345,37 @@ bool Program::Compile(const char* pattern, int length, bool foldCase)
         }
     }
     Emit(OP_MATCH);
+    ComputeFirst();
     return true;
+}
+
+// The characters that can start a match, for a quick refusal of most positions: the sets
+// reachable from the start without consuming (assertions taken as passing).
+void Program::ComputeFirst()
+{
+    hasFirst = true;
+    first = CharSet();
+    std::vector<char> seen(code.size(), 0);
+    std::vector<int> stack(1, 0);
+    while (!stack.empty()) {
+        int pc = stack.back();
+        stack.pop_back();
+        if (seen[(size_t)pc]) continue;
+        seen[(size_t)pc] = 1;
+        const Inst& in = code[(size_t)pc];
+        switch (in.op) {
+        case OP_SET:
+            for (int k = 0; k < 8; ++k) first.bits[k] |= sets[(size_t)in.x].bits[k];
+            break;
+        case OP_MATCH: hasFirst = false; return;
+        case OP_JMP: stack.push_back(in.x); break;
+        case OP_SPLIT:
+            stack.push_back(in.x);
+            stack.push_back(in.y);
+            break;
+        default: stack.push_back(pc + 1);
+        }
+    }
 }
 
 struct Matcher {
@@ -460,15 +496,26 @@ private:
     unsigned flags_;
 };
 
+// The calling thread's matcher, in a fiber-local slot whose callback frees it when the thread
+// ends (thread_local objects with destructors are not reliable in this runtime).
+void WINAPI FreeMatcher(void* p)
+{
+    delete static_cast<Matcher*>(p);
+}
+
+DWORD MatcherSlot()
+{
+    static const DWORD slot = FlsAlloc(FreeMatcher);
+    return slot;
+}
+
 } // namespace
 
-int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags)
+namespace {
+
+int MatchWith(Matcher& m, const char* pattern, int patternLength, const char* text, int textLength, unsigned flags)
 {
-    if (!pattern || patternLength < 0 || textLength < 0 || (!text && textLength > 0)) return 0;
-    // The engine calls this for every position of a line with the same pattern: keep the last
-    // compiled program of each thread.
-    static thread_local Matcher m;
-    const bool fold = (flags & 1) != 0;
+    const bool fold = (flags & PM_FOLD) != 0;
     if (!m.valid || m.prog.fold != fold || m.key.size() != (size_t)patternLength ||
         std::memcmp(m.key.data(), pattern, (size_t)patternLength) != 0) {
         m.key.assign(pattern, (size_t)patternLength);
@@ -480,10 +527,34 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
         m.nlist.reserve(m.prog.code.size());
     }
     if (!m.valid) return 0;
+    if (m.prog.hasFirst && (textLength == 0 || !m.prog.first.Has((unsigned char)text[0]))) return 0;
     Run run(m, reinterpret_cast<const unsigned char*>(text), textLength, flags);
-    if (flags & 4) {
+    if (flags & PM_ANCHORED) {
         int end = run.Exec(false);
         return end > 0 ? end : 0;
     }
     return run.Exec(true) >= 0 ? 1 : 0;
+}
+
+} // namespace
+
+int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags)
+{
+    if (!pattern || patternLength < 0 || textLength < 0 || (!text && textLength > 0)) return 0;
+    // The engine calls this for every position of a line with the same pattern: each thread
+    // keeps its last compiled program.
+    const DWORD slot = MatcherSlot();
+    if (slot != FLS_OUT_OF_INDEXES) {
+        Matcher* cached = static_cast<Matcher*>(FlsGetValue(slot));
+        if (!cached) {
+            cached = new (std::nothrow) Matcher;
+            if (cached && !FlsSetValue(slot, cached)) {
+                delete cached;
+                cached = nullptr;
+            }
+        }
+        if (cached) return MatchWith(*cached, pattern, patternLength, text, textLength, flags);
+    }
+    Matcher local;
+    return MatchWith(local, pattern, patternLength, text, textLength, flags);
 }

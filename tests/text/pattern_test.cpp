@@ -5,9 +5,35 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
+
+// Live allocations of this process, to see that a thread's matcher goes with the thread.
+static std::atomic<long> g_live{0};
+
+void* operator new(size_t size)
+{
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    ++g_live;
+    return p;
+}
+
+void operator delete(void* p) noexcept
+{
+    if (p) --g_live;
+    std::free(p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    if (p) --g_live;
+    std::free(p);
+}
 
 namespace {
 
@@ -263,6 +289,22 @@ TEST(Pattern, ThreadsKeepTheirOwnPattern)
     GetExitCodeThread(h, &code);
     CloseHandle(h);
     EXPECT_EQ(code, 4u);
+}
+
+TEST(Pattern, EndedThreadsFreeTheirMatcher)
+{
+    auto runThreads = [] {
+        for (int i = 0; i < 50; ++i) {
+            HANDLE h = CreateThread(nullptr, 0, PatternThread, nullptr, 0, nullptr);
+            ASSERT_NE(h, nullptr);
+            WaitForSingleObject(h, INFINITE);
+            CloseHandle(h);
+        }
+    };
+    runThreads(); // first use of every lazily made object
+    long before = g_live.load();
+    runThreads();
+    EXPECT_LE(g_live.load() - before, 5);
 }
 
 } // namespace
