@@ -106,8 +106,7 @@ CDialogTemplate* BuildTemplate()
 }  // namespace
 
 int CValueSearchDlg::s_nWidth = WIDTH_DWORD;
-RECT CValueSearchDlg::s_rcLast = {0, 0, 0, 0};
-bool CValueSearchDlg::s_bPosition = false;
+CDialogPlace CValueSearchDlg::s_place;
 
 BEGIN_MESSAGE_MAP(CValueSearchDlg, CDialog)
     ON_CBN_EDITCHANGE(IDC_VS_INPUT, OnInputEdited)
@@ -238,7 +237,7 @@ int CValueSearchDlg::BuildTerm(char* pszLine, int nSize) const
 
 BOOL CValueSearchDlg::OnInitDialog()
 {
-    RestorePosition();
+    s_place.Restore(m_hWnd);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_VS_SELECTION), (m_dwFlagsIn & VSO_SELECTION_OK) != 0);
 
     HWND hCombo = ::GetDlgItem(m_hWnd, IDC_VS_INPUT);
@@ -627,7 +626,7 @@ void CValueSearchDlg::OnSearch(INT_PTR nCode)
     m_pGroupListOut = pList;
     m_pGroupStringOut = pGroup;
     s_nWidth = m_nWidth;
-    KeepPosition();
+    s_place.Remember(m_hWnd);
     EndDialog(nCode);
 }
 
@@ -643,31 +642,8 @@ void CValueSearchDlg::OnContinue()
 
 void CValueSearchDlg::OnCancel()
 {
-    KeepPosition();
+    s_place.Remember(m_hWnd);
     EndDialog(IDCANCEL);
-}
-
-void CValueSearchDlg::KeepPosition()
-{
-    if (::GetWindowRect(m_hWnd, &s_rcLast))
-        s_bPosition = true;
-}
-
-void CValueSearchDlg::RestorePosition()
-{
-    if (!s_bPosition)
-        return;
-    // Back to the last place when that still lies well on the monitor it was on.
-    RECT rcMon = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (HMONITOR hMon = MonitorFromRect(&s_rcLast, MONITOR_DEFAULTTONULL)) {
-        MONITORINFO mi;
-        mi.cbSize = sizeof(mi);
-        if (GetMonitorInfoA(hMon, &mi))
-            rcMon = mi.rcMonitor;
-    }
-    LONG x = s_rcLast.left, y = s_rcLast.top;
-    if (x > rcMon.left - 100 && x < rcMon.right - 100 && y > rcMon.top - 10 && y < rcMon.bottom - 100)
-        ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ----- registry -------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "app/DialogPlace.h"
 #include "app/ValueSyntax.h"
 #include "framework/Framework.h"
 
@@ -126,8 +127,6 @@ private:
     void MoveTerm(int nStep);
     void ConvertInput(int nOldWidth);
     void SetInputText(const char* psz);
-    void KeepPosition();
-    void RestorePosition();
     void PromoteHistory(const char* psz);
     DWORD OptionWord() const;
 
@@ -144,8 +143,7 @@ private:
 
     // Process-wide: the width of the last search and the last closing position.
     static int s_nWidth;
-    static RECT s_rcLast;
-    static bool s_bPosition;
+    static CDialogPlace s_place;
 
     DECLARE_MESSAGE_MAP()
 };
