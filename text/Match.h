@@ -82,7 +82,7 @@ enum : unsigned {
 //   (CR LF, CR or LF)   \m a letter   \p a digit   \o a letter or digit
 //   \[set] one character of the set (ranges a-z, escapes)   \(set) the same or nothing
 //   \{set} one character not of the set (and not CR or LF)   \<s1,s2> one of the strings
-//   (tried in order)   \|s1,s2| a run in which none of the strings begins (short as '*')
+//   (tried in order)   \|s1,s2| a run in which none of the strings begins (sized as '*')
 //   \#text# the text (C escapes) or nothing   \&c& the character (C escape)   \$c$ the same
 //   or nothing   any other \c: the character c or its C escape ("\\", "\*", "\t", "\x41")
 // Runs are greedy but give back characters when the rest of the pattern needs them.
