@@ -181,8 +181,8 @@ int Utf8DecodeChar(const char* bytes, unsigned* codePoint)
     }
     // at most 4 bytes are needed; a NUL ends the text before a sequence can run past it
     int len = 0;
-    while (len < 4 && (len == 0 || bytes[len])) ++len;
-    return Utf8DecodeCharN(bytes, len, codePoint);
+    while (len < 4 && bytes[len]) ++len;
+    return Utf8DecodeCharN(bytes, len ? len : 1, codePoint);
 }
 
 int Utf8EncodeChar(char* out, unsigned cp)

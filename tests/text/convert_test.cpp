@@ -146,6 +146,8 @@ TEST(Utf8, DecodeValidAndMalformed)
     EXPECT_EQ(cp, 0xE2u);
     EXPECT_EQ(Utf8DecodeCharN("A", 0, &cp), 0);
     EXPECT_EQ(Utf8DecodeChar("\xE2\0\xAC", &cp), 1);       // a NUL ends the sequence
+    EXPECT_EQ(Utf8DecodeChar("", &cp), 1);                 // the NUL itself, nothing behind it
+    EXPECT_EQ(cp, 0u);
 }
 
 TEST(Utf8, EncodeRoundTrip)
