@@ -1,0 +1,234 @@
+// Helpers of the archive tests: a temporary folder, files from strings, an event recorder,
+// a collecting sink and a builder of raw archive bytes (for encrypted and damaged entries).
+#pragma once
+#include <windows.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zip/ZipFile.h"
+
+namespace archivetest {
+
+inline void Le16(std::string &s, uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+inline void Le32(std::string &s, uint32_t v) {
+  Le16(s, v & 0xFFFF);
+  Le16(s, v >> 16);
+}
+inline uint32_t Crc(const std::string &data) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size())));
+}
+
+// A folder of its own under the temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    static int counter = 0;
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    path_ = std::string(base) + "archive_" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(++counter);
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempDir() { Remove(path_); }
+  const std::string &Path() const { return path_; }
+  std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
+  // Names of the entries in the folder (not recursive).
+  std::vector<std::string> List() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..")) names.push_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+  }
+
+ private:
+  static void Remove(const std::string &dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string full = dir + "\\" + name;
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(full);
+        else DeleteFileA(full.c_str());
+      } while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+  }
+  std::string path_;
+};
+
+inline bool WriteFileText(const std::string &path, const std::string &data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD done = 0;
+  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
+  CloseHandle(h);
+  return ok && done == data.size();
+}
+
+inline std::string ReadFileText(const std::string &path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string data;
+  char buf[65536];
+  DWORD got;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
+  CloseHandle(h);
+  return data;
+}
+
+inline bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Text that deflate shrinks well.
+inline std::string TextData(size_t n, int seed = 0) {
+  std::string s;
+  for (int i = 0; s.size() < n; ++i) s += "Zeile " + std::to_string(i * 7 + seed) + " der Datei mit Text\r\n";
+  s.resize(n);
+  return s;
+}
+
+// Bytes that no method shrinks.
+inline std::string NoiseData(size_t n, uint32_t seed = 0x1234567u) {
+  std::string s(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    s[i] = static_cast<char>(seed);
+  }
+  return s;
+}
+
+// Records the events an archive raises and answers with a chosen value.
+struct Recorder {
+  struct Event {
+    int event;
+    int index;
+    std::string text;
+    bool hasText;
+  };
+  std::vector<Event> events;
+  int cancelEvent = -1;   // answer 1 to this event ...
+  int cancelAfter = 0;    // ... after letting this many of them through
+  CZipFile *zip = nullptr;
+  std::vector<uint64_t> sizesAtCompress;  // GetEntrySize(index, 0) at each event 7
+  std::vector<int> partLengths;           // prefix, name, suffix of the last text
+
+  static int Callback(uintptr_t user, int event, int index, CArchiveFile *archive, const char *text) {
+    Recorder *r = reinterpret_cast<Recorder *>(user);
+    r->events.push_back({event, index, text ? text : "", text != nullptr});
+    int p, n, s;
+    archive->GetEventTextParts(&p, &n, &s);
+    r->partLengths = {p, n, s};
+    if (event == 7 && r->zip) r->sizesAtCompress.push_back(r->zip->GetEntrySize(index, 0));
+    if (event == r->cancelEvent) {
+      if (r->cancelAfter == 0) return 1;
+      --r->cancelAfter;
+    }
+    return 0;
+  }
+  int Count(int event) const {
+    int n = 0;
+    for (const Event &e : events) n += e.event == event;
+    return n;
+  }
+  std::vector<std::string> Texts(int event) const {
+    std::vector<std::string> t;
+    for (const Event &e : events)
+      if (e.event == event) t.push_back(e.text);
+    return t;
+  }
+};
+
+// Collects extracted bytes.
+struct StringSink {
+  std::string data;
+  static int32_t Write(void *self, const void *p, int32_t n) {
+    if (n > 0 && p) static_cast<StringSink *>(self)->data.append(static_cast<const char *>(p), n);
+    return n > 0 ? n : 0;
+  }
+};
+
+inline std::string Extract(CZipFile &zip, int index, int *rc = nullptr) {
+  StringSink sink;
+  int r = zip.ExtractEntry(index, StringSink::Write, &sink, nullptr);
+  if (rc) *rc = r;
+  return r ? "<error " + std::to_string(r) + ">" : sink.data;
+}
+
+// Raw archive bytes: entries with given stored data and header fields, then the directory.
+struct RawEntry {
+  std::string name;
+  std::string data;       // as stored (compressed / encrypted)
+  uint32_t crc = 0;
+  uint64_t size = 0;      // uncompressed
+  uint16_t method = 0;
+  uint16_t flags = 0;
+  uint32_t dosTime = 0x52E77B1C;
+  std::string extra;      // central and local extra
+  std::string descriptor; // bytes after the data (flag bit 3)
+};
+
+inline std::string BuildArchive(const std::vector<RawEntry> &entries) {
+  std::string out, central;
+  for (const RawEntry &e : entries) {
+    uint32_t offset = static_cast<uint32_t>(out.size());
+    Le32(out, 0x04034B50);
+    Le16(out, 20);
+    Le16(out, e.flags);
+    Le16(out, e.method);
+    Le32(out, e.dosTime);
+    Le32(out, e.crc);
+    Le32(out, static_cast<uint32_t>(e.data.size()));
+    Le32(out, static_cast<uint32_t>(e.size));
+    Le16(out, static_cast<uint32_t>(e.name.size()));
+    Le16(out, static_cast<uint32_t>(e.extra.size()));
+    out += e.name + e.extra + e.data + e.descriptor;
+    Le32(central, 0x02014B50);
+    Le16(central, 0x0B17);
+    Le16(central, 20);
+    Le16(central, e.flags);
+    Le16(central, e.method);
+    Le32(central, e.dosTime);
+    Le32(central, e.crc);
+    Le32(central, static_cast<uint32_t>(e.data.size()));
+    Le32(central, static_cast<uint32_t>(e.size));
+    Le16(central, static_cast<uint32_t>(e.name.size()));
+    Le16(central, static_cast<uint32_t>(e.extra.size()));
+    Le16(central, 0);
+    Le16(central, 0);
+    Le16(central, 0);
+    Le32(central, 0x20);
+    Le32(central, offset);
+    central += e.name + e.extra;
+  }
+  uint32_t start = static_cast<uint32_t>(out.size());
+  out += central;
+  Le32(out, 0x06054B50);
+  Le16(out, 0);
+  Le16(out, 0);
+  Le16(out, static_cast<uint32_t>(entries.size()));
+  Le16(out, static_cast<uint32_t>(entries.size()));
+  Le32(out, static_cast<uint32_t>(central.size()));
+  Le32(out, start);
+  Le16(out, 0);
+  return out;
+}
+
+}  // namespace archivetest
