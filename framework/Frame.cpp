@@ -17,9 +17,10 @@ CControlBar::~CControlBar() {
   if (m_hWnd && m_pfnSuper) DestroyWindow();
 }
 
-BOOL CControlBar::CreateBar(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, CWnd* pParentWnd, UINT nID) {
+BOOL CControlBar::CreateBar(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, CWnd* pParentWnd, UINT nID,
+                            DWORD dwCtrlStyle) {
   m_dwStyle = dwStyle & CBRS_ALL;
-  DWORD wndStyle = (dwStyle & ~CBRS_ALL) | WS_CHILD;
+  DWORD wndStyle = (dwStyle & ~CBRS_ALL) | WS_CHILD | dwCtrlStyle;
   if (!CreateEx(dwExStyle, lpszClass, nullptr, wndStyle, CRect(0, 0, 0, 0), pParentWnd, nID)) return FALSE;
   if (pParentWnd && pParentWnd->IsKindOf(RUNTIME_CLASS(CFrameWnd))) {
     m_pDockFrame = static_cast<CFrameWnd*>(pParentWnd);
@@ -62,8 +63,8 @@ END_MESSAGE_MAP()
 CStatusBar::CStatusBar() {}
 
 BOOL CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
-  if (pParentWnd && (pParentWnd->GetStyle() & WS_THICKFRAME)) dwStyle |= SBARS_SIZEGRIP;
-  if (!CreateBar(0, STATUSCLASSNAMEA, dwStyle & ~(CCS_NORESIZE | CCS_NOPARENTALIGN), pParentWnd, nID)) return FALSE;
+  DWORD ctrl = (pParentWnd && (pParentWnd->GetStyle() & WS_THICKFRAME)) ? SBARS_SIZEGRIP : 0;
+  if (!CreateBar(0, STATUSCLASSNAMEA, dwStyle, pParentWnd, nID, ctrl)) return FALSE;
   // The control sized itself to its font on creation; from now on the frame places it.
   CRect r;
   GetWindowRect(&r);

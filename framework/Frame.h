@@ -37,8 +37,9 @@ public:
 protected:
   CControlBar();
   // Creates the bar's window: the bar-style bits of dwStyle stay with the bar, the rest (plus
-  // WS_CHILD) go to the window. The bar joins its frame's bar list.
-  BOOL CreateBar(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, CWnd* pParentWnd, UINT nID);
+  // WS_CHILD and the control's own style bits dwCtrlStyle) go to the window. The bar joins its
+  // frame's bar list.
+  BOOL CreateBar(DWORD dwExStyle, LPCSTR lpszClass, DWORD dwStyle, CWnd* pParentWnd, UINT nID, DWORD dwCtrlStyle = 0);
   LRESULT OnIdleUpdateCmdUI(WPARAM wParam, LPARAM lParam);
   void OnDestroy();
   void PostNcDestroy() override;
