@@ -398,6 +398,11 @@ private:
   }
 
   void OnKey(UINT vk) {
+    // Tab hands the focus back to the parent, which passes it on to the next pane.
+    if (vk == VK_TAB) {
+      ::SetFocus(::GetParent(m_hWnd));
+      return;
+    }
     if (Count() == 0) return;
     bool shift = ::GetKeyState(VK_SHIFT) < 0, ctrl = ::GetKeyState(VK_CONTROL) < 0;
     if (ctrl && vk == 'C') {

@@ -196,6 +196,26 @@ TEST_F(ColorListTest, MouseSelectionWithinOneLineAndAcrossLines) {
   EXPECT_EQ(list.GetCurSel(), 1);
 }
 
+TEST_F(ColorListTest, KeysMoveTheCurrentLineAndTabHandsTheFocusBack) {
+  for (int i = 0; i < 50; ++i) list.AddLine(("Zeile " + std::to_string(i)).c_str());
+  ::SetForegroundWindow(host.m_hWnd);
+  list.SetFocus();
+  list.SetCurSel(0);
+  list.SendMessage(WM_KEYDOWN, VK_DOWN);
+  list.SendMessage(WM_KEYDOWN, VK_DOWN);
+  EXPECT_EQ(list.GetCurSel(), 2);
+  list.SendMessage(WM_KEYDOWN, VK_END);
+  EXPECT_EQ(list.GetCurSel(), 49);
+  EXPECT_GT(list.SendMessage(LB_GETTOPINDEX), 0);  // scrolled into view
+  list.SendMessage(WM_KEYDOWN, VK_HOME);
+  EXPECT_EQ(list.GetCurSel(), 0);
+  EXPECT_EQ(list.SendMessage(LB_GETTOPINDEX), 0);
+  list.SendMessage(WM_KEYDOWN, VK_UP);
+  EXPECT_EQ(list.GetCurSel(), 0);
+  list.SendMessage(WM_KEYDOWN, VK_TAB);
+  EXPECT_EQ(::GetFocus(), host.m_hWnd);
+}
+
 TEST_F(ColorListTest, ColoursOptionsAndStyleBits) {
   list.SendMessage(CLB_SETCOLOR, 7, RGB(0, 0, 255));
   list.SendMessage(CLB_SETCOLOR, 32 + 7, RGB(0, 255, 0));
