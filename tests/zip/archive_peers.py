@@ -40,6 +40,8 @@ def dos_time(mtime):
     if t & 1:
         t += 1
     lt = time.localtime(t)
+    if lt.tm_year < 1980:
+        return (1980, 1, 1, 0, 0, 0)
     return (lt.tm_year, lt.tm_mon, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec)
 
 
