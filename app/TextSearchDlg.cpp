@@ -12,6 +12,7 @@
 #include "text/Format.h"
 #include "text/Match.h"
 #include "text/Numbers.h"
+#include "toolkit/ControlHelpers.h"
 
 namespace {
 
@@ -125,15 +126,11 @@ END_MESSAGE_MAP()
 
 CTextSearchDlg::CTextSearchDlg(CWnd* pParentWnd)
     : CDialog(IDD_TEXTSEARCH, pParentWnd), m_bResultsExist(FALSE), m_bIgnoreCase(0), m_bWholeWords(0),
-      m_bPattern(0), m_bMultiLine(0), m_bInResults(0), m_hButtonBitmap(nullptr)
+      m_bPattern(0), m_bMultiLine(0), m_bInResults(0)
 {
 }
 
-CTextSearchDlg::~CTextSearchDlg()
-{
-    if (m_hButtonBitmap)
-        DeleteObject(m_hButtonBitmap);
-}
+CTextSearchDlg::~CTextSearchDlg() {}
 
 // ----- settings -------------------------------------------------------------------------------
 
@@ -239,13 +236,9 @@ void CTextSearchDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CTextSearchDlg::OnInitDialog()
 {
     RestorePosition();
-    HWND hButton = ::GetDlgItem(m_hWnd, IDC_TS_PATTERN_MENU);
-    m_hButtonBitmap = (HBITMAP)LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_PATTERN_BUTTON),
-                                          IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-    if (hButton && m_hButtonBitmap) {
-        SetWindowLongA(hButton, GWL_STYLE, GetWindowLongA(hButton, GWL_STYLE) | BS_BITMAP);
-        ::SendMessageA(hButton, BM_SETIMAGE, IMAGE_BITMAP, (LPARAM)m_hButtonBitmap);
-    }
+    // Without the bitmap the button keeps its text.
+    if (HWND hButton = ::GetDlgItem(m_hWnd, IDC_TS_PATTERN_MENU))
+        SetButtonBitmap(hButton, IDB_PATTERN_BUTTON);
     if (!m_bResultsExist) {
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TS_INRESULTS), FALSE);
         m_bInResults = 0;
@@ -256,6 +249,7 @@ BOOL CTextSearchDlg::OnInitDialog()
     CDialog::OnInitDialog();
     UpdateControls();
     HWND hCombo = ::GetDlgItem(m_hWnd, IDC_TS_TEXT);
+    SubclassControl(hCombo, ComboFocusNotifyProc);
     const CStrList& h = Settings().history;
     for (int i = 0; i < h.m_nCount; ++i)
         ::SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)h.GetString(i));
@@ -358,13 +352,8 @@ void CTextSearchDlg::OnCancel()
 
 void CTextSearchDlg::OnDestroy()
 {
-    HWND hButton = ::GetDlgItem(m_hWnd, IDC_TS_PATTERN_MENU);
-    if (hButton)
-        ::SendMessageA(hButton, BM_SETIMAGE, IMAGE_BITMAP, 0);
-    if (m_hButtonBitmap) {
-        DeleteObject(m_hButtonBitmap);
-        m_hButtonBitmap = nullptr;
-    }
+    if (HWND hButton = ::GetDlgItem(m_hWnd, IDC_TS_PATTERN_MENU))
+        FreeButtonBitmap(hButton);
     CDialog::OnDestroy();
 }
 

@@ -86,8 +86,6 @@ private:
     static void LoadSettings();
     static void SaveSettings();
 
-    HBITMAP m_hButtonBitmap;
-
     DECLARE_MESSAGE_MAP()
 };
 
