@@ -116,6 +116,8 @@ END_MESSAGE_MAP()
 CView::CView() {}
 
 CView::~CView() {
+  // The frame outlives its children's last messages: it must not route to a deleted view.
+  if (m_pFrameOwner && m_pFrameOwner->GetActiveView() == this) m_pFrameOwner->SetActiveView(nullptr);
   if (m_pDocument) m_pDocument->RemoveView(this);
 }
 
@@ -132,6 +134,7 @@ BOOL CView::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, c
 
 int CView::OnCreate(LPCREATESTRUCTA lpcs) {
   if (Default() == -1) return -1;
+  m_pFrameOwner = GetParentFrame();
   CCreateContext* ctx = static_cast<CCreateContext*>(lpcs->lpCreateParams);
   if (ctx && ctx->m_pCurrentDoc) ctx->m_pCurrentDoc->AddView(this);
   return 0;
@@ -152,7 +155,10 @@ LRESULT CView::OnInitialUpdateMsg(WPARAM, LPARAM) {
 }
 
 LRESULT CView::OnMouseActivateMsg(WPARAM wParam, LPARAM lParam) {
-  if (CFrameWnd* f = GetParentFrame()) f->SetActiveView(this);
+  if (CFrameWnd* f = GetParentFrame()) {
+    f->SetActiveView(this);
+    m_pFrameOwner = f;
+  }
   return DefWindowProc(WM_MOUSEACTIVATE, wParam, lParam);
 }
 

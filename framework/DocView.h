@@ -86,7 +86,9 @@ protected:
   LRESULT OnInitialUpdateMsg(WPARAM, LPARAM);
   LRESULT OnMouseActivateMsg(WPARAM, LPARAM);
   friend class CDocument;
+  friend class CFrameWnd;
   CDocument* m_pDocument = nullptr;
+  CFrameWnd* m_pFrameOwner = nullptr;  // the frame that may hold this view as its active one
   DECLARE_MESSAGE_MAP()
 };
 

@@ -307,7 +307,7 @@ CWnd* CFrameWnd::CreateView(CCreateContext* pContext, UINT nID) {
   CWnd* pView = static_cast<CWnd*>(obj);
   // A view that fails after its window existed deletes itself (PostNcDestroy).
   if (!pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(0, 0, 0, 0), this, nID, pContext)) return nullptr;
-  if (!m_pViewActive && pView->IsKindOf(RUNTIME_CLASS(CView))) m_pViewActive = static_cast<CView*>(pView);
+  if (!m_pViewActive && pView->IsKindOf(RUNTIME_CLASS(CView))) SetActiveView(static_cast<CView*>(pView));
   return pView;
 }
 
@@ -403,7 +403,10 @@ void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* pCmdUI) {
 
 CDocument* CFrameWnd::GetActiveDocument() { return m_pViewActive ? m_pViewActive->GetDocument() : nullptr; }
 
-void CFrameWnd::SetActiveView(CView* pViewNew, BOOL) { m_pViewActive = pViewNew; }
+void CFrameWnd::SetActiveView(CView* pViewNew, BOOL) {
+  m_pViewActive = pViewNew;
+  if (pViewNew) pViewNew->m_pFrameOwner = this;
+}
 
 void CFrameWnd::SetMessageText(LPCSTR lpszText) {
   CControlBar* bar = GetControlBar(AFX_IDW_STATUS_BAR);
@@ -505,7 +508,7 @@ void CFrameWnd::OnUpdateFrameTitle(BOOL bAddToTitle) {
 void CFrameWnd::InitialUpdateFrame(CDocument*, BOOL bMakeVisible) {
   if (!m_pViewActive) {
     CWnd* p = CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST));
-    if (p && p->IsKindOf(RUNTIME_CLASS(CView))) m_pViewActive = static_cast<CView*>(p);
+    if (p && p->IsKindOf(RUNTIME_CLASS(CView))) SetActiveView(static_cast<CView*>(p));
   }
   SendMessageToDescendants(WM_INITIALUPDATE, 0, 0, TRUE);
   OnUpdateFrameTitle(TRUE);

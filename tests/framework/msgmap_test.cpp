@@ -409,6 +409,14 @@ TEST_F(RouteTest, NotificationsControlsAndReflection) {
   EXPECT_EQ(view->m_userL, 6);
 }
 
+TEST_F(RouteTest, AViewDestroyedAloneLeavesTheRouteSafe) {
+  view->DestroyWindow();
+  EXPECT_EQ(g_viewsAlive, 0);
+  EXPECT_EQ(frame->GetActiveView(), nullptr);
+  Command(ID_ALL);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"frame"}));
+}
+
 TEST_F(RouteTest, ClosingTheFrameEndsViewAndDocument) {
   EXPECT_EQ(g_docsAlive, 1);
   EXPECT_EQ(g_viewsAlive, 1);
