@@ -219,6 +219,32 @@ TEST(WndHelpersTest, PathCompactionClipboardAndPlacement) {
   w.DestroyWindow();
 }
 
+TEST(WndHelpersTest, SplitterDragMovesByTheMouseAndEscCancels) {
+  CWnd w;
+  ASSERT_TRUE(w.CreateEx(0, nullptr, "w", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300, nullptr, nullptr));
+  ::SetForegroundWindow(w.m_hWnd);
+  CRect limit(0, 0, 300, 300);
+  w.ClientToScreen(&limit);
+  // The bar at 100, grabbed 3 pixels below its top, dragged to y 163: it moves by 60.
+  w.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 140));
+  w.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 163));
+  w.PostMessage(WM_LBUTTONUP, 0, MAKELPARAM(10, 163));
+  EXPECT_EQ(TrackSplitter(w.m_hWnd, 0, &limit, 100, 10, 3, 7, 5, 12345), 60);
+  // Held within the limits.
+  w.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 1000));
+  w.PostMessage(WM_LBUTTONUP, 0, MAKELPARAM(10, 1000));
+  EXPECT_EQ(TrackSplitter(w.m_hWnd, 0, &limit, 100, 10, 3, 7, 5, 12345), 300 - 7 - 100);
+  // Esc and the right button cancel.
+  w.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 150));
+  w.PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(TrackSplitter(w.m_hWnd, 0, &limit, 100, 10, 3, 7, 5, 12345), 0);
+  w.PostMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 150));
+  w.PostMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 150));
+  EXPECT_EQ(TrackSplitter(w.m_hWnd, 0, &limit, 100, 10, 3, 7, 5, 12345), 0);
+  EXPECT_EQ(::GetCapture(), nullptr);
+  w.DestroyWindow();
+}
+
 TEST(BitmapHelpersTest, ButtonAndMenuImagesAndShellIcons) {
   fwtest::InitControls();
   CWnd host;
