@@ -3,11 +3,11 @@
 
 #include <time.h>
 
-#include "app/DialogHistory.h"
 #include "app/DialogPlace.h"
 #include "app/Resource.h"
 #include "system/RegKeys.h"
 #include "text/Numbers.h"
+#include "toolkit/ControlHelpers.h"
 
 namespace {
 
@@ -31,15 +31,6 @@ DWORD ReadDword(CRegKeys& reg, const char* name, DWORD def) {
 
 void CheckOne(HWND dlg, const int* ids, int n, int index) {
   for (int i = 0; i < n; ++i) ::CheckDlgButton(dlg, ids[i], i == index ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void FillCombo(HWND dlg, int id, const CDialogHistory& history, const CString& preset) {
-  HWND combo = ::GetDlgItem(dlg, id);
-  history.FillCombo(combo);
-  if (!preset.IsEmpty())
-    ::SetWindowTextA(combo, preset);
-  else if (history.GetCount() > 0)
-    ::SendMessageA(combo, CB_SETCURSEL, 0, 0);
 }
 
 CString ComboText(HWND dlg, int id) {
@@ -88,13 +79,10 @@ BOOL CAddFilesDlg::OnInitDialog() {
   if (m_nTimeMode < 0 || m_nTimeMode > 4) m_nTimeMode = 0;
   m_strTime = TimeFieldText(m_strTime);
 
-  CDialogHistory paths, plus, minus;
-  paths.Load("FindPath");
-  plus.Load("FilterPlus");
-  minus.Load("FilterMinus");
-  FillCombo(m_hWnd, IDC_ADD_PATH, paths, m_strPath);
-  FillCombo(m_hWnd, IDC_ADD_PLUS, plus, m_strPlus);
-  FillCombo(m_hWnd, IDC_ADD_MINUS, minus, m_strMinus);
+  SubclassControl(::GetDlgItem(m_hWnd, IDC_ADD_PATH), ComboDropFileProc);
+  LoadComboHistoryStr(m_hWnd, IDC_ADD_PATH, "FindPath", nullptr, m_strPath);
+  LoadComboHistoryStr(m_hWnd, IDC_ADD_PLUS, "FilterPlus", nullptr, m_strPlus);
+  LoadComboHistoryStr(m_hWnd, IDC_ADD_MINUS, "FilterMinus", nullptr, m_strMinus);
 
   CheckDlgButton(IDC_ADD_SUBDIRS, m_bSubDirs ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(IDC_ADD_CLEARLIST, m_bClearList ? BST_CHECKED : BST_UNCHECKED);
@@ -150,16 +138,10 @@ void CAddFilesDlg::OnOK() {
   m_strTime = timeText;
   m_nTime = t < 0 ? 0 : t;
 
-  CDialogHistory paths, plus, minus;
-  paths.Load("FindPath");
-  plus.Load("FilterPlus");
-  minus.Load("FilterMinus");
-  paths.Promote(m_strPath);
-  plus.Promote(m_strPlus);
-  minus.Promote(m_strMinus);
-  paths.Save("FindPath");
-  plus.Save("FilterPlus");
-  minus.Save("FilterMinus");
+  // Each text goes to the front of its history; an empty text is not entered.
+  SaveComboHistory(m_hWnd, IDC_ADD_PATH, "FindPath", nullptr);
+  SaveComboHistory(m_hWnd, IDC_ADD_PLUS, "FilterPlus", nullptr);
+  SaveComboHistory(m_hWnd, IDC_ADD_MINUS, "FilterMinus", nullptr);
 
   CRegKeys reg;
   if (reg.Open(nullptr, nullptr, 2)) {

@@ -6,6 +6,7 @@
 #include "app/Resource.h"
 #include "app/VellmorantView.h"
 #include "system/RegKeys.h"
+#include "toolkit/WndHelpers.h"
 
 bool TextFromCopyData(const COPYDATASTRUCT* cds, CString& text) {
   text.Empty();
@@ -75,11 +76,16 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) { return CFrameWnd::PreCreat
 
 int CMainFrame::OnCreate(LPCREATESTRUCTA lpcs) {
   if (CFrameWnd::OnCreate(lpcs) == -1) return -1;
+  if (!m_wndToolBar.CreateEx(this, m_nFlatMode ? TBSTYLE_FLAT : 0, 0x50402834, CRect(2, 2, 2, 2), AFX_IDW_TOOLBAR) ||
+      !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
+    return -1;
   if (!m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR)) return -1;
   UINT messagePane = ID_SEPARATOR;
   if (!m_wndStatusBar.SetIndicators(&messagePane, 1)) return -1;
+  m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY | CBRS_SIZE_DYNAMIC);
+  m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
   EnableDocking(CBRS_ALIGN_ANY);
-  RecalcLayout();
+  DockControlBar(&m_wndToolBar);
   return 0;
 }
 
@@ -89,7 +95,8 @@ BOOL CMainFrame::OnCopyData(CWnd*, COPYDATASTRUCT* cds) {
   CVellmorantView* view = GetActiveView() && GetActiveView()->IsKindOf(RUNTIME_CLASS(CVellmorantView))
                               ? static_cast<CVellmorantView*>(GetActiveView())
                               : nullptr;
-  if (!view || view->IsJobRunning()) return TRUE;
+  // While a job or another dialog runs the request is dropped: the window is busy.
+  if (!view || view->IsJobRunning() || !IsWindowEnabled()) return TRUE;
   // Answer the sender first: the dialog opens once this message has returned.
   char* copy = static_cast<char*>(malloc(text.GetLength() + 1));
   if (!copy) return TRUE;
@@ -103,9 +110,9 @@ LRESULT CMainFrame::OnOpenTextSearch(WPARAM, LPARAM lParam) {
   CView* active = GetActiveView();
   if (active && active->IsKindOf(RUNTIME_CLASS(CVellmorantView))) {
     CVellmorantView* view = static_cast<CVellmorantView*>(active);
-    if (!view->IsJobRunning()) {
+    if (!view->IsJobRunning() && IsWindowEnabled()) {
       if (IsIconic()) ShowWindow(SW_RESTORE);
-      ::SetForegroundWindow(m_hWnd);
+      ForceForegroundWindow(m_hWnd);
     }
   }
   free(text);
@@ -114,6 +121,15 @@ LRESULT CMainFrame::OnOpenTextSearch(WPARAM, LPARAM lParam) {
 
 void CMainFrame::OnFlatToolbar() {
   m_nFlatMode = m_nFlatMode ? 0 : 1;
+  if (!m_wndToolBar.m_hWnd) return;
+  m_wndToolBar.ModifyStyle(m_nFlatMode ? 0 : TBSTYLE_FLAT, m_nFlatMode ? TBSTYLE_FLAT : 0);
+  if (m_wndToolBar.IsVisible()) {
+    // Hiding and showing again makes the frame lay the bar out anew.
+    ShowControlBar(&m_wndToolBar, FALSE);
+    ShowControlBar(&m_wndToolBar, TRUE);
+  } else {
+    m_wndToolBar.Invalidate();
+  }
 }
 
 void CMainFrame::OnUpdateFlatToolbar(CCmdUI* pCmdUI) { pCmdUI->SetCheck(m_nFlatMode ? 1 : 0); }

@@ -3,6 +3,7 @@
 #pragma once
 #include "app/StatusPanes.h"
 #include "framework/Framework.h"
+#include "toolkit/ToolBarNew.h"
 
 // Text of a WM_COPYDATA request 0x27F50005 (bit 0x8000: UTF-16). Reads at most cbData bytes,
 // stops at the first NUL, converts UTF-16 to the ANSI code page into at most 259 bytes and
@@ -24,6 +25,7 @@ public:
     return m_panes.SetPaneText(index, text, update, background, foreground);
   }
   CStatusBar& GetStatusBar() { return m_wndStatusBar; }
+  CToolBarNew& GetToolBar() { return m_wndToolBar; }
   DWORD m_nFlatMode = 1;  // 1 = flat toolbar ("FlatMode" under "Settings")
 
   int OnCreate(LPCREATESTRUCTA lpcs);
@@ -38,6 +40,7 @@ protected:
   LRESULT OnSupportsColorPanes(WPARAM wParam, LPARAM lParam);
   LRESULT OnOpenTextSearch(WPARAM wParam, LPARAM lParam);
 
+  CToolBarNew m_wndToolBar;
   CStatusBar m_wndStatusBar;
   CStatusPaneService m_panes;
   CFont m_font;

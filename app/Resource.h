@@ -10,7 +10,6 @@
 #define IDD_SPLASH 136
 #define IDB_SPLASH 137
 #define IDD_CMDLINE_HELP 150
-#define IDD_VALUE_INPUT 155
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
@@ -36,10 +35,6 @@
 #define IDC_TIME_CHANGED_AFTER 1041
 #define IDC_TIME_TEXT 1054
 #define IDC_TIME_NOW 1051
-
-// Value input dialog (result limit, cache size).
-#define IDC_VALUE_PROMPT 1060
-#define IDC_VALUE_EDIT 1061
 
 // Commands of the main menu, the accelerators and the toolbar.
 #define ID_APP_CMDLINE_HELP 139

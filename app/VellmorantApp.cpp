@@ -10,6 +10,7 @@
 #include "app/VellmorantDoc.h"
 #include "app/VellmorantView.h"
 #include "system/RegKeys.h"
+#include "toolkit/OfnHook.h"
 
 // --- splash -------------------------------------------------------------------------------------
 
@@ -41,7 +42,7 @@ CVellmorantApp::CVellmorantApp() : CWinApp("Vellmorant") {}
 BOOL CVellmorantApp::InitInstance() {
   CSplashDlg splash;
 
-  // The file-dialog enhancement of the toolkit is installed here once it exists.
+  InstallOfnHook(nullptr);
   m_bOleInitialized = SUCCEEDED(::OleInitialize(nullptr));
 
   SetRegistryKey("QV");

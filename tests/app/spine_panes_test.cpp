@@ -1,13 +1,11 @@
-// The status-pane service on a real status bar, and the dialog histories in the registry.
+// The status-pane service on a real status bar.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/DialogHistory.h"
 #include "app/Resource.h"
 #include "app/StatusPanes.h"
 #include "framework/Framework.h"
-#include "system/RegKeys.h"
 
 namespace {
 
@@ -142,36 +140,3 @@ TEST_F(PaneFixture, ColouredPanesOnlyWhenTheFrameDrawsThem) {
   host.DestroyWindow();
 }
 
-TEST(DialogHistory, NewestFirstWithoutEmptiesOrDuplicates) {
-  CRegKeys::SetAppName("VellmorantSpineTest");
-  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest");
-  CDialogHistory h;
-  EXPECT_EQ(0, h.Load("FilterPlus"));
-  h.Promote("*.c");
-  h.Promote("*.h");
-  h.Promote("");
-  h.Promote("*.C");  // equal without case: moved, not doubled
-  ASSERT_EQ(2, h.GetCount());
-  EXPECT_STREQ("*.c", h.GetAt(0));
-  for (int i = 0; i < 20; ++i) h.Promote(("f" + std::to_string(i)).c_str());
-  EXPECT_EQ(16, h.GetCount());
-  EXPECT_STREQ("f19", h.GetAt(0));
-  ASSERT_TRUE(h.Save("FilterPlus"));
-
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest", 0, KEY_READ, &key));
-  char data[1024];
-  DWORD size = sizeof data, type = 0;
-  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "FilterPlus", nullptr, &type, (BYTE*)data, &size));
-  RegCloseKey(key);
-  EXPECT_EQ((DWORD)REG_MULTI_SZ, type);
-  EXPECT_STREQ("f19", data);
-  EXPECT_EQ(0, data[size - 1]);
-  EXPECT_EQ(0, data[size - 2]);
-
-  CDialogHistory back;
-  EXPECT_EQ(16, back.Load("FilterPlus"));
-  EXPECT_STREQ("f19", back.GetAt(0));
-  EXPECT_STREQ("f4", back.GetAt(15));
-  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QV\\VellmorantSpineTest");
-}

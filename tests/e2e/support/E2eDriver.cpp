@@ -218,6 +218,46 @@ HWND WaitTopWindow(DWORD pid, const char *caption, DWORD timeoutMs, const char *
   return nullptr;
 }
 
+namespace {
+
+struct SuffixData {
+  DWORD pid;
+  const std::string *suffix;
+  const char *className;
+  HWND found;
+};
+
+BOOL CALLBACK SuffixProc(HWND hwnd, LPARAM lp) {
+  auto *sd = reinterpret_cast<SuffixData *>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != sd->pid || !IsWindowVisible(hwnd)) return TRUE;
+  char cls[256] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (!lstrcmpiA(cls, "IME") || !lstrcmpiA(cls, "tooltips_class32")) return TRUE;
+  if (sd->className && lstrcmpiA(cls, sd->className)) return TRUE;
+  char text[512] = "";
+  int n = GetWindowTextA(hwnd, text, sizeof text);
+  const std::string &suffix = *sd->suffix;
+  if (static_cast<size_t>(n) < suffix.size() || suffix.compare(0, suffix.size(), text + n - suffix.size()) != 0)
+    return TRUE;
+  sd->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND WaitTopWindowSuffix(DWORD pid, const std::string &suffix, DWORD timeoutMs, const char *className) {
+  DWORD start = GetTickCount();
+  do {
+    SuffixData sd = {pid, &suffix, className, nullptr};
+    EnumWindows(SuffixProc, reinterpret_cast<LPARAM>(&sd));
+    if (sd.found) return sd.found;
+    Sleep(50);
+  } while (GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   do {
@@ -322,6 +362,37 @@ std::string ListBoxText(HWND box, int index) {
   SendMessageTimeoutA(box, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&s[0]), SMTO_ABORTIFHUNG, 5000, &got);
   s.resize(strnlen(s.data(), len + 1));
   return s;
+}
+
+int ComboCount(HWND combo) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &r)) return -1;
+  return static_cast<int>(r);
+}
+
+std::string ComboText(HWND combo, int index) {
+  DWORD_PTR len = 0;
+  SendMessageTimeoutA(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, 5000, &len);
+  if (static_cast<LONG_PTR>(len) < 0) return "";
+  std::string s(len + 1, '\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&s[0]), SMTO_ABORTIFHUNG, 5000, &got);
+  s.resize(strnlen(s.data(), len + 1));
+  return s;
+}
+
+bool Responds(HWND hwnd, DWORD timeoutMs) {
+  DWORD_PTR r = 0;
+  return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &r) != 0;
+}
+
+bool WaitFor(const std::function<bool()> &fn, DWORD timeoutMs, DWORD stepMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (fn()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(stepMs);
+  }
 }
 
 LRESULT SendCopyData(HWND target, ULONG_PTR code, const void *data, DWORD size, DWORD timeoutMs) {

@@ -2,6 +2,7 @@
 // window messages, and reads back what a user would see (texts, list counts, status panes).
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ class Process {
 HWND FindTopWindow(DWORD pid, const char *caption, const char *className = nullptr);
 // Polls FindTopWindow until the time-out.
 HWND WaitTopWindow(DWORD pid, const char *caption, DWORD timeoutMs, const char *className = nullptr);
+// Polls for a visible top-level window of the process whose caption ends with the text (an
+// empty suffix matches any caption); nullptr after the time-out.
+HWND WaitTopWindowSuffix(DWORD pid, const std::string &suffix, DWORD timeoutMs, const char *className = nullptr);
 // Polls until the window is gone (destroyed or hidden); false after the time-out.
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs);
 
@@ -81,6 +85,14 @@ std::string StatusBarText(HWND bar, int pane);
 // List box lines (LB_GETTEXT is marshalled by the system).
 int ListBoxCount(HWND box);
 std::string ListBoxText(HWND box, int index);
+
+// Combo box entries (CB_GETLBTEXT is marshalled by the system).
+int ComboCount(HWND combo);
+std::string ComboText(HWND combo, int index);
+// True when the window's thread answers a message within the time-out.
+bool Responds(HWND hwnd, DWORD timeoutMs = 2000);
+// Polls fn until it returns true; false after the time-out.
+bool WaitFor(const std::function<bool()> &fn, DWORD timeoutMs, DWORD stepMs = 50);
 
 // Sends WM_COPYDATA from a hidden window of the test; returns the receiver's answer.
 LRESULT SendCopyData(HWND target, ULONG_PTR code, const void *data, DWORD size, DWORD timeoutMs = 5000);
