@@ -192,7 +192,9 @@ protected:                                             \
 #define ON_WM_MEASUREITEM_REFLECT()                                                    \
   {WM_MEASUREITEM, 0, 0, 0, FwKindReflectMessage,                                     \
    FW_THUNK(FW_THIS->MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(l_)); return TRUE;)},
-#define ON_WM_CTLCOLOR_REFLECT()                                                       \
-  {WM_CTLCOLORSTATIC, 0, 0, 0, FwKindReflectMessage, FW_THUNK(return FwReflectCtlColor(FW_THIS, w_, CTLCOLOR_STATIC);)}, \
-  {WM_CTLCOLOREDIT, 0, 0, 0, FwKindReflectMessage, FW_THUNK(return FwReflectCtlColor(FW_THIS, w_, CTLCOLOR_EDIT);)},     \
-  {WM_CTLCOLORLISTBOX, 0, 0, 0, FwKindReflectMessage, FW_THUNK(return FwReflectCtlColor(FW_THIS, w_, CTLCOLOR_LISTBOX);)},
+#define FW_REFLECT_CTLCOLOR_BODY(kind) \
+  CDC dc_; dc_.Attach((HDC)w_); HBRUSH b_ = FW_THIS->CtlColor(&dc_, kind); dc_.Detach(); return (LRESULT)b_;
+#define ON_WM_CTLCOLOR_REFLECT()                                                                            \
+  {WM_CTLCOLORSTATIC, 0, 0, 0, FwKindReflectMessage, FW_THUNK(FW_REFLECT_CTLCOLOR_BODY(CTLCOLOR_STATIC))}, \
+  {WM_CTLCOLOREDIT, 0, 0, 0, FwKindReflectMessage, FW_THUNK(FW_REFLECT_CTLCOLOR_BODY(CTLCOLOR_EDIT))},     \
+  {WM_CTLCOLORLISTBOX, 0, 0, 0, FwKindReflectMessage, FW_THUNK(FW_REFLECT_CTLCOLOR_BODY(CTLCOLOR_LISTBOX))},

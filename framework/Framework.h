@@ -34,32 +34,3 @@
 #include "framework/App.h"
 #include "framework/CommonDlg.h"
 #include "framework/Sync.h"
-
-// Helpers of the message-map entries that need the GDI and menu classes.
-template <class T> LRESULT FwCallEraseBkgnd(T* p, HDC hdc) {
-  CDC dc;
-  dc.Attach(hdc);
-  LRESULT r = p->OnEraseBkgnd(&dc);
-  dc.Detach();
-  return r;
-}
-template <class T> LRESULT FwCallInitMenuPopup(T* p, HMENU hMenu, UINT nIndex, BOOL bSysMenu) {
-  CMenu menu;
-  menu.AttachShared(hMenu);
-  p->OnInitMenuPopup(&menu, nIndex, bSysMenu);
-  return 0;
-}
-template <class T> LRESULT FwCallCtlColor(T* p, HDC hdc, HWND hCtl, UINT nCtlColor) {
-  CDC dc;
-  dc.Attach(hdc);
-  HBRUSH h = p->OnCtlColor(&dc, CWnd::FromHandle(hCtl), nCtlColor);
-  dc.Detach();
-  return (LRESULT)h;
-}
-template <class T> LRESULT FwReflectCtlColor(T* p, WPARAM hdc, UINT nCtlColor) {
-  CDC dc;
-  dc.Attach((HDC)hdc);
-  HBRUSH h = p->CtlColor(&dc, nCtlColor);
-  dc.Detach();
-  return (LRESULT)h;
-}

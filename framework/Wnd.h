@@ -246,7 +246,8 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH h
 #define ON_WM_SETFOCUS() FW_ON_MSG(WM_SETFOCUS, FW_THIS->OnSetFocus(CWnd::FromHandle((HWND)w_)); return 0;)
 #define ON_WM_KILLFOCUS() FW_ON_MSG(WM_KILLFOCUS, FW_THIS->OnKillFocus(CWnd::FromHandle((HWND)w_)); return 0;)
 #define ON_WM_PAINT() FW_ON_MSG(WM_PAINT, FW_THIS->OnPaint(); return 0;)
-#define ON_WM_ERASEBKGND() FW_ON_MSG(WM_ERASEBKGND, return FwCallEraseBkgnd(FW_THIS, (HDC)w_);)
+#define ON_WM_ERASEBKGND() \
+  FW_ON_MSG(WM_ERASEBKGND, CDC dc_; dc_.Attach((HDC)w_); LRESULT r_ = FW_THIS->OnEraseBkgnd(&dc_); dc_.Detach(); return r_;)
 #define ON_WM_LBUTTONDOWN() FW_ON_MSG(WM_LBUTTONDOWN, FW_THIS->OnLButtonDown((UINT)w_, CPoint(l_)); return 0;)
 #define ON_WM_LBUTTONUP() FW_ON_MSG(WM_LBUTTONUP, FW_THIS->OnLButtonUp((UINT)w_, CPoint(l_)); return 0;)
 #define ON_WM_LBUTTONDBLCLK() FW_ON_MSG(WM_LBUTTONDBLCLK, FW_THIS->OnLButtonDblClk((UINT)w_, CPoint(l_)); return 0;)
@@ -271,12 +272,17 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH h
 #define ON_WM_SYSCOLORCHANGE() FW_ON_MSG(WM_SYSCOLORCHANGE, FW_THIS->OnSysColorChange(); return 0;)
 #define ON_WM_CAPTURECHANGED() FW_ON_MSG(WM_CAPTURECHANGED, FW_THIS->OnCaptureChanged(CWnd::FromHandle((HWND)l_)); return 0;)
 #define ON_WM_MENUSELECT() FW_ON_MSG(WM_MENUSELECT, FW_THIS->OnMenuSelect(LOWORD(w_), HIWORD(w_), (HMENU)l_); return 0;)
-#define ON_WM_INITMENUPOPUP() FW_ON_MSG(WM_INITMENUPOPUP, return FwCallInitMenuPopup(FW_THIS, (HMENU)w_, LOWORD(l_), HIWORD(l_));)
+#define ON_WM_INITMENUPOPUP()                                                                        \
+  FW_ON_MSG(WM_INITMENUPOPUP, CMenu m_; m_.AttachShared((HMENU)w_); FW_THIS->OnInitMenuPopup(&m_, LOWORD(l_), HIWORD(l_)); \
+            return 0;)
 #define ON_WM_DRAWITEM() FW_ON_MSG(WM_DRAWITEM, FW_THIS->OnDrawItem((int)w_, reinterpret_cast<LPDRAWITEMSTRUCT>(l_)); return TRUE;)
 #define ON_WM_MEASUREITEM() FW_ON_MSG(WM_MEASUREITEM, FW_THIS->OnMeasureItem((int)w_, reinterpret_cast<LPMEASUREITEMSTRUCT>(l_)); return TRUE;)
-#define ON_WM_CTLCOLOR()                                                                                   \
-  FW_ON_MSG(WM_CTLCOLORSTATIC, return FwCallCtlColor(FW_THIS, (HDC)w_, (HWND)l_, CTLCOLOR_STATIC);)        \
-  FW_ON_MSG(WM_CTLCOLOREDIT, return FwCallCtlColor(FW_THIS, (HDC)w_, (HWND)l_, CTLCOLOR_EDIT);)            \
-  FW_ON_MSG(WM_CTLCOLORLISTBOX, return FwCallCtlColor(FW_THIS, (HDC)w_, (HWND)l_, CTLCOLOR_LISTBOX);)      \
-  FW_ON_MSG(WM_CTLCOLORBTN, return FwCallCtlColor(FW_THIS, (HDC)w_, (HWND)l_, CTLCOLOR_BTN);)              \
-  FW_ON_MSG(WM_CTLCOLORDLG, return FwCallCtlColor(FW_THIS, (HDC)w_, (HWND)l_, CTLCOLOR_DLG);)
+#define FW_CTLCOLOR_BODY(kind)                                                                        \
+  CDC dc_; dc_.Attach((HDC)w_); HBRUSH b_ = FW_THIS->OnCtlColor(&dc_, CWnd::FromHandle((HWND)l_), kind); \
+  dc_.Detach(); return (LRESULT)b_;
+#define ON_WM_CTLCOLOR()                                             \
+  FW_ON_MSG(WM_CTLCOLORSTATIC, FW_CTLCOLOR_BODY(CTLCOLOR_STATIC))    \
+  FW_ON_MSG(WM_CTLCOLOREDIT, FW_CTLCOLOR_BODY(CTLCOLOR_EDIT))        \
+  FW_ON_MSG(WM_CTLCOLORLISTBOX, FW_CTLCOLOR_BODY(CTLCOLOR_LISTBOX))  \
+  FW_ON_MSG(WM_CTLCOLORBTN, FW_CTLCOLOR_BODY(CTLCOLOR_BTN))          \
+  FW_ON_MSG(WM_CTLCOLORDLG, FW_CTLCOLOR_BODY(CTLCOLOR_DLG))
