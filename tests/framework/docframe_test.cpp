@@ -252,4 +252,32 @@ TEST_F(DocFrameTest, MessageLoopUpdatesBarsWhenIdleAndEndsWithTheMainWindow) {
   EXPECT_EQ(theApp.m_pMainWnd, nullptr);
 }
 
+class CResourceDlg : public CDialog {
+public:
+  CResourceDlg() : CDialog(130) {}
+  CString m_path = "C:\\Quellen";
+  int m_subDirs = 1;
+  void DoDataExchange(CDataExchange* pDX) override {
+    DDX_CBString(pDX, 1001, m_path);
+    DDX_Check(pDX, 1045, m_subDirs);
+  }
+};
+
+TEST_F(DocFrameTest, DialogFromAResourceTemplate) {
+  CResourceDlg dlg;
+  std::string caption;
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) {
+    caption = fwtest::WindowText(h);
+    ::SetDlgItemTextA(h, 1001, "D:\\Neu");
+    ::CheckDlgButton(h, 1045, BST_UNCHECKED);
+    ::PostMessageA(h, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_EQ(caption, "Dateien suchen");
+  EXPECT_STREQ(dlg.m_path, "D:\\Neu");
+  EXPECT_EQ(dlg.m_subDirs, 0);
+  CDialog missing(4711);
+  EXPECT_EQ(missing.DoModal(), -1);
+}
+
 }  // namespace
