@@ -65,6 +65,7 @@ public:
     CDirList m_DirList;             // the entries, in the order shown
     volatile LONG m_nSortKey;       // the present sort key (FLS_*)
     volatile LONG m_nSelCount;      // the number of selected entries
+    HWND m_hWndTabTarget;           // gets the focus on Tab (null: the parent)
 
     CFileListCtrl();
     // Stops a running scan and waits for every ReadPath to return.

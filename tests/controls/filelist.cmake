@@ -1,0 +1,4 @@
+# The file list's fill of 20,000 files, made on the Linux side by the script.
+add_test(NAME controls_filelist_large
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/filelist_large.sh $<TARGET_FILE:controls_filelist_test>)
+set_tests_properties(controls_filelist_large PROPERTIES TIMEOUT 300 LABELS "controls;gui")
