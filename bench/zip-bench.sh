@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Benchmark of the zip archive (not a test; CI does not run it). Generates a tree (source-like
+# text, logs, some binary and incompressible files), packs it with CZipFile through
+# archive_tool under Wine (deflate at levels 6 and 9), with Info-ZIP (zip -6, -9) and with 7z
+# (-tzip -mx=5, -mx=9), checks that every archive tests clean, and prints each time (best of
+# BENCH_RUNS) and size with their ratios to Info-ZIP at the same level.
+#
+#   BUILD_DIR=/work/build-x bash bench/zip-bench.sh [tree folder]
+# Environment: BUILD_DIR (built tree with tests/zip/archive_tool.exe and a Wine prefix),
+# BENCH_MB (size of the tree in MB, default 200), BENCH_RUNS (timed runs per packer, default 3).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+tree=${1:-/tmp/vm-zip-bench}
+mb=${BENCH_MB:-200}
+runs=${BENCH_RUNS:-3}
+tool=$build/tests/zip/archive_tool.exe
+[ -f "$tool" ] || { echo "missing $tool: build first (scripts/build.sh)"; exit 2; }
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEDEBUG=-all LANG=de_DE.UTF-8 TZ=Europe/Berlin LC_NUMERIC=C
+out=$(mktemp -d /tmp/vm-zip-bench-out.XXXXXX)
+trap 'rm -rf "$out"' EXIT
+
+stamp="$tree/.tree-$mb"
+if [ ! -f "$stamp" ]; then
+  echo "generating a tree of $mb MB in $tree ..."
+  rm -rf "$tree"
+  mkdir -p "$tree"
+  /usr/bin/python3 - "$tree" "$mb" <<'PY'
+import os, random, sys
+root, mb = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(20240611)
+words = ("int char void return if else for while struct static const unsigned size_t buffer length "
+         "count index value result error file path name data entry table archive stream codec "
+         "Datei Fehler Eintrag Pfad Name Wert Ergebnis Archiv").split()
+def source_line():
+    ind = "    " * rnd.randint(0, 3)
+    return ind + " ".join(rnd.choice(words) for _ in range(rnd.randint(1, 10))) + (";" if rnd.random() < 0.6 else "")
+def log_line(i):
+    return "2024-06-%02d 12:%02d:%02d INFO %s %d" % (rnd.randint(1, 30), rnd.randint(0, 59), rnd.randint(0, 59),
+                                                   " ".join(rnd.choice(words) for _ in range(5)), i)
+total, target, n = 0, mb << 20, 0
+while total < target:
+    n += 1
+    kind = rnd.random()
+    folder = os.path.join(root, "dir%02d" % rnd.randint(0, 39), "sub%d" % rnd.randint(0, 4))
+    os.makedirs(folder, exist_ok=True)
+    if kind < 0.6:
+        size = int(rnd.expovariate(1 / 40000)) + 100
+        lines, s = [], 0
+        while s < size:
+            l = source_line(); lines.append(l); s += len(l) + 1
+        data = ("\n".join(lines) + "\n").encode()
+        name = "file%05d.c" % n
+    elif kind < 0.8:
+        size = int(rnd.expovariate(1 / 300000)) + 1000
+        lines, s, i = [], 0, 0
+        while s < size:
+            l = log_line(i); lines.append(l); s += len(l) + 2; i += 1
+        data = ("\r\n".join(lines) + "\r\n").encode()
+        name = "log%05d.txt" % n
+    elif kind < 0.95:
+        size = int(rnd.expovariate(1 / 100000)) + 100
+        data = bytes(rnd.choice((0, 0, 0, 1, 2, 255, rnd.randrange(256))) for _ in range(size))
+        name = "bin%05d.dat" % n
+    else:
+        data = os.urandom(int(rnd.expovariate(1 / 500000)) + 100)
+        name = "rnd%05d.bin" % n
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+    total += len(data)
+print("%d files, %d bytes" % (n, total))
+PY
+  touch "$stamp"
+fi
+bytes=$(find "$tree" -type f ! -name '.tree-*' -printf '%s\n' | awk '{s += $1} END {print s}')
+files=$(find "$tree" -type f ! -name '.tree-*' | wc -l)
+echo "tree: $files files, $bytes bytes; best of $runs runs each"
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+best() {  # best LABEL ARCHIVE COMMAND...: runs the command, keeps the fastest time
+  local label=$1 archive=$2
+  shift 2
+  local t b=999999 start
+  for _ in $(seq "$runs"); do
+    rm -f "$archive"
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || { echo "$label: packing failed"; exit 1; }
+    t=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.3f", e - s }')
+    b=$(awk -v a="$t" -v b="$b" 'BEGIN { print (a + 0 < b + 0) ? a : b }')
+  done
+  7z t "$archive" >/dev/null 2>&1 || { echo "$label: 7z t fails"; exit 1; }
+  echo "$label $b $(stat -c %s "$archive")" >>"$out/results"
+}
+
+: >"$out/results"
+best "CZipFile-6" "$out/v6.zip" "$root/scripts/wine-run.sh" "$tool" pack "$(winpath "$out/v6.zip")" deflate 6 "" "$(winpath "$tree")"
+best "CZipFile-9" "$out/v9.zip" "$root/scripts/wine-run.sh" "$tool" pack "$(winpath "$out/v9.zip")" deflate 9 "" "$(winpath "$tree")"
+best "zip-6" "$out/z6.zip" bash -c "cd '$tree' && zip -qr -6 '$out/z6.zip' . -x '.tree-*'"
+best "zip-9" "$out/z9.zip" bash -c "cd '$tree' && zip -qr -9 '$out/z9.zip' . -x '.tree-*'"
+best "7z-mx5" "$out/s5.zip" bash -c "cd '$tree' && 7z a -tzip -mx=5 '$out/s5.zip' . -x'!.tree-*' "
+best "7z-mx9" "$out/s9.zip" bash -c "cd '$tree' && 7z a -tzip -mx=9 '$out/s9.zip' . -x'!.tree-*' "
+
+awk -v bytes="$bytes" '
+  { label[NR] = $1; t[$1] = $2; s[$1] = $3 }
+  END {
+    printf "%-12s %9s %13s %8s %12s %12s\n", "packer", "time (s)", "size", "ratio", "time/zip", "size/zip"
+    for (i = 1; i <= NR; i++) {
+      l = label[i]
+      ref = (l ~ /-9|mx9/) ? "zip-9" : "zip-6"
+      printf "%-12s %9.2f %13d %7.2f%% %12.2f %12.4f\n", l, t[l], s[l], 100 * s[l] / bytes, t[l] / t[ref], s[l] / s[ref]
+    }
+  }' "$out/results"
+echo "(ratio: archive size / tree size; time/zip and size/zip: against Info-ZIP at level 6 or 9;"
+echo " CZipFile runs under Wine, its time includes starting Wine for each run)"
