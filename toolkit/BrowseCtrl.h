@@ -107,7 +107,6 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnSetFocus(CWnd* pOldWnd);
     void OnDropFiles(HDROP hDrop);
-    void OnPaint();
     BOOL OnEraseBkgnd(CDC* pDC);
     void OnTreeItemExpanding(NMHDR* pNMHDR, LRESULT* pResult);
     void OnTreeSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
@@ -116,15 +115,19 @@ protected:
     void OnListSetFocus(NMHDR* pNMHDR, LRESULT* pResult);
     void OnListRClick(NMHDR* pNMHDR, LRESULT* pResult);
     void OnListActivate(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnListKeyDown(NMHDR* pNMHDR, LRESULT* pResult);
     void OnListSummary(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnReadDone(WPARAM wParam, LPARAM lParam);
 
 private:
     struct Reader;
-    HTREEITEM FindOrAddRoot(const CString& root);
-    HTREEITEM FindChild(HTREEITEM parent, const char* name);
+    HTREEITEM InsertNode(HTREEITEM parent, const char* text, const CString& path, int image, int selectedImage);
+    // The child of parent (null: a root) whose path is path, or null.
+    HTREEITEM FindChild(HTREEITEM parent, const char* path);
     void FillChildren(HTREEITEM item);
+    void RefillChildren(HTREEITEM item);
     void FillDrives();
+    void OpenEntry(int index);
     const CString* ItemPath(HTREEITEM item) const;
     void ShowFolder(const CString& path, BOOL notify);
     void StartRead();
@@ -137,6 +140,7 @@ private:
     CString m_current;          // the shown folder
     CString m_selectName;       // a file to select in the list when it has been read
     HANDLE m_hReader;           // the worker reading the list
+    WPARAM m_nSerial;           // of the latest read
     BOOL m_bSelecting;          // SelectPath moves the tree's selection
     BOOL m_bSideBySide;         // tree left of the list, else above it
 
