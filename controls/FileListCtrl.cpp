@@ -141,7 +141,7 @@ int CFileListCtrl::ReadPath(const char* path, int subDirs, const char* plus, con
     }
     {
         CCritSecLock lock(m_cs);
-        if ((m_nSortKey & 0xFF) != FLS_NONE) m_bSortPending = TRUE;
+        if ((m_nSortKey & 0xFF) != FLS_NONE || (m_nOptions & FLO_FOLDERS_FIRST)) m_bSortPending = TRUE;
     }
     InterlockedDecrement(&m_nReaders);
     if (hWnd) ::PostMessageA(hWnd, WM_FL_SYNC, 2, 0);
@@ -199,7 +199,7 @@ void CFileListCtrl::SetSort(int key, int descending) {
     {
         CCritSecLock lock(m_cs);
         InterlockedExchange(&m_nSortKey, k);
-        m_bSortPending = (k & 0xFF) != FLS_NONE;
+        m_bSortPending = (k & 0xFF) != FLS_NONE || (m_nOptions & FLO_FOLDERS_FIRST);
     }
     ShowSortMark();
     ApplySort();
@@ -212,7 +212,7 @@ void CFileListCtrl::ApplySort() {
         if (!m_bSortPending) return;
         key = m_nSortKey;
     }
-    if ((key & 0xFF) == FLS_NONE) return;
+    if ((key & 0xFF) == FLS_NONE && !(m_nOptions & FLO_FOLDERS_FIRST)) return;
     SyncCount();
     // A running scan owns the list; the sort follows when it ends.
     if (!::TryEnterCriticalSection(&m_csScan.m_sect)) return;
@@ -220,7 +220,7 @@ void CFileListCtrl::ApplySort() {
         CCritSecLock lock(m_cs);
         m_bSortPending = FALSE;
     }
-    int order = 0;
+    int order = CDirList::SORT_NAME | CDirList::SORT_NATURAL;  // FLS_NONE with folders first
     switch (key & 0xFF) {
     case FLS_NAME: order = CDirList::SORT_NAME | CDirList::SORT_NATURAL; break;
     case FLS_FOLDER: order = CDirList::SORT_RELPATH | CDirList::SORT_NATURAL; break;

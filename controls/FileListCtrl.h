@@ -44,7 +44,7 @@ enum { FLC_NAME = 0, FLC_FOLDER, FLC_SIZE, FLC_DATE, FLC_TYPE, FLC_COUNT };
 // Options (SetOptions, before Create).
 enum : UINT {
     FLO_NO_FOLDER_COLUMN = 0x01,   // one folder's contents: no relative-folder column
-    FLO_FOLDERS_FIRST = 0x02,      // folders sort before files
+    FLO_FOLDERS_FIRST = 0x02,      // folders sort before files; with FLS_NONE by name
 };
 
 // ReadPath flags.
@@ -97,6 +97,8 @@ public:
     int GetCellText(int index, int column, char* buffer, int size);
     // Sends FLN_SUMMARY now (UI thread).
     void SendSummary();
+    // The FLC_* column shown as list-view sub-item subItem, -1 for none.
+    int ColumnOf(int subItem) const;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -113,7 +115,6 @@ private:
     void ShowSortMark();
     void SelectionChanged();
     BOOL FocusItem(int index, BOOL select);
-    int ColumnOf(int subItem) const;
 
     CCriticalSection m_cs;      // guards the fields below
     CCriticalSection m_csScan;  // held by the one ReadPath that scans
