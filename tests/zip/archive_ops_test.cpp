@@ -226,6 +226,19 @@ TEST_F(ArchiveOps, UpdateKeepsEntriesAddsAndDeletes) {
   EXPECT_EQ(0, bytes.compare(30, 5, "b.txt"));
 }
 
+TEST_F(ArchiveOps, DeletingEveryEntryLeavesAnEmptyArchive) {
+  ASSERT_EQ(0, Pack({a, b, c}));
+  CZipFile zip;
+  ASSERT_EQ(0, zip.Open(zipPath.c_str(), 2, 9));
+  while (zip.GetEntryCount() && !zip.IsDeleted(0)) ASSERT_EQ(0, zip.DeleteEntry(0));
+  EXPECT_EQ(0, zip.Close());
+  EXPECT_EQ(45u, ReadFileText(zipPath).size());
+  int rc;
+  EXPECT_TRUE(Names(zipPath, &rc).empty());
+  EXPECT_EQ(0, rc);
+  EXPECT_TRUE(NoTempFiles(dir));
+}
+
 TEST_F(ArchiveOps, UpdateWithoutChangesLeavesTheFileAlone) {
   ASSERT_EQ(0, Pack({a, b}));
   std::string before = ReadFileText(zipPath);
