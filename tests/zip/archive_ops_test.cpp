@@ -226,6 +226,32 @@ TEST_F(ArchiveOps, UpdateKeepsEntriesAddsAndDeletes) {
   EXPECT_EQ(0, bytes.compare(30, 5, "b.txt"));
 }
 
+TEST_F(ArchiveOps, EventTextsStayInTheirBufferAndCanBeLeftOut) {
+  CZipFile zip;
+  Recorder rec;
+  zip.SetCallback(reinterpret_cast<uintptr_t>(&rec), Recorder::Callback);
+  ASSERT_EQ(0, zip.Open(zipPath.c_str(), 3, 9));
+  std::string longName(1000, 'x');
+  EXPECT_EQ(0, zip.AddMemory(longName.c_str(), "abc", 3, nullptr));
+  ASSERT_EQ(1, rec.Count(7));
+  std::string text = rec.Texts(7)[0];
+  EXPECT_EQ(775u, text.size());  // the 776-byte buffer with its NUL
+  EXPECT_EQ("\nDatei: xxx", text.substr(0, 11));
+  EXPECT_EQ(" komprimieren.", text.substr(text.size() - 14));
+  EXPECT_EQ((std::vector<int>{8, 757, 10}), rec.partLengths);  // event 6: " anhängen."
+  EXPECT_EQ(0u, zip.SetEventsWithoutText(6, 1));
+  EXPECT_EQ(0, zip.AddMemory("b", "abc", 3, nullptr));
+  EXPECT_FALSE(rec.events.back().hasText);
+  EXPECT_EQ(6, rec.events.back().event);
+  EXPECT_EQ(1u << 6, zip.SetEventsWithoutText(6, 2));
+  EXPECT_EQ(0u, zip.SetEventsWithoutText(0, 0));
+  EXPECT_EQ(0, zip.Close());
+  CZipFile r;
+  ASSERT_EQ(0, r.Open(zipPath.c_str(), 1, 9));
+  EXPECT_EQ(longName, r.GetEntryName(0));
+  EXPECT_EQ("abc", Extract(r, 0));
+}
+
 TEST_F(ArchiveOps, DeletingEveryEntryLeavesAnEmptyArchive) {
   ASSERT_EQ(0, Pack({a, b, c}));
   CZipFile zip;
