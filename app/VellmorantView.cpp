@@ -8,6 +8,9 @@
 #include "app/VellmorantDoc.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
+#include "toolkit/ControlHelpers.h"
+#include "toolkit/InputDlgs.h"
+#include "toolkit/WndHelpers.h"
 
 namespace {
 
@@ -64,6 +67,13 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_WM_SETFOCUS()
   ON_WM_LBUTTONDOWN()
   ON_WM_ERASEBKGND()
+  ON_NOTIFY(NM_SETFOCUS, IDC_FILE_LIST, OnFileListFocus)
+  ON_NOTIFY(NM_SETFOCUS, IDC_EXPLORER_PANE, OnExplorerFocus)
+  ON_NOTIFY(FLN_SUMMARY, IDC_FILE_LIST, OnFileListSummary)
+  ON_NOTIFY(BCN_SUMMARY, IDC_EXPLORER_PANE, OnExplorerSummary)
+  ON_NOTIFY(BCN_PATHCHANGED, IDC_EXPLORER_PANE, OnExplorerPathChanged)
+  ON_NOTIFY(CLN_BEGINDRAG, IDC_RESULT_LIST, OnResultBeginDrag)
+  ON_CONTROL(LBN_SETFOCUS, IDC_RESULT_LIST, OnResultListFocus)
   ON_COMMAND(ID_INSERT_ALL_FILES, OnInsertAllFiles)
   ON_COMMAND(ID_ADD_FILES, OnAddFiles)
   ON_COMMAND(ID_CLEAR_LIST, OnClearList)
@@ -140,6 +150,31 @@ BOOL CVellmorantView::PreCreateWindow(CREATESTRUCTA& cs) {
 BOOL CVellmorantView::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                              CWnd* pParentWnd, UINT nID, CCreateContext* pContext) {
   if (!CView::Create(lpszClassName, lpszWindowName, dwStyle, rect, pParentWnd, nID, pContext)) return FALSE;
+  CRect none(0, 0, 0, 0);
+  // A pane that cannot be created is left out: the view runs with the others.
+  m_wndBrowse.Create(0, 0x100008D0, none, this, IDC_EXPLORER_PANE);
+  m_wndFiles.Create(0, 0x10207B97, none, this, IDC_FILE_LIST);
+  if (m_wndResults.CreateEx(0x10200101, 0, none, this, IDC_RESULT_LIST)) {
+    m_wndResults.SendMessage(CLB_SETSTYLE, 0x82000000, 0x82000000);
+    m_wndResults.SendMessage(CLB_OPTION, 11 | 0x80000000u, 2);
+    static const COLORREF kTextColors[8] = {0x800000, 0x800080, 0x800040, 0xC80000,
+                                            0x8000,   0x808000, 0xC00000, 0x80};
+    for (int i = 0; i < 8; ++i) {
+      m_wndResults.SendMessage(CLB_SETCOLOR, 4 + i, (LPARAM)kTextColors[i]);
+      m_wndResults.SendMessage(CLB_SETCOLOR, 4 + i + 32, (LPARAM)-1);
+    }
+    m_wndResults.SetColors(12, 0x800080, (COLORREF)-1);
+    m_wndResults.SetColors(13, 0x808080, (COLORREF)-1);
+    m_wndResults.SetColors(14, 0x900080, (COLORREF)-1);
+    m_wndResults.SetColors(15, 0xD0, (COLORREF)-1);
+    m_wndResults.SetColors(16, 0x64326C, (COLORREF)-1);
+    m_wndResults.SendMessage(CLB_SETSTYLE, 0x60000, 0x60000);
+    m_wndResults.SendMessage(WM_SETFONT, (WPARAM)::GetStockObject(DEFAULT_GUI_FONT), TRUE);
+    m_wndResults.SetOption(11, 1);
+  }
+  if (m_wndBrowse.m_List.m_hWnd) m_wndBrowse.m_List.SetSort((int)m_nSortMode, 0);
+  if (m_wndFiles.m_hWnd) m_wndFiles.SetSort((int)m_nSortList, 0);
+  RecalcLayout();
   return TRUE;
 }
 
@@ -148,10 +183,18 @@ int CVellmorantView::OnCreate(LPCREATESTRUCTA lpcs) { return CView::OnCreate(lpc
 BOOL CVellmorantView::OnEraseBkgnd(CDC*) { return TRUE; }
 
 void CVellmorantView::RecalcLayout() {
+  if (!m_hWnd) return;
   CRect rc;
   GetClientRect(&rc);
   if (rc.Width() == 0 || rc.Height() == 0) return;
-  ComputeViewLayout(m_layout, rc.Width(), rc.Height());
+  ViewLayoutRects r = ComputeViewLayout(m_layout, rc.Width(), rc.Height());
+  struct {
+    HWND wnd;
+    const RECT* rect;
+  } panes[3] = {{ExplorerWnd(), &r.explorer}, {FileListWnd(), &r.fileList}, {m_wndResults.m_hWnd, &r.resultList}};
+  for (auto& p : panes)
+    if (p.wnd && ::IsWindow(p.wnd))
+      ::MoveWindow(p.wnd, p.rect->left, p.rect->top, p.rect->right - p.rect->left, p.rect->bottom - p.rect->top, TRUE);
   Invalidate();
 }
 
@@ -166,17 +209,33 @@ void CVellmorantView::OnDraw(CDC* pDC) {
   if (rc.Width() == 0 || rc.Height() == 0) return;
   ViewLayoutState state = m_layout;
   ViewLayoutRects r = ComputeViewLayout(state, rc.Width(), rc.Height());
-  HDC dc = pDC->GetSafeHdc();
-  int bars[2] = {r.firstBarTop, r.secondBarTop};
-  for (int bar : bars) {
-    if (bar < 0) continue;
-    RECT b = {0, bar, 10000, bar + kViewBarHeight};
-    ::FillRect(dc, &b, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::DrawEdge(dc, &b, EDGE_RAISED, BF_RECT);
-  }
+  DrawFramedBox(pDC->GetSafeHdc(), r.firstBarTop, 10000, 0, kViewBarHeight);
+  if (r.secondBarTop >= 0) DrawFramedBox(pDC->GetSafeHdc(), r.secondBarTop, 10000, 0, kViewBarHeight);
 }
 
-void CVellmorantView::OnLButtonDown(UINT nFlags, CPoint point) { CView::OnLButtonDown(nFlags, point); }
+void CVellmorantView::OnLButtonDown(UINT nFlags, CPoint point) {
+  CRect rc;
+  GetClientRect(&rc);
+  int h = rc.Height();
+  if (rc.Width() == 0 || h == 0) return;
+  ViewLayoutState state = m_layout;
+  ViewLayoutRects r = ComputeViewLayout(state, rc.Width(), h);
+  ViewDragKind kind = ViewDragKindAt(m_layout, h, point.y);
+  CRect limit = rc;
+  int barTop = r.firstBarTop;
+  if (m_layout.resultShown && kind == DragSecondBar) {
+    limit.top = r.firstBarTop + kViewBarHeight;
+    barTop = r.secondBarTop;
+  } else if (m_layout.resultShown) {
+    limit.bottom = r.secondBarTop - kViewBarHeight;
+  }
+  ClientToScreen(&limit);
+  int d = TrackSplitter(m_hWnd, 0, &limit, barTop, point.x, point.y - barTop, kViewBarHeight, 5, 12345);
+  if (d == 0) return;
+  ApplyViewDrag(m_layout, kind, d, h);
+  RecalcLayout();
+  RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
 
 void CVellmorantView::OnTimer(UINT_PTR nIDEvent) {
   if (nIDEvent != IDT_SIBLING_WATCH) {
@@ -197,18 +256,118 @@ void CVellmorantView::OnTimer(UINT_PTR nIDEvent) {
   }
 }
 
-CString CVellmorantView::ExplorerPath() { return CString(); }
+CString CVellmorantView::ExplorerPath() {
+  return m_wndBrowse.m_hWnd ? m_wndBrowse.GetCurrentPath(1) : CString();
+}
+
+HWND CVellmorantView::ExplorerWnd() const { return m_wndBrowse.m_hWnd; }
+
+HWND CVellmorantView::FileListWnd() const { return m_wndFiles.m_hWnd; }
+
+void CVellmorantView::OnResultListFocus() { m_nFocusIndex = PaneResultList; }
 
 void CVellmorantView::OnDestroy() {
+  // The sort keys are written with the cache size when the view goes.
+  if (m_wndFiles.m_hWnd) m_nSortList = (DWORD)m_wndFiles.m_nSortKey;
+  if (m_wndBrowse.m_List.m_hWnd) m_nSortMode = (DWORD)m_wndBrowse.m_List.m_nSortKey;
   CString path = ExplorerPath();
   CRegKeys reg;
   if (reg.Open(nullptr, nullptr, 2)) reg.SetString(path, "Path");
   CView::OnDestroy();
 }
 
-void CVellmorantView::FocusPane(int) {}
+void CVellmorantView::FocusPane(int index) {
+  switch (index) {
+    case PaneExplorerTree:
+    case PaneExplorerList:
+      if (m_wndBrowse.m_hWnd) m_wndBrowse.FocusPane(index == PaneExplorerTree ? 1 : 0);
+      break;
+    case PaneResultList:
+      if (m_layout.resultShown && m_wndResults.m_hWnd) {
+        m_wndResults.SetFocus();
+        break;
+      }
+      // The result list is hidden: the file list takes the focus.
+      [[fallthrough]];
+    default:
+      if (m_wndFiles.m_hWnd) {
+        m_wndFiles.SetFocus();
+        if (m_wndFiles.SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED) < 0 && GetFileCount() > 0)
+          m_wndFiles.SendMessage(FLM_FOCUSITEM, 0, 0);
+      }
+      break;
+  }
+}
 
-void CVellmorantView::OnSetFocus(CWnd* pOldWnd) { CView::OnSetFocus(pOldWnd); }
+void CVellmorantView::OnSetFocus(CWnd* pOldWnd) {
+  static bool s_busy = false;
+  static DWORD s_lastDecision = 0;
+  static bool s_decided = false;
+  if (s_busy) return;
+  s_busy = true;
+  DWORD now = ::GetTickCount();
+  if (!s_decided || now - s_lastDecision >= 100) {
+    HWND from = pOldWnd ? pOldWnd->m_hWnd : nullptr;
+    FocusSource source = FromOther;
+    if (from && from == m_wndResults.m_hWnd)
+      source = FromResultList;
+    else if (from && from == m_wndFiles.m_hWnd)
+      source = FromFileList;
+    else if (from && from == m_wndBrowse.m_List.m_hWnd)
+      source = FromExplorerList;
+    else if (from && from == m_wndBrowse.m_Tree.m_hWnd)
+      source = FromExplorerTree;
+    else if (from && from == m_wndBrowse.m_hWnd)
+      source = FromExplorerPane;
+    bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    m_nFocusIndex = NextFocusPane(m_nFocusIndex, source, shift, m_layout.resultShown);
+    s_lastDecision = now;
+    s_decided = true;
+  }
+  FocusPane(m_nFocusIndex);
+  s_busy = false;
+}
+
+void CVellmorantView::OnFileListFocus(NMHDR*, LRESULT* pResult) {
+  m_nFocusIndex = PaneFileList;
+  *pResult = 0;
+}
+
+void CVellmorantView::OnExplorerFocus(NMHDR* pNMHDR, LRESULT* pResult) {
+  const auto* nm = reinterpret_cast<const NMBROWSEFOCUS*>(pNMHDR);
+  m_nFocusIndex = nm->nPart == 1 ? PaneExplorerList : PaneExplorerTree;
+  *pResult = 0;
+}
+
+void CVellmorantView::OnFileListSummary(NMHDR* pNMHDR, LRESULT* pResult) {
+  *pResult = 0;
+  HWND focus = ::GetFocus();
+  if (focus && focus != m_wndFiles.m_hWnd) return;
+  const auto* nm = reinterpret_cast<const NMFILELISTSUMMARY*>(pNMHDR);
+  if (CMainFrame* frame = GetMainFrame()) {
+    frame->SetPaneText(1, FileCountText(nm->nCount), TRUE);
+    char text[sizeof nm->szText + 1];
+    memcpy(text, nm->szText, sizeof nm->szText);
+    text[sizeof nm->szText] = 0;
+    frame->SetPaneText(2, text, TRUE);
+  }
+}
+
+void CVellmorantView::OnExplorerSummary(NMHDR* pNMHDR, LRESULT* pResult) {
+  *pResult = 0;
+  if (m_wndFiles.m_hWnd && ::GetFocus() == m_wndFiles.m_hWnd) return;
+  const auto* nm = reinterpret_cast<const NMBROWSESUMMARY*>(pNMHDR);
+  if (CMainFrame* frame = GetMainFrame()) {
+    frame->SetPaneText(1, nm->pszText1 ? nm->pszText1 : "", TRUE);
+    frame->SetPaneText(2, nm->pszText2 ? nm->pszText2 : "", TRUE);
+  }
+}
+
+void CVellmorantView::OnExplorerPathChanged(NMHDR* pNMHDR, LRESULT* pResult) {
+  *pResult = 0;
+  const auto* nm = reinterpret_cast<const NMBROWSEPATH*>(pNMHDR);
+  if (CDocument* doc = CView::GetDocument()) doc->SetTitle(nm->pszPath ? nm->pszPath : "");
+}
 
 void CVellmorantView::SetStatusPanes() {
   static const UINT ids[3] = {0, 1, 2};
@@ -237,17 +396,92 @@ void CVellmorantView::OnUpdate(CView*, LPARAM, CObject*) {
   if (doc) doc->SetTitle(path);
 }
 
-void CVellmorantView::SelectPath(const char*) {}
+void CVellmorantView::SelectPath(const char* path) {
+  if (m_wndBrowse.m_hWnd && path && *path) m_wndBrowse.SelectPath(path, 0, 0);
+}
 
-int CVellmorantView::GetFileCount() const { return 0; }
+int CVellmorantView::GetFileCount() const {
+  return m_wndFiles.m_hWnd ? (int)m_wndFiles.SendMessage(LVM_GETITEMCOUNT) : 0;
+}
 
-void CVellmorantView::AddFiles(const char*, const char*, const char*, BOOL, int, int, int64_t) {}
+int CVellmorantView::AddFilesJob(CProgressDlg* pDlg) {
+  ScanJob* job = reinterpret_cast<ScanJob*>(pDlg->m_dwUser[0]);
+  CFileListCtrl& files = job->view->m_wndFiles;
+  job->result = files.ReadPath(job->path, job->subDirs, job->plus.IsEmpty() ? nullptr : (const char*)job->plus,
+                               job->minus.IsEmpty() ? nullptr : (const char*)job->minus, job->writeProtection,
+                               job->timeMode, job->time, 0);
+  return job->result;
+}
 
-void CVellmorantView::OnInsertAllFiles() {}
+void CVellmorantView::AddFilesProgress(CProgressDlg* pDlg, void* pArg) {
+  CVellmorantView* view = static_cast<CVellmorantView*>(pArg);
+  CDirList& list = view->m_wndFiles.m_DirList;
+  if (pDlg->m_bCancel) list.m_bStop = 1;
+  int count = (int)list.m_nCount;
+  if (count != view->m_nShownScanCount) {
+    view->m_nShownScanCount = count;
+    CString line;
+    line.Format("Es wurden %i Dateien gefunden.", count);
+    pDlg->SetLineText(1, line);
+  }
+}
 
-void CVellmorantView::OnClearList() {}
+void CVellmorantView::AddFiles(const char* path, const char* plus, const char* minus, BOOL subDirs,
+                               int writeProtection, int timeMode, int64_t time) {
+  if (!m_wndFiles.m_hWnd) return;
+  ScanJob job;
+  job.view = this;
+  job.path = path ? CString(path) : ExplorerPath();
+  // A scan of no folder would list the working folder: nothing to do.
+  if (job.path.IsEmpty()) return;
+  if (job.path.GetLength() == 2 && job.path[1] == ':') job.path += "\\";
+  job.plus = plus;
+  job.minus = minus;
+  job.subDirs = subDirs;
+  job.writeProtection = writeProtection;
+  job.timeMode = timeMode;
+  job.time = time;
+  job.result = 0;
+  m_strLastFillPath = job.path;
+  m_nShownScanCount = -1;
 
-void CVellmorantView::OnRefreshBrowser() {}
+  CProgressDlg dlg(this);
+  dlg.SetJob(AddFilesJob, (DWORD_PTR)&job);
+  dlg.SetThreadPriority(-2);
+  dlg.SetMarquee(200);
+  dlg.SetTitle("Dateisuche");
+  dlg.SetTimerCallback(AddFilesProgress, 300, this);
+  // Cancel stops the scan at once rather than at the next timer tick.
+  dlg.SetCancelCallback(AddFilesProgress, this);
+  dlg.SetLineCount(2);
+  dlg.SetLineTextCompact(0, "Durchsuche :  ", job.path, 2, 64);
+  ++m_nJobDepth;
+  dlg.DoModal();
+  --m_nJobDepth;
+  if (job.result == -3 || job.result == -7) {
+    CString text;
+    text.Format("Das Verzeichnis\n%s\nwurde nicht gefunden.", (const char*)job.path);
+    MessageBox(text, "Fehler", MB_OK | MB_ICONERROR);
+  }
+}
+
+void CVellmorantView::OnInsertAllFiles() {
+  m_nShownScanCount = -1;
+  CString path = ExplorerPath();
+  if (path.IsEmpty()) return;
+  AddFiles(path, nullptr, nullptr, TRUE, 0, 0, 0);
+  if (m_wndFiles.m_hWnd) m_wndFiles.SendMessage(LVM_REDRAWITEMS, 0, 0x0FFFFFFF);
+}
+
+void CVellmorantView::OnClearList() {
+  if (!m_wndFiles.m_hWnd || m_wndFiles.IsReading()) return;
+  CWaitCursor wait;
+  m_wndFiles.m_DirList.Clear();
+}
+
+void CVellmorantView::OnRefreshBrowser() {
+  if (m_wndBrowse.m_hWnd) m_wndBrowse.TriggerUpdate();
+}
 
 void CVellmorantView::OnAddFiles() {
   CAddFilesDlg dlg(this);
@@ -260,9 +494,37 @@ void CVellmorantView::OnAddFiles() {
   m_strCompareFolder.Empty();
 }
 
-void CVellmorantView::OnCacheSize() {}
+void CVellmorantView::OnCacheSize() {
+  CValueDlg dlg(this);
+  dlg.SetTitle("Datei-Chache-Größe");
+  dlg.SetPrompt("Bitte die Größe in MB angeben :");
+  dlg.SetValue((int)(m_nCacheSize >> 20));
+  if (dlg.DoModal() != IDOK) return;
+  m_nCacheSize = ClampCacheSizeMB(dlg.GetValue()) << 20;
+  ApplyWorkingSet();
+}
 
-void CVellmorantView::OnResultLimit() {}
+void CVellmorantView::OnResultLimit() {
+  CValueDlg dlg(this);
+  dlg.SetTitle("Ergebnislimith");
+  dlg.SetPrompt("Bitte das neue Linith eingeben :");
+  dlg.SetValue(m_textSearch.m_nResultLimit);
+  if (dlg.DoModal() != IDOK) return;
+  int limit = ClampResultLimit(dlg.GetValue());
+  m_textSearch.m_nResultLimit = limit;
+  m_hexSearch.m_nResultLimit = limit;
+}
+
+void CVellmorantView::OnResultBeginDrag(NMHDR*, LRESULT* pResult) {
+  *pResult = 0;
+  if (m_bDragging) return;
+  CString text;
+  m_wndResults.GetSelectedText(text, 1);
+  if (text.IsEmpty()) return;
+  m_bDragging = TRUE;
+  DoDragDropFiles(text, text.GetLength(), 0);
+  m_bDragging = FALSE;
+}
 
 BOOL CVellmorantView::HasCommandHandler(UINT nID) {
   CFrameWnd* frame = GetParentFrame();

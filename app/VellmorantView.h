@@ -8,9 +8,13 @@
 #include "app/HexSearch.h"
 #include "app/TextSearch.h"
 #include "app/ViewLayout.h"
+#include "controls/FileListCtrl.h"
 #include "framework/Framework.h"
 #include "system/StartProg.h"
 #include "system/StrList.h"
+#include "toolkit/BrowseCtrl.h"
+#include "toolkit/ColorListBox.h"
+#include "toolkit/ProgressDlg.h"
 
 class CVellmorantDoc;
 class CMainFrame;
@@ -76,18 +80,30 @@ public:
   void OnSetFocus(CWnd* pOldWnd);
   void OnLButtonDown(UINT nFlags, CPoint point);
   BOOL OnEraseBkgnd(CDC* pDC);
+  void OnResultListFocus();
+  void OnFileListSummary(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnExplorerSummary(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnExplorerPathChanged(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnExplorerFocus(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnFileListFocus(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
   void FocusPane(int index);
   CString ExplorerPath();
+  HWND ExplorerWnd() const;
+  HWND FileListWnd() const;
   BOOL HasCommandHandler(UINT nID);
 
   // Members in the order of their roles.
   CStartProg m_progs[3];           // Blenkor, Quorbital, the compare programs
+  CColorListBox m_wndResults;      // the result list
   CHexSearch m_hexSearch;
   CTextSearch m_textSearch;
+  CBrowseCtrl m_wndBrowse;        // the explorer pane
+  CFileListCtrl m_wndFiles;        // the file list
   CString m_strLastFillPath;       // folder of the last file-list fill
   CStrList m_cache;                // the file cache (FileCacheEntry item data)
   CStrList m_compareResults;       // directory-compare results (4-byte item data)
@@ -106,6 +122,18 @@ protected:
   WINDOWPLACEMENT m_placements[3];
   DWORD m_toolFlags[3] = {0, 0, 0};
   int m_nJobDepth = 0;
+
+  // The file scan job and its progress callback.
+  struct ScanJob {
+    CVellmorantView* view;
+    CString path, plus, minus;
+    BOOL subDirs;
+    int writeProtection, timeMode;
+    int64_t time;
+    int result;
+  };
+  static int AddFilesJob(CProgressDlg* pDlg);
+  static void AddFilesProgress(CProgressDlg* pDlg, void* pArg);
 
   DECLARE_MESSAGE_MAP()
 };

@@ -371,13 +371,19 @@ int ComboCount(HWND combo) {
 }
 
 std::string ComboText(HWND combo, int index) {
+  // The UTF-16 message: Wine hands the ANSI one the wide text when the combo box belongs to
+  // another process.
   DWORD_PTR len = 0;
-  SendMessageTimeoutA(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, 5000, &len);
+  SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, 5000, &len);
   if (static_cast<LONG_PTR>(len) < 0) return "";
-  std::string s(len + 1, '\0');
+  std::wstring w(len + 1, L'\0');
   DWORD_PTR got = 0;
-  SendMessageTimeoutA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&s[0]), SMTO_ABORTIFHUNG, 5000, &got);
-  s.resize(strnlen(s.data(), len + 1));
+  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&w[0]), SMTO_ABORTIFHUNG, 5000, &got);
+  w.resize(wcsnlen(w.data(), len + 1));
+  if (w.empty()) return "";
+  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+  std::string s(n, '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
   return s;
 }
 

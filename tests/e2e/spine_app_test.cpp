@@ -1,0 +1,217 @@
+// The program end to end: start-up with a folder and filters, dialog 130, cancelling a scan,
+// settings kept in the registry, and incoming WM_COPYDATA.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "e2e/support/AppSession.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kAddFiles = 32771, kClearList = 32777;
+const int kFileList = 21396;
+
+void Close(Process &p, HWND main) { EXPECT_TRUE(CloseMain(p, main)); }
+
+class Spine : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+}  // namespace
+
+TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
+  TempTree tree("cmdline");
+  tree.Write("a.txt", "a");
+  tree.Write("B.TXT", "b");
+  tree.Write("c.log", "c");
+  tree.Write("sub\\d.txt", "d");
+  tree.Write("sub\\deeper\\e.txt", "e");
+  tree.Write("sub\\f.bin", "f");
+  {
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    HWND list = FindChildById(main, kFileList);
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(4, SettledCount(p, list));
+    EXPECT_EQ((std::set<std::string>{"a.txt", "B.TXT", "d.txt", "e.txt"}), ListNames(list));
+    // The status bar: the message pane and three panes; the third counts the files of the file
+    // list or, when the explorer pane reported last, of the explorer's folder (3 files).
+    HWND status = FindChildById(main, 0xE801);
+    ASSERT_NE(nullptr, status);
+    EXPECT_EQ(4, StatusBarParts(status));
+    EXPECT_TRUE(WaitFor([&] {
+      std::string t = StatusBarText(status, 2);
+      return t == "4 Dateien" || t == "3 Dateien";
+    }, 10000)) << StatusBarText(status, 2);
+    Close(p, main);
+  }
+  {
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " /P:*.txt -S -m:b*"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    HWND list = FindChildById(main, kFileList);
+    EXPECT_EQ(1, SettledCount(p, list));
+    EXPECT_EQ((std::set<std::string>{"a.txt"}), ListNames(list));
+    Close(p, main);
+  }
+  {
+    // "-s" alone fills nothing.
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -s"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(0, SettledCount(p, FindChildById(main, kFileList)));
+    Close(p, main);
+  }
+}
+
+namespace {
+
+void SetWriteTime(const std::string &path, int year) {
+  SYSTEMTIME st = {};
+  st.wYear = (WORD)year;
+  st.wMonth = 6;
+  st.wDay = 15;
+  st.wHour = 12;
+  FILETIME ft;
+  SystemTimeToFileTime(&st, &ft);
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  EXPECT_TRUE(SetFileTime(h, &ft, &ft, &ft));
+  CloseHandle(h);
+}
+
+void MakeReadOnly(const std::string &path) { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY); }
+
+void Click(HWND dialog, int id) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+const char kAddCaption[] = "Dateien hinzuf\xFCgen";
+
+HWND OpenAddFiles(Process &p, HWND main) {
+  PostCommand(main, kAddFiles);
+  return WaitTopWindow(p.Pid(), kAddCaption, 10000);
+}
+
+}  // namespace
+
+TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
+  TempTree tree("dlg130");
+  std::string ro = tree.Write("ro.txt", "1");
+  std::string keep = tree.Write("keep.txt", "2");
+  std::string fresh = tree.Write("fresh.txt", "3");
+  std::string old = tree.Write("old_x.txt", "4");
+  std::string log = tree.Write("other.log", "5");
+  std::string deep = tree.Write("sub\\deep.txt", "6");
+  for (const std::string &f : {ro, keep, old, log, deep}) SetWriteTime(f, 2001);
+  for (const std::string &f : {ro, fresh, old, log, deep}) MakeReadOnly(f);
+
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  HWND list = FindChildById(main, kFileList);
+  ASSERT_NE(nullptr, list);
+
+  HWND dlg = OpenAddFiles(p, main);
+  ASSERT_NE(nullptr, dlg);
+  // A fresh registry offers the five default plus filters; the path is the selected folder.
+  HWND plusCombo = GetDlgItem(dlg, 1002);
+  EXPECT_EQ(5, ComboCount(plusCombo));
+  EXPECT_EQ("*.h;*.hpp;*.inl", ComboText(plusCombo, 1));
+  EXPECT_EQ(1, GetCheck(dlg, 1045));
+  EXPECT_EQ(0, GetCheck(dlg, 1046));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1054)));
+  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  SetText(plusCombo, "*.txt");
+  SetText(GetDlgItem(dlg, 1003), "old_*");
+  Click(dlg, 1050);  // only read-only files
+  Click(dlg, 1040);  // changed before
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, 1054)));
+  SetText(GetDlgItem(dlg, 1054), "01.01.2010 00:00");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(2, SettledCount(p, list));
+  EXPECT_EQ((std::set<std::string>{"ro.txt", "deep.txt"}), ListNames(list));
+
+  // An unreadable date keeps the dialog open with an error.
+  dlg = OpenAddFiles(p, main);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ(1, GetCheck(dlg, 1050));
+  EXPECT_EQ(1, GetCheck(dlg, 1040));
+  EXPECT_EQ("01.01.2010 00:00", GetText(GetDlgItem(dlg, 1054)));
+  SetText(GetDlgItem(dlg, 1054), "32.13.2010");
+  ClickButton(dlg, IDOK);
+  HWND error = WaitTopWindow(p.Pid(), "Fehler", 10000);
+  ASSERT_NE(nullptr, error);
+  PostMessageA(error, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitWindowGone(error, 10000));
+  EXPECT_TRUE(IsWindowVisible(dlg));
+
+  // Second run: clear first, another plus filter, no minus filter, no other filters.
+  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  SetText(GetDlgItem(dlg, 1002), "*.log");
+  SetText(GetDlgItem(dlg, 1003), "");
+  Click(dlg, 1046);
+  Click(dlg, 1049);
+  Click(dlg, 1053);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(1, SettledCount(p, list));
+  EXPECT_EQ((std::set<std::string>{"other.log"}), ListNames(list));
+
+  std::string block;
+  ASSERT_TRUE(ReadUserValue(kAppKey, "FilterPlus", &block));
+  std::vector<std::string> plus = MultiString(block);
+  ASSERT_EQ(7u, plus.size());
+  EXPECT_EQ("*.log", plus[0]);
+  EXPECT_EQ("*.txt", plus[1]);
+  EXPECT_EQ("*.c;*.cpp;*.h;*.hpp;*.cc;*.cxx;*.asm;*.inl;*.inc;*.prv", plus[2]);
+  ASSERT_TRUE(ReadUserValue(kAppKey, "FilterMinus", &block));
+  EXPECT_EQ(std::vector<std::string>{"old_*"}, MultiString(block));
+  ASSERT_TRUE(ReadUserValue(kAppKey, "FindPath", &block));
+  EXPECT_EQ(std::vector<std::string>{Folder(tree)}, MultiString(block));
+  DWORD v = 9;
+  EXPECT_TRUE(ReadUserDword(kAppKey, "ClearList", &v));
+  EXPECT_EQ(1u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "TimeMode", &v));
+  EXPECT_EQ(0u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "WriteProtection", &v));
+  EXPECT_EQ(0u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "SubDirs", &v));
+  EXPECT_EQ(1u, v);
+
+  // "Alle Dateien löschen" empties the list.
+  PostCommand(main, kClearList);
+  EXPECT_TRUE(WaitFor([&] { return ListViewCount(list) == 0; }, 10000));
+  Close(p, main);
+}
+
+TEST_F(Spine, CopyDataRequestsAreBoundedAndAnswered) {
+  TempTree tree("copydata");
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  std::string raw(300, 'x');
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, raw.data(), (DWORD)raw.size()));
+  const WCHAR wide[] = {L'a', 0x00E4, L'b'};
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005 | 0x8000, wide, sizeof wide));
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50003, "abc", 3));
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, nullptr, 0));
+  EXPECT_TRUE(Responds(main));
+  DWORD code = 0;
+  EXPECT_FALSE(p.WaitExit(500, &code));
+  Close(p, main);
+}

@@ -1,0 +1,157 @@
+// The program end to end over several runs: cancelling a scan, and settings and recent folders
+// kept in the registry for the next start.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "e2e/support/AppSession.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kInsertAll = 32775, kClearList = 32777, kCacheSize = 32793, kResultLimit = 32792;
+const int kFileList = 21396;
+
+void Close(Process &p, HWND main) { EXPECT_TRUE(CloseMain(p, main)); }
+
+class Spine : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+}  // namespace
+
+TEST_F(Spine, CancelledScanKeepsAPartialListAndAResponsiveWindow) {
+  TempTree tree("cancel");
+  const int folders = 100, perFolder = 200;
+  for (int f = 0; f < folders; ++f) {
+    std::string dir = tree.Path("d" + std::to_string(f));
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (int i = 0; i < perFolder; ++i) {
+      std::string file = dir + "\\f" + std::to_string(i) + ".dat";
+      HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      ASSERT_NE(INVALID_HANDLE_VALUE, h);
+      CloseHandle(h);
+    }
+  }
+  // Long filter lists make the scan take long enough to be cancelled: every name is matched
+  // against each of their patterns.
+  std::string plus, minus;
+  for (int i = 0; i < 400; ++i) {
+    plus += "*.p" + std::to_string(i) + ";";
+    minus += "*.m" + std::to_string(i) + ";";
+  }
+  plus += "*.dat";
+  minus.pop_back();
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:" + plus + " -m:" + minus));
+  HWND progress = nullptr;
+  WaitFor([&] { return (progress = FindTopWindow(p.Pid(), "Dateisuche")) != nullptr; }, 20000, 5);
+  ASSERT_NE(nullptr, progress);
+  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(progress, 20000));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  HWND list = FindChildById(main, kFileList);
+  int count = SettledCount(p, list);
+  EXPECT_GT(count, 0);
+  EXPECT_LT(count, folders * perFolder);
+  EXPECT_TRUE(Responds(main));
+  // The window still works: a full scan lists everything.
+  PostCommand(main, kClearList);
+  EXPECT_TRUE(WaitFor([&] { return ListViewCount(list) == 0; }, 10000));
+  PostCommand(main, kInsertAll);
+  EXPECT_EQ(folders * perFolder, SettledCount(p, list, 60000));
+  Close(p, main);
+}
+
+TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
+  TempTree one("reg1");
+  TempTree two("reg2");
+  one.Write("x.txt", "x");
+  {
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(one))));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(Folder(one) + " - Vellmorant", GetText(main));
+    Close(p, main);
+  }
+  std::string s;
+  EXPECT_TRUE(ReadUserValue(kAppKey, "Path", &s));
+  EXPECT_EQ(Folder(one), s);
+  DWORD v = 0;
+  EXPECT_TRUE(ReadUserDword(kAppKey, "CacheSize", &v));
+  EXPECT_EQ(262144000u, v);
+  EXPECT_TRUE(ReadUserDword((std::string(kAppKey) + "\\Settings").c_str(), "FlatMode", &v));
+  EXPECT_EQ(1u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "SortList", &v));
+  EXPECT_TRUE(ReadUserDword(kAppKey, "SortMode", &v));
+  EXPECT_TRUE(ReadUserValue((std::string(kAppKey) + "\\Recent File List").c_str(), "File1", &s));
+  EXPECT_EQ(Folder(one), s);
+
+  // Values from the registry are used at the next start: a flat-mode toggle starts from the
+  // stored 0, an oversized cache is cut to 1000 MB, the folder comes from "Path".
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kAppKey) + "\\Settings").c_str(), 0,
+                                         KEY_WRITE, &key));
+  DWORD zero = 0;
+  RegSetValueExA(key, "FlatMode", 0, REG_DWORD, reinterpret_cast<BYTE *>(&zero), 4);
+  RegCloseKey(key);
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kAppKey, 0, KEY_WRITE, &key));
+  DWORD huge = 0xFFFFFFFF;
+  RegSetValueExA(key, "CacheSize", 0, REG_DWORD, reinterpret_cast<BYTE *>(&huge), 4);
+  RegCloseKey(key);
+  {
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), ""));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(Folder(one) + " - Vellmorant", GetText(main));
+    PostCommand(main, 32788);
+    PostCommand(main, kCacheSize);
+    HWND dlg = WaitTopWindow(p.Pid(), "Datei-Chache-Gr\xF6\xDF" "e", 10000);
+    ASSERT_NE(nullptr, dlg);
+    HWND edit = FindWindowExA(dlg, nullptr, "Edit", nullptr);
+    ASSERT_NE(nullptr, edit);
+    EXPECT_EQ("1000", GetText(edit));
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+    // The result limit opens with the current limit and keeps its bounds.
+    PostCommand(main, kResultLimit);
+    dlg = WaitTopWindow(p.Pid(), "Ergebnislimith", 10000);
+    ASSERT_NE(nullptr, dlg);
+    edit = FindWindowExA(dlg, nullptr, "Edit", nullptr);
+    EXPECT_EQ("1000", GetText(edit));
+    SetText(edit, "5");
+    PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    PostCommand(main, kResultLimit);
+    dlg = WaitTopWindow(p.Pid(), "Ergebnislimith", 10000);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ("10", GetText(FindWindowExA(dlg, nullptr, "Edit", nullptr)));
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    Close(p, main);
+  }
+  EXPECT_TRUE(ReadUserDword((std::string(kAppKey) + "\\Settings").c_str(), "FlatMode", &v));
+  EXPECT_EQ(1u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "CacheSize", &v));
+  EXPECT_EQ(1000u << 20, v);
+  {
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(two))));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    Close(p, main);
+  }
+  EXPECT_TRUE(ReadUserValue((std::string(kAppKey) + "\\Recent File List").c_str(), "File1", &s));
+  EXPECT_EQ(Folder(two), s);
+  EXPECT_TRUE(ReadUserValue((std::string(kAppKey) + "\\Recent File List").c_str(), "File2", &s));
+  EXPECT_EQ(Folder(one), s);
+}
+
