@@ -38,8 +38,11 @@ BOOL CVellmorantDoc::OnOpenDocument(LPCSTR lpszPathName) {
 }
 
 void CVellmorantDoc::AddFilesFromCommandLine(const char* plus, const char* minus, bool subDirs) {
-  if (CVellmorantView* view = GetFirstView())
-    view->AddFiles(nullptr, plus, minus, subDirs ? TRUE : FALSE, 0, 0, 0);
+  CVellmorantView* view = GetFirstView();
+  // Without a folder from the command line or the last session nothing was chosen: a default
+  // drive that the explorer pane shows is not scanned.
+  if (!view || view->GetDocumentFolder().IsEmpty()) return;
+  view->AddFiles(nullptr, plus, minus, subDirs ? TRUE : FALSE, 0, 0, 0);
 }
 
 CVellmorantView* CVellmorantDoc::GetFirstView() const {

@@ -21,7 +21,8 @@ public:
   // enters the recent-file list. No file is read.
   BOOL OnOpenDocument(LPCSTR lpszPathName) override;
   // Fills the file list from the explorer pane's folder with the filters (null: none) and the
-  // sub-folder flag; no write-protection or time filter.
+  // sub-folder flag; no write-protection or time filter. Nothing happens when the document
+  // selected no folder.
   void AddFilesFromCommandLine(const char* plus, const char* minus, bool subDirs);
   // The document's first view, or null.
   CVellmorantView* GetFirstView() const;

@@ -392,12 +392,13 @@ void CVellmorantView::OnUpdate(CView*, LPARAM, CObject*) {
     DropTrailingSeparatorKeepRoot(path);
   }
   int kind = PathGetKindA(path);
-  if (kind == 2 || kind == 3) SelectPath(path);
+  m_strDocFolder.Empty();
+  if ((kind == 2 || kind == 3) && SelectPath(path)) m_strDocFolder = path;
   if (doc) doc->SetTitle(path);
 }
 
-void CVellmorantView::SelectPath(const char* path) {
-  if (m_wndBrowse.m_hWnd && path && *path) m_wndBrowse.SelectPath(path, 0, 0);
+BOOL CVellmorantView::SelectPath(const char* path) {
+  return m_wndBrowse.m_hWnd && path && *path && m_wndBrowse.SelectPath(path, 0, 0);
 }
 
 int CVellmorantView::GetFileCount() const {

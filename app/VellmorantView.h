@@ -49,8 +49,11 @@ public:
   // (Unix seconds), under the progress dialog "Dateisuche". Nothing happens without a folder.
   void AddFiles(const char* path, const char* plus, const char* minus, BOOL subDirs, int writeProtection,
                 int timeMode, int64_t time);
-  // Selects a folder in the explorer pane.
-  void SelectPath(const char* path);
+  // Selects a folder in the explorer pane; FALSE when it cannot be shown.
+  BOOL SelectPath(const char* path);
+  // The folder that the document (command line, recent list or the saved "Path") selected;
+  // empty while none was. The explorer pane may show a default drive all the same.
+  const CString& GetDocumentFolder() const { return m_strDocFolder; }
   // Asks the frame for the three status panes (10, 10 and 15 character units).
   void SetStatusPanes();
   void ClearStatusPanes();
@@ -105,6 +108,7 @@ protected:
   CBrowseCtrl m_wndBrowse;        // the explorer pane
   CFileListCtrl m_wndFiles;        // the file list
   CString m_strLastFillPath;       // folder of the last file-list fill
+  CString m_strDocFolder;          // the folder the document selected
   CStrList m_cache;                // the file cache (FileCacheEntry item data)
   CStrList m_compareResults;       // directory-compare results (4-byte item data)
   CString m_strCompareBase[2];

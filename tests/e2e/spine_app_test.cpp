@@ -63,6 +63,23 @@ TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
     Close(p, main);
   }
   {
+    // A file on the command line selects its folder. Without a folder (fresh registry, no
+    // folder argument) the filters scan nothing, not even the working folder.
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(tree.Path("sub\\d.txt"))));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(tree.Root() + "sub - Vellmorant", GetText(main));
+    Close(p, main);
+    DeleteUserKey(kAppKey);
+    Process q;
+    ASSERT_TRUE(q.Start(ProgramPath(), "-p:*.txt", tree.Root()));
+    main = WaitMain(q);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(0, SettledCount(q, FindChildById(main, kFileList)));
+    Close(q, main);
+  }
+  {
     // "-s" alone fills nothing.
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -s"));
