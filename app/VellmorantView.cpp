@@ -256,6 +256,15 @@ void CVellmorantView::OnTimer(UINT_PTR nIDEvent) {
   }
 }
 
+void CVellmorantView::RestoreToolPlacement(CStartProg& prog, const WINDOWPLACEMENT& wp) {
+  if (wp.length == 0) return;  // never filled
+  HWND h = prog.FindMainWindow(10);
+  if (!h) return;
+  const RECT& r = wp.rcNormalPosition;
+  ::SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (wp.showCmd == SW_MAXIMIZE) ::ShowWindow(h, SW_MAXIMIZE);
+}
+
 CString CVellmorantView::ExplorerPath() {
   return m_wndBrowse.m_hWnd ? m_wndBrowse.GetCurrentPath(1) : CString();
 }

@@ -57,6 +57,9 @@ public:
   // Asks the frame for the three status panes (10, 10 and 15 character units).
   void SetStatusPanes();
   void ClearStatusPanes();
+  // After a sibling program was started: moves its main window to the placement kept by the
+  // sibling watch (nothing when none was kept yet), maximised when it was.
+  static void RestoreToolPlacement(CStartProg& prog, const WINDOWPLACEMENT& placement);
   // True while a progress job (file scan, search, ...) runs.
   BOOL IsJobRunning() const { return m_nJobDepth > 0; }
   // The number of entries of the file list.
