@@ -7,6 +7,8 @@
 
 #include "e2e/support/AppSession.h"
 
+#include <commctrl.h>
+
 using namespace e2e;
 
 namespace {
@@ -15,6 +17,20 @@ const int kInsertAll = 32775, kClearList = 32777, kCacheSize = 32793, kResultLim
 const int kFileList = 21396;
 
 void Close(Process &p, HWND main) { EXPECT_TRUE(CloseMain(p, main)); }
+
+BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lp) {
+  char cls[32] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (!lstrcmpiA(cls, "Static")) reinterpret_cast<std::vector<std::string> *>(lp)->push_back(GetText(hwnd));
+  return TRUE;
+}
+
+// The texts of a dialog's static controls, in creation order.
+std::vector<std::string> StaticTexts(HWND dialog) {
+  std::vector<std::string> texts;
+  EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
 
 class Spine : public ::testing::Test {
  protected:
@@ -51,6 +67,15 @@ TEST_F(Spine, CancelledScanKeepsAPartialListAndAResponsiveWindow) {
   HWND progress = nullptr;
   WaitFor([&] { return (progress = FindTopWindow(p.Pid(), "Dateisuche")) != nullptr; }, 20000, 5);
   ASSERT_NE(nullptr, progress);
+  // The progress lines: the folder being searched and the running count.
+  std::vector<std::string> lines;
+  EXPECT_TRUE(WaitFor([&] {
+    lines = StaticTexts(progress);
+    return lines.size() >= 2 && lines[1].rfind("Es wurden ", 0) == 0;
+  }, 5000));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(0u, lines[0].rfind("Durchsuche :  ", 0)) << lines[0];
+  EXPECT_NE(std::string::npos, lines[1].find(" Dateien gefunden.")) << lines[1];
   PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitWindowGone(progress, 20000));
   HWND main = WaitMain(p);
@@ -111,7 +136,12 @@ TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
     HWND main = WaitMain(p);
     ASSERT_NE(nullptr, main);
     EXPECT_EQ(Folder(one) + " - Vellmorant", GetText(main));
+    // The toolbar starts raised from the stored 0 and turns flat.
+    HWND toolbar = FindChildById(main, 0xE800);
+    ASSERT_NE(nullptr, toolbar);
+    EXPECT_EQ(0, GetWindowLongA(toolbar, GWL_STYLE) & TBSTYLE_FLAT);
     PostCommand(main, 32788);
+    EXPECT_TRUE(WaitFor([&] { return (GetWindowLongA(toolbar, GWL_STYLE) & TBSTYLE_FLAT) != 0; }, 5000));
     PostCommand(main, kCacheSize);
     HWND dlg = WaitTopWindow(p.Pid(), "Datei-Chache-Gr\xF6\xDF" "e", 10000);
     ASSERT_NE(nullptr, dlg);
