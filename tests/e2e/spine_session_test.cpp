@@ -127,8 +127,10 @@ TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
   RegSetValueExA(key, "FlatMode", 0, REG_DWORD, reinterpret_cast<BYTE *>(&zero), 4);
   RegCloseKey(key);
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kAppKey, 0, KEY_WRITE, &key));
-  DWORD huge = 0xFFFFFFFF;
+  DWORD huge = 0xFFFFFFFF, bySize = 3, byDate = 4;
   RegSetValueExA(key, "CacheSize", 0, REG_DWORD, reinterpret_cast<BYTE *>(&huge), 4);
+  RegSetValueExA(key, "SortList", 0, REG_DWORD, reinterpret_cast<BYTE *>(&bySize), 4);
+  RegSetValueExA(key, "SortMode", 0, REG_DWORD, reinterpret_cast<BYTE *>(&byDate), 4);
   RegCloseKey(key);
   {
     Process p;
@@ -172,6 +174,11 @@ TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
   EXPECT_EQ(1u, v);
   EXPECT_TRUE(ReadUserDword(kAppKey, "CacheSize", &v));
   EXPECT_EQ(1000u << 20, v);
+  // The sort keys went to the two lists and came back from them.
+  EXPECT_TRUE(ReadUserDword(kAppKey, "SortList", &v));
+  EXPECT_EQ(3u, v);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "SortMode", &v));
+  EXPECT_EQ(4u, v);
   {
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(two))));
