@@ -92,6 +92,34 @@ public:
   void OnExplorerPathChanged(NMHDR* pNMHDR, LRESULT* pResult);
   void OnExplorerFocus(NMHDR* pNMHDR, LRESULT* pResult);
   void OnFileListFocus(NMHDR* pNMHDR, LRESULT* pResult);
+
+  // Search commands and the result list (ViewSearch.cpp).
+  void OnTextSearch();
+  // Opens the text search dialog with text (null: none) and runs the search on OK. Does
+  // nothing while a job runs.
+  void DoTextSearch(const char* text);
+  void OnHexSearch();
+  void OnDeleteResult();
+  void OnContextMenu(CWnd* pWnd, CPoint point);
+  void OnResultCopy();
+  void CopyResultPath();
+  void OnResultSelectAll();
+  void OnSearchSelectedText();
+  void OnSortByPath();
+  void OnSortByName();
+  void OnSortByType();
+  // Sorts the results by column (0 path, 1 name, 2 type) and fills the list again.
+  void SortResults(int column);
+  void OnEditCut();
+  void OnEditCopy();
+  void OnEditPaste();
+  // Write the engines' hits into the (emptied) result list and set the kind and count.
+  void FillTextResults();
+  void FillHexResults();
+  // Shows or hides the result pane.
+  void ShowResults(BOOL show);
+  // Fills list with every file that the results name (sorted, once each); returns the count.
+  int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
 protected:

@@ -1,0 +1,479 @@
+// The view's search commands: the text and value searches as progress jobs with their limit
+// message and result count, the filling of the result list, and the result list's commands
+// (delete, copy, copy path, select all, search the selection, sort) and context menu.
+#include <cstdlib>
+#include <cstring>
+
+#include "app/MainFrm.h"
+#include "app/MultiString.h"
+#include "app/Resource.h"
+#include "app/ResultList.h"
+#include "app/SearchCommands.h"
+#include "app/TextSearchDlg.h"
+#include "app/ValueSearchDlg.h"
+#include "app/VellmorantView.h"
+#include "text/Format.h"
+#include "toolkit/WndHelpers.h"
+
+namespace {
+
+const char kSearchIn[] = "Suche in :  ";
+const char kFoundCount[] = "Es wurden %i Einträge gefunden.";
+const int64_t kProgressRange = 1024;
+
+// What a search's timer callback reads: the engine's counters, the files walked, the total.
+struct SearchUi {
+    CTextSearch* text;         // one of the two engines
+    CHexSearch* hex;
+    CDirList* files;           // the file list, or
+    const CStrList* paths;     // the paths searched instead
+    uint64_t totalBytes;
+    SearchProgressState* state;
+};
+
+// The progress shown by each search's timer (process-wide, one per search kind).
+SearchProgressState g_textProgress;
+SearchProgressState g_hexProgress;
+
+const char* WalkedPath(const SearchUi& ui, long index)
+{
+    if (index < 0)
+        return "";
+    if (ui.paths)
+        return index < ui.paths->m_nCount ? ui.paths->GetString(int(index)) : "";
+    if (ui.files && index < ui.files->m_nCount) {
+        const char* p = ui.files->GetPath(int(index));
+        return p ? p : "";
+    }
+    return "";
+}
+
+void ShowProgress(CProgressDlg* pDlg, const SearchUi& ui, uint64_t bytesDone, long position, long fileIndex,
+                  long hitCount)
+{
+    SearchProgressTick tick =
+        StepSearchProgress(*ui.state, bytesDone, position, ui.totalBytes, kProgressRange, fileIndex, hitCount);
+    if (tick.setPosition)
+        pDlg->SetPos64(ULONGLONG(tick.position));
+    if (tick.setFile)
+        pDlg->SetLineTextCompact(0, kSearchIn, WalkedPath(ui, tick.fileIndex), 2, 0x40);
+    if (tick.setCount) {
+        char line[96];
+        StrFormat(line, sizeof line, kFoundCount, int(tick.hitCount));
+        pDlg->SetLineText(1, line);
+    }
+}
+
+void TextSearchProgress(CProgressDlg* pDlg, void* pArg)
+{
+    const SearchUi& ui = *static_cast<const SearchUi*>(pArg);
+    CTextSearch& e = *ui.text;
+    // Cancel ends the walk before the next file and the buffer search before its next line.
+    if (pDlg->m_bCancel)
+        StopTextSearch(e);
+    ShowProgress(pDlg, ui, e.m_nBytesDone, e.m_nLinePos, e.m_nFileIndex, e.m_hits.m_nCount);
+}
+
+void HexSearchProgress(CProgressDlg* pDlg, void* pArg)
+{
+    const SearchUi& ui = *static_cast<const SearchUi*>(pArg);
+    CHexSearch& e = *ui.hex;
+    if (pDlg->m_bCancel)
+        StopHexSearch(e);
+    ShowProgress(pDlg, ui, e.m_nBytesDone, e.m_nPosition, e.m_nFileIndex, e.m_hits.m_nCount);
+}
+
+// A cancel stops the engine at once, not only at the next tick.
+void TextSearchCancel(CProgressDlg*, void* pArg) { StopTextSearch(*static_cast<SearchUi*>(pArg)->text); }
+void HexSearchCancel(CProgressDlg*, void* pArg) { StopHexSearch(*static_cast<SearchUi*>(pArg)->hex); }
+
+int TextSearchJob(CProgressDlg* pDlg)
+{
+    return RunTextSearchJob(*reinterpret_cast<const TextSearchJobData*>(pDlg->m_dwUser[1]));
+}
+
+int HexSearchJob(CProgressDlg* pDlg)
+{
+    return RunHexSearchJob(*reinterpret_cast<const HexSearchJobData*>(pDlg->m_dwUser[1]));
+}
+
+// Appends one coloured line to the result list.
+void AddColoredLine(CColorListBox& list, char* text, int length, const unsigned char* colors)
+{
+    ColorListItem item = {};
+    item.mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
+    item.index = -1;
+    item.pszText = text;
+    item.cchText = length;
+    item.pColors = colors;
+    list.SendMessage(CLB_ADDLINE, 0, (LPARAM)&item);
+}
+
+}  // namespace
+
+// ----- text search ----------------------------------------------------------------------------
+
+void CVellmorantView::OnTextSearch()
+{
+    CString selected;
+    const char* initial = nullptr;
+    if (m_wndResults.m_hWnd && m_wndResults.SendMessage(CLB_GETTEXTSEL, 0, 0) != 0 &&
+        m_wndResults.GetSelectedText(selected) == 1)
+        initial = selected;
+    DoTextSearch(initial);
+}
+
+void CVellmorantView::DoTextSearch(const char* text)
+{
+    // A request from another program may arrive while a job runs: the engines are the job's.
+    if (IsJobRunning())
+        return;
+    CTextSearchDlg dlg(this);
+    dlg.m_bResultsExist = m_nResultCount > 0;
+    if (dlg.DoModalWithText(text) != IDOK)
+        return;
+    DWORD options = CTextSearchDlg::GetFlags();
+    CString searchText = dlg.GetText();
+
+    CDirList& files = m_wndFiles.m_DirList;
+    m_nTotalSize = 0;
+    m_nTotalSize = files.GetTotalSize();
+    CStrList paths;
+    bool inResults = (options & TSO_INRESULTS) != 0;
+    if (inResults)
+        CollectResultFiles(paths);
+
+    if (m_wndResults.m_hWnd)
+        m_wndResults.ResetContent();
+    m_textSearch.Clear();
+
+    TextSearchJobData job = {&m_textSearch, &m_cache, m_nCacheSize, searchText,
+                             TextSearchEngineFlags(options, searchText), CTextSearchDlg::GetLines(),
+                             inResults ? &paths : nullptr, &files};
+    g_textProgress = SearchProgressState();
+    SearchUi ui = {&m_textSearch, nullptr, inResults ? nullptr : &files, inResults ? &paths : nullptr,
+                   m_nTotalSize, &g_textProgress};
+
+    CProgressDlg progress(this);
+    progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
+    progress.SetTitle("Textsuche");
+    progress.SetTimerCallback(TextSearchProgress, 300, &ui);
+    progress.SetCancelCallback(TextSearchCancel, &ui);
+    progress.SetJob(TextSearchJob, (DWORD_PTR)this, (DWORD_PTR)&job);
+    progress.SetLineTextCompact(0, kSearchIn, WalkedPath(ui, 0), 2, 0x40);
+    progress.SetRange64(ULONGLONG(kProgressRange));
+    progress.SetLineCount(2);
+    ++m_nJobDepth;
+    progress.DoModal();
+    --m_nJobDepth;
+
+    if (m_textSearch.GetHitCount() >= m_textSearch.m_nResultLimit)
+        AfxMessageBox(kTooManyResults, MB_OK);
+    if (CMainFrame* frame = GetMainFrame()) {
+        char count[64];
+        FormatResultCount(count, sizeof count, m_textSearch.GetHitCount());
+        frame->SetPaneText(0, count);
+    }
+    FillTextResults();
+    ShowResults(TRUE);
+}
+
+// ----- value search ---------------------------------------------------------------------------
+
+void CVellmorantView::OnHexSearch()
+{
+    if (IsJobRunning())
+        return;
+    DWORD options = 0;
+    char* history = nullptr;
+    char* groupList = nullptr;
+    char* group = nullptr;
+    CValueSearchDlg::LoadSettings(&options, &history, &groupList);
+    CValueSearchDlg dlg(this);
+    if (dlg.Run(&options, &history, nullptr, &group, &groupList, nullptr) != IDOK) {
+        MultiStrFree(&history);
+        MultiStrFree(&groupList);
+        MultiStrFree(&group);
+        return;
+    }
+
+    CDirList& files = m_wndFiles.m_DirList;
+    m_nTotalSize = 0;
+    m_nTotalSize = files.GetTotalSize();
+    if (m_wndResults.m_hWnd)
+        m_wndResults.ResetContent();
+    m_hexSearch.Clear();
+
+    HexSearchJobData job = {&m_hexSearch, &m_cache, m_nCacheSize, group,
+                            (options & VSO_ORDER) ? int(CHexSearch::InOrder) : 0, &files};
+    g_hexProgress = SearchProgressState();
+    SearchUi ui = {nullptr, &m_hexSearch, &files, nullptr, m_nTotalSize, &g_hexProgress};
+
+    CProgressDlg progress(this);
+    progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
+    progress.SetTitle("HEX-Suche");
+    progress.SetTimerCallback(HexSearchProgress, 300, &ui);
+    progress.SetCancelCallback(HexSearchCancel, &ui);
+    progress.SetJob(HexSearchJob, (DWORD_PTR)this, (DWORD_PTR)&job);
+    progress.SetLineTextCompact(0, kSearchIn, WalkedPath(ui, 0), 2, 0x40);
+    progress.SetRange64(ULONGLONG(kProgressRange));
+    progress.SetLineCount(2);
+    ++m_nJobDepth;
+    progress.DoModal();
+    --m_nJobDepth;
+
+    if (m_hexSearch.GetHitCount() >= m_hexSearch.m_nResultLimit)
+        AfxMessageBox(kTooManyResults, MB_OK);
+    if (CMainFrame* frame = GetMainFrame()) {
+        char count[64];
+        FormatResultCount(count, sizeof count, m_hexSearch.GetHitCount());
+        frame->SetPaneText(0, count);
+    }
+    CValueSearchDlg::SaveSettings(options, history, groupList);
+    MultiStrFree(&history);
+    MultiStrFree(&groupList);
+    MultiStrFree(&group);
+    FillHexResults();
+    ShowResults(TRUE);
+}
+
+// ----- filling the list -----------------------------------------------------------------------
+
+void CVellmorantView::FillTextResults()
+{
+    if (!m_wndResults.m_hWnd)
+        return;
+    int count = m_textSearch.GetHitCount();
+    // Drawing waits until every line is in.
+    m_wndResults.SetOption(CLBO_REDRAW, 2);
+    char line[kResultLineSize];
+    unsigned char colors[kResultLineSize];
+    for (int i = 0; i < count; ++i) {
+        int n = BuildTextResultLine(m_textSearch, i, line, colors);
+        AddColoredLine(m_wndResults, line, n, colors);
+    }
+    m_nResultCount = count;
+    m_nResultKind = RESULTS_TEXT;
+    if (count == 0)
+        m_wndResults.AddLine(kNoResultsLine);
+    m_wndResults.SetOption(CLBO_REDRAW, 1);
+}
+
+void CVellmorantView::FillHexResults()
+{
+    if (!m_wndResults.m_hWnd)
+        return;
+    int count = m_hexSearch.GetHitCount();
+    m_wndResults.SetOption(CLBO_REDRAW, 2);
+    char line[kResultLineSize];
+    unsigned char colors[kResultLineSize];
+    for (int i = 0; i < count; ++i) {
+        int n = BuildHexResultLine(m_hexSearch, i, line, colors);
+        AddColoredLine(m_wndResults, line, n, colors);
+    }
+    m_nResultCount = count;
+    m_nResultKind = RESULTS_HEX;
+    if (count == 0)
+        m_wndResults.AddLine(kNoResultsLine);
+    m_wndResults.SetOption(CLBO_REDRAW, 1);
+}
+
+void CVellmorantView::ShowResults(BOOL show)
+{
+    if (m_layout.resultShown == (show != FALSE))
+        return;
+    m_layout.resultShown = show != FALSE;
+    if (m_hWnd) {
+        RecalcLayout();
+        RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+}
+
+int CVellmorantView::CollectResultFiles(CStrList& list)
+{
+    return ::CollectResultFiles(m_nResultKind, m_nResultCount, &m_textSearch, &m_hexSearch, &m_compareResults, list);
+}
+
+// ----- result commands ------------------------------------------------------------------------
+
+void CVellmorantView::OnDeleteResult()
+{
+    if (!m_wndResults.m_hWnd)
+        return;
+    int sel = m_wndResults.GetCurSel();
+    // Only a selected line that stands for a result.
+    if (sel < 0 || sel >= m_nResultCount)
+        return;
+    if (m_nResultKind == RESULTS_HEX)
+        m_hexSearch.RemoveHit(sel);
+    else if (m_nResultKind == RESULTS_TEXT)
+        m_textSearch.RemoveHit(sel);
+    else if (sel < m_compareResults.m_nCount)
+        m_compareResults.RemoveAt(sel);   // a later sort must not bring it back
+    m_wndResults.SendMessage(LB_DELETESTRING, sel, (LPARAM)0xBD000001);
+    --m_nResultCount;
+    if (CMainFrame* frame = GetMainFrame()) {
+        char count[64];
+        FormatResultCount(count, sizeof count, m_nResultCount);
+        frame->SetPaneText(0, count);
+    }
+    int lines = m_wndResults.GetCount();
+    if (lines > 0)
+        m_wndResults.SetCurSel(sel < lines ? sel : lines - 1);
+}
+
+void CVellmorantView::OnResultCopy()
+{
+    if (m_wndResults.m_hWnd)
+        m_wndResults.SendMessage(WM_COPY);
+}
+
+void CVellmorantView::OnResultSelectAll()
+{
+    if (m_wndResults.m_hWnd)
+        m_wndResults.SendMessage(CLB_SELECTALL);
+}
+
+void CVellmorantView::CopyResultPath()
+{
+    if (!m_wndResults.m_hWnd)
+        return;
+    int sel = m_wndResults.GetCurSel();
+    if (sel < 0 || sel >= m_nResultCount)
+        return;
+    char line[kResultLineSize];
+    ColorListItem item = {};
+    item.mask = CLIF_TEXT;
+    item.index = sel;
+    item.pszText = line;
+    item.cchTextMax = sizeof line;
+    int n = (int)m_wndResults.SendMessage(CLB_GETLINE, 0, (LPARAM)&item);
+    if (n <= 0)
+        return;
+    if (n >= int(sizeof line))
+        n = int(sizeof line) - 1;
+    char path[MAX_PATH];
+    int len = ResultLinePath(line, n, m_nResultKind == RESULTS_OTHER, path, sizeof path);
+    if (len > 0)
+        CopyTextToClipboard(path, len);
+}
+
+void CVellmorantView::OnSearchSelectedText()
+{
+    CString selected;
+    if (m_wndResults.m_hWnd && m_wndResults.GetSelectedText(selected) == 1)
+        DoTextSearch(selected);
+}
+
+void CVellmorantView::OnSortByPath() { SortResults(0); }
+void CVellmorantView::OnSortByName() { SortResults(1); }
+void CVellmorantView::OnSortByType() { SortResults(2); }
+
+void CVellmorantView::SortResults(int column)
+{
+    if (!m_wndResults.m_hWnd)
+        return;
+    CWaitCursor wait;
+    if (m_nResultKind == RESULTS_TEXT) {
+        if (m_textSearch.SortBy(column, -1)) {
+            m_wndResults.ResetContent();
+            FillTextResults();
+        }
+    } else if (m_nResultKind == RESULTS_HEX) {
+        if (m_hexSearch.SortBy(column, -1)) {
+            m_wndResults.ResetContent();
+            FillHexResults();
+        }
+    } else if (m_compareResults.m_nCount > 0) {
+        // m_nCompareState: the direction and the column of the last sort (-1: none).
+        if (SortDirCompareLines(m_compareResults, column, &m_nCompareState[1], &m_nCompareState[0])) {
+            m_wndResults.ResetContent();
+            m_wndResults.SetOption(CLBO_REDRAW, 2);
+            char line[kResultLineSize];
+            unsigned char colors[kResultLineSize];
+            for (int i = 0; i < m_compareResults.m_nCount; ++i) {
+                int n = BuildDirCompareLine(m_compareResults, i, line, colors);
+                AddColoredLine(m_wndResults, line, n, colors);
+            }
+            m_nResultCount = m_compareResults.m_nCount;
+            m_wndResults.SetOption(CLBO_REDRAW, 1);
+        }
+    }
+}
+
+// ----- context menu and edit commands -------------------------------------------------------
+
+void CVellmorantView::OnContextMenu(CWnd* pWnd, CPoint point)
+{
+    if (!pWnd || !m_wndResults.m_hWnd || pWnd->m_hWnd != m_wndResults.m_hWnd)
+        return;
+    if (point.x == -1 && point.y == -1) {
+        // From the keyboard: at the list's top left corner.
+        RECT rc;
+        m_wndResults.GetWindowRect(&rc);
+        point = CPoint(rc.left, rc.top);
+    }
+    DWORD first = 0, last = 0;
+    int textSel = (int)m_wndResults.SendMessage(CLB_GETTEXTSEL, (WPARAM)&first, (LPARAM)&last);
+    int lineSel = m_wndResults.GetCurSel();
+    bool empty = m_wndResults.GetCount() == 0;
+    bool noResults;
+    if (m_nResultKind == RESULTS_TEXT)
+        noResults = m_textSearch.GetHitCount() == 0;
+    else if (m_nResultKind == RESULTS_HEX)
+        noResults = m_hexSearch.GetHitCount() == 0;
+    else
+        noResults = m_compareResults.m_nCount == 0;
+    const UINT grey = MF_GRAYED;
+    HMENU hMenu = CreatePopupMenu();
+    if (!hMenu)
+        return;
+    AppendMenuA(hMenu, MF_STRING | (textSel ? 0 : grey), ID_RESULT_COPY, "&Kopieren");
+    AppendMenuA(hMenu, MF_STRING | (lineSel >= 0 ? 0 : grey), ID_RESULT_COPY_PATH, "&Pfad Kopieren");
+    AppendMenuA(hMenu, MF_STRING | (empty ? grey : 0), ID_RESULT_SELECT_ALL, "&Alles markieren");
+    AppendMenuA(hMenu, MF_STRING | (textSel == 1 ? 0 : grey), ID_RESULT_SEARCH_SELECTION, "Suche markierten Text");
+    AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_PATH, "Nach Datei&pfad sortieren");
+    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_NAME, "Nach Datei&name sortieren");
+    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_TYPE, "Nach Datei&typ sortieren");
+    TrackPopupMenu(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, m_hWnd, nullptr);
+    DestroyMenu(hMenu);
+}
+
+namespace {
+
+// The pane that cut, copy and paste go to: the focused explorer pane (or one of its
+// children) or file list; copy also serves the result list.
+HWND EditTarget(HWND explorer, HWND fileList, HWND results, bool copy)
+{
+    HWND focus = ::GetFocus();
+    if (!focus)
+        return nullptr;
+    if (fileList && focus == fileList)
+        return fileList;
+    if (explorer && (focus == explorer || ::IsChild(explorer, focus)))
+        return explorer;
+    if (copy && results && focus == results)
+        return results;
+    return nullptr;
+}
+
+}  // namespace
+
+void CVellmorantView::OnEditCut()
+{
+    if (HWND h = EditTarget(ExplorerWnd(), FileListWnd(), m_wndResults.m_hWnd, false))
+        ::SendMessageA(h, WM_CUT, 0, 0);
+}
+
+void CVellmorantView::OnEditCopy()
+{
+    if (HWND h = EditTarget(ExplorerWnd(), FileListWnd(), m_wndResults.m_hWnd, true))
+        ::SendMessageA(h, WM_COPY, 0, 0);
+}
+
+void CVellmorantView::OnEditPaste()
+{
+    if (HWND h = EditTarget(ExplorerWnd(), FileListWnd(), m_wndResults.m_hWnd, false))
+        ::SendMessageA(h, WM_PASTE, 0, 0);
+}
