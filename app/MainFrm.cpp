@@ -51,6 +51,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_MESSAGE(WM_VM_STATUS_OP, OnStatusOp)
   ON_MESSAGE(WM_VM_DRAW_STATUS_PANE, OnDrawStatusPane)
   ON_WM_DRAWITEM()
+  ON_WM_ERASEBKGND()
   ON_MESSAGE(WM_VM_SUPPORTS_COLOR_PANES, OnSupportsColorPanes)
   ON_MESSAGE(WM_VM_OPEN_TEXT_SEARCH, OnOpenTextSearch)
 END_MESSAGE_MAP()
@@ -149,6 +150,20 @@ void CMainFrame::OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS) {
     return;
   }
   CFrameWnd::OnDrawItem(nIDCtl, lpDIS);
+}
+
+BOOL CMainFrame::OnEraseBkgnd(CDC* pDC) {
+  // A flat toolbar lets its parent paint its background; the frame's own erase leaves out the
+  // view, which paints itself.
+  HDC dc = pDC->GetSafeHdc();
+  CRect rc;
+  GetClientRect(&rc);
+  if (::WindowFromDC(dc) == m_hWnd) {
+    CRect view = GetViewRect();
+    if (!view.IsRectEmpty()) ::ExcludeClipRect(dc, view.left, view.top, view.right, view.bottom);
+  }
+  ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+  return TRUE;
 }
 
 LRESULT CMainFrame::OnSupportsColorPanes(WPARAM, LPARAM) { return CStatusPaneService::ReadyValue; }

@@ -33,6 +33,7 @@ public:
   void OnFlatToolbar();
   void OnUpdateFlatToolbar(CCmdUI* pCmdUI);
   void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS);
+  BOOL OnEraseBkgnd(CDC* pDC);
 
 protected:
   LRESULT OnStatusOp(WPARAM wParam, LPARAM lParam);
