@@ -13,6 +13,7 @@
 #include "app/ValueSearchDlg.h"
 #include "app/VellmorantView.h"
 #include "text/Format.h"
+#include "toolkit/ControlHelpers.h"
 #include "toolkit/WndHelpers.h"
 
 namespace {
@@ -20,6 +21,9 @@ namespace {
 const char kSearchIn[] = "Suche in :  ";
 const char kFoundCount[] = "Es wurden %i Einträge gefunden.";
 const int64_t kProgressRange = 1024;
+// The bitmap strip of the menu images and the width of one image.
+const UINT kMenuStrip = 152;
+const int kMenuImageWidth = 13;
 
 // What a search's timer callback reads: the engine's counters, the files walked, the total.
 struct SearchUi {
@@ -403,27 +407,20 @@ void CVellmorantView::SortResults(int column)
 
 // ----- context menu and edit commands -------------------------------------------------------
 
-void CVellmorantView::OnContextMenu(CWnd* pWnd, CPoint point)
+namespace {
+
+// The result list's popup menu at point (screen; -1, -1 from the keyboard), owned by owner.
+void ShowResultMenu(HWND owner, CColorListBox& list, bool noResults, CPoint point)
 {
-    if (!pWnd || !m_wndResults.m_hWnd || pWnd->m_hWnd != m_wndResults.m_hWnd)
-        return;
     if (point.x == -1 && point.y == -1) {
-        // From the keyboard: at the list's top left corner.
         RECT rc;
-        m_wndResults.GetWindowRect(&rc);
+        list.GetWindowRect(&rc);
         point = CPoint(rc.left, rc.top);
     }
     DWORD first = 0, last = 0;
-    int textSel = (int)m_wndResults.SendMessage(CLB_GETTEXTSEL, (WPARAM)&first, (LPARAM)&last);
-    int lineSel = m_wndResults.GetCurSel();
-    bool empty = m_wndResults.GetCount() == 0;
-    bool noResults;
-    if (m_nResultKind == RESULTS_TEXT)
-        noResults = m_textSearch.GetHitCount() == 0;
-    else if (m_nResultKind == RESULTS_HEX)
-        noResults = m_hexSearch.GetHitCount() == 0;
-    else
-        noResults = m_compareResults.m_nCount == 0;
+    int textSel = (int)list.SendMessage(CLB_GETTEXTSEL, (WPARAM)&first, (LPARAM)&last);
+    int lineSel = list.GetCurSel();
+    bool empty = list.GetCount() == 0;
     const UINT grey = MF_GRAYED;
     HMENU hMenu = CreatePopupMenu();
     if (!hMenu)
@@ -436,8 +433,68 @@ void CVellmorantView::OnContextMenu(CWnd* pWnd, CPoint point)
     AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_PATH, "Nach Datei&pfad sortieren");
     AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_NAME, "Nach Datei&name sortieren");
     AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_TYPE, "Nach Datei&typ sortieren");
-    TrackPopupMenu(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, m_hWnd, nullptr);
+    static const struct {
+        UINT command;
+        int image;
+    } kImages[] = {{ID_RESULT_COPY, 1},
+                   {ID_RESULT_SEARCH_SELECTION, 6},
+                   {ID_RESULT_SORT_PATH, 7},
+                   {ID_RESULT_SORT_NAME, 8},
+                   {ID_RESULT_SORT_TYPE, 11}};
+    for (const auto& i : kImages)
+        SetMenuItemBitmapFromStrip(hMenu, i.command, kMenuStrip, i.image, kMenuImageWidth);
+    TrackPopupMenu(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, owner, nullptr);
     DestroyMenu(hMenu);
+}
+
+// The explorer pane's popup menu for the item under point. The copy commands read the item's
+// path from texts[0] and the hit column's text from texts[1].
+void ShowExplorerMenu(HWND owner, CBrowseCtrl& browse, char (*texts)[MAX_PATH], CPoint point)
+{
+    INT_PTR item = 0;
+    int column = 0;
+    int hit = browse.HitTest(point, &item, &column);
+    if (hit == BHT_NONE)
+        return;
+    char* path = texts[0];
+    char* columnText = texts[1];
+    if (browse.GetItemText(hit, item, path, MAX_PATH, 0) < 0)
+        path[0] = 0;
+    columnText[0] = 0;
+    if (hit == BHT_LIST && column >= 1 && browse.GetItemText(hit, item, columnText, MAX_PATH, column) < 0)
+        columnText[0] = 0;
+    const UINT grey = MF_GRAYED;
+    HMENU hMenu = CreatePopupMenu();
+    if (!hMenu)
+        return;
+    AppendMenuA(hMenu, MF_STRING | (path[0] ? 0 : grey), ID_COPY_NAMES, "&Namen kopieren");
+    AppendMenuA(hMenu, MF_STRING | (path[0] ? 0 : grey), ID_COPY_NAME, "&Pfad kopieren");
+    AppendMenuA(hMenu, MF_STRING | (columnText[0] ? 0 : grey), ID_COPY_COLUMN, "&Spalte kopieren");
+    SetMenuItemBitmapFromStrip(hMenu, ID_COPY_NAMES, kMenuStrip, 1, kMenuImageWidth);
+    SetMenuItemBitmapFromStrip(hMenu, ID_COPY_NAME, kMenuStrip, 9, kMenuImageWidth);
+    TrackPopupMenu(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, owner, nullptr);
+    DestroyMenu(hMenu);
+}
+
+}  // namespace
+
+void CVellmorantView::OnContextMenu(CWnd* pWnd, CPoint point)
+{
+    if (!pWnd)
+        return;
+    HWND hWnd = pWnd->m_hWnd;
+    if (m_wndResults.m_hWnd && hWnd == m_wndResults.m_hWnd) {
+        bool noResults;
+        if (m_nResultKind == RESULTS_TEXT)
+            noResults = m_textSearch.GetHitCount() == 0;
+        else if (m_nResultKind == RESULTS_HEX)
+            noResults = m_hexSearch.GetHitCount() == 0;
+        else
+            noResults = m_compareResults.m_nCount == 0;
+        ShowResultMenu(m_hWnd, m_wndResults, noResults, point);
+    } else if (m_wndBrowse.m_hWnd && (hWnd == m_wndBrowse.m_hWnd || ::IsChild(m_wndBrowse.m_hWnd, hWnd))) {
+        ShowExplorerMenu(m_hWnd, m_wndBrowse, m_szMenuText, point);
+    }
 }
 
 namespace {

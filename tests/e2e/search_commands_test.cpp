@@ -464,8 +464,12 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   ClickButton(dlg, IDOK);
   HWND progress = WaitTopWindow(app.p.Pid(), "Textsuche", 20000);
   ASSERT_NE(nullptr, progress);
+  // A search request from another program is not taken while the search runs.
+  EXPECT_EQ(TRUE, SendCopyData(app.main, 0x27F50005, "needle", 7));
+  Sleep(500);
+  EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // Let it find some hits, then cancel.
-  Sleep(2000);
+  Sleep(1500);
   ASSERT_NE(nullptr, FindTopWindow(app.p.Pid(), "Textsuche")) << "the search ended before the cancel";
   DWORD start = GetTickCount();
   PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
@@ -477,6 +481,7 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   EXPECT_NE(kNoResults, lines[0]);
   EXPECT_LT(lines.size(), size_t(files) * 100);
   EXPECT_EQ(std::to_string(lines.size()) + " Eintr\xE4ge", app.Count());
+  EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // The hits are whole lines of the first files, in order.
   EXPECT_EQ(ResultLine(tree.Path("f100.txt"), 1, "some text with a needle and more words to scan 0 z"), lines[0]);
   app.Close();
