@@ -313,6 +313,9 @@ void CTextSearchDlg::OnOK()
     KeepPosition();
     if (!UpdateData(TRUE))
         return;
+    // Without results the option cannot hold, whatever the disabled box shows.
+    if (!m_bResultsExist)
+        m_bInResults = 0;
     // The edit text is what the user sees: after picking a history entry it holds that
     // entry, and a list selection does not follow later typing.
     TextSearchSettings& s = Settings();

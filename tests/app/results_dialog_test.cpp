@@ -196,6 +196,8 @@ TEST_F(TextSearchDialog, SettingsComeFromTheRegistryAndCancelKeepsThem)
         EXPECT_EQ("given", Text(GetDlgItem(h, IDC_TS_TEXT)));
         EXPECT_FALSE(Checked(h, IDC_TS_INRESULTS));
         EXPECT_FALSE(Enabled(h, IDC_TS_INRESULTS));
+        // Even a check put into the disabled box does not count.
+        SendMessageA(GetDlgItem(h, IDC_TS_INRESULTS), BM_SETCHECK, BST_CHECKED, 0);
         PostMessageA(h, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(IDOK, r);
