@@ -114,6 +114,7 @@ LRESULT CMainFrame::OnOpenTextSearch(WPARAM, LPARAM lParam) {
     if (!view->IsJobRunning() && IsWindowEnabled()) {
       if (IsIconic()) ShowWindow(SW_RESTORE);
       ForceForegroundWindow(m_hWnd);
+      view->DoTextSearch(text ? text : "");
     }
   }
   free(text);

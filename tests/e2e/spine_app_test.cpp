@@ -221,14 +221,38 @@ TEST_F(Spine, CopyDataRequestsAreBoundedAndAnswered) {
   ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
   HWND main = WaitMain(p);
   ASSERT_NE(nullptr, main);
+  const char kSearchCaption[] = "Text suchen";
+  const int kSearchText = 1001;
+
+  // Other codes are answered and ignored.
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50003, "abc", 3));
+  Sleep(300);
+  EXPECT_EQ(nullptr, FindTopWindow(p.Pid(), kSearchCaption));
+
+  // 300 bytes without a terminator: answered at once, the text search opens with exactly them.
   std::string raw(300, 'x');
   EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, raw.data(), (DWORD)raw.size()));
+  HWND dlg = WaitTopWindow(p.Pid(), kSearchCaption, 10000);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ(raw, GetText(GetDlgItem(dlg, kSearchText)));
+  // While the dialog is open a further request is dropped.
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, "zzz", 3));
+  Sleep(300);
+  EXPECT_EQ(raw, GetText(GetDlgItem(dlg, kSearchText)));
+  PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+  // UTF-16 with bit 0x8000, converted to the ANSI code page.
   const WCHAR wide[] = {L'a', 0x00E4, L'b'};
   EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005 | 0x8000, wide, sizeof wide));
-  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50003, "abc", 3));
-  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, nullptr, 0));
+  dlg = WaitTopWindow(p.Pid(), kSearchCaption, 10000);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ("a\xE4" "b", GetText(GetDlgItem(dlg, kSearchText)));
+  PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
   EXPECT_TRUE(Responds(main));
   DWORD code = 0;
-  EXPECT_FALSE(p.WaitExit(500, &code));
+  EXPECT_FALSE(p.WaitExit(200, &code));
   Close(p, main);
 }
