@@ -319,6 +319,18 @@ TEST_F(SearchCommands, TextSearchOptionsGiveTheExpectedLines) {
   EXPECT_EQ("1", GetText(GetDlgItem(dlg, 1054)));
   PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+  // Another program asks for a search (UTF-16): the dialog opens with its text.
+  const WCHAR wide[] = {L'm', L'a', L'i', L'n'};
+  EXPECT_EQ(TRUE, SendCopyData(app.main, 0x27F50005 | 0x8000, wide, sizeof wide));
+  dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_EQ("main", GetText(GetDlgItem(dlg, 1001)));
+  CheckTo(dlg, 1068, false);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  ASSERT_TRUE(app.Idle());
+  EXPECT_EQ(V{ResultLine(a, 1, "int main(void)")}, app.Lines());
   app.Close();
 }
 
