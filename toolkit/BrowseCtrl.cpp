@@ -2,7 +2,10 @@
 // when it is first opened; the list of the shown folder is read by a worker thread.
 #include "toolkit/BrowseCtrl.h"
 
+#include <shlobj.h>
+
 #include <cstring>
+#include <vector>
 
 #include "system/Paths.h"
 #include "text/Format.h"
@@ -47,6 +50,38 @@ int SysIconOf(const char* path, DWORD attributes, UINT extra) {
                         SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES | extra))
         return 0;
     return sfi.iIcon;
+}
+
+// A CF_HDROP block of exact paths (BuildDropFiles reads result lines and would cut a name
+// like "Kopie (2)"). Null when there is no path or no memory.
+HGLOBAL DropFilesOf(const std::vector<CString>& paths) {
+    size_t total = 0;
+    for (const CString& p : paths) total += size_t(p.GetLength()) + 1;
+    if (!total) return nullptr;
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + total + 1);
+    if (!h) return nullptr;
+    DROPFILES* df = static_cast<DROPFILES*>(::GlobalLock(h));
+    df->pFiles = sizeof(DROPFILES);
+    char* out = reinterpret_cast<char*>(df + 1);
+    for (const CString& p : paths) {
+        memcpy(out, (const char*)p, size_t(p.GetLength()) + 1);
+        out += p.GetLength() + 1;
+    }
+    ::GlobalUnlock(h);
+    return h;
+}
+
+HGLOBAL GlobalText(const CString& text) {
+    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, size_t(text.GetLength()) + 1);
+    if (!h) return nullptr;
+    memcpy(::GlobalLock(h), (const char*)text, size_t(text.GetLength()) + 1);
+    ::GlobalUnlock(h);
+    return h;
+}
+
+UINT DropEffectFormat() {
+    static UINT cf = ::RegisterClipboardFormatA(CFSTR_PREFERREDDROPEFFECT);
+    return cf;
 }
 
 }  // namespace
@@ -105,6 +140,9 @@ BEGIN_MESSAGE_MAP(CBrowseCtrl, CWnd)
     ON_NOTIFY(LVN_KEYDOWN, kListId, OnListKeyDown)
     ON_NOTIFY(FLN_SUMMARY, kListId, OnListSummary)
     ON_MESSAGE(WM_BC_READDONE, OnReadDone)
+    ON_MESSAGE(WM_COPY, OnCopy)
+    ON_MESSAGE(WM_CUT, OnCut)
+    ON_MESSAGE(WM_PASTE, OnPaste)
 END_MESSAGE_MAP()
 
 CBrowseCtrl::CBrowseCtrl()
@@ -669,7 +707,175 @@ void CBrowseCtrl::OnDropFiles(HDROP hDrop) {
     nm.hDrop = hDrop;
     nm.nFiles = (int)::DragQueryFileA(hDrop, 0xFFFFFFFF, nullptr, 0);
     nm.pszTarget = target;
-    ::SendMessageA(::GetParent(m_hWnd), WM_NOTIFY, nm.hdr.idFrom, (LPARAM)&nm);
+    LRESULT handled = ::SendMessageA(::GetParent(m_hWnd), WM_NOTIFY, nm.hdr.idFrom, (LPARAM)&nm);
+    // Unless the parent took care of them, the files are copied or moved as in the shell.
+    if (!handled && nm.nAction != 3) TransferFiles(hDrop, nm.nAction == 1, target);
     ::DragFinish(hDrop);
     TriggerUpdate();
+}
+
+// ----- clipboard -----------------------------------------------------------------------------
+
+namespace {
+
+// A name in folder that does not exist yet for a copy of name: "a.txt", "a - Kopie.txt",
+// "a - Kopie (2).txt", ... Empty when none fits.
+CString FreeCopyName(const CString& folder, const char* name) {
+    CString first = folder;
+    PathAddTrailingSeparatorStr(first);
+    first += name;
+    if (PathGetKindA(first) == 0) return first;
+    int nameLength = (int)strlen(name);
+    const char* suffix = PathFindExtensionA(nameLength, name);
+    int stem = suffix ? int(suffix - name) - 1 : nameLength;
+    for (int n = 1; n < 1000; ++n) {
+        CString candidate = folder;
+        PathAddTrailingSeparatorStr(candidate);
+        candidate += CString(name, stem);
+        candidate += " - Kopie";
+        if (n > 1) {
+            char number[16];
+            StrFormat(number, sizeof number, " (%i)", n);
+            candidate += number;
+        }
+        if (suffix) {
+            candidate += '.';
+            candidate += suffix;
+        }
+        if (candidate.GetLength() >= MAX_PATH) return CString();
+        if (PathGetKindA(candidate) == 0) return candidate;
+    }
+    return CString();
+}
+
+}  // namespace
+
+BOOL CBrowseCtrl::TransferFiles(HDROP hDrop, BOOL move, const CString& target) {
+    if (target.IsEmpty() || PathGetKindA(target) < 2) return FALSE;
+    CString t = target;
+    PathRemoveTrailingSeparatorStr(t);
+    if (t.GetLength() == 2 && t[1] == ':') t += '\\';
+    // Double-NUL lists ('|' cannot stand in a path). A file moved into its own folder is left
+    // alone; a copy never replaces a file: it gets a free name of its own.
+    CString from, to;
+    int n = (int)::DragQueryFileA(hDrop, 0xFFFFFFFF, nullptr, 0);
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        char path[MAX_PATH];
+        if (!::DragQueryFileA(hDrop, (UINT)i, path, sizeof path) || PathGetKindA(path) == 0) continue;
+        CString folder(path);
+        PathCutToDirectoryStr(folder);
+        if (move) {
+            CString f = folder;
+            PathRemoveTrailingSeparatorStr(f);
+            if (f.GetLength() == 2 && f[1] == ':') f += '\\';
+            if (PathCompareA(f, t) == 0) continue;
+            to += t;
+        } else {
+            CString name;
+            PathFileNameStr(name, path);
+            CString dest = FreeCopyName(t, name);
+            if (dest.IsEmpty()) continue;
+            to += dest;
+        }
+        to += '|';
+        from += path;
+        from += '|';
+        ++count;
+    }
+    if (!count) return FALSE;
+    from += '|';
+    from.Replace('|', '\0');
+    to += '|';
+    to.Replace('|', '\0');
+    SHFILEOPSTRUCTA op = {};
+    op.hwnd = ::GetAncestor(m_hWnd, GA_ROOT);
+    op.wFunc = move ? FO_MOVE : FO_COPY;
+    op.pFrom = from;
+    op.pTo = to;
+    op.fFlags = FOF_ALLOWUNDO | FOF_MULTIDESTFILES | FOF_NOCONFIRMMKDIR;
+    int r = ::SHFileOperationA(&op);
+    return r == 0 && !op.fAnyOperationsAborted;
+}
+
+void CBrowseCtrl::SelectedPaths(std::vector<CString>& paths) {
+    paths.clear();
+    if (::GetFocus() == m_Tree.m_hWnd) {
+        if (const CString* p = ItemPath(m_Tree.GetSelectedItem())) paths.push_back(*p);
+        return;
+    }
+    int shown = (int)m_List.SendMessage(LVM_GETITEMCOUNT);
+    for (int i = (int)m_List.SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); i >= 0 && i < shown;
+         i = (int)m_List.SendMessage(LVM_GETNEXTITEM, i, LVNI_SELECTED))
+        if (const DirEntry* e = m_List.m_DirList.GetEntry(i)) paths.push_back(CString(e->FullPath()));
+    if (paths.empty()) {
+        int f = (int)m_List.SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+        if (const DirEntry* e = m_List.m_DirList.GetEntry(f)) paths.push_back(CString(e->FullPath()));
+    }
+}
+
+BOOL CBrowseCtrl::PutOnClipboard(BOOL cut) {
+    std::vector<CString> paths;
+    SelectedPaths(paths);
+    if (paths.empty()) return FALSE;
+    CString text;
+    for (const CString& p : paths) {
+        text += p;
+        text += "\r\n";
+    }
+    if (!::OpenClipboard(m_hWnd)) return FALSE;
+    ::EmptyClipboard();
+    BOOL ok = FALSE;
+    if (HGLOBAL h = DropFilesOf(paths)) ok = ::SetClipboardData(CF_HDROP, h) != nullptr;
+    if (HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD))) {
+        *static_cast<DWORD*>(::GlobalLock(h)) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+        ::GlobalUnlock(h);
+        ::SetClipboardData(DropEffectFormat(), h);
+    }
+    if (HGLOBAL h = GlobalText(text)) ::SetClipboardData(CF_TEXT, h);
+    ::CloseClipboard();
+    return ok;
+}
+
+LRESULT CBrowseCtrl::OnCopy(WPARAM, LPARAM) {
+    PutOnClipboard(FALSE);
+    return 0;
+}
+
+LRESULT CBrowseCtrl::OnCut(WPARAM, LPARAM) {
+    PutOnClipboard(TRUE);
+    return 0;
+}
+
+LRESULT CBrowseCtrl::OnPaste(WPARAM, LPARAM) {
+    if (m_current.IsEmpty() || !::IsClipboardFormatAvailable(CF_HDROP) || !::OpenClipboard(m_hWnd)) return 0;
+    BOOL move = FALSE;
+    if (HGLOBAL h = ::GetClipboardData(DropEffectFormat())) {
+        if (const DWORD* effect = static_cast<const DWORD*>(::GlobalLock(h))) {
+            move = (*effect & DROPEFFECT_MOVE) != 0 && !(*effect & DROPEFFECT_COPY);
+            ::GlobalUnlock(h);
+        }
+    }
+    // The block belongs to the clipboard: work on a copy, with the clipboard closed.
+    HGLOBAL copy = nullptr;
+    if (HGLOBAL h = ::GetClipboardData(CF_HDROP)) {
+        SIZE_T size = ::GlobalSize(h);
+        const void* src = ::GlobalLock(h);
+        if (src && (copy = ::GlobalAlloc(GMEM_MOVEABLE, size)) != nullptr) {
+            memcpy(::GlobalLock(copy), src, size);
+            ::GlobalUnlock(copy);
+        }
+        if (src) ::GlobalUnlock(h);
+    }
+    ::CloseClipboard();
+    if (!copy) return 0;
+    BOOL done = TransferFiles((HDROP)copy, move, m_current);
+    ::GlobalFree(copy);
+    // Cut files have moved: they are no longer there to paste again.
+    if (done && move && ::OpenClipboard(m_hWnd)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    TriggerUpdate();
+    return 0;
 }

@@ -2,6 +2,8 @@
 // opens them, beside a file list of the chosen folder that a worker thread reads.
 #pragma once
 
+#include <vector>
+
 #include "controls/FileListCtrl.h"
 #include "framework/Framework.h"
 
@@ -23,7 +25,8 @@ struct NMBROWSEPATH {
     POINT ptScreen;         // BCN_CONTEXTMENU: where the menu belongs (screen coordinates)
 };
 
-// BCN_DROPFILES. Answer nonzero when the files were taken care of.
+// BCN_DROPFILES. Answer nonzero when the files were taken care of; on 0 the pane copies (2) or
+// moves (1) them into the target folder through the shell.
 struct NMBROWSEDROP {
     NMHDR hdr;
     int nAction;            // 1 move (Shift), 2 copy, 3 link (Ctrl+Shift or Alt)
@@ -66,7 +69,10 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-// UI thread only, except where said.
+// UI thread only, except where said. WM_COPY and WM_CUT put the selected list entries (or the
+// tree's folder when the tree has the focus) on the clipboard as files (CF_HDROP, the preferred
+// drop effect, and their paths as text); WM_PASTE copies or moves the clipboard's files into the
+// shown folder.
 class CBrowseCtrl : public CWnd {
     DECLARE_DYNAMIC(CBrowseCtrl)
 public:
@@ -118,6 +124,9 @@ protected:
     void OnListKeyDown(NMHDR* pNMHDR, LRESULT* pResult);
     void OnListSummary(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnReadDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCut(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaste(WPARAM wParam, LPARAM lParam);
 
 private:
     struct Reader;
@@ -128,6 +137,13 @@ private:
     void RefillChildren(HTREEITEM item);
     void FillDrives();
     void OpenEntry(int index);
+    // Copies (or moves) the files of a dropped-files block into target through the shell
+    // (its questions and undo); a copy never replaces a file. TRUE when all went through.
+    BOOL TransferFiles(HDROP hDrop, BOOL move, const CString& target);
+    // The selected list entries (else the current one), or the tree's folder when the tree has
+    // the focus.
+    void SelectedPaths(std::vector<CString>& paths);
+    BOOL PutOnClipboard(BOOL cut);
     const CString* ItemPath(HTREEITEM item) const;
     void ShowFolder(const CString& path, BOOL notify);
     void StartRead();

@@ -63,10 +63,13 @@ bool PumpUntil(const std::function<bool()>& pred, int ms = 5000) {
     return true;
 }
 
+void RemoveTree(const std::string& dir);
+
 std::string TempFolder(const char* tag) {
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
     std::string dir = std::string(tmp) + "vmfl_" + tag + "_" + std::to_string(GetCurrentProcessId());
+    RemoveTree(dir);  // left by an earlier run that was killed (process ids repeat)
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }

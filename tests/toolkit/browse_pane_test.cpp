@@ -59,12 +59,15 @@ protected:
     }
 };
 
+void RemoveTree(const std::string& dir);
+
 std::string TempFolder(const char* tag) {
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
     char full[MAX_PATH];
     GetLongPathNameA(tmp, full, MAX_PATH);
     std::string dir = std::string(full) + "VmBrowse_" + tag + "_" + std::to_string(GetCurrentProcessId());
+    RemoveTree(dir);  // left by an earlier run that was killed (process ids repeat)
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
@@ -316,6 +319,66 @@ TEST_F(BrowsePaneTest, FocusNotifiesWhichPartAndTabGoesToTheParent) {
     pane.FocusPane(1);
     SendMessageA(pane.m_Tree, WM_KEYDOWN, VK_TAB, 0);
     EXPECT_EQ(GetFocus(), parent.m_hWnd);
+}
+
+bool Exists(const std::string& p) {
+    return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The paths of the clipboard's CF_HDROP block.
+std::vector<std::string> ClipboardFiles(HWND owner) {
+    std::vector<std::string> files;
+    if (!OpenClipboard(owner)) return files;
+    if (HANDLE h = GetClipboardData(CF_HDROP)) {
+        UINT n = DragQueryFileA((HDROP)h, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            char buf[MAX_PATH];
+            DragQueryFileA((HDROP)h, i, buf, sizeof buf);
+            files.push_back(buf);
+        }
+    }
+    CloseClipboard();
+    return files;
+}
+
+TEST_F(BrowsePaneTest, CopyCutAndPasteFilesThroughTheClipboard) {
+    std::string other = dir + "\\Other (2)";
+    CreateDirectoryA(other.c_str(), nullptr);
+    MakeFile(other + "\\copy me (1).txt");
+    MakeFile(other + "\\move me.txt");
+    ASSERT_TRUE(pane.SelectPath(other.c_str()));
+    ASSERT_TRUE(ListHas(2));
+    // Entry 0 is "copy me (1).txt": a name that result-line parsing would cut.
+    ASSERT_EQ(Cell(0, 1), "copy me (1).txt");
+    pane.m_List.SendMessage(FLM_FOCUSITEM, 0, 1);
+    SendMessageA(pane, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardFiles(pane), (std::vector<std::string>{other + "\\copy me (1).txt"}));
+
+    ASSERT_TRUE(pane.SelectPath(dir.c_str()));
+    ASSERT_TRUE(ListHas(5));
+    SendMessageA(pane, WM_PASTE, 0, 0);
+    EXPECT_TRUE(Exists(dir + "\\copy me (1).txt"));
+    EXPECT_TRUE(Exists(other + "\\copy me (1).txt"));
+    // The list shows the new file.
+    ASSERT_TRUE(ListHas(6));
+    // Pasting again never replaces it: the copy gets another name.
+    SendMessageA(pane, WM_PASTE, 0, 0);
+    ASSERT_TRUE(ListHas(7));
+    EXPECT_TRUE(Exists(dir + "\\copy me (1).txt"));
+    EXPECT_TRUE(Exists(dir + "\\copy me (1) - Kopie.txt"));
+
+    // Cut and paste moves the file and empties the clipboard.
+    ASSERT_TRUE(pane.SelectPath((other + "\\move me.txt").c_str()));
+    ASSERT_TRUE(ListHas(2));
+    ASSERT_TRUE(fwtest::PumpUntil([&] { return pane.m_List.m_nSelCount == 1; }));
+    SendMessageA(pane, WM_CUT, 0, 0);
+    ASSERT_TRUE(pane.SelectPath(dir.c_str()));
+    ASSERT_TRUE(ListHas(7));
+    SendMessageA(pane, WM_PASTE, 0, 0);
+    EXPECT_TRUE(Exists(dir + "\\move me.txt"));
+    EXPECT_FALSE(Exists(other + "\\move me.txt"));
+    EXPECT_TRUE(ClipboardFiles(pane).empty());
+    ASSERT_TRUE(ListHas(8));
 }
 
 TEST(BrowsePane, NoOpCallbackAnswersZero) {
