@@ -2,6 +2,8 @@
 // the cells come from the CDirList when they are drawn.
 #include "controls/FileListCtrl.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -459,6 +461,63 @@ BOOL CFileListCtrl::FocusItem(int index, BOOL select) {
     return TRUE;
 }
 
+// ----- clipboard -----------------------------------------------------------------------------
+
+BOOL CFileListCtrl::CopyToClipboard(BOOL cut) {
+    if (!m_hWnd) return FALSE;
+    SyncCount();
+    std::vector<const char*> paths;
+    for (int i = (int)CWnd::DefWindowProc(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); i >= 0 && i < m_nShownCount;
+         i = (int)CWnd::DefWindowProc(LVM_GETNEXTITEM, i, LVNI_SELECTED))
+        if (const DirEntry* e = m_DirList.GetEntry(i)) paths.push_back(e->FullPath());
+    if (paths.empty()) {
+        int f = (int)CWnd::DefWindowProc(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+        if (f < m_nShownCount)
+            if (const DirEntry* e = m_DirList.GetEntry(f)) paths.push_back(e->FullPath());
+    }
+    return SetClipboardFiles(m_hWnd, paths.data(), (int)paths.size(), cut);
+}
+
+BOOL SetClipboardFiles(HWND hOwner, const char* const* paths, int count, BOOL cut) {
+    if (!paths || count <= 0) return FALSE;
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) total += strlen(paths[i]) + 1;
+    HGLOBAL drop = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + total + 1);
+    HGLOBAL text = ::GlobalAlloc(GMEM_MOVEABLE, total + size_t(count) + 1);
+    HGLOBAL effect = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
+    if (!drop || !text || !effect || !::OpenClipboard(hOwner)) {
+        if (drop) ::GlobalFree(drop);
+        if (text) ::GlobalFree(text);
+        if (effect) ::GlobalFree(effect);
+        return FALSE;
+    }
+    DROPFILES* df = static_cast<DROPFILES*>(::GlobalLock(drop));
+    df->pFiles = sizeof(DROPFILES);
+    char* d = reinterpret_cast<char*>(df + 1);
+    char* t = static_cast<char*>(::GlobalLock(text));
+    for (int i = 0; i < count; ++i) {
+        size_t n = strlen(paths[i]);
+        memcpy(d, paths[i], n + 1);
+        d += n + 1;
+        memcpy(t, paths[i], n);
+        t += n;
+        *t++ = '\r';
+        *t++ = '\n';
+    }
+    *t = 0;
+    ::GlobalUnlock(text);
+    ::GlobalUnlock(drop);
+    *static_cast<DWORD*>(::GlobalLock(effect)) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    ::GlobalUnlock(effect);
+    ::EmptyClipboard();
+    // The clipboard owns the blocks it took.
+    if (!::SetClipboardData(CF_HDROP, drop)) ::GlobalFree(drop);
+    if (!::SetClipboardData(::RegisterClipboardFormatA(CFSTR_PREFERREDDROPEFFECT), effect)) ::GlobalFree(effect);
+    if (!::SetClipboardData(CF_TEXT, text)) ::GlobalFree(text);
+    ::CloseClipboard();
+    return TRUE;
+}
+
 // ----- the subclass --------------------------------------------------------------------------
 
 LRESULT CFileListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -544,6 +603,10 @@ LRESULT CFileListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_COPY:
+    case WM_CUT:
+        CopyToClipboard(message == WM_CUT);
+        return 0;
     case WM_DESTROY:
         if (m_bTimer) {
             KillTimer(FillTimerId);

@@ -99,6 +99,10 @@ public:
     void SendSummary();
     // The FLC_* column shown as list-view sub-item subItem, -1 for none.
     int ColumnOf(int subItem) const;
+    // Puts the selected entries (else the current one) on the clipboard as files (see
+    // SetClipboardFiles); WM_COPY and WM_CUT (cut nonzero) do this. FALSE when there is none
+    // or the clipboard cannot be opened. UI thread.
+    BOOL CopyToClipboard(BOOL cut);
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -130,6 +134,11 @@ private:
 
     DECLARE_MESSAGE_MAP()
 };
+
+// Puts files on the clipboard as the shell does: CF_HDROP with the exact paths, the preferred
+// drop effect (move when cut is nonzero, else copy) and the paths as text, one per line (CR LF).
+// hOwner owns the clipboard. FALSE when count is 0 or the clipboard cannot be opened.
+BOOL SetClipboardFiles(HWND hOwner, const char* const* paths, int count, BOOL cut);
 
 // DrawFrameImage flags.
 enum : UINT {

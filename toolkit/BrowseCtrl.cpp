@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <vector>
 
 #include "system/Paths.h"
 #include "text/Format.h"
@@ -50,33 +49,6 @@ int SysIconOf(const char* path, DWORD attributes, UINT extra) {
                         SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES | extra))
         return 0;
     return sfi.iIcon;
-}
-
-// A CF_HDROP block of exact paths (BuildDropFiles reads result lines and would cut a name
-// like "Kopie (2)"). Null when there is no path or no memory.
-HGLOBAL DropFilesOf(const std::vector<CString>& paths) {
-    size_t total = 0;
-    for (const CString& p : paths) total += size_t(p.GetLength()) + 1;
-    if (!total) return nullptr;
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + total + 1);
-    if (!h) return nullptr;
-    DROPFILES* df = static_cast<DROPFILES*>(::GlobalLock(h));
-    df->pFiles = sizeof(DROPFILES);
-    char* out = reinterpret_cast<char*>(df + 1);
-    for (const CString& p : paths) {
-        memcpy(out, (const char*)p, size_t(p.GetLength()) + 1);
-        out += p.GetLength() + 1;
-    }
-    ::GlobalUnlock(h);
-    return h;
-}
-
-HGLOBAL GlobalText(const CString& text) {
-    HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, size_t(text.GetLength()) + 1);
-    if (!h) return nullptr;
-    memcpy(::GlobalLock(h), (const char*)text, size_t(text.GetLength()) + 1);
-    ::GlobalUnlock(h);
-    return h;
 }
 
 UINT DropEffectFormat() {
@@ -798,43 +770,15 @@ BOOL CBrowseCtrl::TransferFiles(HDROP hDrop, BOOL move, const CString& target) {
     return r == 0 && !op.fAnyOperationsAborted;
 }
 
-void CBrowseCtrl::SelectedPaths(std::vector<CString>& paths) {
-    paths.clear();
-    if (::GetFocus() == m_Tree.m_hWnd) {
-        if (const CString* p = ItemPath(m_Tree.GetSelectedItem())) paths.push_back(*p);
-        return;
-    }
-    int shown = (int)m_List.SendMessage(LVM_GETITEMCOUNT);
-    for (int i = (int)m_List.SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); i >= 0 && i < shown;
-         i = (int)m_List.SendMessage(LVM_GETNEXTITEM, i, LVNI_SELECTED))
-        if (const DirEntry* e = m_List.m_DirList.GetEntry(i)) paths.push_back(CString(e->FullPath()));
-    if (paths.empty()) {
-        int f = (int)m_List.SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
-        if (const DirEntry* e = m_List.m_DirList.GetEntry(f)) paths.push_back(CString(e->FullPath()));
-    }
-}
-
 BOOL CBrowseCtrl::PutOnClipboard(BOOL cut) {
-    std::vector<CString> paths;
-    SelectedPaths(paths);
-    if (paths.empty()) return FALSE;
-    CString text;
-    for (const CString& p : paths) {
-        text += p;
-        text += "\r\n";
+    // The tree's folder when the tree has the focus, else the list's selection.
+    if (::GetFocus() == m_Tree.m_hWnd) {
+        const CString* p = ItemPath(m_Tree.GetSelectedItem());
+        if (!p) return FALSE;
+        const char* path = *p;
+        return SetClipboardFiles(m_hWnd, &path, 1, cut);
     }
-    if (!::OpenClipboard(m_hWnd)) return FALSE;
-    ::EmptyClipboard();
-    BOOL ok = FALSE;
-    if (HGLOBAL h = DropFilesOf(paths)) ok = ::SetClipboardData(CF_HDROP, h) != nullptr;
-    if (HGLOBAL h = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD))) {
-        *static_cast<DWORD*>(::GlobalLock(h)) = cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-        ::GlobalUnlock(h);
-        ::SetClipboardData(DropEffectFormat(), h);
-    }
-    if (HGLOBAL h = GlobalText(text)) ::SetClipboardData(CF_TEXT, h);
-    ::CloseClipboard();
-    return ok;
+    return m_List.CopyToClipboard(cut);
 }
 
 LRESULT CBrowseCtrl::OnCopy(WPARAM, LPARAM) {

@@ -2,8 +2,6 @@
 // opens them, beside a file list of the chosen folder that a worker thread reads.
 #pragma once
 
-#include <vector>
-
 #include "controls/FileListCtrl.h"
 #include "framework/Framework.h"
 
@@ -140,9 +138,6 @@ private:
     // Copies (or moves) the files of a dropped-files block into target through the shell
     // (its questions and undo); a copy never replaces a file. TRUE when all went through.
     BOOL TransferFiles(HDROP hDrop, BOOL move, const CString& target);
-    // The selected list entries (else the current one), or the tree's folder when the tree has
-    // the focus.
-    void SelectedPaths(std::vector<CString>& paths);
     BOOL PutOnClipboard(BOOL cut);
     const CString* ItemPath(HTREEITEM item) const;
     void ShowFolder(const CString& path, BOOL notify);

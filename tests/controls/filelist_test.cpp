@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <chrono>
@@ -261,6 +262,28 @@ TEST_F(FileListTest, SelectionFocusAndSummary) {
     ASSERT_TRUE(PumpUntil([&] { return parent.lastSummary.nSelected == 0; }));
     EXPECT_EQ(parent.lastSummary.nSize, 55000u);
     EXPECT_STREQ(parent.lastSummary.szText, "53,7 KB");
+
+    // Copy puts the selected files on the clipboard, with their paths as text.
+    Select(list, -1, false);
+    Select(list, 1, true);
+    Select(list, 4, true);
+    SendMessageA(list, WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(list));
+    HANDLE drop = GetClipboardData(CF_HDROP);
+    ASSERT_NE(drop, nullptr);
+    ASSERT_EQ(DragQueryFileA((HDROP)drop, 0xFFFFFFFF, nullptr, 0), 2u);
+    char path[MAX_PATH];
+    DragQueryFileA((HDROP)drop, 1, path, sizeof path);
+    EXPECT_EQ(std::string(path), dir + "\\s4.dat");
+    HANDLE text = GetClipboardData(CF_TEXT);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string((const char*)GlobalLock(text)), dir + "\\s1.dat\r\n" + dir + "\\s4.dat\r\n");
+    GlobalUnlock(text);
+    HANDLE effect = GetClipboardData(RegisterClipboardFormatA("Preferred DropEffect"));
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(*(const DWORD*)GlobalLock(effect), (DWORD)DROPEFFECT_COPY);
+    GlobalUnlock(effect);
+    CloseClipboard();
 
     // Redrawing the whole range as the view does it returns at once.
     EXPECT_TRUE(SendMessageA(list, 0x1015, 0, 0x0FFFFFFF));
