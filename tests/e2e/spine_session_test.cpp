@@ -13,7 +13,7 @@ using namespace e2e;
 
 namespace {
 
-const int kInsertAll = 32775, kClearList = 32777, kCacheSize = 32793, kResultLimit = 32792;
+const int kAddFiles = 32771, kInsertAll = 32775, kClearList = 32777, kCacheSize = 32793, kResultLimit = 32792;
 const int kFileList = 21396;
 
 void Close(Process &p, HWND main) { EXPECT_TRUE(CloseMain(p, main)); }
@@ -85,6 +85,27 @@ TEST_F(Spine, CancelledScanKeepsAPartialListAndAResponsiveWindow) {
   EXPECT_GT(count, 0);
   EXPECT_LT(count, folders * perFolder);
   EXPECT_TRUE(Responds(main));
+
+  // A text-search request during a scan is answered and dropped.
+  PostCommand(main, kClearList);
+  EXPECT_TRUE(WaitFor([&] { return ListViewCount(list) == 0; }, 10000));
+  PostCommand(main, kAddFiles);
+  HWND dlg = WaitTopWindow(p.Pid(), "Dateien hinzuf\xFCgen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  SetText(GetDlgItem(dlg, 1002), plus);
+  SetText(GetDlgItem(dlg, 1003), minus);
+  ClickButton(dlg, IDOK);
+  progress = nullptr;
+  WaitFor([&] { return (progress = FindTopWindow(p.Pid(), "Dateisuche")) != nullptr; }, 20000, 5);
+  ASSERT_NE(nullptr, progress);
+  EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, "abc", 3));
+  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(progress, 20000));
+  Sleep(500);
+  EXPECT_EQ(nullptr, FindTopWindow(p.Pid(), "Text suchen"));
+  EXPECT_LT(SettledCount(p, list), folders * perFolder);
+
   // The window still works: a full scan lists everything.
   PostCommand(main, kClearList);
   EXPECT_TRUE(WaitFor([&] { return ListViewCount(list) == 0; }, 10000));
