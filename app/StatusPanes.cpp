@@ -269,23 +269,84 @@ int CStatusPaneService::SetPaneColors(int index, BOOL update, int background, in
   return 1;
 }
 
+namespace {
+
+// True when size bytes at p are committed, readable memory of this process. The service's
+// pointers come with a window message that any program can send.
+bool Readable(const void* p, size_t size) {
+  if (!p) return false;
+  const char* at = static_cast<const char*>(p);
+  const char* end = at + size;
+  while (at < end) {
+    MEMORY_BASIC_INFORMATION mbi;
+    if (!::VirtualQuery(at, &mbi, sizeof mbi) || mbi.State != MEM_COMMIT) return false;
+    DWORD prot = mbi.Protect & 0xFF;
+    if ((mbi.Protect & PAGE_GUARD) || prot == PAGE_NOACCESS || prot == PAGE_EXECUTE) return false;
+    at = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+  }
+  return true;
+}
+
+// A NUL-terminated text of at most max bytes that lies in readable memory, copied; false
+// when it does not.
+bool ReadText(const char* p, CString& out, int max = 1024) {
+  if (!p) {
+    out.Empty();
+    return true;
+  }
+  int n = 0;
+  while (n < max) {
+    if (!Readable(p + n, 1)) return false;
+    if (!p[n]) break;
+    ++n;
+  }
+  out = CString(p, n);
+  return true;
+}
+
+// The id or width list of a request: count entries, or (count negative) the ids up to the
+// first 0; at most MaxOperationPanes. *pCount gets the entries read. False when the list is
+// not readable.
+bool ReadList(DWORD address, int count, UINT* out, int* pCount) {
+  *pCount = 0;
+  const UINT* p = reinterpret_cast<const UINT*>(address);
+  int max = count < 0 || count > CStatusPaneService::MaxOperationPanes ? CStatusPaneService::MaxOperationPanes : count;
+  int n = 0;
+  while (n < max) {
+    if (!Readable(p + n, sizeof(UINT))) return false;
+    if (count < 0 && p[n] == 0) break;
+    out[n] = p[n];
+    ++n;
+  }
+  *pCount = n;
+  return true;
+}
+
+}  // namespace
+
 LRESULT CStatusPaneService::Dispatch(WPARAM operation, const DWORD* a) {
+  if (operation > 4) return 1;
+  if (operation == 2) return RemoveStatusPanes(2);
+  static const int kWords[5] = {3, 5, 0, 3, 4};
+  if (!Readable(a, kWords[operation] * sizeof(DWORD))) return 0;
   switch (operation) {
     case 0:
-      return a ? SetStatusPanes(reinterpret_cast<const UINT*>(a[0]), reinterpret_cast<const int*>(a[1]), (int)a[2])
-               : 0;
-    case 1:
-      return a ? SetPaneText((int)a[0], reinterpret_cast<const char*>(a[1]), (BOOL)a[2], (int)a[3], (int)a[4]) : 0;
-    case 2:
-      return RemoveStatusPanes(2);
-    case 3:
-      return a ? InsertStatusPanes(reinterpret_cast<const UINT*>(a[0]), reinterpret_cast<const int*>(a[1]),
-                                   (int)a[2])
-               : 0;
-    case 4:
-      return a ? SetPaneColors((int)a[0], (BOOL)a[1], (int)a[2], (int)a[3]) : 0;
+    case 3: {
+      UINT ids[MaxOperationPanes] = {}, widths[MaxOperationPanes] = {};
+      int count = (int)a[2], n = 0, nWidths = 0;
+      if (a[0] && !ReadList(a[0], count, ids, &n)) return 0;
+      if (a[0] && a[1] && !ReadList(a[1], n, widths, &nWidths)) return 0;
+      const UINT* pIds = a[0] ? ids : nullptr;
+      const int* pWidths = a[1] ? reinterpret_cast<const int*>(widths) : nullptr;
+      return operation == 0 ? SetStatusPanes(pIds, pWidths, n) : InsertStatusPanes(pIds, pWidths, n);
+    }
+    case 1: {
+      CString text;
+      if (!ReadText(reinterpret_cast<const char*>(a[1]), text)) return 0;
+      return SetPaneText((int)a[0], text, (BOOL)a[2], (int)a[3], (int)a[4]);
+    }
     default:
-      return 1;
+      return SetPaneColors((int)a[0], (BOOL)a[1], (int)a[2], (int)a[3]);
   }
 }
 

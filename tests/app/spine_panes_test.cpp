@@ -140,3 +140,29 @@ TEST_F(PaneFixture, ColouredPanesOnlyWhenTheFrameDrawsThem) {
   host.DestroyWindow();
 }
 
+
+TEST_F(PaneFixture, MessageRequestsWithBadPointersAreRefused) {
+  CStatusPaneService svc(&host, &bar);
+  // Through the message's argument block, as another module would call it.
+  UINT ids[4] = {7, 8, 9, 0};
+  int widths[3] = {-5, 60, 70};
+  DWORD op0[3] = {(DWORD)(UINT_PTR)ids, (DWORD)(UINT_PTR)widths, (DWORD)-1};
+  EXPECT_EQ(3, svc.Dispatch(0, op0));
+  UINT id, style;
+  int width;
+  bar.GetPaneInfo(2, id, style, width);
+  EXPECT_EQ(8u, id);
+  EXPECT_EQ(60, width);
+  DWORD op1[5] = {(DWORD)-1, (DWORD)(UINT_PTR)"zuletzt", 0, (DWORD)-1, (DWORD)-1};
+  EXPECT_EQ(1, svc.Dispatch(1, op1));
+  EXPECT_EQ("zuletzt", ControlText(3));
+  // Pointers into nowhere: refused, no crash.
+  EXPECT_EQ(0, svc.Dispatch(0, reinterpret_cast<const DWORD*>(16)));
+  DWORD badIds[3] = {16, 0, 2};
+  EXPECT_EQ(0, svc.Dispatch(0, badIds));
+  DWORD badText[5] = {0, 32, 0, (DWORD)-1, (DWORD)-1};
+  EXPECT_EQ(0, svc.Dispatch(1, badText));
+  EXPECT_EQ(0, svc.Dispatch(4, nullptr));
+  EXPECT_EQ(1, svc.Dispatch(7, nullptr));
+  EXPECT_EQ(4, bar.GetCount());
+}
