@@ -39,7 +39,8 @@ public:
   int SetPaneText(int index, const char* text, BOOL update, int background, int foreground);
   // Operation 4: keeps the text, changes the colours (both negative: plain text again).
   int SetPaneColors(int index, BOOL update, int background, int foreground);
-  // Message 0x524: wParam the operation, args the argument words. Unknown operations give 1.
+  // Message 0x524: wParam the operation, args the argument words. Unknown operations give 1;
+  // an argument block, list or text that is not readable memory gives 0.
   LRESULT Dispatch(WPARAM operation, const DWORD* args);
   // Draws an owner-drawn pane of the status bar.
   static void DrawPane(const DRAWITEMSTRUCT* dis);
