@@ -256,3 +256,47 @@ TEST_F(Spine, CopyDataRequestsAreBoundedAndAnswered) {
   EXPECT_FALSE(p.WaitExit(200, &code));
   Close(p, main);
 }
+
+namespace {
+
+int PaneHeight(HWND main, int id) {
+  RECT r = {};
+  GetWindowRect(FindChildById(main, id), &r);
+  return r.bottom - r.top;
+}
+
+void PostDrag(HWND view, int x, int y, int dy, bool escape) {
+  PostMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageA(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y + dy));
+  if (escape)
+    PostMessageA(view, WM_KEYDOWN, VK_ESCAPE, 0);
+  else
+    PostMessageA(view, WM_LBUTTONUP, 0, MAKELPARAM(x, y + dy));
+}
+
+}  // namespace
+
+TEST_F(Spine, DraggingTheBarResizesThePanes) {
+  TempTree tree("bars");
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  HWND view = FindChildById(main, 0xE900);
+  ASSERT_NE(nullptr, view);
+  RECT client;
+  GetClientRect(view, &client);
+  ASSERT_GT(client.bottom, 420);
+  // The explorer pane starts 300 pixels high, the file list below the 7-pixel bar.
+  EXPECT_EQ(300, PaneHeight(main, 21395));
+  int files = PaneHeight(main, 21396);
+  PostDrag(view, 40, 303, 50, false);
+  EXPECT_TRUE(WaitFor([&] { return PaneHeight(main, 21395) == 350 && PaneHeight(main, 21396) == files - 50; }, 5000))
+      << PaneHeight(main, 21395) << " " << PaneHeight(main, 21396);
+  // Esc ends a drag without a change.
+  PostDrag(view, 40, 353, -100, true);
+  Sleep(500);
+  EXPECT_TRUE(Responds(main));
+  EXPECT_EQ(350, PaneHeight(main, 21395));
+  Close(p, main);
+}
