@@ -7,6 +7,8 @@
 
 #include "e2e/support/AppSession.h"
 
+#include <commctrl.h>
+
 using namespace e2e;
 
 namespace {
@@ -298,5 +300,52 @@ TEST_F(Spine, DraggingTheBarResizesThePanes) {
   Sleep(500);
   EXPECT_TRUE(Responds(main));
   EXPECT_EQ(350, PaneHeight(main, 21395));
+  Close(p, main);
+}
+
+namespace {
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO gti = {sizeof gti};
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gti);
+  return gti.hwndFocus;
+}
+
+// The view is told that `from` lost the focus (as when a pane hands it on with Tab).
+HWND PassFocus(HWND view, HWND from) {
+  Sleep(150);  // a new decision needs 100 ms since the last one
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(view, WM_SETFOCUS, reinterpret_cast<WPARAM>(from), 0, SMTO_ABORTIFHUNG, 5000, &r);
+  return FocusOf(view);
+}
+
+}  // namespace
+
+TEST_F(Spine, FocusPassesRoundThePanes) {
+  TempTree tree("focus");
+  tree.Write("a.txt", "a");
+  tree.Write("b.txt", "b");
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt"));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  HWND view = FindChildById(main, 0xE900);
+  HWND explorer = FindChildById(main, 21395);
+  HWND explorerTree = FindChildById(explorer, 1);
+  HWND explorerList = FindChildById(explorer, 2);
+  HWND files = FindChildById(main, 21396);
+  HWND results = FindChildById(main, 21397);
+  ASSERT_TRUE(view && explorerTree && explorerList && files && results);
+  // Tab order with the result list hidden: tree, explorer list, file list, tree again; the
+  // hidden result list hands on to the tree.
+  EXPECT_EQ(explorerList, PassFocus(view, explorerTree));
+  EXPECT_EQ(2, SettledCount(p, files));
+  EXPECT_EQ(files, PassFocus(view, explorerList));
+  // The file list focuses its first entry when none has the focus.
+  DWORD_PTR focused = 99;
+  SendMessageTimeoutA(files, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED, SMTO_ABORTIFHUNG, 5000, &focused);
+  EXPECT_EQ(0, (int)focused);
+  EXPECT_EQ(explorerTree, PassFocus(view, files));
+  EXPECT_EQ(explorerTree, PassFocus(view, results));
   Close(p, main);
 }
