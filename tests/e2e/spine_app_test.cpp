@@ -2,6 +2,7 @@
 // settings kept in the registry, and incoming WM_COPYDATA.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -348,4 +349,49 @@ TEST_F(Spine, FocusPassesRoundThePanes) {
   EXPECT_EQ(explorerTree, PassFocus(view, files));
   EXPECT_EQ(explorerTree, PassFocus(view, results));
   Close(p, main);
+}
+
+namespace {
+
+BOOL CALLBACK CollectTexts(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<std::string> *>(lp)->push_back(GetText(hwnd));
+  return TRUE;
+}
+
+std::vector<std::string> ChildTexts(HWND dialog) {
+  std::vector<std::string> texts;
+  EnumChildWindows(dialog, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+bool Holds(const std::vector<std::string> &texts, const std::string &text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+}  // namespace
+
+TEST_F(Spine, AboutAndCommandLineHelp) {
+  TempTree tree("about");
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  PostCommand(main, 57664);
+  HWND about = WaitTopWindow(p.Pid(), "Info \xFC" "ber Vellmorant", 10000);
+  ASSERT_NE(nullptr, about);
+  EXPECT_TRUE(Holds(ChildTexts(about), "Vellmorant Version 4.52"));
+  PostMessageA(about, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitWindowGone(about, 10000));
+  PostCommand(main, 139);
+  HWND help = WaitTopWindow(p.Pid(), "Komandozeilen Info", 10000);
+  ASSERT_NE(nullptr, help);
+  std::vector<std::string> texts = ChildTexts(help);
+  EXPECT_TRUE(Holds(texts, "-p:Filer\tPlusfilter"));
+  EXPECT_TRUE(Holds(texts, "-m:Filter\tMinusfilter"));
+  EXPECT_TRUE(Holds(texts, "-s\tKeine Unterverzeichnisse"));
+  PostMessageA(help, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitWindowGone(help, 10000));
+  // Esc closes the program.
+  PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(p.WaitExit(20000));
 }
