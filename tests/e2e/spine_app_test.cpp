@@ -395,3 +395,31 @@ TEST_F(Spine, AboutAndCommandLineHelp) {
   PostMessageA(main, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_TRUE(p.WaitExit(20000));
 }
+
+TEST_F(Spine, FileCommandsNeedListedFilesAndAHandler) {
+  TempTree tree("update");
+  tree.Write("a.txt", "a");
+  Process p;
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree))));
+  HWND main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  HWND toolbar = FindChildById(main, 0xE800);
+  HWND files = FindChildById(main, kFileList);
+  ASSERT_TRUE(toolbar && files);
+  auto enabled = [&](int id) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(toolbar, TB_ISBUTTONENABLED, id, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    return r != 0;
+  };
+  const int kTextSearch = 32772;
+  // Bars are updated when the program is idle.
+  EXPECT_TRUE(WaitFor([&] { return !enabled(kTextSearch); }, 5000));
+  EXPECT_TRUE(enabled(kAddFiles));
+  PostCommand(main, 32775);  // "Alle Dateien einfügen"
+  EXPECT_EQ(1, SettledCount(p, files));
+  EXPECT_TRUE(WaitFor([&] { return enabled(kTextSearch); }, 5000));
+  PostCommand(main, kClearList);
+  EXPECT_TRUE(WaitFor([&] { return ListViewCount(files) == 0; }, 10000));
+  EXPECT_TRUE(WaitFor([&] { return !enabled(kTextSearch); }, 5000));
+  Close(p, main);
+}
