@@ -10,6 +10,11 @@
 #define IDD_SPLASH 136
 #define IDB_SPLASH 137
 #define IDD_CMDLINE_HELP 150
+// Push-button bitmaps (browse for a path; open a menu beside the button) and the strip of
+// 13-pixel menu images.
+#define IDB_BROWSE_BUTTON 141
+#define IDB_MENU_BUTTON 142
+#define IDB_MENU_STRIP 152
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -22,7 +22,7 @@ const char kSearchIn[] = "Suche in :  ";
 const char kFoundCount[] = "Es wurden %i Einträge gefunden.";
 const int64_t kProgressRange = 1024;
 // The bitmap strip of the menu images and the width of one image.
-const UINT kMenuStrip = 152;
+const UINT kMenuStrip = IDB_MENU_STRIP;
 const int kMenuImageWidth = 13;
 
 // What a search's timer callback reads: the engine's counters, the files walked, the total.

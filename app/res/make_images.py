@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Draws the program's bitmaps and icon: the toolbar strip (24 images of 16x15 on the key
-colour 0xC0C0C0), the splash picture and the program icon. Run it from anywhere; it writes
+colour 0xC0C0C0), the menu image strip (12 images of 13x13), the two push-button bitmaps,
+the splash picture and the program icon. Run it from anywhere; it writes
 next to itself. The outputs are committed, so the build does not need this script."""
 import os
 import struct
@@ -148,6 +149,68 @@ IMAGES = [
 ]
 
 
+# Menu image strip: 13x13 images side by side; the top-left pixel of each is the key colour.
+MENU_IMAGES = [
+    # 0 cut
+    [".............", "..k.......k..", "..k.......k..", "...k.....k...", "...k.....k...",
+     "....k...k....", ".....k.k.....", "......k......", ".....r.r.....", "..rrr...rrr..",
+     ".r..r...r..r.", ".r..r...r..r.", "..rr.....rr.."],
+    # 1 copy
+    [".............", "kkkkkk.......", "kwwwwkk......", "kwkkwkwk.....", "kwwwwkkkkkk..",
+     "kwkkkkwwwwkk.", "kwwwwkwkkwkwk", "kwkkkkwwwwkkk", "kwwwwkwkkkkwk", "kkkkkkwwwwwwk",
+     ".....kwkkkkwk", ".....kwwwwwwk", ".....kkkkkkkk"],
+    # 2 paste
+    [".............", "....kkkk.....", ".kkkkwwkkkk..", ".koookkoook..", ".kooooooook..",
+     ".koookkkkkkk.", ".koookwwwwwkk", ".koookwkkkwwk", ".koookwwwwwwk", ".koookwkkkkwk",
+     ".kkkkkwwwwwwk", ".....kkkkkkkk", "............."],
+    # 3 delete
+    [".............", ".rr.......rr.", ".rrr.....rrr.", "..rrr...rrr..", "...rrr.rrr...",
+     "....rrrrr....", ".....rrr.....", "....rrrrr....", "...rrr.rrr...", "..rrr...rrr..",
+     ".rrr.....rrr.", ".rr.......rr.", "............."],
+    # 4 text tool: a page with lines of text
+    [".............", "..kkkkkkk....", "..kwwwwwkk...", "..kwbbbwkwk..", "..kwwwwwkkkk.",
+     "..kwbbbbbbwk.", "..kwwwwwwwwk.", "..kwbbbbbwwk.", "..kwwwwwwwwk.", "..kwbbbbbbwk.",
+     "..kwwwwwwwwk.", "..kkkkkkkkkk.", "............."],
+    # 5 hex tool: a page with "01"
+    [".............", "..kkkkkkk....", "..kwwwwwkk...", "..kwwwwwkwk..", "..kwwwwwkkkk.",
+     "..kwrrwwrwwk.", "..krwwrrrwwk.", "..krwwrwrwwk.", "..krwwrwrwwk.", "..kwrrwwrwwk.",
+     "..kwwwwwwwwk.", "..kkkkkkkkkk.", "............."],
+    # 6 search: a magnifier
+    [".............", "...kkkk......", "..kwwwwk.....", ".kwwBBwwk....", ".kwBwwwwk....",
+     ".kwBwwwwk....", ".kwwwwwwk....", "..kwwwwkk....", "...kkkkokk...", "........okk..",
+     ".........okk.", "..........ok.", "............."],
+    # 7 sort by path: a folder and a down arrow
+    [".............", ".kkk.....b...", "kyyyk....b...", "kyyyykkk.b...", "kyyyyyyk.b...",
+     "kyyyyyyk.b...", "kyyyyyyk.b...", "kkkkkkkkbbb..", ".........b...", "..kkkkk......",
+     "..k...k......", "..kkkkk......", "............."],
+    # 8 sort by name: "A" over "Z" and a down arrow
+    [".............", "..kk.....b...", ".k..k....b...", ".kkkk....b...", ".k..k....b...",
+     ".k..k....b...", ".........b...", ".kkkk....b...", "....k....b...", "...k...bbbbb.",
+     "..k.....bbb..", ".kkkk....b...", "............."],
+    # 9 name: a page with its name marked
+    [".............", "..kkkkkkk....", "..kwwwwwkk...", "..kwwwwwkwk..", "..kwwwwwkkkk.",
+     "..kwwwwwwwwk.", "..kBBBBBBBwk.", "..kBwwBwBBwk.", "..kBBBBBBBwk.", "..kwwwwwwwwk.",
+     "..kwwwwwwwwk.", "..kkkkkkkkkk.", "............."],
+    # 10 open: an open folder
+    [".............", ".kkk.........", "kyyyk........", "kyyyykkkkk...", "kyyyyyyyyk...",
+     "kyykkkkkkkkk.", "kyykooooooook", "kykooooooook.", "kykooooooook.", "kkoooooooook.",
+     "kkkkkkkkkkk..", ".............", "............."],
+    # 11 sort by type: three kinds of file and a down arrow
+    [".............", ".rr......b...", ".rr......b...", ".........b...", ".GG......b...",
+     ".GG......b...", ".........b...", ".BB......b...", ".BB......b...", ".......bbbbb.",
+     "........bbb..", ".........b...", "............."],
+]
+
+# Push-button bitmaps, drawn on the key colour which the button turns into its face colour.
+BROWSE_BUTTON = [  # a folder: the browse buttons next to path fields
+    "..............", ".kkkk.........", "kyyyyk........", "kyyyyykkkkkk..", "kyyyyyyyyyyyk.",
+    "kyyyyyyyyyyyk.", "kyyyyyyyyyyyk.", "kyyyyyyyyyyyk.", "kyyyyyyyyyyyk.", "kyyyyyyyyyyyk.",
+    "kkkkkkkkkkkkk.", ".............."]
+MENU_BUTTON = [  # an arrow to the right: a button that opens a menu beside it
+    "........", ".k......", ".kk.....", ".kkk....", ".kkkk...", ".kkkkk..", ".kkkk...", ".kkk....",
+    ".kk.....", ".k......", "........"]
+
+
 def bmp24(width, height, pixel):
     """A bottom-up 24-bit BMP; pixel(x, y) gives (r, g, b) with y counted from the top."""
     stride = (width * 3 + 3) & ~3
@@ -163,6 +226,30 @@ def bmp24(width, height, pixel):
     header = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
     file_header = struct.pack('<2sIHHI', b'BM', 14 + 40 + len(data), 0, 0, 14 + 40)
     return file_header + header + data
+
+
+def bmp8(rows):
+    """A bottom-up 8-bit BMP with a colour table: LoadImage maps its greys to the 3D colours."""
+    keys = list(PALETTE)
+    width, height = len(rows[0]), len(rows)
+    stride = (width + 3) & ~3
+    data = b''.join(bytes(keys.index(c) for c in row) + b'\0' * (stride - width) for row in reversed(rows))
+    table = b''.join(bytes((b, g, r, 0)) for r, g, b in PALETTE.values())
+    header = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 8, 0, len(data), 2835, 2835, len(keys), 0)
+    offset = 14 + 40 + len(table)
+    return struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset) + header + table + data
+
+
+def menu_strip():
+    for n, img in enumerate(MENU_IMAGES):
+        assert len(img) == 13 and all(len(row) == 13 for row in img), n
+        assert img[0][0] == '.', n
+    return bmp24(13 * len(MENU_IMAGES), 13, lambda x, y: PALETTE[MENU_IMAGES[x // 13][y][x % 13]])
+
+
+def button(rows):
+    assert all(len(row) == len(rows[0]) for row in rows)
+    return bmp8(rows)
 
 
 def toolbar():
@@ -261,6 +348,12 @@ def icon():
 def main():
     with open(os.path.join(HERE, 'Toolbar.bmp'), 'wb') as f:
         f.write(toolbar())
+    with open(os.path.join(HERE, 'MenuImages.bmp'), 'wb') as f:
+        f.write(menu_strip())
+    with open(os.path.join(HERE, 'BrowseButton.bmp'), 'wb') as f:
+        f.write(button(BROWSE_BUTTON))
+    with open(os.path.join(HERE, 'MenuButton.bmp'), 'wb') as f:
+        f.write(button(MENU_BUTTON))
     with open(os.path.join(HERE, 'Splash.bmp'), 'wb') as f:
         f.write(splash())
     with open(os.path.join(HERE, 'Vellmorant.ico'), 'wb') as f:

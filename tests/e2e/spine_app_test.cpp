@@ -218,6 +218,28 @@ TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
   Close(p, main);
 }
 
+// The push-button bitmaps and the menu image strip are in the program's resources; the strip
+// holds the twelve 13x13 images the popup menus cut from it.
+TEST(SpineResources, ButtonBitmapsAndMenuStripArePresent) {
+  HMODULE exe = LoadLibraryExA(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, exe);
+  for (int id : {141, 142, 152}) {
+    HBITMAP bm = (HBITMAP)LoadImageA(exe, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0);
+    ASSERT_NE(nullptr, bm) << id;
+    BITMAP info = {};
+    ASSERT_NE(0, GetObjectA(bm, sizeof info, &info));
+    if (id == 152) {
+      EXPECT_EQ(12 * 13, info.bmWidth);
+      EXPECT_EQ(13, info.bmHeight);
+    } else {
+      EXPECT_LE(info.bmWidth, 16) << id;
+      EXPECT_LE(info.bmHeight, 16) << id;
+    }
+    DeleteObject(bm);
+  }
+  FreeLibrary(exe);
+}
+
 TEST_F(Spine, CopyDataRequestsAreBoundedAndAnswered) {
   TempTree tree("copydata");
   Process p;
@@ -238,6 +260,10 @@ TEST_F(Spine, CopyDataRequestsAreBoundedAndAnswered) {
   HWND dlg = WaitTopWindow(p.Pid(), kSearchCaption, 10000);
   ASSERT_NE(nullptr, dlg);
   EXPECT_EQ(raw, GetText(GetDlgItem(dlg, kSearchText)));
+  // The pattern menu button shows its bitmap.
+  HWND patternButton = GetDlgItem(dlg, 1057);
+  EXPECT_NE(0, GetWindowLongA(patternButton, GWL_STYLE) & BS_BITMAP);
+  EXPECT_NE(0, SendMessageA(patternButton, BM_GETIMAGE, IMAGE_BITMAP, 0));
   // While the dialog is open a further request is dropped.
   EXPECT_EQ(TRUE, SendCopyData(main, 0x27F50005, "zzz", 3));
   Sleep(300);
