@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/TempTree.h"
 #include "controls/FileListCtrl.h"
 
 namespace {
@@ -64,7 +65,7 @@ bool PumpUntil(const std::function<bool()>& pred, int ms = 5000) {
     return true;
 }
 
-void RemoveTree(const std::string& dir);
+using testcommon::RemoveTree;
 
 std::string TempFolder(const char* tag) {
     char tmp[MAX_PATH];
@@ -76,30 +77,7 @@ std::string TempFolder(const char* tag) {
 }
 
 void MakeFile(const std::string& path, size_t size) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-    std::string data(size, 'x');
-    DWORD done = 0;
-    if (size) ::WriteFile(h, data.data(), DWORD(size), &done, nullptr);
-    CloseHandle(h);
-}
-
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string p = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
+    ASSERT_TRUE(testcommon::WriteFileBytes(path, std::string(size, 'x'))) << path;
 }
 
 int Count(HWND list) {

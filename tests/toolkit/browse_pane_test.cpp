@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/TempTree.h"
 #include "framework/support/gui_util.h"
 #include "system/Paths.h"
 #include "toolkit/BrowseCtrl.h"
@@ -59,7 +60,7 @@ protected:
     }
 };
 
-void RemoveTree(const std::string& dir);
+using testcommon::RemoveTree;
 
 std::string TempFolder(const char* tag) {
     char tmp[MAX_PATH];
@@ -72,33 +73,7 @@ std::string TempFolder(const char* tag) {
     return dir;
 }
 
-void MakeFile(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-    DWORD done;
-    WriteFile(h, "abc", 3, &done, nullptr);
-    CloseHandle(h);
-}
-
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string p = dir + "\\" + name;
-            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(dir.c_str());
-}
+void MakeFile(const std::string& path) { ASSERT_TRUE(testcommon::WriteFileBytes(path, "abc")) << path; }
 
 std::string Upper(std::string s) {
     for (char& c : s)

@@ -8,89 +8,31 @@
 #include <string>
 #include <vector>
 
+#include "common/LeBytes.h"
+#include "common/TempTree.h"
 #include "zip/ZipFile.h"
 
 namespace archivetest {
 
-inline void Le16(std::string &s, uint32_t v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Le32(std::string &s, uint32_t v) {
-  Le16(s, v & 0xFFFF);
-  Le16(s, v >> 16);
-}
-inline uint32_t Crc(const std::string &data) {
-  return static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size())));
-}
+using testcommon::Crc;
+using testcommon::Le16;
+using testcommon::Le32;
 
 // A folder of its own under the temporary folder, removed with everything in it.
-class TempDir {
+class TempDir : public testcommon::TempDir {
  public:
-  TempDir() {
-    static int counter = 0;
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    path_ = std::string(base) + "archive_" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(++counter);
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempDir() { Remove(path_); }
-  const std::string &Path() const { return path_; }
-  std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
-  // Names of the entries in the folder (not recursive).
-  std::vector<std::string> List() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..")) names.push_back(fd.cFileName);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return names;
-  }
-
- private:
-  static void Remove(const std::string &dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string full = dir + "\\" + name;
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(full);
-        else DeleteFileA(full.c_str());
-      } while (FindNextFileA(h, &fd));
-      FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-  }
-  std::string path_;
+  TempDir() : testcommon::TempDir("archive_") {}
 };
 
 inline bool WriteFileText(const std::string &path, const std::string &data) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD done = 0;
-  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
-  CloseHandle(h);
-  return ok && done == data.size();
+  return testcommon::WriteFileBytes(path, data);
 }
 
+// A file's bytes, or "<missing>" when it cannot be opened.
 inline std::string ReadFileText(const std::string &path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string data;
-  char buf[65536];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
-  CloseHandle(h);
-  return data;
+  bool opened = false;
+  std::string data = testcommon::ReadFileBytes(path, &opened);
+  return opened ? data : "<missing>";
 }
 
 inline bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -8,84 +8,28 @@
 #include <string>
 #include <vector>
 
+#include "common/LeBytes.h"
+#include "common/TempTree.h"
 #include "zip/ZipFormat.h"
 
 namespace zipfmt {
 
-inline void Le16(std::string &s, uint32_t v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Le32(std::string &s, uint32_t v) {
-  Le16(s, v & 0xFFFF);
-  Le16(s, v >> 16);
-}
-inline void Le64(std::string &s, uint64_t v) {
-  Le32(s, static_cast<uint32_t>(v));
-  Le32(s, static_cast<uint32_t>(v >> 32));
-}
-inline uint32_t Rd16(const std::string &s, size_t at) {
-  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8;
-}
-inline uint32_t Rd32(const std::string &s, size_t at) { return Rd16(s, at) | Rd16(s, at + 2) << 16; }
-inline uint64_t Rd64(const std::string &s, size_t at) {
-  return Rd32(s, at) | static_cast<uint64_t>(Rd32(s, at + 4)) << 32;
-}
+using testcommon::Crc;
+using testcommon::Le16;
+using testcommon::Le32;
+using testcommon::Le64;
+using testcommon::Rd16;
+using testcommon::Rd32;
+using testcommon::Rd64;
+using testcommon::ReadFileBytes;
+using testcommon::WriteFileBytes;
 
-inline uint32_t Crc(const std::string &data) {
-  return static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size())));
-}
-
-// A folder of its own under the temporary folder, removed with its files at the end.
-class TempDir {
+// A folder of its own under the temporary folder, removed with everything in it at the end.
+class TempDir : public testcommon::TempDir {
  public:
-  TempDir() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    path_ = std::string(base) + "zipfmt_" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(GetTickCount());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempDir() {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileA((path_ + "\\" + fd.cFileName).c_str());
-      } while (FindNextFileA(h, &fd));
-      FindClose(h);
-    }
-    RemoveDirectoryA(path_.c_str());
-  }
-  std::string File(const std::string &name) const { return path_ + "\\" + name; }
-  const std::string &Path() const { return path_; }
-
- private:
-  std::string path_;
+  TempDir() : testcommon::TempDir("zipfmt_") {}
+  std::string File(const std::string &name) const { return *this / name; }
 };
-
-inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD done = 0;
-  if (!bytes.empty()) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  CloseHandle(h);
-}
-
-inline std::string ReadFileBytes(const std::string &path) {
-  std::string bytes;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return bytes;
-  LARGE_INTEGER size;
-  GetFileSizeEx(h, &size);
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD done = 0;
-  if (!bytes.empty()) ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr);
-  CloseHandle(h);
-  return bytes;
-}
 
 // Kinds of data descriptor the builder writes behind an entry's data.
 enum Descriptor { kNoDescriptor, kDescriptor16, kDescriptor12, kDescriptor24 };

@@ -82,32 +82,7 @@ BOOL CALLBACK ChildByIdProc(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
-void RemoveTree(const std::string &dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, "..")) continue;
-      std::string p = dir + fd.cFileName;
-      SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(p + "\\");
-      else
-        DeleteFileA(p.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
 }  // namespace
-
-std::string ExeDir() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of("\\/") + 1);
-}
 
 TempTree::TempTree(const std::string &tag) {
   char tmp[MAX_PATH];
@@ -117,7 +92,7 @@ TempTree::TempTree(const std::string &tag) {
   CreateDirectoryA(root_.c_str(), nullptr);
 }
 
-TempTree::~TempTree() { RemoveTree(root_); }
+TempTree::~TempTree() { testcommon::RemoveTree(root_.substr(0, root_.size() - 1)); }
 
 std::string TempTree::Write(const std::string &relPath, const std::string &content) {
   std::string full = root_ + relPath;

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/TempTree.h"
+
 namespace e2e {
 
 // Folder of the running test executable, with a trailing backslash.
-std::string ExeDir();
+using testcommon::ExeDir;
 
 // A fresh empty folder under the temporary folder; removed again by the destructor.
 class TempTree {

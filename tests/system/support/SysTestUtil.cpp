@@ -5,45 +5,6 @@
 
 namespace systest {
 
-TempDir::TempDir() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    static LONG s_serial = 0;
-    for (int i = 0; i < 1000; ++i) {
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%svmsys_%lu_%ld_%d", base, GetCurrentProcessId(), InterlockedIncrement(&s_serial), i);
-        if (CreateDirectoryA(name, nullptr)) {
-            m_path = name;
-            return;
-        }
-    }
-}
-
-TempDir::~TempDir() {
-    if (!m_path.empty()) RemoveTree(m_path);
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    bool ok = bytes.empty() || (WriteFile(h, bytes.data(), DWORD(bytes.size()), &put, nullptr) && put == bytes.size());
-    CloseHandle(h);
-    return ok;
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::string out;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
-    CloseHandle(h);
-    return out;
-}
-
 bool MakeLargeFile(const std::string& path, long long size) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -70,33 +31,6 @@ bool SetTimes(const std::string& path, long long created, long long written) {
     BOOL ok = SetFileTime(h, &c, nullptr, &w);
     CloseHandle(h);
     return ok != 0;
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = path + "\\" + n;
-            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(p);
-            else
-                DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
-}
-
-std::string ExeDir() {
-    char p[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, p, MAX_PATH);
-    std::string s(p, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
 }
 
 }  // namespace systest

@@ -5,30 +5,26 @@
 
 #include <string>
 
+#include "common/TempTree.h"
+
 namespace systest {
 
 // A fresh folder below the temporary folder, removed with everything in it at destruction.
-class TempDir {
+class TempDir : public testcommon::TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return m_path; }   // ends without separator
-    std::string operator/(const std::string& rel) const { return m_path + "\\" + rel; }
-
-private:
-    std::string m_path;
+    TempDir() : testcommon::TempDir("vmsys_") {}
 };
 
-// Writes bytes as a file's content (folders must exist). False on failure.
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-std::string ReadFileBytes(const std::string& path);
+// Whole files (WriteFileBytes: false on failure), folder trees (RemoveTree clears read-only
+// marks first) and the folder of the running test program (with a trailing separator).
+using testcommon::ExeDir;
+using testcommon::ReadFileBytes;
+using testcommon::RemoveTree;
+using testcommon::WriteFileBytes;
+
 // Makes a file of the given size without writing its bytes (sparse where the disk allows).
 bool MakeLargeFile(const std::string& path, long long size);
 // Sets a file's or folder's creation and write time to Unix seconds.
 bool SetTimes(const std::string& path, long long created, long long written);
-// Removes a folder tree (clearing read-only marks first).
-void RemoveTree(const std::string& path);
-// The folder of the running test program, with a trailing separator.
-std::string ExeDir();
 
 }  // namespace systest

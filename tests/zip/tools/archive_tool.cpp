@@ -18,25 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "zip/ZipFile.h"
 
 namespace {
 
-std::string Convert(const std::string &text, UINT from, UINT to) {
-  if (text.empty()) return text;
-  int n = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(n, 0);
-  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  int m = WideCharToMultiByte(to, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(m, 0);
-  WideCharToMultiByte(to, 0, wide.data(), n, &out[0], m, nullptr, nullptr);
-  return out;
-}
-std::string Utf8(const char *ansi) { return Convert(ansi ? ansi : "", 1252, CP_UTF8); }
+using testcommon::ToUtf8;
 
 // The error text on one line.
 std::string OneLine(const char *text) {
-  std::string s = Utf8(text);
+  std::string s = ToUtf8(text);
   for (char &c : s)
     if (c == '\n') c = ' ';
   return s;
@@ -139,7 +130,7 @@ int List(int argc, char **argv) {
   int rc = zip.Open(argv[2], 1, 9);
   if (Report(zip, rc, "open")) return rc;
   for (int i = 0; i < zip.GetEntryCount(); ++i) {
-    std::printf("%s\t%llu\t%llu\t%d\n", Utf8(zip.GetEntryName(i)).c_str(),
+    std::printf("%s\t%llu\t%llu\t%d\n", ToUtf8(zip.GetEntryName(i)).c_str(),
                 static_cast<unsigned long long>(zip.GetEntrySize(i, 0)),
                 static_cast<unsigned long long>(zip.GetEntrySize(i, 1)), zip.GetEntryState(i));
   }
@@ -157,7 +148,7 @@ int Test(int argc, char **argv) {
   for (int i = 0; i < zip.GetEntryCount(); ++i) {
     rc = zip.TestEntry(i);
     if (rc && !first) first = rc;
-    if (!Report(zip, rc, "test")) std::printf("ok %s\n", Utf8(zip.GetEntryName(i)).c_str());
+    if (!Report(zip, rc, "test")) std::printf("ok %s\n", ToUtf8(zip.GetEntryName(i)).c_str());
   }
   zip.Close();
   return first;
@@ -174,7 +165,7 @@ int Extract(int argc, char **argv) {
   for (int i = 0; i < zip.GetEntryCount(); ++i) {
     rc = zip.ExtractToFile(i, folder.c_str());
     if (rc && !first) first = rc;
-    if (!Report(zip, rc, "extract")) std::printf("ok %s\n", Utf8(zip.GetEntryName(i)).c_str());
+    if (!Report(zip, rc, "extract")) std::printf("ok %s\n", ToUtf8(zip.GetEntryName(i)).c_str());
   }
   zip.Close();
   return first;

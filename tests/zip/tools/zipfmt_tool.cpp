@@ -17,22 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "zip/ZipFormat.h"
 
 namespace {
 
-std::string Convert(const std::string &text, UINT from, UINT to) {
-  if (text.empty()) return text;
-  int n = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(n, 0);
-  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  int m = WideCharToMultiByte(to, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(m, 0);
-  WideCharToMultiByte(to, 0, wide.data(), n, &out[0], m, nullptr, nullptr);
-  return out;
-}
-std::string ToUtf8(const char *ansi) { return Convert(ansi ? ansi : "", 1252, CP_UTF8); }
-std::string FromUtf8(const std::string &utf8) { return Convert(utf8, CP_UTF8, 1252); }
+using testcommon::FromUtf8;
+using testcommon::ToUtf8;
 
 std::vector<std::string> Split(const std::string &line, char sep) {
   std::vector<std::string> parts;

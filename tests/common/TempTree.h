@@ -1,0 +1,109 @@
+// Temporary folders and whole files for the tests: a fresh folder removed with everything in
+// it, writing and reading a file's bytes, and removing a folder tree.
+#pragma once
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace testcommon {
+
+// Removes a folder with everything below it, clearing read-only marks first. Missing is fine.
+inline void RemoveTree(const std::string &dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string full = dir + "\\" + name;
+      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileA(full.c_str());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(dir.c_str());
+}
+
+// Writes bytes as a file's whole content (its folder must exist). False on failure.
+inline bool WriteFileBytes(const std::string &path, const std::string &bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  bool ok = bytes.empty() ||
+            (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size());
+  CloseHandle(h);
+  return ok;
+}
+
+// A file's whole content; empty when it cannot be opened (*opened tells the two apart).
+inline std::string ReadFileBytes(const std::string &path, bool *opened = nullptr) {
+  std::string out;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (opened) *opened = h != INVALID_HANDLE_VALUE;
+  if (h == INVALID_HANDLE_VALUE) return out;
+  char buf[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+  CloseHandle(h);
+  return out;
+}
+
+// The folder of the running test program, with a trailing separator.
+inline std::string ExeDir() {
+  char p[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, p, MAX_PATH);
+  std::string s(p, n);
+  return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+// A fresh folder below the temporary folder, named <prefix><process>_<serial>_<try>, removed
+// with everything in it at destruction. Path() is empty when no folder could be made.
+class TempDir {
+ public:
+  explicit TempDir(const char *prefix = "vmtest_") {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static LONG s_serial = 0;
+    LONG serial = InterlockedIncrement(&s_serial);
+    for (int i = 0; i < 1000; ++i) {
+      char name[MAX_PATH];
+      snprintf(name, sizeof name, "%s%s%lu_%ld_%d", base, prefix, GetCurrentProcessId(), serial, i);
+      if (CreateDirectoryA(name, nullptr)) {
+        path_ = name;
+        return;
+      }
+    }
+  }
+  ~TempDir() {
+    if (!path_.empty()) RemoveTree(path_);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const std::string &Path() const { return path_; }  // without a trailing separator
+  std::string operator/(const std::string &rel) const { return path_ + "\\" + rel; }
+  // Names of the entries in the folder (not recursive).
+  std::vector<std::string> List() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+      std::string name = fd.cFileName;
+      if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace testcommon
