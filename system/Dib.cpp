@@ -369,30 +369,33 @@ DibBlock* LoadViaGdi(HANDLE image) {
     return dib;
 }
 
+// A found bitmap resource (res may be null): its packed DIB read directly, or, for compressed
+// and old-style bitmaps, the image that loadImage() has GDI read.
+template <class LoadImageFn>
+DibBlock* LoadFoundResource(HINSTANCE instance, HRSRC res, LoadImageFn loadImage) {
+    if (!res) return nullptr;
+    HGLOBAL g = LoadResource(instance, res);
+    const BYTE* data = g ? static_cast<const BYTE*>(LockResource(g)) : nullptr;
+    if (!data) return nullptr;
+    DibBlock* dib = FromPacked(data, SizeofResource(instance, res));
+    return dib ? dib : LoadViaGdi(loadImage());
+}
+
 }  // namespace
 
 DibBlock* DibLoadResourceA(int, HINSTANCE instance, LPCSTR id, int, int, int* pStride) {
     HRSRC res = FindResourceA(instance, id, MAKEINTRESOURCEA(2) /* RT_BITMAP */);
-    DibBlock* dib = nullptr;
-    if (res) {
-        HGLOBAL g = LoadResource(instance, res);
-        const BYTE* data = g ? static_cast<const BYTE*>(LockResource(g)) : nullptr;
-        if (data) dib = FromPacked(data, SizeofResource(instance, res));
-        // Compressed or old-style bitmaps: let GDI read them.
-        if (!dib && data) dib = LoadViaGdi(LoadImageA(instance, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    }
+    DibBlock* dib = LoadFoundResource(instance, res, [&] {
+        return LoadImageA(instance, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    });
     return FinishLoad(dib, pStride);
 }
 
 DibBlock* DibLoadResourceW(int, HINSTANCE instance, LPCWSTR id, int, int, int* pStride) {
     HRSRC res = FindResourceW(instance, id, MAKEINTRESOURCEW(2) /* RT_BITMAP */);
-    DibBlock* dib = nullptr;
-    if (res) {
-        HGLOBAL g = LoadResource(instance, res);
-        const BYTE* data = g ? static_cast<const BYTE*>(LockResource(g)) : nullptr;
-        if (data) dib = FromPacked(data, SizeofResource(instance, res));
-        if (!dib && data) dib = LoadViaGdi(LoadImageW(instance, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    }
+    DibBlock* dib = LoadFoundResource(instance, res, [&] {
+        return LoadImageW(instance, id, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    });
     return FinishLoad(dib, pStride);
 }
 

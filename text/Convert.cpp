@@ -14,6 +14,16 @@ int HexValue(unsigned char c)
 
 const char kHex[] = "0123456789ABCDEF";
 
+// A given length, or, when it is negative, the length up to the terminator.
+template <class Char>
+int LengthOf(const Char* s, int length)
+{
+    if (length >= 0) return length;
+    int n = 0;
+    while (s[n]) ++n;
+    return n;
+}
+
 } // namespace
 
 int ParseEscape(const char* text, int* used)
@@ -212,10 +222,7 @@ int Utf8ToUtf16(wchar_t* dst, int dstSize, const char* src, int srcLength)
     const bool count = !dst || dstSize <= 0;
     int n = 0;
     if (src) {
-        if (srcLength < 0) {
-            srcLength = 0;
-            while (src[srcLength]) ++srcLength;
-        }
+        srcLength = LengthOf(src, srcLength);
         for (int i = 0; i < srcLength;) {
             unsigned cp = 0;
             i += Utf8DecodeCharN(src + i, srcLength - i, &cp);
@@ -242,10 +249,7 @@ int Utf16ToUtf8(char* dst, int dstSize, const wchar_t* src, int srcLength)
     const bool count = !dst || dstSize <= 0;
     int n = 0;
     if (src) {
-        if (srcLength < 0) {
-            srcLength = 0;
-            while (src[srcLength]) ++srcLength;
-        }
+        srcLength = LengthOf(src, srcLength);
         for (int i = 0; i < srcLength;) {
             unsigned cp = (unsigned short)src[i++];
             if (cp >= 0xD800 && cp <= 0xDBFF && i < srcLength && src[i] >= 0xDC00 && src[i] <= 0xDFFF)

@@ -73,7 +73,6 @@ uint64_t CBz2Codec::Compress(int level) {
   ClampLevel(level);
   StartCall();
   m_flags &= ~CODEC_FLAG_LARGER;
-  const bool memorySource = m_source.kind == CODEC_CHANNEL_MEMORY;
   uint8_t *work = nullptr;
   if (!PrepareRecord()) Fail(CODEC_ERR_MEMORY, kNoMemory);
   if (m_sink.kind != CODEC_CHANNEL_MEMORY && !(work = GetWorkBuffer())) Fail(CODEC_ERR_MEMORY, kNoMemory);
@@ -85,32 +84,22 @@ uint64_t CBz2Codec::Compress(int level) {
   int action = BZ_RUN;
   for (;;) {
     if (bz.avail_in == 0 && action == BZ_RUN) {
-      const uint8_t *in = m_input;
-      int32_t n;
-      if (memorySource) {
-        n = TakeMemoryInput(&in, -1);
-      } else {
-        n = ReadSource(m_input, kReadSize);
-        if (n < 0) Fail(CODEC_ERR_READ, kReadError);
-      }
+      const uint8_t *in = nullptr;
+      int32_t n = NextInput(&in, m_input, kReadSize, kReadError);
       if (n == 0) action = BZ_FINISH;
       m_uncompressed += static_cast<uint32_t>(n);
       bz.next_in = reinterpret_cast<char *>(const_cast<uint8_t *>(in));
       bz.avail_in = static_cast<unsigned>(n);
     }
     if (bz.avail_out == 0) {
-      int e = win.Emit(bz.avail_out, m_compressed);
-      if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
-      if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
+      EmitWindow(win, bz.avail_out, m_compressed, kWriteError, kOverflow);
       OpenWindow(win, bz);
     }
     int ret = BZ2_bzCompress(&bz, action);
     if (ret < 0) Fail(CODEC_ERR_FORMAT, "Fehler beim Komprmieren");
     if (win.Scratch() && win.Pending(bz.avail_out) > 0) Fail(CODEC_ERR_DATA, kOverflow);
     if (ret == BZ_STREAM_END) {
-      int e = win.Emit(bz.avail_out, m_compressed);
-      if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
-      if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
+      EmitWindow(win, bz.avail_out, m_compressed, kWriteError, kOverflow);
       break;
     }
   }
@@ -126,7 +115,6 @@ uint64_t CBz2Codec::Decompress(int mode) {
     return m_uncompressed;
   }
   if (mode != 8) Fail(CODEC_ERR_INIT, "Falscher Modus beim Entkomprimieren !");
-  const bool memorySource = m_source.kind == CODEC_CHANNEL_MEMORY;
   uint8_t *work = nullptr;
   if (!PrepareRecord()) Fail(CODEC_ERR_MEMORY, kNoMemory);
   if (m_sink.kind != CODEC_CHANNEL_MEMORY && !(work = GetWorkBuffer())) Fail(CODEC_ERR_MEMORY, kNoMemory);
@@ -138,14 +126,8 @@ uint64_t CBz2Codec::Decompress(int mode) {
   bool ended = false;
   for (;;) {
     if (bz.avail_in == 0 && !ended) {
-      const uint8_t *in = m_input;
-      int32_t n;
-      if (memorySource) {
-        n = TakeMemoryInput(&in, -1);
-      } else {
-        n = ReadSource(m_input, kReadSize);
-        if (n < 0) Fail(CODEC_ERR_READ, kReadError);
-      }
+      const uint8_t *in = nullptr;
+      int32_t n = NextInput(&in, m_input, kReadSize, kReadError);
       if (n == 0) ended = true;
       m_compressed += static_cast<uint32_t>(n);
       bz.next_in = reinterpret_cast<char *>(const_cast<uint8_t *>(in));
@@ -154,9 +136,7 @@ uint64_t CBz2Codec::Decompress(int mode) {
     if (bz.avail_out == 0) OpenWindow(win, bz);
     const unsigned inBefore = bz.avail_in, outBefore = bz.avail_out;
     int ret = BZ2_bzDecompress(&bz);
-    int e = win.Emit(bz.avail_out, m_uncompressed);
-    if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
-    if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
+    EmitWindow(win, bz.avail_out, m_uncompressed, kWriteError, kOverflow);
     // The stream's end marker ends decoding, whatever input may follow it.
     if (ret == BZ_STREAM_END) break;
     if (ret != BZ_OK) Fail(CODEC_ERR_FORMAT, kBadData);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "zip/CodecWindow.h"
+
 const char *const kCodecTextUnsupported = "Die Funktion wird nicht unterstützt";
 
 CCodec::CCodec()
@@ -95,4 +97,19 @@ void CCodec::StoredCopy() {
     }
     if (w != n) Fail(CODEC_ERR_WRITE, "Fehler beim Schreiben in die Datei");
   }
+}
+
+int32_t CCodec::NextInput(const uint8_t **data, uint8_t *buffer, int32_t length, const char *readError) {
+  *data = buffer;
+  if (m_source.kind == CODEC_CHANNEL_MEMORY) return TakeMemoryInput(data, -1);
+  int32_t n = ReadSource(buffer, length);
+  if (n < 0) Fail(CODEC_ERR_READ, readError);
+  return n;
+}
+
+void CCodec::EmitWindow(COutWindow &win, uint32_t availOut, uint64_t &count, const char *writeError,
+                        const char *overflow) {
+  int e = win.Emit(availOut, count);
+  if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, writeError);
+  if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, overflow);
 }

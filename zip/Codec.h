@@ -26,6 +26,8 @@ enum {
 // Thrown with CODEC_ERR_UNSUPPORTED by a codec class that lacks an operation.
 extern const char *const kCodecTextUnsupported;
 
+class COutWindow;
+
 class CCodec : public CCodecStream {
  public:
   CCodec();
@@ -67,4 +69,13 @@ class CCodec : public CCodecStream {
   // Copies the source unchanged into the sink; both counts grow by the bytes copied.
   // Throws class 1 (read), 2 (short write), 3 (memory sink too small), 7 (no work buffer).
   void StoredCopy();
+  // The next piece of input for a codec's loop: a memory source hands out its remainder in
+  // place (*data points into it), any other source is read into buffer (at most length
+  // bytes; *data = buffer). Returns the count, 0 at the end; a failed read throws class 1
+  // with readError.
+  int32_t NextInput(const uint8_t **data, uint8_t *buffer, int32_t length, const char *readError);
+  // Emits the window's output, adding it to count; a short write throws class 2 with
+  // writeError, output beyond a memory sink class 3 with overflow.
+  void EmitWindow(COutWindow &win, uint32_t availOut, uint64_t &count, const char *writeError,
+                  const char *overflow);
 };

@@ -51,6 +51,27 @@ inline void RunHook(const T &channel, const void *data, int32_t n) {
   if (channel.hook && n > 0) channel.hook(channel.hookContext, data, n);
 }
 
+// Makes a channel a callback channel and puts the CRC wrapper in front of the caller's function
+// (fn) when a hook arrives, or takes the wrapper out again when the hook goes.
+template <class Channel, class Fn>
+void SetChannelHook(Channel &c, Fn Channel::*fn, Fn Channel::*userFn, Fn wrapper, void *self, void *context,
+                    CodecHookFunc hook) {
+  if (c.kind == CODEC_CHANNEL_CALLBACK || c.kind == CODEC_CHANNEL_NONE) {
+    c.kind = CODEC_CHANNEL_CALLBACK;
+    if (!c.hook && hook && c.*fn != wrapper) {
+      c.*userFn = c.*fn;
+      c.userContext = c.context;
+      c.*fn = wrapper;
+      c.context = self;
+    } else if (c.hook && !hook && c.*fn == wrapper) {
+      c.*fn = c.*userFn;
+      c.context = c.userContext;
+    }
+  }
+  c.hook = hook;
+  c.hookContext = context;
+}
+
 }  // namespace
 
 void CodecCrcHook(void *context, const void *data, int32_t length) {
@@ -199,37 +220,11 @@ int CCodecStream::SetWriteFilter(void *context, CodecFilterFunc filter, int copy
 // Memory, FILE and handle channels run their hook themselves; only a callback channel
 // needs the framework's wrapper in front of the caller's function.
 void CCodecStream::SetReadHook(void *context, CodecHookFunc hook) {
-  if (m_source.kind == CODEC_CHANNEL_CALLBACK || m_source.kind == CODEC_CHANNEL_NONE) {
-    m_source.kind = CODEC_CHANNEL_CALLBACK;
-    if (!m_source.hook && hook && m_source.read != CallbackCrcRead) {
-      m_source.userRead = m_source.read;
-      m_source.userContext = m_source.context;
-      m_source.read = CallbackCrcRead;
-      m_source.context = this;
-    } else if (m_source.hook && !hook && m_source.read == CallbackCrcRead) {
-      m_source.read = m_source.userRead;
-      m_source.context = m_source.userContext;
-    }
-  }
-  m_source.hook = hook;
-  m_source.hookContext = context;
+  SetChannelHook(m_source, &CodecSource::read, &CodecSource::userRead, CallbackCrcRead, this, context, hook);
 }
 
 void CCodecStream::SetWriteHook(void *context, CodecHookFunc hook) {
-  if (m_sink.kind == CODEC_CHANNEL_CALLBACK || m_sink.kind == CODEC_CHANNEL_NONE) {
-    m_sink.kind = CODEC_CHANNEL_CALLBACK;
-    if (!m_sink.hook && hook && m_sink.write != CallbackCrcWrite) {
-      m_sink.userWrite = m_sink.write;
-      m_sink.userContext = m_sink.context;
-      m_sink.write = CallbackCrcWrite;
-      m_sink.context = this;
-    } else if (m_sink.hook && !hook && m_sink.write == CallbackCrcWrite) {
-      m_sink.write = m_sink.userWrite;
-      m_sink.context = m_sink.userContext;
-    }
-  }
-  m_sink.hook = hook;
-  m_sink.hookContext = context;
+  SetChannelHook(m_sink, &CodecSink::write, &CodecSink::userWrite, CallbackCrcWrite, this, context, hook);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -66,7 +66,6 @@ uint64_t CDeflateCodec::Compress(int level) {
   }
   uint8_t *work = nullptr;
   if (m_sink.kind != CODEC_CHANNEL_MEMORY && !(work = GetWorkBuffer())) Fail(CODEC_ERR_MEMORY, kNoMemory);
-  const bool memorySource = m_source.kind == CODEC_CHANNEL_MEMORY;
 
   z_stream zs = {};
   if (deflateInit2(&zs, m_level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -79,14 +78,8 @@ uint64_t CDeflateCodec::Compress(int level) {
   uint8_t input[CODEC_WORK_SIZE];
   bool finishing = false;
   for (;;) {
-    const uint8_t *in = input;
-    int32_t n;
-    if (memorySource) {
-      n = TakeMemoryInput(&in, -1);
-    } else {
-      n = ReadSource(input, sizeof input);
-      if (n < 0) Fail(CODEC_ERR_READ, kReadError);
-    }
+    const uint8_t *in = nullptr;
+    int32_t n = NextInput(&in, input, sizeof input, kReadError);
     m_uncompressed += static_cast<uint32_t>(n);
     if (n == 0) finishing = true;
     zs.next_in = const_cast<Bytef *>(in);
@@ -94,17 +87,13 @@ uint64_t CDeflateCodec::Compress(int level) {
     const int flush = finishing ? Z_FINISH : Z_NO_FLUSH;
     for (;;) {
       if (zs.avail_out == 0) {
-        int e = win.Emit(zs.avail_out, m_compressed);
-        if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
-        if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
+        EmitWindow(win, zs.avail_out, m_compressed, kWriteError, kOverflow);
         OpenWindow(win, zs);
       }
       int ret = deflate(&zs, flush);
       if (ret == Z_STREAM_ERROR) Fail(CODEC_ERR_FORMAT, "Fehler beim Komprimieren");
       if (ret == Z_STREAM_END) {
-        int e = win.Emit(zs.avail_out, m_compressed);
-        if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
-        if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
+        EmitWindow(win, zs.avail_out, m_compressed, kWriteError, kOverflow);
         if (m_compressed > m_uncompressed) m_flags |= CODEC_FLAG_LARGER;
         FinalEmptyWrite();
         return m_compressed;
@@ -140,7 +129,6 @@ uint64_t CDeflateCodec::Decompress(int mode) {
 uint64_t CDeflateCodec::Inflate() {
   uint8_t *work = nullptr;
   if (m_sink.kind != CODEC_CHANNEL_MEMORY && !(work = GetWorkBuffer())) Fail(CODEC_ERR_MEMORY, kNoMemory);
-  const bool memorySource = m_source.kind == CODEC_CHANNEL_MEMORY;
   z_stream zs = {};
   if (inflateInit2(&zs, -15) != Z_OK) {
     inflateEnd(&zs);
@@ -153,14 +141,8 @@ uint64_t CDeflateCodec::Inflate() {
   bool ended = false;
   for (;;) {
     if (zs.avail_in == 0 && !ended) {
-      const uint8_t *in = input;
-      int32_t n;
-      if (memorySource) {
-        n = TakeMemoryInput(&in, -1);
-      } else {
-        n = ReadSource(input, sizeof input);
-        if (n < 0) Fail(CODEC_ERR_READ, kReadError);
-      }
+      const uint8_t *in = nullptr;
+      int32_t n = NextInput(&in, input, sizeof input, kReadError);
       if (n == 0) ended = true;
       m_compressed += static_cast<uint32_t>(n);
       zs.next_in = const_cast<Bytef *>(in);
@@ -168,9 +150,7 @@ uint64_t CDeflateCodec::Inflate() {
     }
     if (zs.avail_out == 0) OpenWindow(win, zs);
     int ret = inflate(&zs, Z_SYNC_FLUSH);
-    int e = win.Emit(zs.avail_out, m_uncompressed);
-    if (e == CODEC_EMIT_OVERFLOW) Fail(CODEC_ERR_DATA, kOverflow);
-    if (e == CODEC_EMIT_SHORT) Fail(CODEC_ERR_WRITE, kWriteError);
+    EmitWindow(win, zs.avail_out, m_uncompressed, kWriteError, kOverflow);
     if (ret == Z_STREAM_END) break;
     if (ret != Z_OK) Fail(CODEC_ERR_FORMAT, kBadData);
   }
