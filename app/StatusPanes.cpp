@@ -87,6 +87,18 @@ StatusPaneText* MakeRecord(const char* text, int background, int foreground) {
   return rec;
 }
 
+// The number of panes a request names: count, or up to the first zero id when count is
+// negative; none without ids; at most the operation's limit.
+int RequestedPanes(const UINT* ids, int count) {
+  const int limit = CStatusPaneService::MaxOperationPanes;
+  if (!ids) return 0;
+  if (count < 0) {
+    count = 0;
+    while (count < limit && ids[count] != 0) ++count;
+  }
+  return count > limit ? limit : count;
+}
+
 }  // namespace
 
 // --- the service --------------------------------------------------------------------------------
@@ -125,12 +137,7 @@ int CStatusPaneService::SetStatusPanes(const UINT* ids, const int* widths, int c
   s_ready = ReadyValue;
   if (!Usable()) return 0;
   ResetIfBare();
-  if (!ids) count = 0;
-  if (count < 0) {
-    count = 0;
-    while (count < MaxOperationPanes && ids[count] != 0) ++count;
-  }
-  if (count > MaxOperationPanes) count = MaxOperationPanes;
+  count = RequestedPanes(ids, count);
   int scaled[MaxOperationPanes];
   for (int i = 0; i < count; ++i) scaled[i] = widths ? widths[i] : 50;
   ScaleStatusWidths(scaled, count);
@@ -155,12 +162,7 @@ int CStatusPaneService::SetStatusPanes(const UINT* ids, const int* widths, int c
 int CStatusPaneService::InsertStatusPanes(const UINT* ids, const int* widths, int count) {
   if (s_ready != ReadyValue || !Usable()) return 0;
   ResetIfBare();
-  if (!ids) count = 0;
-  if (count < 0) {
-    count = 0;
-    while (count < MaxOperationPanes && ids[count] != 0) ++count;
-  }
-  if (count > MaxOperationPanes) count = MaxOperationPanes;
+  count = RequestedPanes(ids, count);
   int total = m_pBar->GetCount();
   int others = total - m_nCount;  // the message pane and the panes of other owners
   if (others + count > MaxOtherPanes) return -1;

@@ -113,6 +113,42 @@ void AddColoredLine(CColorListBox& list, char* text, int length, const unsigned 
     list.SendMessage(CLB_ADDLINE, 0, (LPARAM)&item);
 }
 
+// Runs a search job under a modal progress dialog: the progress and cancel callbacks get ui,
+// the job gets the view and its data.
+void RunSearchProgress(CVellmorantView* view, const char* title, CProgressDlg::CallbackFn progressFn,
+                       CProgressDlg::CallbackFn cancelFn, CProgressDlg::JobFn jobFn, const void* jobData,
+                       SearchUi& ui)
+{
+    CProgressDlg progress(view);
+    progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
+    progress.SetTitle(title);
+    progress.SetTimerCallback(progressFn, 300, &ui);
+    progress.SetCancelCallback(cancelFn, &ui);
+    progress.SetJob(jobFn, (DWORD_PTR)view, (DWORD_PTR)jobData);
+    progress.SetLineTextCompact(0, kSearchIn, WalkedPath(ui, 0), 2, 0x40);
+    progress.SetRange64(ULONGLONG(kProgressRange));
+    progress.SetLineCount(2);
+    progress.DoModal();
+}
+
+// The result count in the frame's first status pane (no frame: nothing).
+void ShowResultCount(CMainFrame* frame, int results)
+{
+    if (!frame)
+        return;
+    char count[64];
+    FormatResultCount(count, sizeof count, results);
+    frame->SetPaneText(0, count);
+}
+
+// After a search: says when the hits reached the limit, and shows their count.
+void ReportSearchEnd(CMainFrame* frame, int hits, int limit)
+{
+    if (hits >= limit)
+        AfxMessageBox(kTooManyResults, MB_OK);
+    ShowResultCount(frame, hits);
+}
+
 }  // namespace
 
 // ----- text search ----------------------------------------------------------------------------
@@ -158,26 +194,10 @@ void CVellmorantView::DoTextSearch(const char* text)
     SearchUi ui = {&m_textSearch, nullptr, inResults ? nullptr : &files, inResults ? &paths : nullptr,
                    m_nTotalSize, &g_textProgress};
 
-    CProgressDlg progress(this);
-    progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
-    progress.SetTitle("Textsuche");
-    progress.SetTimerCallback(TextSearchProgress, 300, &ui);
-    progress.SetCancelCallback(TextSearchCancel, &ui);
-    progress.SetJob(TextSearchJob, (DWORD_PTR)this, (DWORD_PTR)&job);
-    progress.SetLineTextCompact(0, kSearchIn, WalkedPath(ui, 0), 2, 0x40);
-    progress.SetRange64(ULONGLONG(kProgressRange));
-    progress.SetLineCount(2);
     ++m_nJobDepth;
-    progress.DoModal();
+    RunSearchProgress(this, "Textsuche", TextSearchProgress, TextSearchCancel, TextSearchJob, &job, ui);
     --m_nJobDepth;
-
-    if (m_textSearch.GetHitCount() >= m_textSearch.m_nResultLimit)
-        AfxMessageBox(kTooManyResults, MB_OK);
-    if (CMainFrame* frame = GetMainFrame()) {
-        char count[64];
-        FormatResultCount(count, sizeof count, m_textSearch.GetHitCount());
-        frame->SetPaneText(0, count);
-    }
+    ReportSearchEnd(GetMainFrame(), m_textSearch.GetHitCount(), m_textSearch.m_nResultLimit);
     FillTextResults();
     ShowResults(TRUE);
 }
@@ -213,26 +233,10 @@ void CVellmorantView::OnHexSearch()
     g_hexProgress = SearchProgressState();
     SearchUi ui = {nullptr, &m_hexSearch, &files, nullptr, m_nTotalSize, &g_hexProgress};
 
-    CProgressDlg progress(this);
-    progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
-    progress.SetTitle("HEX-Suche");
-    progress.SetTimerCallback(HexSearchProgress, 300, &ui);
-    progress.SetCancelCallback(HexSearchCancel, &ui);
-    progress.SetJob(HexSearchJob, (DWORD_PTR)this, (DWORD_PTR)&job);
-    progress.SetLineTextCompact(0, kSearchIn, WalkedPath(ui, 0), 2, 0x40);
-    progress.SetRange64(ULONGLONG(kProgressRange));
-    progress.SetLineCount(2);
     ++m_nJobDepth;
-    progress.DoModal();
+    RunSearchProgress(this, "HEX-Suche", HexSearchProgress, HexSearchCancel, HexSearchJob, &job, ui);
     --m_nJobDepth;
-
-    if (m_hexSearch.GetHitCount() >= m_hexSearch.m_nResultLimit)
-        AfxMessageBox(kTooManyResults, MB_OK);
-    if (CMainFrame* frame = GetMainFrame()) {
-        char count[64];
-        FormatResultCount(count, sizeof count, m_hexSearch.GetHitCount());
-        frame->SetPaneText(0, count);
-    }
+    ReportSearchEnd(GetMainFrame(), m_hexSearch.GetHitCount(), m_hexSearch.m_nResultLimit);
     CValueSearchDlg::SaveSettings(options, history, groupList);
     MultiStrFree(&history);
     MultiStrFree(&groupList);
@@ -316,11 +320,7 @@ void CVellmorantView::OnDeleteResult()
         m_compareResults.RemoveAt(sel);   // a later sort must not bring it back
     m_wndResults.SendMessage(LB_DELETESTRING, sel, (LPARAM)0xBD000001);
     --m_nResultCount;
-    if (CMainFrame* frame = GetMainFrame()) {
-        char count[64];
-        FormatResultCount(count, sizeof count, m_nResultCount);
-        frame->SetPaneText(0, count);
-    }
+    ShowResultCount(GetMainFrame(), m_nResultCount);
     int lines = m_wndResults.GetCount();
     if (lines > 0)
         m_wndResults.SetCurSel(sel < lines ? sel : lines - 1);

@@ -37,6 +37,17 @@ bool HasSubFolder(const CString& folder) {
   ::FindClose(h);
   return found;
 }
+// A tree item's text into buf (size bytes).
+void TreeItemText(HWND hTree, HTREEITEM h, char* buf, int size) {
+  TVITEMA it = {};
+  it.mask = TVIF_TEXT;
+  it.hItem = h;
+  it.pszText = buf;
+  it.cchTextMax = size;
+  buf[0] = 0;
+  ::SendMessageA(hTree, TVM_GETITEMA, 0, (LPARAM)&it);
+}
+
 }  // namespace
 
 CPathDlg::CPathDlg(CWnd* pParent) : CDialog((const DLGTEMPLATE*)nullptr, pParent) {}
@@ -134,12 +145,7 @@ CString CPathDlg::ItemPath(HTREEITEM hItem) const {
   CString path;
   for (HTREEITEM h = hItem; h; h = (HTREEITEM)::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)h)) {
     char buf[MAX_PATH];
-    TVITEMA it = {};
-    it.mask = TVIF_TEXT;
-    it.hItem = h;
-    it.pszText = buf;
-    it.cchTextMax = sizeof buf;
-    ::SendMessageA(hTree, TVM_GETITEMA, 0, (LPARAM)&it);
+    TreeItemText(hTree, h, buf, sizeof buf);
     path = path.IsEmpty() ? CString(buf) : CString(buf) + "\\" + path;
   }
   if (path.GetLength() == 2 && path[1] == ':') path += '\\';
@@ -198,12 +204,7 @@ void CPathDlg::ExpandTo(const CString& path) {
     for (HTREEITEM h = (HTREEITEM)::SendMessageA(hTree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, (LPARAM)parent);
          h; h = (HTREEITEM)::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)h)) {
       char buf[MAX_PATH];
-      TVITEMA it = {};
-      it.mask = TVIF_TEXT;
-      it.hItem = h;
-      it.pszText = buf;
-      it.cchTextMax = sizeof buf;
-      ::SendMessageA(hTree, TVM_GETITEMA, 0, (LPARAM)&it);
+      TreeItemText(hTree, h, buf, sizeof buf);
       if (lstrcmpiA(buf, part) == 0) {
         found = h;
         break;

@@ -2,6 +2,8 @@
 // expansion and the (equivalent inverse) cipher rounds.
 #include "zip/Aes.h"
 
+#include "zip/BigEndian.h"
+
 namespace {
 
 constexpr uint8_t XTime(uint8_t x) {
@@ -60,18 +62,6 @@ static_assert(kT.sbox[0x00] == 0x63 && kT.sbox[0x01] == 0x7C && kT.sbox[0x53] ==
               "AES S-box");
 
 inline uint32_t Ror(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-
-inline uint32_t LoadBe32(const uint8_t *p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
-inline void StoreBe32(uint8_t *p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
-}
 
 inline uint32_t SubWord(uint32_t w) {
   return static_cast<uint32_t>(kT.sbox[w >> 24]) << 24 |
