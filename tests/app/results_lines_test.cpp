@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/TempTree.h"
 #include "app/FileCache.h"
 #include "app/HexSearch.h"
 #include "app/ResultColors.h"
@@ -20,40 +21,11 @@
 
 namespace {
 
-class TempDir {
+// A fresh folder whose files are written from strings; Root() ends with a separator.
+class TempDir : public testcommon::TempDir {
 public:
-    TempDir()
-    {
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        char name[MAX_PATH];
-        GetTempFileNameA(tmp, "vrl", 0, name);
-        DeleteFileA(name);
-        CreateDirectoryA(name, nullptr);
-        root_ = std::string(name) + "\\";
-    }
-    ~TempDir()
-    {
-        for (const std::string& f : files_)
-            DeleteFileA(f.c_str());
-        RemoveDirectoryA(root_.c_str());
-    }
-    std::string Write(const std::string& name, const std::string& content)
-    {
-        std::string path = root_ + name;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD done = 0;
-        if (!content.empty())
-            WriteFile(h, content.data(), DWORD(content.size()), &done, nullptr);
-        CloseHandle(h);
-        files_.push_back(path);
-        return path;
-    }
-    const std::string& Root() const { return root_; }
-
-private:
-    std::string root_;
-    std::vector<std::string> files_;
+    TempDir() : testcommon::TempDir("vrl_") {}
+    std::string Root() const { return Path() + "\\"; }
 };
 
 std::string Line(const char* line, int n) { return std::string(line, size_t(n)); }

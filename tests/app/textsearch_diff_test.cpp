@@ -12,6 +12,7 @@
 #include "app/TextMatcher.h"
 #include "app/TextScan.h"
 #include "app/TextSearch.h"
+#include "common/RandomText.h"
 #include "text/CharClass.h"
 #include "text/Match.h"
 
@@ -140,14 +141,7 @@ std::vector<Found> Fast(const std::string& buf, const std::string& text, unsigne
     return sink.found;
 }
 
-std::string RandomString(std::mt19937& rng, const std::string& alphabet, size_t len)
-{
-    std::string s(len, ' ');
-    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
-    for (auto& c : s)
-        c = alphabet[pick(rng)];
-    return s;
-}
+using testcommon::RandomString;
 
 // Needles are usually cut from the buffer so that they occur.
 std::string RandomNeedle(std::mt19937& rng, const std::string& buf, const std::string& alphabet,

@@ -6,19 +6,13 @@
 #include <string>
 
 #include "app/TextScan.h"
+#include "common/RandomText.h"
 
 namespace {
 
 bool Eol(unsigned char c) { return c == '\r' || c == '\n'; }
 
-std::string RandomString(std::mt19937& rng, const std::string& alphabet, size_t len)
-{
-    std::string s(len, ' ');
-    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
-    for (auto& c : s)
-        c = alphabet[pick(rng)];
-    return s;
-}
+using testcommon::RandomString;
 
 // The kernels against plain loops at every start and end offset (vector blocks and tails).
 TEST(TextScanKernels, AgreeWithPlainLoops)

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/TempTree.h"
 #include "app/FileCache.h"
 #include "app/HexSearch.h"
 #include "app/ValueSyntax.h"
@@ -471,33 +472,10 @@ TEST(HexSearchStop, BufferStopEndsAnEndlessSearch)
 
 namespace {
 
-class TempDir {
+// A fresh folder whose files are written from strings, with their write times.
+class TempDir : public testcommon::TempDir {
 public:
-    TempDir()
-    {
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        m_path = std::string(tmp) + "vs_engine_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(m_path.c_str(), nullptr);
-    }
-    ~TempDir()
-    {
-        for (const auto& f : m_files)
-            DeleteFileA(f.c_str());
-        RemoveDirectoryA(m_path.c_str());
-    }
-    const std::string& Path() const { return m_path; }
-    std::string Write(const char* name, const std::string& data)
-    {
-        std::string p = m_path + "\\" + name;
-        HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD w = 0;
-        if (!data.empty())
-            WriteFile(h, data.data(), (DWORD)data.size(), &w, nullptr);
-        CloseHandle(h);
-        m_files.push_back(p);
-        return p;
-    }
+    TempDir() : testcommon::TempDir("vs_engine_") {}
     static void SetTime(const std::string& path, const FILETIME& ft)
     {
         HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -511,10 +489,6 @@ public:
         GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &fad);
         return fad.ftLastWriteTime;
     }
-
-private:
-    std::string m_path;
-    std::vector<std::string> m_files;
 };
 
 }  // namespace

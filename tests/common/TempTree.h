@@ -88,6 +88,12 @@ class TempDir {
   TempDir &operator=(const TempDir &) = delete;
   const std::string &Path() const { return path_; }  // without a trailing separator
   std::string operator/(const std::string &rel) const { return path_ + "\\" + rel; }
+  // Writes a file in the folder (its sub-folders must exist); returns its full path.
+  std::string Write(const std::string &rel, const std::string &bytes) const {
+    std::string path = *this / rel;
+    WriteFileBytes(path, bytes);
+    return path;
+  }
   // Names of the entries in the folder (not recursive).
   std::vector<std::string> List() const {
     std::vector<std::string> names;
