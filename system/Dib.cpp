@@ -288,6 +288,20 @@ DibBlock* FromPacked(const BYTE* data, DWORD size) {
     return dib;
 }
 
+// Hands every pixel (B, G, R, A) to edit, which returns whether it changed the pixel: a
+// changed pixel is written back.
+template <class Edit>
+void EditPixels(DibBlock* dib, Edit edit) {
+    MaskInfo m = MasksFor(dib);
+    int w = dib->biWidth, h = DibGetHeight(dib);
+    BYTE p[4];
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ReadPixel(dib, m, x, y, p);
+            if (edit(p)) WritePixel(dib, m, x, y, p);
+        }
+}
+
 }  // namespace
 
 // ----- basic access --------------------------------------------------------------------------
@@ -616,16 +630,11 @@ BOOL DibBlend(DibBlock* dib, COLORREF color, COLORREF key, int weightPixel, int 
         }
         return TRUE;
     }
-    MaskInfo m = MasksFor(dib);
-    int w = dib->biWidth, h = DibGetHeight(dib);
-    BYTE p[4];
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            ReadPixel(dib, m, x, y, p);
-            if (key != CLR_NONE && ToColorRef(p) == key) continue;
-            mix(p);
-            WritePixel(dib, m, x, y, p);
-        }
+    EditPixels(dib, [&](BYTE p[4]) {
+        if (key != CLR_NONE && ToColorRef(p) == key) return false;
+        mix(p);
+        return true;
+    });
     return TRUE;
 }
 
@@ -715,19 +724,14 @@ int DibReplaceColor(DibBlock* dib, COLORREF from, COLORREF to) {
             }
         return n;
     }
-    MaskInfo m = MasksFor(dib);
-    int w = dib->biWidth, h = DibGetHeight(dib);
-    BYTE p[4];
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            ReadPixel(dib, m, x, y, p);
-            if (ToColorRef(p) != from) continue;
-            BYTE a = p[3];
-            FromColorRef(to, p);
-            p[3] = a;
-            WritePixel(dib, m, x, y, p);
-            ++n;
-        }
+    EditPixels(dib, [&](BYTE p[4]) {
+        if (ToColorRef(p) != from) return false;
+        BYTE a = p[3];
+        FromColorRef(to, p);
+        p[3] = a;
+        ++n;
+        return true;
+    });
     return n;
 }
 
