@@ -252,14 +252,16 @@ HGLOBAL BuildDropFiles(LPCSTR lpszText, int nLength) {
 
 namespace {
 
-// The smallest data object for one CF_HDROP block, and a drop source that follows the buttons.
-class CDropData final : public IDataObject {
+// IUnknown of a heap object with one interface: created with one reference, deleted by the
+// last Release.
+template <class Interface>
+class CHeapUnknown : public Interface {
 public:
-  explicit CDropData(HGLOBAL h) : m_h(h) {}
-  virtual ~CDropData() { ::GlobalFree(m_h); }
+  explicit CHeapUnknown(REFIID iid) : m_iid(iid) {}
+  virtual ~CHeapUnknown() {}
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown || riid == IID_IDataObject) {
-      *ppv = static_cast<IDataObject*>(this);
+    if (riid == IID_IUnknown || riid == m_iid) {
+      *ppv = static_cast<Interface*>(this);
       AddRef();
       return S_OK;
     }
@@ -272,6 +274,17 @@ public:
     if (!r) delete this;
     return r;
   }
+
+private:
+  const IID m_iid;
+  ULONG m_ref = 1;
+};
+
+// The smallest data object for one CF_HDROP block, and a drop source that follows the buttons.
+class CDropData final : public CHeapUnknown<IDataObject> {
+public:
+  explicit CDropData(HGLOBAL h) : CHeapUnknown<IDataObject>(IID_IDataObject), m_h(h) {}
+  virtual ~CDropData() { ::GlobalFree(m_h); }
   STDMETHODIMP GetData(FORMATETC* fe, STGMEDIUM* sm) override {
     if (QueryGetData(fe) != S_OK) return DV_E_FORMATETC;
     SIZE_T size = ::GlobalSize(m_h);
@@ -305,36 +318,17 @@ public:
   STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
-  ULONG m_ref = 1;
   HGLOBAL m_h;
 };
 
-class CDropSource final : public IDropSource {
+class CDropSource final : public CHeapUnknown<IDropSource> {
 public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IUnknown || riid == IID_IDropSource) {
-      *ppv = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_ref; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG r = --m_ref;
-    if (!r) delete this;
-    return r;
-  }
+  CDropSource() : CHeapUnknown<IDropSource>(IID_IDropSource) {}
   STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
     if (escape || (keys & MK_RBUTTON)) return DRAGDROP_S_CANCEL;
     return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
   }
   STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-  virtual ~CDropSource() {}
-
-private:
-  ULONG m_ref = 1;
 };
 
 }  // namespace

@@ -111,6 +111,9 @@ TEST_F(HelpersTest, DroppedFilesBlockAndTheDropFileCombo) {
   ::DragQueryFileA(drop, 1, path, MAX_PATH);
   EXPECT_EQ(std::string(path), b);
   EXPECT_EQ(BuildDropFiles("nichts hier\r\n", -1), nullptr);
+  // A drag while no mouse button is down ends at once: its data and source objects are
+  // released again, nothing is dropped.
+  EXPECT_EQ(DoDragDropFiles(text.c_str(), (int)text.size()), 0u);
 
   // The same block dropped on a combo box becomes its text.
   ASSERT_TRUE(SubclassControl(combo.m_hWnd, ComboDropFileProc));
