@@ -144,8 +144,8 @@ bool CDirScanner::Add(const std::string& path, int nameOffset, DWORD attr, const
 
 void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolders) {
     WIN32_FIND_DATAW fd;
-    std::wstring spec = folder.wide + L"*";
-    HANDLE h = FindFirstFileExW(spec.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
+    std::wstring pattern = folder.wide + L"*";
+    HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
         if (Stopped()) break;

@@ -16,7 +16,7 @@ enum ArgKind { K_NONE, K_INT, K_LL, K_DBL, K_LDBL, K_PTR };
 
 const int kMaxArgs = 64;
 
-struct Spec {
+struct Conv {
     int flags = 0;
     int width = -1;     // -1 none
     int prec = -1;      // -1 none
@@ -52,7 +52,7 @@ int ReadPosition(const char*& p)
     return 0;
 }
 
-ArgKind KindOf(const Spec& s)
+ArgKind KindOf(const Conv& s)
 {
     switch (s.conv) {
     case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'b':
@@ -71,9 +71,9 @@ ArgKind KindOf(const Spec& s)
 
 // Parses the conversion after '%'; p ends behind the conversion character (or at the NUL).
 // next is the number of the argument used last, for unnumbered conversions.
-void ParseSpec(const char*& p, Spec& s, int& next)
+void ParseConv(const char*& p, Conv& s, int& next)
 {
-    s = Spec();
+    s = Conv();
     int pos = ReadPosition(p);
     if (pos) s.positional = true;
     for (;; ++p) {
@@ -218,24 +218,24 @@ private:
     bool m_stopped = false;
 };
 
-void PadLeft(Out& out, const Spec& s, long long length)
+void PadLeft(Out& out, const Conv& s, long long length)
 {
     if (!(s.flags & F_MINUS) && s.width > length) out.Repeat(' ', s.width - length);
 }
 
-void PadRight(Out& out, const Spec& s, long long length)
+void PadRight(Out& out, const Conv& s, long long length)
 {
     if ((s.flags & F_MINUS) && s.width > length) out.Repeat(' ', s.width - length);
 }
 
-void PutText(Out& out, const Spec& s, const char* text, int length)
+void PutText(Out& out, const Conv& s, const char* text, int length)
 {
     PadLeft(out, s, length);
     out.Put(text, length);
     PadRight(out, s, length);
 }
 
-void PutInteger(Out& out, const Spec& s, const ArgValue& v)
+void PutInteger(Out& out, const Conv& s, const ArgValue& v)
 {
     const bool isSigned = s.conv == 'd' || s.conv == 'i';
     unsigned long long mag;
@@ -300,32 +300,32 @@ void PutInteger(Out& out, const Spec& s, const ArgValue& v)
     PadRight(out, s, length);
 }
 
-void PutFloat(Out& out, const Spec& s, double d)
+void PutFloat(Out& out, const Conv& s, double d)
 {
-    char spec[32];
+    char cfmt[32];
     int k = 0;
-    spec[k++] = '%';
-    if (s.flags & F_MINUS) spec[k++] = '-';
-    if (s.flags & F_PLUS) spec[k++] = '+';
-    if (s.flags & F_SPACE) spec[k++] = ' ';
-    if (s.flags & F_ZERO) spec[k++] = '0';
-    if (s.flags & F_ALT) spec[k++] = '#';
+    cfmt[k++] = '%';
+    if (s.flags & F_MINUS) cfmt[k++] = '-';
+    if (s.flags & F_PLUS) cfmt[k++] = '+';
+    if (s.flags & F_SPACE) cfmt[k++] = ' ';
+    if (s.flags & F_ZERO) cfmt[k++] = '0';
+    if (s.flags & F_ALT) cfmt[k++] = '#';
     int width = (s.width >= 0 && s.width <= 400) ? s.width : -1;
     int prec = s.prec > 300 ? 300 : s.prec;
-    k += std::sprintf(spec + k, width >= 0 ? "%d" : "", width);
-    if (prec >= 0) k += std::sprintf(spec + k, ".%d", prec);
-    spec[k++] = s.conv == 'F' ? 'f' : s.conv;
-    spec[k] = 0;
+    k += std::sprintf(cfmt + k, width >= 0 ? "%d" : "", width);
+    if (prec >= 0) k += std::sprintf(cfmt + k, ".%d", prec);
+    cfmt[k++] = s.conv == 'F' ? 'f' : s.conv;
+    cfmt[k] = 0;
     char buf[1024];
-    int n = _snprintf(buf, sizeof buf - 1, spec, d);
+    int n = _snprintf(buf, sizeof buf - 1, cfmt, d);
     if (n < 0 || n > (int)sizeof buf - 1) n = (int)sizeof buf - 1;
     buf[n] = 0;
-    Spec rest = s;
+    Conv rest = s;
     if (width >= 0) rest.width = -1;
     PutText(out, rest, buf, n);
 }
 
-void PutWideText(Out& out, const Spec& s, const wchar_t* w, int units)
+void PutWideText(Out& out, const Conv& s, const wchar_t* w, int units)
 {
     // output length first, for the padding
     long long total = 0;
@@ -351,7 +351,7 @@ void PutWideText(Out& out, const Spec& s, const wchar_t* w, int units)
     PadRight(out, s, total);
 }
 
-void PutHexDump(Out& out, const Spec& s, const unsigned char* bytes, int count)
+void PutHexDump(Out& out, const Conv& s, const unsigned char* bytes, int count)
 {
     if (!bytes) count = 0;
     if (count < 0) count = 0;
@@ -381,16 +381,16 @@ int Format(Out& out, const char* format, va_list* ap)
     for (const char* p = format; *p && !positional;) {
         if (*p++ != '%') continue;
         int next = 0;
-        Spec s;
-        ParseSpec(p, s, next);
+        Conv s;
+        ParseConv(p, s, next);
         positional = s.positional;
     }
     if (positional) {
         int next = 0;
         for (const char* p = format; *p;) {
             if (*p++ != '%') continue;
-            Spec s;
-            ParseSpec(p, s, next);
+            Conv s;
+            ParseConv(p, s, next);
             auto note = [&](int index, ArgKind kind) {
                 if (index < 1 || index > kMaxArgs || kind == K_NONE) return;
                 kinds[index] = kind;
@@ -412,8 +412,8 @@ int Format(Out& out, const char* format, va_list* ap)
         out.Put(start, (int)(p - start));
         if (!*p) break;
         const char* specStart = p++;
-        Spec s;
-        ParseSpec(p, s, next);
+        Conv s;
+        ParseConv(p, s, next);
         if (s.widthArg) {
             int w = (int)args.Get(s.widthArg, K_INT).i;
             if (w < 0) {
@@ -437,7 +437,7 @@ int Format(Out& out, const char* format, va_list* ap)
             int c = (int)args.Get(s.arg, K_INT).i;
             if (s.conv == 'C' || s.len == L_L || s.len == L_WIDE) {
                 wchar_t w = (wchar_t)c;
-                Spec t = s;
+                Conv t = s;
                 t.prec = -1;
                 PutWideText(out, t, &w, 1);
             } else {
@@ -484,7 +484,7 @@ int Format(Out& out, const char* format, va_list* ap)
             long long t = args.Get(s.arg, K_LL).i;
             char buf[64];
             int n = FormatDateTime(buf, t, s.prec < 0 ? 0x2000003Eu : (unsigned)s.prec);
-            Spec u = s;
+            Conv u = s;
             u.prec = -1;
             PutText(out, u, buf, n);
             break;

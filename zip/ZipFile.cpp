@@ -378,9 +378,9 @@ int CZipFile::OpenFileArchive(int mode) {
   }
 }
 
-int CZipFile::OpenResource(const char *spec) {
+int CZipFile::OpenResource(const char *locator) {
   // "type\name" ('\', '/' or '-' between), or the name alone with the type "DATA".
-  std::string type = "DATA", name = spec;
+  std::string type = "DATA", name = locator;
   size_t cut = name.find_first_of("\\/-");
   if (cut != std::string::npos) {
     type = name.substr(0, cut);
@@ -427,10 +427,10 @@ int CZipFile::OpenResource(const char *spec) {
   return CZipFormat::ReadDirectory(ARCHIVE_READ);
 }
 
-int CZipFile::OpenMemoryArchive(const char *spec, int mode) {
+int CZipFile::OpenMemoryArchive(const char *locator, int mode) {
   // hexadecimal address, decimal size, optionally a decimal writable capacity
   char *end = nullptr;
-  uintptr_t address = static_cast<uintptr_t>(std::strtoul(spec, &end, 16));
+  uintptr_t address = static_cast<uintptr_t>(std::strtoul(locator, &end, 16));
   unsigned long size = 0, capacity = 0;
   if (end && (*end == '\\' || *end == '/' || *end == '-')) size = std::strtoul(end + 1, &end, 10);
   if (end && (*end == '\\' || *end == '/' || *end == '-')) capacity = std::strtoul(end + 1, &end, 10);

@@ -120,8 +120,8 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   struct EntryReader;
 
   int OpenFileArchive(int mode);
-  int OpenResource(const char *spec);
-  int OpenMemoryArchive(const char *spec, int mode);
+  int OpenResource(const char *locator);
+  int OpenMemoryArchive(const char *locator, int mode);
   void CloseStorage();
   // The file archive is written in a temporary copy beside it; created on the first write.
   void EnsureWorkFile();

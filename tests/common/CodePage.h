@@ -1,5 +1,5 @@
 // Code-page conversions for the test tools: their arguments come in the ANSI code page (1252),
-// their listings and spec files are UTF-8.
+// their listings and entry lists are UTF-8.
 #pragma once
 #include <windows.h>
 

@@ -54,18 +54,18 @@ check_archive() {  # check_archive ZIP METHOD PREFIX LABEL
   "$py" "$peers" check "$zip" "$tree" "$prefix" "$(method_no "$method")" || bad "$label: python/zipinfo/7z l check"
 }
 
-for spec in store default deflate:1 deflate:6 deflate:9 bzip2:9 lzma:5 xz:6 ppmd:6; do
-  method=${spec%%:*}
-  level=${spec#*:}
-  [ "$level" = "$spec" ] && level=9
+for run in store default deflate:1 deflate:6 deflate:9 bzip2:9 lzma:5 xz:6 ppmd:6; do
+  method=${run%%:*}
+  level=${run#*:}
+  [ "$level" = "$run" ] && level=9
   zip=$work/$method$level.zip
   if run pack "$(win "$zip")" "$method" "$level" "" "$(win "$tree")"; then
-    check_archive "$zip" "$method" "" "$spec"
+    check_archive "$zip" "$method" "" "$run"
   else
-    bad "$spec: pack failed: $(cat "$work/tool.out")"
+    bad "$run: pack failed: $(cat "$work/tool.out")"
   fi
   # Our own reader agrees.
-  run test "$(win "$zip")" || bad "$spec: archive_tool test: $(cat "$work/tool.out")"
+  run test "$(win "$zip")" || bad "$run: archive_tool test: $(cat "$work/tool.out")"
 done
 
 # The application's road: one AddFiles per file, under a prefix.

@@ -18,8 +18,8 @@ PY
 win() { printf 'Z:%s' "${1//\//\\}"; }
 size=$(stat -c %s "$work/in.bin")
 echo "input: $size bytes"
-for spec in "stored 0" "deflate 1" "deflate 6" "deflate 9" "bzip2 9" "lzma3 5" "xz 6"; do
-  read -r codec lvl <<<"$spec"
+for combo in "stored 0" "deflate 1" "deflate 6" "deflate 9" "bzip2 9" "lzma3 5" "xz 6"; do
+  read -r codec lvl <<<"$combo"
   for ch in handle memory; do
     t0=$(date +%s.%N)
     "$src/scripts/wine-run.sh" "$tool" c $codec $lvl $size "$(win "$work/in.bin")" "$(win "$work/packed")" $ch >/dev/null

@@ -94,8 +94,8 @@ same "$work/mixed.bin" "$work/out" "we decode Info-ZIP's bzip2"
 
 # Our streams wrapped in a zip: 7z (and Python's zipfile, unzip where they know the method)
 # extract them byte-exact.
-for spec in "deflate 9 8 0" "stored 0 0 0" "bzip2 9 12 0" "lzma3 9 14 0" "xz 6 95 0"; do
-  read -r codec lvl method flags <<<"$spec"
+for combo in "deflate 9 8 0" "stored 0 0 0" "bzip2 9 12 0" "lzma3 9 14 0" "xz 6 95 0"; do
+  read -r codec lvl method flags <<<"$combo"
   for f in mixed.bin one.bin empty.bin; do
     size=$(stat -c %s "$work/$f")
     run_tool c $codec $lvl $size "$work/$f" "$work/raw" >/dev/null || { bad "compress $codec $f"; continue; }

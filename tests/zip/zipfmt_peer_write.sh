@@ -16,7 +16,7 @@ fails=0
 
 win() { printf 'Z:%s' "${1//\//\\}"; }
 bad() { echo "FAIL: $*"; fails=$((fails + 1)); }
-write() {  # write ARCHIVE SPEC
+write() {  # write ARCHIVE ENTRIES
   "$src/scripts/wine-run.sh" "$tool" write "$(win "$1")" "$(win "$2")" >"$work/tool.out" 2>&1 ||
     { bad "tool cannot write $1: $(cat "$work/tool.out")"; return 1; }
 }
@@ -26,7 +26,7 @@ has() {  # has FILE TEXT WHAT
 
 # Names, times, attributes, a folder and a comment.
 T=$'\t'
-cat > "$work/names.spec" <<EOF
+cat > "$work/names.entries" <<EOF
 Müller.txt${T}text${T}Sommer${T}1626352496${T}20
 Preis 5€.txt${T}text${T}Winter und Euro${T}1610714097${T}21
 ßä.txt${T}text${T}zwei Bytes wie UTF-8${T}1626352496${T}20
@@ -35,8 +35,8 @@ Grüße/versteckt.txt${T}text${T}h${T}1616895000${T}22
 alt.txt${T}text${T}vor 1980${T}100000000${T}20
 #comment${T}Kommentar mit Grüßen
 EOF
-if write "$work/names.zip" "$work/names.spec"; then
-  "$py" "$peers" checkwritten "$work/names.zip" "$work/names.spec" || bad "python finds names.zip wrong"
+if write "$work/names.zip" "$work/names.entries"; then
+  "$py" "$peers" checkwritten "$work/names.zip" "$work/names.entries" || bad "python finds names.zip wrong"
   unzip -tq "$work/names.zip" >"$work/t.out" 2>&1 || { bad "unzip -t names.zip"; cat "$work/t.out"; }
   zipinfo -v "$work/names.zip" >"$work/zi.out" 2>&1 || bad "zipinfo -v names.zip"
   has "$work/zi.out" "file system or operating system of origin:      NTFS" "zipinfo"
@@ -59,12 +59,12 @@ if write "$work/names.zip" "$work/names.spec"; then
 fi
 
 # A 5 GiB entry (its data a hole) and a small one behind it, beyond 4 GiB.
-cat > "$work/big.spec" <<EOF
+cat > "$work/big.entries" <<EOF
 gross.bin${T}sparse${T}5368709120${T}1626352496${T}20
 klein.txt${T}text${T}hinter der Grenze${T}1610714096${T}20
 EOF
-if write "$work/big.zip" "$work/big.spec"; then
-  "$py" "$peers" checkwritten "$work/big.zip" "$work/big.spec" || bad "python finds big.zip wrong"
+if write "$work/big.zip" "$work/big.entries"; then
+  "$py" "$peers" checkwritten "$work/big.zip" "$work/big.entries" || bad "python finds big.zip wrong"
   unzip -l "$work/big.zip" >"$work/bl.out" 2>&1 || { bad "unzip -l big.zip"; cat "$work/bl.out"; }
   has "$work/bl.out" "5368709120" "unzip -l big.zip"
   unzip -p "$work/big.zip" klein.txt >"$work/klein.out" 2>&1
@@ -83,8 +83,8 @@ EOF
 fi
 
 # 70,000 entries: Zip64 end record and locator.
-awk -v T="$T" 'BEGIN { for (i = 0; i < 70000; i++) printf "d%02d/f%05d.txt%stext%s%d%s1626352496%s20\n", i % 50, i, T, T, i, T, T }' > "$work/many.spec"
-if write "$work/many.zip" "$work/many.spec"; then
+awk -v T="$T" 'BEGIN { for (i = 0; i < 70000; i++) printf "d%02d/f%05d.txt%stext%s%d%s1626352496%s20\n", i % 50, i, T, T, i, T, T }' > "$work/many.entries"
+if write "$work/many.zip" "$work/many.entries"; then
   unzip -l "$work/many.zip" >"$work/ml.out" 2>&1 || { bad "unzip -l many.zip"; tail -3 "$work/ml.out"; }
   tail -1 "$work/ml.out" | grep -q "70000 files" || bad "unzip -l many.zip: $(tail -1 "$work/ml.out")"
   unzip -tqq "$work/many.zip" >/dev/null 2>&1 || bad "unzip -t many.zip"

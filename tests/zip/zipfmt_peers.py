@@ -202,11 +202,11 @@ def mkbig(path):
         f.write(_end(2, len(central), start, True, f.tell()))
 
 
-def checkwritten(path, spec):
-    """Compares an archive written by zipfmt_tool with its spec, field by field."""
+def checkwritten(path, entries):
+    """Compares an archive written by zipfmt_tool with its entry list, field by field."""
     want = []
     comment = None
-    with open(spec, encoding="utf-8") as f:
+    with open(entries, encoding="utf-8") as f:
         for line in f:
             line = line.rstrip("\n")
             if not line:

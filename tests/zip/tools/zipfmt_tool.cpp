@@ -1,9 +1,9 @@
 // Peer-check tool of the zip format layer.
 //   zipfmt_tool list <archive> <out.txt> [options]   what the directory reader found
-//   zipfmt_tool write <archive> <spec.txt>           headers and directory for given entries
+//   zipfmt_tool write <archive> <entries.txt>           headers and directory for given entries
 //   zipfmt_tool rewrite <archive>                    reads in update mode, writes the directory anew
 //   zipfmt_tool bench <count> [archive]              prints timings of the table and the reader
-// Texts in the listing and the spec are UTF-8; names inside the program are code page 1252.
+// Texts in the listing and the entry list are UTF-8; names inside the program are code page 1252.
 // list writes "rc <code>", "comment <text>" and one line per entry:
 //   name, uncompressed, compressed, crc, offset, method, flags, DOS date and time,
 //   attribute byte, damaged, descriptor size, modification, access and creation time,
@@ -71,7 +71,7 @@ int List(const char *archive, const char *outPath, unsigned options) {
   return 0;
 }
 
-// Spec lines: name, kind (text / sparse / dir), text or size, modification time, attributes
+// Entry list lines: name, kind (text / sparse / dir), text or size, modification time, attributes
 // (hex); or "#comment" and the comment.
 int Write(const char *archive, const char *specPath) {
   FILE *in = std::fopen(specPath, "rb");
