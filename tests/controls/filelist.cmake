@@ -4,3 +4,6 @@ add_test(NAME controls_filelist_large
 set_tests_properties(controls_filelist_large PROPERTIES TIMEOUT 300 LABELS "controls;gui")
 # The clipboard is one per display: tests that use it take turns.
 set_tests_properties(controls_filelist_test PROPERTIES RESOURCE_LOCK clipboard)
+# Its focus checks need the display to itself: a window that another test shows takes the
+# activation away.
+set_tests_properties(controls_filelist_test PROPERTIES RUN_SERIAL TRUE)
