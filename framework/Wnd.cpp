@@ -4,11 +4,111 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
-const char kPropWnd[] = "VmFwWnd";     // the attached CWnd*
+const char kPropWnd[] = "VmFwWnd";     // the CWnd* of a window attached without subclassing
 const char kPropSuper[] = "VmFwSuper"; // the window procedure under FwWndProc
+
+// Which wrapper each attached window has. Window properties would do, but Wine answers them
+// through its server (tens of microseconds) and every message needs the lookup; one map for
+// the process under a reader/writer lock costs well under a microsecond, and other threads
+// (workers) still find the wrappers of the interface thread's windows.
+class CHandleMap {
+public:
+  struct Entry {
+    CWnd* pWnd;
+    DWORD dwThread;    // the window's thread: its windows end with it
+    bool bSubclassed;  // FwWndProc sees its WM_NCDESTROY; else the property vouches for it
+  };
+
+  // The wrapper for a window whose message FwWndProc is handling (the window is alive and runs
+  // through FwWndProc, so a subclassed entry is its own), or NULL.
+  CWnd* Find(HWND h) {
+    ::AcquireSRWLockShared(&m_lock);
+    auto it = m_map.find(h);
+    CWnd* p = it != m_map.end() ? it->second.pWnd : nullptr;
+    ::ReleaseSRWLockShared(&m_lock);
+    return p;
+  }
+
+  // The wrapper for any handle, checked against the window that has the handle now: a window
+  // that ended unseen (attached only, or with its thread) leaves an entry that a later window
+  // with the same handle value must not inherit. Drops such entries; NULL when none.
+  CWnd* FindChecked(HWND h) {
+    ::AcquireSRWLockShared(&m_lock);
+    auto it = m_map.find(h);
+    bool bFound = it != m_map.end();
+    Entry e = bFound ? it->second : Entry{};
+    ::ReleaseSRWLockShared(&m_lock);
+    if (!bFound) return nullptr;
+    if (IsCurrent(h, e)) return e.pWnd;
+    ::AcquireSRWLockExclusive(&m_lock);
+    it = m_map.find(h);
+    if (it != m_map.end() && it->second.pWnd == e.pWnd && !IsCurrent(h, it->second)) m_map.erase(it);
+    ::ReleaseSRWLockExclusive(&m_lock);
+    return nullptr;
+  }
+
+  // Enters pWnd for h (a window of this process). FALSE when h already has a current wrapper
+  // or the property of an unsubclassed window could not be set.
+  bool Add(HWND h, CWnd* pWnd, DWORD dwThread, bool bSubclassed) {
+    ::AcquireSRWLockExclusive(&m_lock);
+    auto it = m_map.find(h);
+    bool bOk = true;
+    if (it != m_map.end()) {
+      if (IsCurrent(h, it->second))
+        bOk = false;
+      else
+        m_map.erase(it);
+    }
+    if (bOk && !bSubclassed) bOk = ::SetPropA(h, kPropWnd, pWnd) != FALSE;
+    if (bOk) m_map[h] = Entry{pWnd, dwThread, bSubclassed};
+    ::ReleaseSRWLockExclusive(&m_lock);
+    return bOk;
+  }
+
+  // Removes the entry of h when it is pWnd's (NULL: whoever's) and its property.
+  void Remove(HWND h, CWnd* pWnd) {
+    ::AcquireSRWLockExclusive(&m_lock);
+    auto it = m_map.find(h);
+    if (it != m_map.end() && (!pWnd || it->second.pWnd == pWnd)) {
+      if (!it->second.bSubclassed) ::RemovePropA(h, kPropWnd);
+      m_map.erase(it);
+    }
+    ::ReleaseSRWLockExclusive(&m_lock);
+  }
+
+  // Forgets the windows of an ending thread: the system destroys them without messages.
+  void RemoveThread(DWORD dwThread) {
+    ::AcquireSRWLockExclusive(&m_lock);
+    for (auto it = m_map.begin(); it != m_map.end();) {
+      if (it->second.dwThread == dwThread)
+        it = m_map.erase(it);
+      else
+        ++it;
+    }
+    ::ReleaseSRWLockExclusive(&m_lock);
+  }
+
+private:
+  // TRUE when the window that has handle h now is the one the entry was made for. A subclassed
+  // window leaves at WM_NCDESTROY or with its thread; an attached one carries its property.
+  static bool IsCurrent(HWND h, const Entry& e) {
+    if (!::IsWindow(h) || ::GetWindowThreadProcessId(h, nullptr) != e.dwThread) return false;
+    return e.bSubclassed || ::GetPropA(h, kPropWnd) == static_cast<HANDLE>(e.pWnd);
+  }
+
+  SRWLOCK m_lock = SRWLOCK_INIT;
+  std::unordered_map<HWND, Entry> m_map;
+};
+
+// Never freed: wrappers of static objects look windows up while the program ends.
+CHandleMap& Handles() {
+  static CHandleMap* s_pMap = new CHandleMap;
+  return *s_pMap;
+}
 
 struct ThreadState {
   CWnd* pWndInit = nullptr; // the wrapper that the next created window attaches to
@@ -19,10 +119,14 @@ struct ThreadState {
 };
 thread_local ThreadState t_state;
 
-bool IsOwnProcessWindow(HWND h) {
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(h, &pid);
-  return pid == ::GetCurrentProcessId();
+// A thread's windows end with it, without WM_NCDESTROY: a fiber-local slot calls back when a
+// thread that owns wrapped windows ends (a thread_local destructor finds its storage already
+// freed in threads made by CreateThread).
+VOID WINAPI ForgetThreadWindows(PVOID) { Handles().RemoveThread(::GetCurrentThreadId()); }
+
+void WatchThreadEnd() {
+  static DWORD s_slot = ::FlsAlloc(ForgetThreadWindows);
+  if (s_slot != FLS_OUT_OF_INDEXES && !::FlsGetValue(s_slot)) ::FlsSetValue(s_slot, reinterpret_cast<PVOID>(1));
 }
 
 // Disabled commands from menus and accelerators are not run.
@@ -76,7 +180,7 @@ void FwUnhookWindowCreate() {
 }
 
 LRESULT CALLBACK FwWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  CWnd* p = static_cast<CWnd*>(::GetPropA(hWnd, kPropWnd));
+  CWnd* p = Handles().Find(hWnd);
   if (!p) {
     WNDPROC super = (WNDPROC)::GetPropA(hWnd, kPropSuper);
     return super ? ::CallWindowProcA(super, hWnd, message, wParam, lParam)
@@ -88,14 +192,19 @@ LRESULT CALLBACK FwWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
   t_state.lastMsg.wParam = wParam;
   t_state.lastMsg.lParam = lParam;
   LRESULT r = p->WindowProc(message, wParam, lParam);
-  if (message == WM_NCDESTROY && p->m_hWnd == hWnd) {
-    // The last message: unhook, let go of the handle and let the object end itself.
-    if ((WNDPROC)::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == FwWndProc && p->m_pfnSuper)
-      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)p->m_pfnSuper);
-    ::RemovePropA(hWnd, kPropSuper);
-    p->Detach();
-    p->m_pfnSuper = nullptr;
-    p->PostNcDestroy();
+  if (message == WM_NCDESTROY) {
+    if (p->m_hWnd == hWnd) {
+      // The last message: unhook, let go of the handle and let the object end itself.
+      if ((WNDPROC)::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == FwWndProc && p->m_pfnSuper)
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)p->m_pfnSuper);
+      ::RemovePropA(hWnd, kPropSuper);
+      p->Detach();
+      p->m_pfnSuper = nullptr;
+      p->PostNcDestroy();
+    } else {
+      // The handle dies with its window whatever the object holds now.
+      Handles().Remove(hWnd, p);
+    }
   }
   t_state.lastMsg = saved;
   return r;
@@ -104,18 +213,15 @@ LRESULT CALLBACK FwWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam
 CWnd::CWnd() {}
 
 CWnd::~CWnd() {
-  if (m_hWnd && !m_bTemporary && FromHandlePermanent(m_hWnd) == this) {
-    if (m_pfnSuper) {
-      ::DestroyWindow(m_hWnd);
-    } else {
-      Detach();
-    }
+  if (m_hWnd && !m_bTemporary) {
+    if (m_pfnSuper && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+    // Also forgets a window that ended unseen (its handle may belong to another window now).
+    if (m_hWnd) Detach();
   }
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-  if (!hWnd || !::IsWindow(hWnd) || !IsOwnProcessWindow(hWnd)) return nullptr;
-  return static_cast<CWnd*>(::GetPropA(hWnd, kPropWnd));
+  return hWnd ? Handles().FindChecked(hWnd) : nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
@@ -140,9 +246,20 @@ void CWnd::DeleteTempMap() {
   t_state.temps->clear();
 }
 
-BOOL CWnd::Attach(HWND hWnd) {
-  if (m_hWnd || !hWnd || !::IsWindow(hWnd) || FromHandlePermanent(hWnd)) return FALSE;
-  if (!::SetPropA(hWnd, kPropWnd, this)) return FALSE;
+BOOL CWnd::Attach(HWND hWnd) { return AttachHandle(hWnd, FALSE); }
+
+BOOL CWnd::AttachHandle(HWND hWnd, BOOL bSubclass) {
+  if (m_hWnd || !hWnd || !::IsWindow(hWnd)) return FALSE;
+  DWORD pid = 0;
+  DWORD tid = ::GetWindowThreadProcessId(hWnd, &pid);
+  if (pid != ::GetCurrentProcessId()) {
+    // Another program's window: it can be wrapped but neither subclassed nor looked up.
+    if (bSubclass) return FALSE;
+  } else if (!Handles().Add(hWnd, this, tid, bSubclass != FALSE)) {
+    return FALSE;
+  } else if (tid == ::GetCurrentThreadId()) {
+    WatchThreadEnd();
+  }
   m_hWnd = hWnd;
   if (t_state.temps) {
     auto it = t_state.temps->find(hWnd);
@@ -157,13 +274,13 @@ BOOL CWnd::Attach(HWND hWnd) {
 
 HWND CWnd::Detach() {
   HWND h = m_hWnd;
-  if (h && !m_bTemporary) ::RemovePropA(h, kPropWnd);
+  if (h && !m_bTemporary) Handles().Remove(h, this);
   m_hWnd = nullptr;
   return h;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-  if (!Attach(hWnd)) return FALSE;
+  if (!AttachHandle(hWnd, TRUE)) return FALSE;
   WNDPROC old = (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)FwWndProc);
   if (old == FwWndProc) old = (WNDPROC)::GetPropA(hWnd, kPropSuper);
   m_pfnSuper = old;

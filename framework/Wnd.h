@@ -40,7 +40,8 @@ public:
   // Undoes Attach or SubclassWindow and returns the handle.
   HWND Detach();
   // Attaches and routes the window's messages through this object's map; the former window
-  // procedure serves as the default. FALSE when attached elsewhere or not a window.
+  // procedure serves as the default. FALSE when attached elsewhere, not a window or another
+  // program's window.
   BOOL SubclassWindow(HWND hWnd);
   BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
   // Restores the former window procedure and detaches; returns the handle.
@@ -222,6 +223,11 @@ protected:
   friend class CDialog;
 
   DECLARE_MESSAGE_MAP()
+
+private:
+  // Attach and the first step of SubclassWindow (bSubclass: FwWndProc will see the window's
+  // messages, its destruction included). FALSE as for Attach.
+  BOOL AttachHandle(HWND hWnd, BOOL bSubclass);
 };
 
 // The framework's window procedure (every subclassed window runs through it).
