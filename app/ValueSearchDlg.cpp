@@ -282,7 +282,13 @@ void CValueSearchDlg::ExchangeState(CDataExchange* pDX)
             m_bInputDirty = false;
         }
     } else {
-        SetInputText(m_strInput);
+        // Only a new text is written: writing back the text being typed would put the caret
+        // before it, so the next key would land at the start.
+        CString shown;
+        CWnd::FromHandle(::GetDlgItem(m_hWnd, IDC_VS_INPUT))->GetWindowText(shown);
+        if (shown != m_strInput)
+            SetInputText(m_strInput);
+        m_bInputDirty = false;
     }
     DDX_Check(pDX, IDC_VS_NOCASE, m_bNoCase);
     DDX_Check(pDX, IDC_VS_WHOLE, m_bWhole);

@@ -364,3 +364,81 @@ TEST(ValueSearchDialog, PlainSearchAndRememberedPlace)
     EXPECT_EQ(std::vector<std::string>({"0"}), Strings(group));
     MultiStrFree(&group);
 }
+
+namespace {
+
+HWND InputEdit(HWND dlg)
+{
+    return FindWindowExA(Item(dlg, IDC_VS_INPUT), nullptr, "Edit", nullptr);
+}
+
+// The caret (selection start and end) of the input.
+std::pair<int, int> Caret(HWND dlg)
+{
+    DWORD start = 0, end = 0;
+    SendMessageA(InputEdit(dlg), EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    return {(int)start, (int)end};
+}
+
+// Types keys into the input's edit field one at a time, as the keyboard would.
+void Keys(HWND dlg, const char* keys)
+{
+    for (const char* p = keys; *p; ++p)
+        SendMessageA(InputEdit(dlg), WM_CHAR, (unsigned char)*p, 1);
+}
+
+}  // namespace
+
+TEST(ValueSearchDialog, TypingKeepsTheOrderAndTheCaret)
+{
+    DWORD flags = VSO_GROUP;
+    char* history = nullptr;
+    char* group = nullptr;
+    char* groupList = nullptr;
+    CValueSearchDlg dlg;
+    INT_PTR r = RunScripted(dlg, &flags, &history, &group, &groupList, "", [](HWND d) {
+        ASSERT_NE(nullptr, InputEdit(d));
+        SetFocus(InputEdit(d));
+        std::string typed;
+        for (char c : std::string("0x1a2B")) {
+            char key[2] = {c, 0};
+            Keys(d, key);
+            typed += c;
+            EXPECT_EQ(typed, Text(d, IDC_VS_INPUT));
+            EXPECT_EQ(std::make_pair((int)typed.size(), (int)typed.size()), Caret(d)) << typed;
+        }
+        // The radios follow the text while it is typed.
+        EXPECT_TRUE(Checked(d, IDC_VS_HEX));
+        EXPECT_TRUE(Enabled(d, IDC_VS_ADD));
+        // In the middle, with Backspace: the caret stays where the keys left it.
+        SendMessageA(InputEdit(d), EM_SETSEL, 3, 3);
+        Keys(d, "\bF");
+        EXPECT_EQ("0xFa2B", Text(d, IDC_VS_INPUT));
+        EXPECT_EQ(std::make_pair(3, 3), Caret(d));
+        // A selection is replaced by what is typed.
+        SendMessageA(InputEdit(d), EM_SETSEL, 0, -1);
+        Keys(d, "\"Zz\"");
+        EXPECT_EQ("\"Zz\"", Text(d, IDC_VS_INPUT));
+        EXPECT_EQ(std::make_pair(4, 4), Caret(d));
+        EXPECT_TRUE(Checked(d, IDC_VS_TEXT));
+        EXPECT_TRUE(Checked(d, IDC_VS_VARIABLE));
+        Click(d, IDC_VS_ADD);
+        EXPECT_EQ(std::vector<std::string>({"T:2\t:5A 7A\t\t\t\t\t(\"Zz\")"}), Terms(d));
+        // A kind switch still rewrites the text; typing goes on at its end.
+        SendMessageA(InputEdit(d), EM_SETSEL, 4, 4);
+        Keys(d, "\b\b\b\b");
+        EXPECT_EQ("", Text(d, IDC_VS_INPUT));
+        Keys(d, "65");
+        Click(d, IDC_VS_HEX);
+        EXPECT_EQ("0x41", Text(d, IDC_VS_INPUT));
+        SendMessageA(InputEdit(d), EM_SETSEL, 4, 4);
+        Keys(d, "0");
+        EXPECT_EQ("0x410", Text(d, IDC_VS_INPUT));
+        EXPECT_EQ(std::make_pair(5, 5), Caret(d));
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(std::vector<std::string>({"0x410", "\"Zz\""}), Strings(history));
+    for (char** p : {&history, &group, &groupList})
+        MultiStrFree(p);
+}

@@ -117,13 +117,12 @@ class App {
   HWND main = nullptr, files = nullptr, results = nullptr, status = nullptr;
 };
 
-// Puts text into an edit field, its last character as a keystroke at the end, so that the
-// dialog sees the edit.
+// Types text into an edit field key by key over what it held, as a user would.
 void Type(HWND edit, const std::string &text) {
-  SetText(edit, text.substr(0, text.size() - 1));
   DWORD_PTR r = 0;
-  SendMessageTimeoutA(edit, EM_SETSEL, text.size() - 1, text.size() - 1, SMTO_ABORTIFHUNG, 5000, &r);
-  SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)text.back(), 1, SMTO_ABORTIFHUNG, 5000, &r);
+  SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &r);
+  if (text.empty()) SendMessageTimeoutA(edit, WM_CHAR, VK_BACK, 1, SMTO_ABORTIFHUNG, 5000, &r);
+  for (char c : text) SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)c, 1, SMTO_ABORTIFHUNG, 5000, &r);
 }
 
 void Click(HWND dialog, int id) {
