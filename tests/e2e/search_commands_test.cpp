@@ -6,39 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "e2e/support/AppSession.h"
 #include "e2e/support/E2eDriver.h"
 
 using namespace e2e;
 
 namespace {
 
-const char kAppKey[] = "Software\\QV\\Vellmorant";
 const int kTextSearch = 32772, kHexSearch = 32773, kResultLimit = 32792;
 const int kSortPath = 21403, kSortName = 21404, kSortType = 21405, kCopy = 21401, kCopyPath = 21413,
           kSelectAll = 21402, kDelete = 22098;
 const int kFileList = 21396, kResults = 21397;
 const char kNoResults[] = "Keine Eintr\xE4ge gefunden.";
-
-std::string ProgramPath() { return ExeDir() + "..\\..\\app\\Vellmorant.exe"; }
-std::string Quote(const std::string &s) { return "\"" + s + "\""; }
-std::string Folder(const TempTree &t) { return t.Root().substr(0, t.Root().size() - 1); }
-
-struct MainFind {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK MainProc(HWND hwnd, LPARAM lp) {
-  auto *mf = reinterpret_cast<MainFind *>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != mf->pid || !IsWindowVisible(hwnd) || !GetMenu(hwnd)) return TRUE;
-  char text[512] = "";
-  int n = GetWindowTextA(hwnd, text, sizeof text);
-  if (n < 10 || strcmp(text + n - 10, "Vellmorant")) return TRUE;
-  mf->found = hwnd;
-  return FALSE;
-}
 
 // The line record of the result list's messages, as the program (32-bit) lays it out.
 struct LineItem {
@@ -62,12 +41,7 @@ class App {
       RegCloseKey(key);
     }
     if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*")) return false;
-    WaitFor([&] {
-      MainFind mf = {p.Pid(), nullptr};
-      EnumWindows(MainProc, reinterpret_cast<LPARAM>(&mf));
-      main = mf.found;
-      return main != nullptr;
-    }, 20000);
+    main = WaitMain(p);
     if (!main) return false;
     files = FindChildById(main, kFileList);
     results = FindChildById(main, kResults);
@@ -199,18 +173,6 @@ std::string CopiedBy(App &a, int command) {
 void Select(App &a, int line) {
   DWORD_PTR r = 0;
   SendMessageTimeoutA(a.results, LB_SETCURSEL, line, 0, SMTO_ABORTIFHUNG, 5000, &r);
-}
-
-std::vector<std::string> MultiString(const std::string &block) {
-  std::vector<std::string> out;
-  size_t i = 0;
-  while (i < block.size() && block[i]) {
-    size_t end = block.find('\0', i);
-    if (end == std::string::npos) end = block.size();
-    out.push_back(block.substr(i, end - i));
-    i = end + 1;
-  }
-  return out;
 }
 
 // The text of a message box of the program (its caption is the program's name), closed with OK.
