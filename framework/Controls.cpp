@@ -12,41 +12,40 @@ IMPLEMENT_DYNAMIC(CListCtrl, CWnd)
 IMPLEMENT_DYNAMIC(CTreeCtrl, CWnd)
 IMPLEMENT_DYNAMIC(CStatusBarCtrl, CWnd)
 
+namespace {
+
+// Owner-draw messages that the parent reflects back: the control draws (and measures) itself.
+template <class Ctrl>
+bool ReflectDraw(Ctrl* ctrl, UINT message, LPARAM lParam, LRESULT* pResult) {
+  if (message != WM_DRAWITEM) return false;
+  ctrl->DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+  *pResult = TRUE;
+  return true;
+}
+
+template <class Ctrl>
+bool ReflectDrawOrMeasure(Ctrl* ctrl, UINT message, LPARAM lParam, LRESULT* pResult) {
+  if (ReflectDraw(ctrl, message, lParam, pResult)) return true;
+  if (message != WM_MEASUREITEM) return false;
+  ctrl->MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+  *pResult = TRUE;
+  return true;
+}
+
+}  // namespace
+
 BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message == WM_DRAWITEM) {
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    *pResult = TRUE;
-    return TRUE;
-  }
-  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+  return ReflectDraw(this, message, lParam, pResult) || CWnd::OnChildNotify(message, wParam, lParam, pResult);
 }
 
 BOOL CListBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message == WM_DRAWITEM) {
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    *pResult = TRUE;
-    return TRUE;
-  }
-  if (message == WM_MEASUREITEM) {
-    MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
-    *pResult = TRUE;
-    return TRUE;
-  }
-  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+  return ReflectDrawOrMeasure(this, message, lParam, pResult) ||
+         CWnd::OnChildNotify(message, wParam, lParam, pResult);
 }
 
 BOOL CComboBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (message == WM_DRAWITEM) {
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    *pResult = TRUE;
-    return TRUE;
-  }
-  if (message == WM_MEASUREITEM) {
-    MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
-    *pResult = TRUE;
-    return TRUE;
-  }
-  return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+  return ReflectDrawOrMeasure(this, message, lParam, pResult) ||
+         CWnd::OnChildNotify(message, wParam, lParam, pResult);
 }
 
 int CListBox::GetText(int nIndex, CString& rString) const {
