@@ -247,43 +247,44 @@ void CVellmorantView::OnHexSearch()
 
 // ----- filling the list -----------------------------------------------------------------------
 
+namespace {
+
+// Fills the result list with one coloured line per hit of an engine (or the "no results" line);
+// drawing waits until every line is in. Returns the hit count.
+template <class Engine>
+int FillResultLines(CColorListBox& list, const Engine& engine,
+                    int (*build)(const Engine&, int, char*, unsigned char*))
+{
+    int count = engine.GetHitCount();
+    list.SetOption(CLBO_REDRAW, 2);
+    char line[kResultLineSize];
+    unsigned char colors[kResultLineSize];
+    for (int i = 0; i < count; ++i) {
+        int n = build(engine, i, line, colors);
+        AddColoredLine(list, line, n, colors);
+    }
+    if (count == 0)
+        list.AddLine(kNoResultsLine);
+    list.SetOption(CLBO_REDRAW, 1);
+    return count;
+}
+
+}  // namespace
+
 void CVellmorantView::FillTextResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    int count = m_textSearch.GetHitCount();
-    // Drawing waits until every line is in.
-    m_wndResults.SetOption(CLBO_REDRAW, 2);
-    char line[kResultLineSize];
-    unsigned char colors[kResultLineSize];
-    for (int i = 0; i < count; ++i) {
-        int n = BuildTextResultLine(m_textSearch, i, line, colors);
-        AddColoredLine(m_wndResults, line, n, colors);
-    }
-    m_nResultCount = count;
+    m_nResultCount = FillResultLines(m_wndResults, m_textSearch, BuildTextResultLine);
     m_nResultKind = RESULTS_TEXT;
-    if (count == 0)
-        m_wndResults.AddLine(kNoResultsLine);
-    m_wndResults.SetOption(CLBO_REDRAW, 1);
 }
 
 void CVellmorantView::FillHexResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    int count = m_hexSearch.GetHitCount();
-    m_wndResults.SetOption(CLBO_REDRAW, 2);
-    char line[kResultLineSize];
-    unsigned char colors[kResultLineSize];
-    for (int i = 0; i < count; ++i) {
-        int n = BuildHexResultLine(m_hexSearch, i, line, colors);
-        AddColoredLine(m_wndResults, line, n, colors);
-    }
-    m_nResultCount = count;
+    m_nResultCount = FillResultLines(m_wndResults, m_hexSearch, BuildHexResultLine);
     m_nResultKind = RESULTS_HEX;
-    if (count == 0)
-        m_wndResults.AddLine(kNoResultsLine);
-    m_wndResults.SetOption(CLBO_REDRAW, 1);
 }
 
 void CVellmorantView::ShowResults(BOOL show)
