@@ -1,7 +1,9 @@
 // Stand-in for the sibling programs (text tool, hex tool, compare programs, formatter).
 // Copied under the sibling's name; it records in "<its exe path>.log" the arguments it was
 // started with and every WM_COPYDATA and private message it receives. When "<exe path>.exit"
-// exists, it records its arguments and exits at once with the number written there.
+// exists, it records its arguments and exits at once with the number written there. When
+// "<exe path>.mode" says "noanswer" it answers every WM_COPYDATA with 0; "hang" makes it stop
+// answering (for a minute) once a WM_COPYDATA arrived.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 namespace {
 
 std::string g_exe;
+std::string g_mode;
 
 void Log(const std::string &line) {
   FILE *f = fopen((g_exe + ".log").c_str(), "ab");
@@ -41,7 +44,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       snprintf(line, sizeof line, "COPYDATA 0x%08lX %lu ", static_cast<unsigned long>(cds->dwData),
                static_cast<unsigned long>(cds->cbData));
       Log(line + Printable(static_cast<const char *>(cds->lpData), cds->cbData));
-      return TRUE;
+      if (g_mode == "hang") Sleep(60000);
+      return g_mode == "noanswer" ? FALSE : TRUE;
     }
     case 0x27F3:
     case 0x27F4:
@@ -74,6 +78,12 @@ int main(int argc, char **argv) {
     fclose(f);
     Log("EXIT " + std::to_string(code));
     return code;
+  }
+
+  if (FILE *f = fopen((g_exe + ".mode").c_str(), "rb")) {
+    char mode[32] = {};
+    if (fscanf(f, "%31s", mode) == 1) g_mode = mode;
+    fclose(f);
   }
 
   std::string title = g_exe.substr(g_exe.find_last_of("\\/") + 1);

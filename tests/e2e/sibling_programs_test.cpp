@@ -1,0 +1,298 @@
+// The sibling programs end to end with recording stand-ins: opening text and value hits in the
+// text and hex tools, resending an open request that was not taken, surviving a hung tool,
+// restoring a tool's place, the file compares (with the byte-wise dialog when the file-compare
+// program is missing), Delete in the result list and the file list's popup menu.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/support/AppSession.h"
+#include "e2e/support/E2eDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kTextSearch = 32772, kHexSearch = 32773, kCompareFiles = 32776, kCompareText = 32785;
+const int kFileList = 21396, kResults = 21397;
+using Lines = std::vector<std::string>;
+
+std::string ClipboardText() {
+  std::string s;
+  if (!OpenClipboard(nullptr)) return s;
+  if (HANDLE h = GetClipboardData(CF_TEXT)) {
+    if (const char *p = static_cast<const char *>(GlobalLock(h))) s = p;
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return s;
+}
+
+// The program on the folder "data" of a tree, its list sorted by name, with stand-ins below
+// "tools" named in the registry.
+struct Session {
+  TempTree tree{"sibling"};
+  Process p;
+  HWND main = nullptr, files = nullptr, results = nullptr, status = nullptr;
+
+  Session() { DeleteUserKey(kAppKey); }
+  ~Session() {
+    if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+    p.WaitExit(20000);
+    DeleteUserKey(kAppKey);
+  }
+  void SetValue(const char *name, const void *data, DWORD size, DWORD type) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) return;
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE *>(data), size);
+    RegCloseKey(key);
+  }
+  // A stand-in copied as tools\<file>, named by value; mode and exit code when given.
+  std::string Tool(const char *value, const std::string &file, const char *mode = "", const char *exitCode = "") {
+    std::string exe = tree.Write("tools\\" + file, "");
+    CopyFileA((ExeDir() + "standin_sibling.exe").c_str(), exe.c_str(), FALSE);
+    if (*mode) tree.Write("tools\\" + file + ".mode", mode);
+    if (*exitCode) tree.Write("tools\\" + file + ".exit", exitCode);
+    SetValue(value, exe.c_str(), DWORD(exe.size() + 1), REG_SZ);
+    return exe;
+  }
+  bool Start(int count) {
+    DWORD byName = 1;
+    SetValue("SortList", &byName, 4, REG_DWORD);
+    if (!p.Start(ProgramPath(), Quote(tree.Path("data")) + " -p:*")) return false;
+    main = WaitMain(p);
+    files = main ? FindChildById(main, kFileList) : nullptr;
+    results = main ? FindChildById(main, kResults) : nullptr;
+    status = main ? FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr) : nullptr;
+    return files && results && status && SettledCount(p, files) == count;
+  }
+  // F4 or F5 with the text; returns when the results are in.
+  void Search(int command, const char *caption, const std::string &text) {
+    PostCommand(main, command);
+    HWND dlg = WaitTopWindow(p.Pid(), caption, 10000);
+    ASSERT_NE(nullptr, dlg);
+    HWND edit = GetDlgItem(dlg, 1001);
+    if (HWND inner = FindWindowExA(edit, nullptr, "Edit", nullptr)) edit = inner;
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &r);
+    for (char ch : text) SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)ch, 1, SMTO_ABORTIFHUNG, 5000, &r);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(p.Pid(), "Textsuche") && !FindTopWindow(p.Pid(), "HEX-Suche") &&
+                                     Responds(main); }, 30000));
+  }
+  void Select(int line) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(results, LB_SETCURSEL, line, 0, SMTO_ABORTIFHUNG, 5000, &r);
+  }
+  void Key(int line, WPARAM key) {
+    Select(line);
+    PostMessageA(results, WM_KEYDOWN, key, 1);
+  }
+  // The text of a message box with the caption, closed with OK ("" when none came).
+  std::string Answer(const char *caption) {
+    HWND box = WaitTopWindow(p.Pid(), caption, 20000, "#32770");
+    if (!box) return "";
+    std::string text;
+    for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
+      if (!GetText(c).empty()) text = GetText(c);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitWindowGone(box, 10000);
+    return text;
+  }
+};
+
+// The log of a stand-in once it holds at least count lines.
+Lines LogOf(const std::string &exe, size_t count) {
+  Lines lines;
+  WaitFor([&] { return (lines = ReadLines(exe + ".log")).size() >= count; }, 20000);
+  return lines;
+}
+
+std::string CopyData(const char *code, const std::string &path) {
+  return std::string("COPYDATA ") + code + " " + std::to_string(path.size() + 1) + " " + path + "\\x00";
+}
+
+HWND StandinWindow(const char *title) { return FindWindowA("VmStandin", title); }
+
+void EndStandin(const char *title) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(StandinWindow(title), &pid);
+  if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+    TerminateProcess(h, 0);
+    WaitForSingleObject(h, 10000);
+    CloseHandle(h);
+  }
+}
+
+}  // namespace
+
+TEST(SiblingPrograms, TextHitsGoToTheTextToolWhichComesBackWhereItWas) {
+  Session s;
+  std::string file = s.tree.Write("data\\a.c", "needle one\r\nx\r\nx\r\nx\r\nx\r\nx\r\nx needle\r\n");
+  std::string tool = s.Tool("Blenkor", "Blenkor.exe");
+  ASSERT_TRUE(s.Start(1));
+  s.Search(kTextSearch, "Text suchen", "needle");
+  char frame[32];
+  sprintf(frame, "ARG -F:0x%08X", unsigned(UINT_PTR(s.main)));
+
+  // Enter on line 1, then a double click on line 7: one start, each hit sent with its line.
+  s.Key(0, VK_RETURN);
+  EXPECT_EQ((Lines{"START", frame, CopyData("0x27F50003", file), "MSG 0x27F3 0 0", "MSG 0x27F3 2 0"}),
+            LogOf(tool, 5));
+  s.Select(1);
+  PostMessageA(GetParent(s.results), WM_COMMAND, MAKEWPARAM(kResults, LBN_DBLCLK), LPARAM(s.results));
+  Lines log = LogOf(tool, 8);
+  EXPECT_EQ((Lines{CopyData("0x27F50003", file), "MSG 0x27F3 0 393216", "MSG 0x27F3 2 65536"}),
+            Lines(log.begin() + 5, log.end()));
+
+  // Moved, seen by the watch, closed: the next tool starts at that place. It does not take
+  // the open request at first and gets it once more.
+  HWND wnd = StandinWindow("Blenkor");
+  ASSERT_NE(nullptr, wnd);
+  SetWindowPos(wnd, nullptr, 150, 120, 360, 250, SWP_NOZORDER | SWP_NOACTIVATE);
+  Sleep(4500);
+  PostMessageA(wnd, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitWindowGone(wnd, 10000));
+  std::string second = s.Tool("Blenkor", "Blenkor2.exe", "noanswer");
+  s.Key(0, VK_RETURN);
+  EXPECT_EQ((Lines{"START", frame, CopyData("0x27F50003", file), CopyData("0x27F50001", file), "MSG 0x27F3 0 0",
+                   "MSG 0x27F3 2 0"}),
+            LogOf(second, 6));
+  RECT rc = {};
+  GetWindowRect(StandinWindow("Blenkor2"), &rc);
+  EXPECT_EQ((std::vector<LONG>{150, 120, 510, 370}), (std::vector<LONG>{rc.left, rc.top, rc.right, rc.bottom}));
+  EndStandin("Blenkor2");
+}
+
+TEST(SiblingPrograms, ValueHitGoesToTheHexToolAndAHungToolFreezesNothing) {
+  Session s;
+  std::string file = s.tree.Write("data\\v.bin", std::string(16, 'x') + "ABCD" + std::string(30, 'x') + "ABCD");
+  std::string hex = s.Tool("Quorbital", "Quorbital.exe");
+  std::string hung = s.Tool("Blenkor", "Blenkor.exe", "hang");
+  ASSERT_TRUE(s.Start(1));
+  s.Search(kHexSearch, "Wert suchen", "\"ABCD\"");
+  s.Key(0, VK_RETURN);
+  EXPECT_EQ((Lines{"START", CopyData("0x27F50003", file), "MSG 0x27F4 0 16", "MSG 0x27F4 2 -64"}), LogOf(hex, 4));
+  EndStandin("Quorbital");
+
+  // A text tool that stops answering: the program answers again and sends it nothing more.
+  s.Search(kTextSearch, "Text suchen", "ABCD");
+  s.Key(0, VK_RETURN);
+  ASSERT_EQ(3u, LogOf(hung, 3).size());
+  EXPECT_TRUE(WaitFor([&] { return Responds(s.main, 1000); }, 30000));
+  EXPECT_EQ(3u, ReadLines(hung + ".log").size());
+
+  // Delete removes the selected line and the count follows.
+  s.Key(0, VK_DELETE);
+  EXPECT_TRUE(WaitFor([&] { return ListBoxCount(s.results) == 1; }, 10000));
+  EXPECT_EQ("1 Eintr\xE4ge", StatusBarText(s.status, 1));
+  EndStandin("Blenkor");
+}
+
+TEST(SiblingPrograms, CompareCommandsAndFilePopup) {
+  Session s;
+  std::string a = s.tree.Write("data\\a file.txt", "one\r\n");
+  std::string b = s.tree.Write("data\\b.c", "two\r\n");
+  std::string files = s.Tool("Mardenplotz", "Mardenplotz.exe", "", "0");
+  std::string text = s.Tool("Sorbelquist", "Sorbelquist.exe", "", "0");
+  ASSERT_TRUE(s.Start(2));
+  const Lines twice = {"START", "ARG " + a, "ARG " + b, "EXIT 0", "START", "ARG " + a, "ARG " + b, "EXIT 0"};
+  for (int command : {kCompareFiles, kCompareText}) {
+    PostCommand(s.main, command);
+    ASSERT_EQ(4u, LogOf(command == kCompareFiles ? files : text, 4).size());
+    PostCommand(s.main, command);
+  }
+  EXPECT_EQ(twice, LogOf(files, 8));
+  EXPECT_EQ(twice, LogOf(text, 8));
+
+  // A right click on the first entry, then a key of the popup menu.
+  HWND header = FindWindowExA(s.files, nullptr, "SysHeader32", nullptr);
+  RECT hr = {};
+  GetWindowRect(header, &hr);
+  const LPARAM at = MAKELPARAM(20, hr.bottom - hr.top + 6);
+  const struct {
+    char key;
+    std::string copied;
+  } kCases[] = {{'p', s.tree.Path("data\\")}, {'n', a}, {'d', a + "\n" + b + "\n"}};
+  for (const auto &c : kCases) {
+    if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+    PostMessageA(s.files, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(s.files, WM_RBUTTONUP, 0, at);
+    HWND menu = WaitTopWindowSuffix(s.p.Pid(), "", 10000, "#32768");
+    ASSERT_NE(nullptr, menu) << c.key;
+    PostMessageA(menu, WM_CHAR, c.key, 1);
+    std::string got;
+    WaitFor([&] { return !(got = ClipboardText()).empty(); }, 10000);
+    EXPECT_EQ(c.copied, got) << c.key;
+  }
+}
+
+TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
+  const std::string digits = "0123456789ABCDEF";
+  const struct {
+    std::string first, second;
+    const char *caption;  // of the message, when it comes at once
+    std::string message;
+  } kCases[] = {
+      {"abc", "abcd", "Dateien vergleichen", "Die beiden Dateien\n@1\nund\n@2\nsind nicht gleich gro\xDF !"},
+      {"", "", "Vellmorant", "Die Dateien sind gleich."},
+      {digits, "0X2345678YABCDEF", nullptr, ""},
+      {std::string(1500, 'a'), std::string(1500, 'b'), nullptr, ""},
+  };
+  for (const auto &c : kCases) {
+    Session s;
+    std::string first = s.tree.Write("data\\1.bin", c.first), second = s.tree.Write("data\\2.bin", c.second);
+    ASSERT_TRUE(s.Start(2));
+    PostCommand(s.main, kCompareFiles);
+    if (c.caption) {
+      std::string expected = c.message;
+      if (expected.find("@1") != std::string::npos)
+        expected.replace(expected.find("@1"), 2, first).replace(expected.find("@2"), 2, second);
+      EXPECT_EQ(expected, s.Answer(c.caption));
+      EXPECT_FALSE(FindTopWindow(s.p.Pid(), "Datein vergleichen"));
+      continue;
+    }
+    HWND dlg = WaitTopWindow(s.p.Pid(), "Datein vergleichen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    auto field = [&](int id) { return GetText(GetDlgItem(dlg, id)); };
+    auto waitStep = [&](const char *pos) {
+      return WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == pos; }, 10000);
+    };
+    // The list's lines through "Kopieren" (a list box of another process is not read here).
+    auto copyList = [&] {
+      if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+      ClickButton(dlg, 4);
+      std::string copied;
+      WaitFor([&] { return !(copied = ClipboardText()).empty(); }, 10000);
+      return copied;
+    };
+    if (c.first == digits) {
+      ASSERT_TRUE(waitStep(" 0x000001 / 1"));
+      EXPECT_EQ((Lines{"0x31", " 000000  30 31 32 33  34 35 36 37  01234567", "0x58",
+                       " 000000  30 58 32 33  34 35 36 37  0X234567", "1"}),
+                (Lines{field(1011), field(1013), field(1016), field(1018), field(1021)}));
+      ClickButton(dlg, IDOK);
+      ASSERT_TRUE(waitStep(" 0x000009 / 9"));
+      EXPECT_EQ(" 0x31 0x58 0x000001 / 1\r\n 0x39 0x59 0x000009 / 9\r\n", copyList());
+      ClickButton(dlg, IDOK);
+      EXPECT_EQ("Es wurden 2 Unterschiede gefunden.", s.Answer("Vellmorant"));
+      EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+      continue;
+    }
+    // "Alle" runs through: 1500 counted, 999 listed, the list stays for copying.
+    ASSERT_TRUE(waitStep(" 0x000000 / 0"));
+    ClickButton(dlg, 3);
+    EXPECT_EQ("Es wurden 1500 Unterschiede gefunden.", s.Answer("Vellmorant"));
+    EXPECT_EQ("1500", field(1021));
+    EXPECT_EQ(999, ListBoxCount(GetDlgItem(dlg, 1070)));
+    std::string copied = copyList();
+    size_t lineEnds = 0;
+    for (size_t at = copied.find("\r\n"); at != std::string::npos; at = copied.find("\r\n", at + 2)) ++lineEnds;
+    EXPECT_EQ(999u, lineEnds);
+    EXPECT_EQ(" 0x61 0x62 0x0003E6 / 998\r\n", copied.substr(copied.size() - 27));
+    ClickButton(dlg, IDOK);
+    EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+  }
+}
