@@ -122,6 +122,7 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_COPY_FILE_LIST, OnCopyFileList)
   ON_COMMAND(ID_COMPARE_FILES, OnCompareFiles)
   ON_COMMAND(ID_COMPARE_TEXT, OnCompareText)
+  ON_COMMAND(ID_C_FORMAT, OnFormatC)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

@@ -141,6 +141,9 @@ public:
   void OnCopyFileList();
   void OnCompareFiles();
   void OnCompareText();
+  // "C Formatieren" and its job (ViewFormatC.cpp; the job returns 0).
+  void OnFormatC();
+  static int FormatCJob(CProgressDlg* pDlg);
   // The result list's procedure: Enter double-clicks the selected line, Delete deletes it.
   static LRESULT CALLBACK ListKeyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 

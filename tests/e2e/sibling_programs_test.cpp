@@ -14,7 +14,7 @@ using namespace e2e;
 
 namespace {
 
-const int kTextSearch = 32772, kHexSearch = 32773, kCompareFiles = 32776, kCompareText = 32785;
+const int kTextSearch = 32772, kHexSearch = 32773, kCompareFiles = 32776, kCompareText = 32785, kFormatC = 32789;
 const int kFileList = 21396, kResults = 21397;
 using Lines = std::vector<std::string>;
 
@@ -90,14 +90,14 @@ struct Session {
     Select(line);
     PostMessageA(results, WM_KEYDOWN, key, 1);
   }
-  // The text of a message box with the caption, closed with OK ("" when none came).
-  std::string Answer(const char *caption) {
+  // The text of a message box with the caption, closed with the button ("" when none came).
+  std::string Answer(const char *caption, int button = IDOK) {
     HWND box = WaitTopWindow(p.Pid(), caption, 20000, "#32770");
     if (!box) return "";
     std::string text;
     for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
       if (!GetText(c).empty()) text = GetText(c);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(box, WM_COMMAND, button, 0);
     WaitWindowGone(box, 10000);
     return text;
   }
@@ -295,4 +295,61 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     ClickButton(dlg, IDOK);
     EXPECT_TRUE(WaitWindowGone(dlg, 10000));
   }
+}
+
+TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
+  const char kModes[] = "Software\\QV\\Trellobrisant";
+  auto chooseMode = [](Session &s, const char *mode, const char *preselected) {
+    PostCommand(s.main, kFormatC);
+    HWND dlg = WaitTopWindow(s.p.Pid(), "Modus ausw\xE4hlen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    HWND combo = GetDlgItem(dlg, 1001);
+    DWORD_PTR sel = 0;
+    SendMessageTimeoutA(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &sel);
+    EXPECT_EQ(preselected, ComboText(combo, int(sel)));
+    for (int i = 0; i < ComboCount(combo); ++i)
+      if (ComboText(combo, i) == mode) SendMessageTimeoutA(combo, CB_SETCURSEL, i, 0, SMTO_ABORTIFHUNG, 5000, &sel);
+    ClickButton(dlg, IDOK);
+  };
+  {
+    // Without a C source the message comes before the formatter is looked for.
+    Session s;
+    s.tree.Write("data\\a.txt", "x");
+    ASSERT_TRUE(s.Start(1));
+    chooseMode(s, "<Standard>", "<Standard>");
+    EXPECT_EQ("Es sind keine C-Dateien in der Auswahl !", s.Answer("Fehler"));
+  }
+  DeleteUserKey(kModes);
+  Session s;
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\QV\\Trellobrisant\\Modes", 0, nullptr, 0,
+                                           KEY_WRITE, nullptr, &key, nullptr));
+  RegSetValueExA(key, "Ansi", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
+  RegSetValueExA(key, "Kernel", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
+  RegCloseKey(key);
+  std::string a = s.tree.Write("data\\a.c", "int a;\n"), h = s.tree.Write("data\\c.h", "int c;\n");
+  s.tree.Write("data\\b.txt", "b\n");
+  std::string tool = s.Tool("Trellobrisant", "Trellobrisant.exe", "", "-1");
+  ASSERT_TRUE(s.Start(3));
+  std::string settings = std::string(kAppKey) + "\\TrellobriskDlg";
+  HKEY last;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, settings.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                           &last, nullptr));
+  RegSetValueExA(last, "LastMode", 0, REG_SZ, reinterpret_cast<const BYTE *>("Kernel"), 7);
+  RegCloseKey(last);
+
+  // Exit code -1 each time: Retry runs the file again, Ignore goes on, Abort ends the job.
+  chooseMode(s, "Ansi", "Kernel");
+  EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDRETRY));
+  EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDIGNORE));
+  EXPECT_EQ("Die Datei 'c.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
+  EXPECT_TRUE(WaitFor([&] { return !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") && Responds(s.main); }, 20000));
+  Lines expected;
+  for (const std::string *file : {&a, &a, &h})
+    expected.insert(expected.end(), {"START", "ARG -h", "ARG -m", "ARG Ansi", "ARG " + *file, "EXIT -1"});
+  EXPECT_EQ(expected, ReadLines(tool + ".log"));
+  std::string saved;
+  EXPECT_TRUE(ReadUserValue(settings.c_str(), "LastMode", &saved));
+  EXPECT_EQ("Ansi", saved);
+  DeleteUserKey(kModes);
 }
