@@ -353,3 +353,27 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   EXPECT_EQ("Ansi", saved);
   DeleteUserKey(kModes);
 }
+
+TEST(SiblingPrograms, FormattedFilesLeaveTheCacheAndAFailedStartIsReported) {
+  Session s;
+  std::string a = s.tree.Write("data\\a.c", "int needle;\n");
+  std::string tool = s.Tool("Trellobrisant", "Trellobrisant.exe", "upper", "0");
+  ASSERT_TRUE(s.Start(1));
+  // The search keeps the file in the cache; the formatter rewrites it in the same size and
+  // time, so only dropping the copy shows the new text.
+  s.Search(kTextSearch, "Text suchen", "needle");
+  ASSERT_EQ(1, ListBoxCount(s.results));
+  PostCommand(s.main, kFormatC);
+  ClickButton(WaitTopWindow(s.p.Pid(), "Modus ausw\xE4hlen", 10000), IDOK);
+  ASSERT_EQ("EXIT 0", LogOf(tool, 7).back());
+  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") && Responds(s.main); }, 20000));
+  EXPECT_EQ(Lines{"INT NEEDLE;"}, ReadLines(a));
+  s.Search(kTextSearch, "Text suchen", "needle");
+  EXPECT_EQ("0 Eintr\xE4ge", StatusBarText(s.status, 1));
+
+  std::string broken = s.tree.Write("tools\\broken\\Trellobrisant.exe", "no program");
+  s.SetValue("Trellobrisant", broken.c_str(), DWORD(broken.size() + 1), REG_SZ);
+  PostCommand(s.main, kFormatC);
+  ClickButton(WaitTopWindow(s.p.Pid(), "Modus ausw\xE4hlen", 10000), IDOK);
+  EXPECT_EQ("Das Programm Trellobrisant.exe konnte f\xFCr 'a.c' nicht gestartet werden !", s.Answer("Fehler", IDABORT));
+}

@@ -3,7 +3,8 @@
 // started with and every WM_COPYDATA and private message it receives. When "<exe path>.exit"
 // exists, it records its arguments and exits at once with the number written there. When
 // "<exe path>.mode" says "noanswer" it answers every WM_COPYDATA with 0; "hang" makes it stop
-// answering (for a minute) once a WM_COPYDATA arrived.
+// answering (for a minute) once a WM_COPYDATA arrived; "upper" turns the letters of the file
+// named by its last argument to capitals, keeping the file's size and time.
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,22 @@ std::string Printable(const char *data, size_t n) {
     }
   }
   return s;
+}
+
+void UpperCaseFile(const char *path) {
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FILETIME written;
+  GetFileTime(h, nullptr, nullptr, &written);
+  char data[4096];
+  DWORD n = 0;
+  ReadFile(h, data, sizeof data, &n, nullptr);
+  CharUpperBuffA(data, n);
+  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+  WriteFile(h, data, n, &n, nullptr);
+  SetFileTime(h, nullptr, nullptr, &written);
+  CloseHandle(h);
+  Log("UPPER");
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -72,18 +89,19 @@ int main(int argc, char **argv) {
   Log("START");
   for (int i = 1; i < argc; ++i) Log("ARG " + std::string(argv[i]));
 
+  if (FILE *f = fopen((g_exe + ".mode").c_str(), "rb")) {
+    char mode[32] = {};
+    if (fscanf(f, "%31s", mode) == 1) g_mode = mode;
+    fclose(f);
+  }
+  if (g_mode == "upper" && argc > 1) UpperCaseFile(argv[argc - 1]);
+
   if (FILE *f = fopen((g_exe + ".exit").c_str(), "rb")) {
     int code = 0;
     if (fscanf(f, "%d", &code) != 1) code = 0;
     fclose(f);
     Log("EXIT " + std::to_string(code));
     return code;
-  }
-
-  if (FILE *f = fopen((g_exe + ".mode").c_str(), "rb")) {
-    char mode[32] = {};
-    if (fscanf(f, "%31s", mode) == 1) g_mode = mode;
-    fclose(f);
   }
 
   std::string title = g_exe.substr(g_exe.find_last_of("\\/") + 1);
