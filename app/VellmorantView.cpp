@@ -108,6 +108,10 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_CUT, OnEditCut)
   ON_COMMAND(ID_EDIT_COPY, OnEditCopy)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
+  // Execution menus (ViewExec.cpp).
+  ON_COMMAND(ID_EDIT_EXEC_MENUS, OnEditExecMenus)
+  ON_COMMAND(ID_RUN_EXEC_MENU, OnRunExecMenu)
+  ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {
@@ -129,6 +133,7 @@ CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cach
   }
   free(block);
   ApplyWorkingSet();
+  LoadExecMenuNames();
 }
 
 CVellmorantView::~CVellmorantView() {
