@@ -1,0 +1,257 @@
+// Execution menus end to end: menus stored in the registry run on the file list and on text
+// hits through recording stand-ins (arguments, folder, window state, standard input), a
+// command line through the command interpreter, the direct delete with a failure question,
+// Cancel during a wait, and the editing dialog with its limits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/support/AppSession.h"
+#include "e2e/support/E2eDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kTextSearch = 32772, kEditMenus = 32790, kRunMenu = 32791;
+const int kFileList = 21396;
+
+struct Entry {
+  std::string execute, param, dir, stream;
+  DWORD show = 1, noWait = 0, command = 0;
+  std::string shellMode;
+};
+
+void SetString(HKEY key, const std::string &name, const std::string &value) {
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()), DWORD(value.size() + 1));
+}
+
+void SetDword(HKEY key, const std::string &name, DWORD value) {
+  RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), 4);
+}
+
+// Stores menu n (1-based) as the program keeps it.
+void StoreMenu(int n, const std::string &name, const std::vector<Entry> &entries) {
+  std::string path = std::string(kAppKey) + "\\Executes\\Menu" + std::to_string(n);
+  DeleteUserKey(path.c_str());
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+  SetString(key, "Name", name);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry &e = entries[i];
+    std::string k = std::to_string(i + 1);
+    SetString(key, "Execute" + k, e.execute);
+    SetString(key, "Param" + k, e.param);
+    SetString(key, "Dir" + k, e.dir);
+    SetString(key, "Stream" + k, e.stream);
+    if (!e.shellMode.empty()) SetString(key, "ShellMode" + k, e.shellMode);
+    SetDword(key, "Show" + k, e.show);
+    SetDword(key, "NoWait" + k, e.noWait);
+    SetDword(key, "Command" + k, e.command);
+  }
+  RegCloseKey(key);
+}
+
+// A copy of the recording stand-in named name in the tree; returns its path.
+std::string Recorder(const TempTree &tools, const std::string &name) {
+  std::string path = tools.Path(name);
+  EXPECT_TRUE(CopyFileA((ExeDir() + "standin_recorder.exe").c_str(), path.c_str(), FALSE));
+  return path;
+}
+
+// The blocks ("START" to "END") that a recorder logged, each without those two lines.
+std::vector<std::vector<std::string>> Runs(const std::string &exe) {
+  std::vector<std::vector<std::string>> runs;
+  for (const std::string &line : ReadLines(exe + ".log")) {
+    if (line == "START")
+      runs.emplace_back();
+    else if (line != "END" && !runs.empty())
+      runs.back().push_back(line);
+  }
+  return runs;
+}
+
+std::string MessageText(HWND box) { return GetText(FindChildById(box, 0xFFFF)); }
+
+class App {
+ public:
+  bool Start(const TempTree &tree, int files) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+      SetDword(key, "SortList", 1);
+      RegCloseKey(key);
+    }
+    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt")) return false;
+    main = WaitMain(p);
+    HWND list = main ? FindChildById(main, kFileList) : nullptr;
+    return list && SettledCount(p, list) == files;
+  }
+  // Picks the entry index in a selection dialog with the caption and confirms it.
+  bool Choose(const std::string &caption, int index) {
+    HWND dlg = WaitTopWindow(p.Pid(), caption.c_str(), 10000);
+    if (!dlg) return false;
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(GetDlgItem(dlg, 1001), CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    ClickButton(dlg, IDOK);
+    return WaitWindowGone(dlg, 10000);
+  }
+  // Runs menu 0 on the file list (window 0) or the result list (1), up to the progress.
+  bool Run(int window, const char *windowText) {
+    PostCommand(main, kRunMenu);
+    return Choose("Fenster w\xE4hlen", window) && Choose(std::string("Ausf\xFChrungsmen\xFC ") + windowText, 0);
+  }
+  bool WaitDone(DWORD timeoutMs = 60000) {
+    return WaitFor([&] { return !FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") && Responds(main); }, timeoutMs,
+                   100);
+  }
+  void Close() { EXPECT_TRUE(CloseMain(p, main)); }
+
+  Process p;
+  HWND main = nullptr;
+};
+
+class ExecMenus : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
+  TempTree tree("exec_run"), tools("exec_tools");
+  std::string a = tree.Write("a b.txt", "x"), c = tree.Write("sub\\c.txt", "y");
+  std::string rec1 = Recorder(tools, "rec1.exe"), rec2 = Recorder(tools, "rec2.exe");
+  SetEnvironmentVariableA("VM_EXEC_VAR", "v a l");
+  SetEnvironmentVariableA("VM_EXEC_NONE", nullptr);
+  StoreMenu(1, "&Test", {{rec1, "%p --in=%D;%b.%e", "%D", "a\\nb\\x00c", 2},
+                         {"COMMAND", "\"" + rec2 + "\" %f", "", "", 0, 0, 1},
+                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(app.WaitDone());
+
+  struct Expect {
+    std::string exe;
+    std::vector<std::string> lines;
+  } expected[] = {
+      {rec1, {"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt", "CWD " + Folder(tree), "SHOW 3",
+              "STDIN 61 0A 62 00 63", "EOF"}},
+      {rec1, {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt", "CWD " + tree.Path("sub"), "SHOW 3",
+              "STDIN 61 0A 62 00 63", "EOF"}},
+  };
+  auto runs = Runs(rec1);
+  ASSERT_EQ(runs.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(runs[i], expected[i].lines) << i;
+
+  // rec2 ran through the batch (the name as one argument) and directly, for each file.
+  runs = Runs(rec2);
+  ASSERT_EQ(runs.size(), 4u);
+  EXPECT_EQ(runs[0][0], "ARG a b.txt");
+  EXPECT_EQ(runs[1][0], "ARG v a l");
+  EXPECT_EQ(runs[1][1], "ARG ");
+  EXPECT_EQ(runs[1][2], "ARG end");
+  EXPECT_EQ(runs[1][4], "SHOW 6");
+  EXPECT_EQ(runs[2][0], "ARG c.txt");
+  app.Close();
+}
+
+TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
+  TempTree tree("exec_hits"), tools("exec_tools");
+  tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
+  std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
+  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kTextSearch);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "foo");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(app.p.Pid(), "Textsuche") && Responds(app.main); }, 30000));
+  ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(app.WaitDone());
+
+  // A menu that uses a hit value runs once per hit, so every entry ran three times here.
+  auto hits = Runs(perHit);
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0][0], "ARG 2:4:3");
+  EXPECT_EQ(hits[1][0], "ARG 3:8:3");
+  EXPECT_EQ(hits[2][0], "ARG 4:12:3");
+  EXPECT_EQ(Runs(perFile).size(), 3u);
+  app.Close();
+
+  // Without a hit value the same hits run the menu once.
+  DeleteFileA((perFile + ".log").c_str());
+  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}});
+  App again;
+  ASSERT_TRUE(again.Start(tree, 1));
+  PostCommand(again.main, kTextSearch);
+  dlg = WaitTopWindow(again.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "foo");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(again.p.Pid(), "Textsuche") && Responds(again.main); }, 30000));
+  ASSERT_TRUE(again.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(again.WaitDone());
+  EXPECT_EQ(Runs(perFile).size(), 1u);
+  again.Close();
+}
+
+TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
+  TempTree tree("exec_cmd");
+  std::string odd = tree.Write("M\xFCller 50%.txt", "inhalt");
+  std::string gone = tree.Write("weg.txt", "1");
+  std::string kept = tree.Write("x_nur.txt", "2");
+  SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_READONLY);
+  StoreMenu(1, "Befehle", {{"COMMAND", "copy \"%p\" \"%d%b.bak\"", "", "", 0, 0, 1},
+                           {"COMMAND", "del \"%p\"", "", "", 1, 0, 1}});
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 3));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  // The read-only file cannot be deleted: the user is asked, and Ignore goes on.
+  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 60000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(MessageText(box), "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
+  ClickButton(box, IDIGNORE);
+  ASSERT_TRUE(app.WaitDone());
+
+  EXPECT_EQ(ReadLines(tree.Path("M\xFCller 50%.bak")), std::vector<std::string>{"inhalt"});
+  EXPECT_EQ(GetFileAttributesA(odd.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
+  char batch[32];
+  snprintf(batch, sizeof batch, "CMD%08lX.bat", static_cast<unsigned long>(app.p.Pid()));
+  EXPECT_EQ(GetFileAttributesA((std::string(temp) + batch).c_str()), INVALID_FILE_ATTRIBUTES);
+  app.Close();
+  SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
+  TempTree tree("exec_cancel"), tools("exec_tools");
+  tree.Write("a.txt", "1");
+  tree.Write("b.txt", "2");
+  std::string slow = Recorder(tools, "slow.exe");
+  tools.Write("slow.exe.sleep", "");
+  StoreMenu(1, "Lang", {{slow, "%f", "", ""}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  HWND progress = WaitTopWindow(app.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(slow).size() == 1; }, 20000));
+  ClickButton(progress, IDCANCEL);
+  ASSERT_TRUE(app.WaitDone(15000));
+  // The waiting program was ended and the second file never ran.
+  auto runs = Runs(slow);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NE(ReadLines(slow + ".log").back(), "END");
+  app.Close();
+}
+
+}  // namespace
