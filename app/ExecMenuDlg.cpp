@@ -1,7 +1,10 @@
 // The execution-menu dialog: menus, entries, placeholder menus and the registry.
 #include "app/ExecMenuDlg.h"
 
+#include <cstring>
+
 #include "app/Resource.h"
+#include "system/Paths.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/InputDlgs.h"
 #include "toolkit/PathDlg.h"
@@ -364,7 +367,15 @@ void CExecMenuDlg::OnProgramBrowse() {
   CFileDialog dlg(TRUE, "exe", current, OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER,
                   "Programme|*.exe;*.com;*.bat|Alle Dateien (*.*)|*.*||", this);
   if (dlg.DoModal() != IDOK) return;
-  SetDlgItemText(IDC_EM_PROGRAM, dlg.GetPathName());
+  // Several chosen files come as the folder followed by the names: the first one is taken.
+  CString path = dlg.GetPathName();
+  const char* names = dlg.m_ofn.lpstrFile;
+  const char* first = names ? names + strlen(names) + 1 : "";
+  if (names && *first) {
+    PathAddTrailingSeparatorStr(path);
+    path += first;
+  }
+  SetDlgItemText(IDC_EM_PROGRAM, path);
   CheckDlgButton(IDC_EM_SHELL, BST_UNCHECKED);
   CheckDlgButton(IDC_EM_COMMAND, BST_UNCHECKED);
   ApplyCommandState();

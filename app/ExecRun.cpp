@@ -187,6 +187,8 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
   } else if (ok) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, m_runner.GetProcessId());
     m_pending.push_back({batch, process});
+    // Cancel ends only programs that the run waits for.
+    m_runner.Reset();
     return true;
   }
   DeleteFileA(batch.c_str());
@@ -227,7 +229,10 @@ bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std
   int streamLength = e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
   if (streamLength <= 0) {
     if (!m_runner.Start(0)) return false;
-    if (!e.noWait) WaitForProgram();
+    if (e.noWait)
+      m_runner.Reset();
+    else
+      WaitForProgram();
     return true;
   }
   HANDLE write = nullptr;
@@ -239,7 +244,10 @@ bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std
   DWORD written = 0;
   bool ok = WriteFile(write, stream, DWORD(streamLength), &written, nullptr) && written == DWORD(streamLength);
   CloseHandle(write);
-  if (!e.noWait) WaitForProgram();
+  if (e.noWait)
+    m_runner.Reset();
+  else
+    WaitForProgram();
   return ok;
 }
 

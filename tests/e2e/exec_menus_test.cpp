@@ -157,11 +157,8 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   app.Close();
 }
 
-TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
-  TempTree tree("exec_hits"), tools("exec_tools");
-  tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
-  std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
-  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
+// Starts the program on the tree, searches "foo" and runs menu 1 on the hits.
+void RunOnHits(const TempTree &tree) {
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
   PostCommand(app.main, kTextSearch);
@@ -170,35 +167,35 @@ TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
   SetText(GetDlgItem(dlg, 1001), "foo");
   ClickButton(dlg, IDOK);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(app.p.Pid(), "Textsuche") && Responds(app.main); }, 30000));
+  // The search is over once no progress window showed for a few polls in a row.
+  int quiet = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    quiet = FindTopWindow(app.p.Pid(), "Textsuche") ? 0 : quiet + 1;
+    return quiet >= 5 && Responds(app.main);
+  }, 30000, 100));
   ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
   ASSERT_TRUE(app.WaitDone());
+  app.Close();
+}
 
-  // A menu that uses a hit value runs once per hit, so every entry ran three times here.
+TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
+  TempTree tree("exec_hits"), tools("exec_tools");
+  tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
+  std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
+  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
+  RunOnHits(tree);
+  // A menu that uses a hit value runs every entry once per hit.
   auto hits = Runs(perHit);
   ASSERT_EQ(hits.size(), 3u);
   EXPECT_EQ(hits[0][0], "ARG 2:4:3");
   EXPECT_EQ(hits[1][0], "ARG 3:8:3");
   EXPECT_EQ(hits[2][0], "ARG 4:12:3");
   EXPECT_EQ(Runs(perFile).size(), 3u);
-  app.Close();
-
-  // Without a hit value the same hits run the menu once.
+  // Without one the same hits run the menu once.
   DeleteFileA((perFile + ".log").c_str());
   StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}});
-  App again;
-  ASSERT_TRUE(again.Start(tree, 1));
-  PostCommand(again.main, kTextSearch);
-  dlg = WaitTopWindow(again.p.Pid(), "Text suchen", 10000);
-  ASSERT_NE(nullptr, dlg);
-  SetText(GetDlgItem(dlg, 1001), "foo");
-  ClickButton(dlg, IDOK);
-  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(again.p.Pid(), "Textsuche") && Responds(again.main); }, 30000));
-  ASSERT_TRUE(again.Run(1, "Aus Ergebnisliste"));
-  ASSERT_TRUE(again.WaitDone());
+  RunOnHits(tree);
   EXPECT_EQ(Runs(perFile).size(), 1u);
-  again.Close();
 }
 
 TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
@@ -236,9 +233,10 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   TempTree tree("exec_cancel"), tools("exec_tools");
   tree.Write("a.txt", "1");
   tree.Write("b.txt", "2");
-  std::string slow = Recorder(tools, "slow.exe");
+  std::string slow = Recorder(tools, "slow.exe"), detached = Recorder(tools, "detached.exe");
   tools.Write("slow.exe.sleep", "");
-  StoreMenu(1, "Lang", {{slow, "%f", "", ""}});
+  tools.Write("detached.exe.sleep", "3000");
+  StoreMenu(1, "Lang", {{detached, "%f", "", "", 1, 1}, {slow, "%f", "", ""}});
   App app;
   ASSERT_TRUE(app.Start(tree, 2));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
@@ -251,6 +249,89 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   auto runs = Runs(slow);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_NE(ReadLines(slow + ".log").back(), "END");
+  // The program that was not waited for ran beside the other and on to its end.
+  EXPECT_TRUE(WaitFor([&] { return Runs(detached).size() == 1 && ReadLines(detached + ".log").back() == "END"; },
+                      10000));
+  app.Close();
+}
+
+// Sends a command from a control of a dialog (as its notification would arrive).
+void Notify(HWND dlg, int id, int code) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(id, code), LPARAM(GetDlgItem(dlg, id)), SMTO_ABORTIFHUNG, 5000,
+                      &r);
+}
+
+// Clicks a button that opens a message box of the program; returns the box's text and
+// closes it.
+std::string MessageOf(App &app, HWND dlg, int id) {
+  PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
+  HWND box = WaitTopWindow(app.p.Pid(), "Vellmorant", 10000, "#32770");
+  if (!box) return "<none>";
+  std::string text = MessageText(box);
+  ClickButton(box, IDOK);
+  WaitWindowGone(box, 10000);
+  return text;
+}
+
+TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
+  TempTree tree("exec_dialog");
+  tree.Write("a.txt", "1");
+  Entry shell{"SHELL", "", "", ""};
+  shell.shellMode = "print";
+  StoreMenu(1, "&Eins", {shell});
+  StoreMenu(2, "Voll", std::vector<Entry>(32, Entry{"p.exe", "%p", "", ""}));
+  for (int n = 3; n <= 30; ++n) StoreMenu(n, "M", {});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kEditMenus);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Men\xFC\x62\x65rabeitung", 10000);
+  ASSERT_NE(nullptr, dlg);
+  HWND combo = GetDlgItem(dlg, 1001);
+  ASSERT_EQ(ComboCount(combo), 30);
+  EXPECT_EQ(ComboText(combo, 0), "Eins");
+
+  // The shell call shows its verb; "%()" leaves the caret between the parentheses.
+  EXPECT_EQ(GetText(GetDlgItem(dlg, 1054)), "print");
+  EXPECT_EQ(GetCheck(dlg, 1045), 1);
+  PostCommand(dlg, 4352 + 9);
+  HWND param = GetDlgItem(dlg, 1056);
+  ASSERT_TRUE(WaitFor([&] { return GetText(param) == "%()"; }, 5000));
+  DWORD_PTR sel = 0;
+  SendMessageTimeoutA(param, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &sel);
+  EXPECT_EQ(sel, DWORD_PTR(MAKELONG(2, 2)));
+
+  // Switching menus saves the first; the full one refuses a 33rd entry.
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(combo, CB_SETCURSEL, 1, 0, SMTO_ABORTIFHUNG, 5000, &r);
+  Notify(dlg, 1001, CBN_SELCHANGE);
+  EXPECT_EQ(MessageOf(app, dlg, 5), "Es gibt zuvile Eintr\xE4ge.");
+
+  // The 31st menu is made, a 32nd is refused.
+  PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
+  HWND input = WaitTopWindow(app.p.Pid(), "Neuer Men\xFC\x65intrag", 10000);
+  ASSERT_NE(nullptr, input);
+  SetText(GetDlgItem(input, 1001), "&Drei");
+  ClickButton(input, IDOK);
+  ASSERT_TRUE(WaitWindowGone(input, 10000));
+  EXPECT_EQ(ComboText(combo, 30), "Drei");
+  EXPECT_EQ(MessageOf(app, dlg, 3), "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).");
+  Notify(dlg, 5, BN_CLICKED);
+  SetText(GetDlgItem(dlg, 1054), "prog.exe");
+  SetText(param, "%p");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+  std::string menus = std::string(kAppKey) + "\\Executes\\Menu", value;
+  DWORD show = 0;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "Param1", &value) && value == "%()") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "Execute1", &value) && value == "SHELL") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "ShellMode1", &value) && value == "print") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Name", &value) && value == "&Drei") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Execute1", &value) && value == "prog.exe") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Param1", &value) && value == "%p") << value;
+  EXPECT_TRUE(ReadUserDword((menus + "31").c_str(), "Show1", &show) && show == 1);
+  EXPECT_FALSE(ReadUserValue((menus + "32").c_str(), "Name", &value));
   app.Close();
 }
 

@@ -2,7 +2,7 @@
 // "<its exe path>.log" one block per start: "START", "ARG <text>" per argument, "CWD
 // <folder>", "SHOW <wShowWindow or ->", and, when its standard input is a pipe, "STDIN <hex
 // bytes>" followed by "EOF" once the input has ended; then "END". When "<exe path>.sleep"
-// exists it sleeps a minute before "END" (a program that runs long).
+// exists it sleeps the milliseconds written there (a minute when none) before "END".
 #include <windows.h>
 
 #include <cstdio>
@@ -32,8 +32,6 @@ DWORD WINAPI ReadInput(LPVOID p) {
   in->ended = true;
   return 0;
 }
-
-bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -67,7 +65,12 @@ int main(int argc, char **argv) {
       if (input.ended) Log("EOF");
     }
   }
-  if (Exists(g_exe + ".sleep")) Sleep(60000);
+  if (FILE *f = fopen((g_exe + ".sleep").c_str(), "rb")) {
+    int ms = 0;
+    if (fscanf(f, "%d", &ms) != 1) ms = 60000;
+    fclose(f);
+    Sleep(DWORD(ms));
+  }
   Log("END");
   return 0;
 }
