@@ -102,9 +102,13 @@ class App {
     PostCommand(main, kRunMenu);
     return Choose("Fenster w\xE4hlen", window) && Choose(std::string("Ausf\xFChrungsmen\xFC ") + windowText, 0);
   }
+  // Waits until no progress window showed for a few polls in a row.
   bool WaitDone(DWORD timeoutMs = 60000) {
-    return WaitFor([&] { return !FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") && Responds(main); }, timeoutMs,
-                   100);
+    int quiet = 0;
+    return WaitFor([&] {
+      quiet = FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") ? 0 : quiet + 1;
+      return quiet >= 5 && Responds(main);
+    }, timeoutMs, 100);
   }
   void Close() { EXPECT_TRUE(CloseMain(p, main)); }
 
@@ -130,6 +134,7 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   App app;
   ASSERT_TRUE(app.Start(tree, 2));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec2).size() == 4; }, 60000));
   ASSERT_TRUE(app.WaitDone());
 
   struct Expect {
@@ -157,8 +162,9 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   app.Close();
 }
 
-// Starts the program on the tree, searches "foo" and runs menu 1 on the hits.
-void RunOnHits(const TempTree &tree) {
+// Starts the program on the tree, searches "foo" and runs menu 1 on the hits; returns when
+// exe has run at least once and the run is over.
+void RunOnHits(const TempTree &tree, const std::string &exe) {
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
   PostCommand(app.main, kTextSearch);
@@ -174,6 +180,7 @@ void RunOnHits(const TempTree &tree) {
     return quiet >= 5 && Responds(app.main);
   }, 30000, 100));
   ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(WaitFor([&] { return !Runs(exe).empty(); }, 60000));
   ASSERT_TRUE(app.WaitDone());
   app.Close();
 }
@@ -183,7 +190,7 @@ TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
   tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
   std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
   StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
-  RunOnHits(tree);
+  RunOnHits(tree, perHit);
   // A menu that uses a hit value runs every entry once per hit.
   auto hits = Runs(perHit);
   ASSERT_EQ(hits.size(), 3u);
@@ -194,7 +201,7 @@ TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
   // Without one the same hits run the menu once.
   DeleteFileA((perFile + ".log").c_str());
   StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}});
-  RunOnHits(tree);
+  RunOnHits(tree, perFile);
   EXPECT_EQ(Runs(perFile).size(), 1u);
 }
 
