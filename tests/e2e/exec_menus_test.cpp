@@ -137,21 +137,14 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   ASSERT_TRUE(WaitFor([&] { return Runs(rec2).size() == 4; }, 60000));
   ASSERT_TRUE(app.WaitDone());
 
-  struct Expect {
-    std::string exe;
-    std::vector<std::string> lines;
-  } expected[] = {
-      {rec1, {"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt", "CWD " + Folder(tree), "SHOW 3",
-              "STDIN 61 0A 62 00 63", "EOF"}},
-      {rec1, {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt", "CWD " + tree.Path("sub"), "SHOW 3",
-              "STDIN 61 0A 62 00 63", "EOF"}},
-  };
-  auto runs = Runs(rec1);
-  ASSERT_EQ(runs.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(runs[i], expected[i].lines) << i;
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(Runs(rec1), (std::vector<Lines>{{"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt",
+                                             "CWD " + Folder(tree), "SHOW 3", "STDIN 61 0A 62 00 63", "EOF"},
+                                            {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt",
+                                             "CWD " + tree.Path("sub"), "SHOW 3", "STDIN 61 0A 62 00 63", "EOF"}}));
 
   // rec2 ran through the batch (the name as one argument) and directly, for each file.
-  runs = Runs(rec2);
+  auto runs = Runs(rec2);
   ASSERT_EQ(runs.size(), 4u);
   EXPECT_EQ(runs[0][0], "ARG a b.txt");
   EXPECT_EQ(runs[1][0], "ARG v a l");
