@@ -2,6 +2,7 @@
 #include "app/ExecRun.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "app/FileCache.h"
@@ -205,8 +206,11 @@ bool CExecRun::RunShell(const ExecEntry& e, const ExecItemValues& v, const std::
     params += (const char*)QuoteCommandArg(args[i].c_str(), int(args[i].size()));
   }
   const char* verb = e.shellMode.IsEmpty() || EqualNoCase(e.shellMode, "SHELL") ? "open" : (const char*)e.shellMode;
+  // The shell may hand the call to COM objects: this worker thread needs an apartment.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HINSTANCE r = ShellExecuteA(nullptr, verb, args[0].c_str(), params.empty() ? nullptr : params.c_str(),
                               folder.empty() ? nullptr : folder.c_str(), show);
+  if (SUCCEEDED(com)) CoUninitialize();
   return INT_PTR(r) > 32;
 }
 

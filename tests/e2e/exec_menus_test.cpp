@@ -4,6 +4,7 @@
 // Cancel during a wait, and the editing dialog with its limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -126,15 +127,17 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   TempTree tree("exec_run"), tools("exec_tools");
   std::string a = tree.Write("a b.txt", "x"), c = tree.Write("sub\\c.txt", "y");
   std::string rec1 = Recorder(tools, "rec1.exe"), rec2 = Recorder(tools, "rec2.exe");
+  std::string rec3 = Recorder(tools, "rec3.exe");
   SetEnvironmentVariableA("VM_EXEC_VAR", "v a l");
   SetEnvironmentVariableA("VM_EXEC_NONE", nullptr);
   StoreMenu(1, "&Test", {{rec1, "%p --in=%D;%b.%e", "%D", "a\\nb\\x00c", 2},
                          {"COMMAND", "\"" + rec2 + "\" %f", "", "", 0, 0, 1},
-                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3}});
+                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3},
+                         {"SHELL", "\"" + rec3 + "\" %f --x", "%D", ""}});
   App app;
   ASSERT_TRUE(app.Start(tree, 2));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
-  ASSERT_TRUE(WaitFor([&] { return Runs(rec2).size() == 4; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec2).size() == 4 && Runs(rec3).size() == 2; }, 60000));
   ASSERT_TRUE(app.WaitDone());
 
   using Lines = std::vector<std::string>;
@@ -152,6 +155,11 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   EXPECT_EQ(runs[1][2], "ARG end");
   EXPECT_EQ(runs[1][4], "SHOW 6");
   EXPECT_EQ(runs[2][0], "ARG c.txt");
+  // The shell call opened the program with the parameters, each value one argument.
+  runs = Runs(rec3);
+  std::sort(runs.begin(), runs.end());
+  EXPECT_EQ(runs[0][0] + "|" + runs[0][1] + "|" + runs[0][2], "ARG a b.txt|ARG --x|CWD " + Folder(tree));
+  EXPECT_EQ(runs[1][0] + "|" + runs[1][1], "ARG c.txt|ARG --x");
   app.Close();
 }
 
