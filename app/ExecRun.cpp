@@ -230,7 +230,8 @@ bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std
   if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
 
   char stream[1024];
-  int streamLength = e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
+  int streamLength =
+      e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
   if (streamLength <= 0) {
     if (!m_runner.Start(0)) return false;
     if (e.noWait)

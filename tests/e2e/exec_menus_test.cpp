@@ -80,7 +80,7 @@ class App {
  public:
   bool Start(const TempTree &tree, int files) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    if (!RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) {
       SetDword(key, "SortList", 1);
       RegCloseKey(key);
     }
