@@ -844,6 +844,11 @@ void CZipFile::WriteEntryData(ZipEntry *e, Source &src, int method, int level, b
       // Compression failed or did not pay: the data goes in again, stored.
       if (method == 0) ZipRaise(ZIP_E_COMPRESS);
       if (!retryStored && errorClass) ZipRaise(ZIP_E_COMPRESS);
+      // The entry still goes in, stored, but the caller learns that its method failed.
+      if (errorClass) {
+        Fail(ZIP_E_COMPRESS);
+        if (!m_skipCode) m_skipCode = ZIP_E_COMPRESS;
+      }
       if (!src.Rewind()) {
         if (errorClass) throw SkipEntry{ZIP_E_SOURCE_READ};
       } else {
@@ -1402,6 +1407,7 @@ int CZipFile::SelectCodec(int method, const ZipEntry *entry, int forWriting) {
       lzma->m_mode = LZMA_MODE_ZIP_HEADER | LZMA_MODE_PROPS;
       // Writing ends the stream with its marker; reading stops at the entry's size.
       lzma->m_expectedSize = forWriting || !entry ? -1 : static_cast<int64_t>(entry->uncompressedSize);
+      lzma->m_sizeHint = forWriting && entry ? entry->uncompressedSize : 0;
       break;
     }
     case 98: m_codec->m_mode = PPMD_MODE_PROPERTIES; break;
