@@ -200,10 +200,7 @@ CZipFile::~CZipFile() {
     m_codec->Release();
     delete m_codec;
   }
-  if (m_aes) {
-    std::memset(m_aes, 0, sizeof *m_aes);
-    delete m_aes;
-  }
+  delete m_aes;
 }
 
 void CZipFile::SetTempFolder(const char *folder) { CZipIo::SetTempFolder(folder); }
@@ -1439,8 +1436,8 @@ void CZipFile::SetupDecryption(ZipEntry *e) {
     if (!m_password) ZipRaise(ZIP_E_PASSWORD);
     if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t verifier[ZIPAES_VERIFIER_SIZE];
-    if (ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier))
-      ZipRaise(ZIP_E_FORMAT);
+    int init = ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier);
+    if (init) ZipRaise(init == ZIPAES_E_PLATFORM ? ZIP_E_INTERNAL : ZIP_E_FORMAT);
     if (std::memcmp(verifier, header + h - ZIPAES_VERIFIER_SIZE, ZIPAES_VERIFIER_SIZE)) ZipRaise(ZIP_E_PASSWORD);
     m_aes->dataLimit = e->compressedSize - (ZIPAES_MAC_SIZE + 1);
     m_aes->position = static_cast<uint64_t>(h);
