@@ -108,6 +108,9 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_CUT, OnEditCut)
   ON_COMMAND(ID_EDIT_COPY, OnEditCopy)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
+  // Changing the found entries (ViewChange.cpp).
+  ON_COMMAND(ID_CHANGE, OnChange)
+  ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

@@ -122,6 +122,10 @@ public:
   int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
+  // Changing the found entries (ViewChange.cpp).
+  void OnChange();
+  void OnUpdateChange(CCmdUI* pCmdUI);
+
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
