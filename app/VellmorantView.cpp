@@ -111,6 +111,7 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Changing the found entries (ViewChange.cpp).
   ON_COMMAND(ID_CHANGE, OnChange)
   ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
+  ON_COMMAND(ID_DIR_COMPARE, OnDirCompare)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

@@ -125,6 +125,16 @@ public:
   // Changing the found entries (ViewChange.cpp).
   void OnChange();
   void OnUpdateChange(CCmdUI* pCmdUI);
+  // Directory compare (ViewDirCompare.cpp).
+  void OnDirCompare();
+  // Writes the directory-compare lines into the (emptied) result list, or the line that says
+  // why there are none, and makes them the current results.
+  void FillDirCompareResults();
+  // The kind (DCK_*) of directory-compare line index, with the listed file and its counterpart
+  // below the compare path for the lines that name a counterpart (kinds 0, 1 and 4 of a
+  // counterpart; both empty otherwise). -1 when the results are no directory-compare lines or
+  // index is out of range.
+  int GetDirCompareFiles(int index, CString& listed, CString& counterpart);
 
 protected:
   void RecalcLayout();

@@ -390,15 +390,7 @@ void CVellmorantView::SortResults(int column)
         // m_nCompareState: the direction and the column of the last sort (-1: none).
         if (SortDirCompareLines(m_compareResults, column, &m_nCompareState[1], &m_nCompareState[0])) {
             m_wndResults.ResetContent();
-            m_wndResults.SetOption(CLBO_REDRAW, 2);
-            char line[kResultLineSize];
-            unsigned char colors[kResultLineSize];
-            for (int i = 0; i < m_compareResults.m_nCount; ++i) {
-                int n = BuildDirCompareLine(m_compareResults, i, line, colors);
-                AddColoredLine(m_wndResults, line, n, colors);
-            }
-            m_nResultCount = m_compareResults.m_nCount;
-            m_wndResults.SetOption(CLBO_REDRAW, 1);
+            FillDirCompareResults();
         }
     }
 }
