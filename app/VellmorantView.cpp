@@ -112,6 +112,10 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_CHANGE, OnChange)
   ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
   ON_COMMAND(ID_DIR_COMPARE, OnDirCompare)
+  // Execution menus (ViewExec.cpp).
+  ON_COMMAND(ID_EDIT_EXEC_MENUS, OnEditExecMenus)
+  ON_COMMAND(ID_RUN_EXEC_MENU, OnRunExecMenu)
+  ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {
@@ -133,6 +137,7 @@ CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cach
   }
   free(block);
   ApplyWorkingSet();
+  LoadExecMenuNames();
 }
 
 CVellmorantView::~CVellmorantView() {
