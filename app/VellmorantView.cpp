@@ -108,6 +108,8 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_CUT, OnEditCut)
   ON_COMMAND(ID_EDIT_COPY, OnEditCopy)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
+  // Renaming by pattern (ViewRename.cpp).
+  ON_COMMAND(ID_RENAME_FILES, OnRenameFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

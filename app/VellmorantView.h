@@ -122,6 +122,9 @@ public:
   int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
+  // Renaming by pattern (ViewRename.cpp).
+  void OnRenameFiles();
+
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
