@@ -116,6 +116,8 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_EXEC_MENUS, OnEditExecMenus)
   ON_COMMAND(ID_RUN_EXEC_MENU, OnRunExecMenu)
   ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
+  // Renaming by pattern (ViewRename.cpp).
+  ON_COMMAND(ID_RENAME_FILES, OnRenameFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

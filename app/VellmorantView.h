@@ -150,6 +150,8 @@ public:
   int ExecItemCount(int source) const;
   void CollectExecItems(int source, std::vector<ExecItem>& items);
   int m_nExecMenuCount = 0;
+  // Renaming by pattern (ViewRename.cpp).
+  void OnRenameFiles();
 
 protected:
   void RecalcLayout();
