@@ -122,6 +122,9 @@ public:
   int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
+  // Zip, copy and identical files (ViewFileCommands.cpp).
+  void OnZipFiles();
+
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
