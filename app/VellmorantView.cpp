@@ -110,6 +110,7 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
   // Zip, copy and identical files.
   ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
+  ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

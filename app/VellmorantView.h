@@ -124,6 +124,7 @@ public:
 
   // Zip, copy and identical files (ViewFileCommands.cpp).
   void OnZipFiles();
+  void OnCopyFiles();
 
 protected:
   void RecalcLayout();

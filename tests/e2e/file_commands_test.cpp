@@ -14,8 +14,13 @@ using namespace e2e;
 
 namespace {
 
-const int kZipFiles = 32787, kFileList = 21396;
+const int kZipFiles = 32787, kCopyFiles = 32794, kFileList = 21396;
 const char kZipKey[] = "Software\\QV\\Vellmorant\\ZipDialog";
+
+std::string Content(const std::string &path) {
+  std::vector<std::string> lines = ReadLines(path);
+  return lines.empty() ? "" : lines[0];
+}
 
 bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -231,4 +236,57 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   EXPECT_FALSE(Exists(zip));
 }
 
+// --- copy -------------------------------------------------------------------------------------
+
+struct CopyCase {
+  const char *label;
+  bool noOverwrite;
+  bool targetSubFolder;   // the target holds the sub-folder of sub\c.txt
+  const char *a;          // the target's a.txt afterwards
+  const char *copied;
+};
+
+const CopyCase kCopyCases[] = {
+    {"never overwrite, a missing target folder refused", true, false, "old a", "Es wurden 1 Dateien kopiert."},
+    {"overwrite", false, true, "new a", "Es wurden 3 Dateien kopiert."},
+};
+
+TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
+  for (const CopyCase &c : kCopyCases) {
+    SCOPED_TRACE(c.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("copy");
+    t.Write("src\\a.txt", "new a");
+    t.Write("src\\b.txt", "b");
+    t.Write("src\\sub\\c.txt", "c");
+    t.Write("dst\\a.txt", "old a");
+    if (c.targetSubFolder) CreateDirectoryA(t.Path("dst\\sub").c_str(), nullptr);
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    PostCommand(a.main, kCopyFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ(t.Path("src"), GetText(GetDlgItem(dlg, 1001)));
+    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+    if ((GetCheck(dlg, 1045) == 1) != c.noOverwrite) Click(dlg, 1045);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    if (!c.targetSubFolder) {
+      EXPECT_EQ("Soll die Datei " + t.Path("src\\sub\\c.txt") + " konnte nicht kopiert werden !\nNochmals versuchen ?",
+                AnswerBox(a, "Frage", IDNO));
+    }
+    EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
+    EXPECT_EQ(c.a, Content(t.Path("dst\\a.txt")));
+    EXPECT_EQ("b", Content(t.Path("dst\\b.txt")));
+    EXPECT_EQ(c.targetSubFolder, Exists(t.Path("dst\\sub\\c.txt")));
+    DWORD never = 9;
+    EXPECT_TRUE(ReadUserDword(kAppKey, "NoOverWrite", &never));
+    EXPECT_EQ(c.noOverwrite ? 1u : 0u, never);
+    std::string targets;
+    EXPECT_TRUE(ReadUserValue(kAppKey, "Target", &targets));
+    EXPECT_EQ(t.Path("dst"), MultiString(targets).at(0));
+  }
+}
+
 }  // namespace
+
