@@ -118,6 +118,9 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
   // Renaming by pattern (ViewRename.cpp).
   ON_COMMAND(ID_RENAME_FILES, OnRenameFiles)
+  // Zip, copy and identical files.
+  ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
+  ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

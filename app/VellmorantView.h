@@ -152,6 +152,9 @@ public:
   int m_nExecMenuCount = 0;
   // Renaming by pattern (ViewRename.cpp).
   void OnRenameFiles();
+  // Zip, copy and identical files (ViewFileCommands.cpp).
+  void OnZipFiles();
+  void OnCopyFiles();
 
 protected:
   void RecalcLayout();
