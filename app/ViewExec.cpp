@@ -6,6 +6,7 @@
 #include "app/ExecMenuDlg.h"
 #include "app/ExecMenuStore.h"
 #include "app/ExecRun.h"
+#include "app/ResultList.h"
 #include "app/VellmorantView.h"
 #include "system/RegKeys.h"
 #include "toolkit/InputDlgs.h"
@@ -74,7 +75,11 @@ void CVellmorantView::CollectExecItems(int source, std::vector<ExecItem>& items)
       item.pos = hit->position;
       item.length = hit->length;
     } else {
-      item.path = ExecPathOfCompareLine(m_compareResults.GetString(i), m_compareResults.GetLength(i));
+      // A buffer beyond the longest path lets a path that is too long reach the run, which
+      // skips it and says so.
+      char path[1024];
+      if (ResultLinePath(m_compareResults.GetString(i), m_compareResults.GetLength(i), true, path, sizeof path) > 0)
+        item.path = path;
     }
   }
 }

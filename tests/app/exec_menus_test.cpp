@@ -1,5 +1,5 @@
 // Execution menus: placeholder values and their expansion into command lines and program
-// arguments, compare lines as items, batch text, and the menus' registry round trips.
+// arguments, batch text, skipped items, and the menus' registry round trips.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -115,22 +115,11 @@ TEST_F(ExecExpand, Arguments) {
   EXPECT_EQ(ExpandExecArguments(text.c_str(), Values("C:\\a\\x.txt"), args) & kExecTooLong, kExecTooLong);
 }
 
-TEST_F(ExecExpand, FolderAndCompareLines) {
+TEST_F(ExecExpand, Folder) {
   std::string out;
   EXPECT_TRUE(ExpandExecFolder("%d..\\b", Values("C:\\a\\x.txt"), out));
   EXPECT_EQ(out, "C:\\a\\..\\b");
   EXPECT_FALSE(ExpandExecFolder(("%d" + std::string(255, 'z')).c_str(), Values("C:\\a\\x.txt"), out));
-
-  struct Case {
-    const char *line, *path;
-  } lines[] = {
-      {"C:\\a\\x.txt       :ver\xE4ndert", "C:\\a\\x.txt"},
-      {"C:\\a\\b\\new file.txt  :Neue Datei gefunden", "C:\\a\\b\\new file.txt"},
-      {"\\\\srv\\s\\f.c     :HIDDEN+RONLY-", "\\\\srv\\s\\f.c"},
-      {"Keine Unterschiede gefunden.", ""},
-      {"C:", ""},
-  };
-  for (const Case& c : lines) EXPECT_EQ(ExecPathOfCompareLine(c.line, -1), c.path) << c.line;
 }
 
 TEST(ExecBatch, OemText) {
