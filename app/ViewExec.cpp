@@ -112,14 +112,14 @@ void CVellmorantView::OnRunExecMenu() {
   int source = window ? m_nResultKind : -1;
   int count = ExecItemCount(source);
   if (count < 1) {
-    AfxMessageBox("Es sind keine Eintäge im Fenster vorhanden !", MB_OK | MB_ICONERROR);
+    MessageBox("Es sind keine Eintäge im Fenster vorhanden !", "Fehler", MB_OK | MB_ICONERROR);
     return;
   }
 
   CStrList names;
   ReadExecMenuNames(names);
   if (names.m_nCount == 0) {
-    AfxMessageBox("Es sind keine Ausführungsmenüs definiert !", MB_OK | MB_ICONINFORMATION);
+    MessageBox("Es sind keine Ausführungsmenüs definiert !", "Information", MB_OK | MB_ICONINFORMATION);
     return;
   }
   choice.RemoveAll();
@@ -160,7 +160,7 @@ void CVellmorantView::OnRunExecMenu() {
     text.Format("Es wurden %i Einträge übersprungen, weil ihr Pfad oder ihre Kommandozeile zu lang "
                 "ist:\n\n%.300s",
                 run.SkippedCount(), run.FirstSkipped().c_str());
-    AfxMessageBox(text, MB_OK | MB_ICONWARNING);
+    MessageBox(text, "Warnung", MB_OK | MB_ICONWARNING);
   }
 }
 

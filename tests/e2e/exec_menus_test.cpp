@@ -15,8 +15,8 @@ using namespace e2e;
 
 namespace {
 
-const int kTextSearch = 32772, kEditMenus = 32790, kRunMenu = 32791;
-const int kFileList = 21396;
+const int kTextSearch = 32772, kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791;
+const int kFileList = 21396, kResults = 21397;
 
 struct Entry {
   std::string execute, param, dir, stream;
@@ -235,6 +235,51 @@ TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
   EXPECT_EQ(GetFileAttributesA((std::string(temp) + batch).c_str()), INVALID_FILE_ATTRIBUTES);
   app.Close();
   SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// F7 against other with the default options; returns once the result list begins with first.
+void Compare(App &app, const TempTree &tree, const TempTree &other, const std::string &first) {
+  PostCommand(app.main, kDirCompare);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Verzeichnisse vergleichen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  SetText(GetDlgItem(dlg, 1004), Folder(other));
+  ClickButton(dlg, IDOK);
+  HWND results = FindChildById(app.main, kResults);
+  ASSERT_TRUE(WaitFor([&] {
+    std::vector<std::string> lines = ResultLines(app.p, results);
+    return !lines.empty() && lines[0].rfind(first, 0) == 0 && Responds(app.main);
+  }, 30000, 200));
+}
+
+TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
+  TempTree tree("exec_dc"), changed("exec_dc_changed"), same("exec_dc_same"), tools("exec_tools");
+  tree.Write("copy(2).txt", "1");
+  tree.Write("y.txt", "same");
+  changed.Write("copy(2).txt", "2");
+  changed.Write("y.txt", "same");
+  same.Write("copy(2).txt", "1");
+  same.Write("y.txt", "same");
+  std::string rec = Recorder(tools, "rec.exe");
+  StoreMenu(1, "Vergleich", {{rec, "%p", "", ""}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  Compare(app, tree, changed, changed.Path("copy(2).txt"));
+  ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() == 1; }, 30000));
+  ASSERT_TRUE(app.WaitDone());
+  EXPECT_EQ(Runs(rec)[0][0], "ARG " + changed.Path("copy(2).txt"));
+
+  // The line that says there is no difference is no item.
+  Compare(app, tree, same, "Keine Unterschiede gefunden.");
+  PostCommand(app.main, kRunMenu);
+  ASSERT_TRUE(app.Choose("Fenster w\xE4hlen", 1));
+  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 10000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(MessageText(box), "Es sind keine Eint\xE4ge im Fenster vorhanden !");
+  ClickButton(box, IDOK);
+  EXPECT_EQ(Runs(rec).size(), 1u);
+  app.Close();
 }
 
 TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
