@@ -97,17 +97,18 @@ void CExecRun::Run(const std::vector<ExecItem>& items) {
       uses |= r;
       fits = !(r & kExecTooLong) && ExpandExecFolder(e.dir, values, text);
     }
+    bool repeat = path == previous && !previousUsesHit;
+    previous = path;
+    previousUsesHit = (uses & kExecUsesHit) != 0;
+    if (repeat) continue;
     if (!fits) {
       if (m_nSkipped++ == 0) m_firstSkipped = item.path;
       continue;
     }
-    if (path == previous && !previousUsesHit) continue;
     if (m_pDlg) {
       m_pDlg->SetLineTextCompact(0, "", path.c_str(), 0, 0);
       m_pDlg->SetPos64(i);
     }
-    previous = path;
-    previousUsesHit = (uses & kExecUsesHit) != 0;
     for (size_t n = 0; n < m_entries.size() && !Cancelled() && !m_bAbort; ++n) {
       for (;;) {
         std::string what;
