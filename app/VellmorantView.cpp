@@ -111,6 +111,9 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Changing the found entries (ViewChange.cpp).
   ON_COMMAND(ID_CHANGE, OnChange)
   ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
+  // Inserting and deleting lines (ViewLines.cpp).
+  ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
+  ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

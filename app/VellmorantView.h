@@ -126,6 +126,11 @@ public:
   void OnChange();
   void OnUpdateChange(CCmdUI* pCmdUI);
 
+  // Inserting and deleting lines at the found lines (ViewLines.cpp).
+  void OnInsertLines();
+  void OnDeleteLines();
+  void RunLinesDialog(BOOL deleteMode);
+
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
