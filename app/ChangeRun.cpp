@@ -107,7 +107,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
         CMapFile map;
-        if (!map.Open(file.path, 0)) {
+        if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
                 continue;   // nothing left to change
             if (!Report(host, kOpenError, file.path))
@@ -166,7 +166,7 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
         CMapFile map;
-        if (!map.Open(file.path, CMapFile::ReadWrite)) {
+        if (!map.Open(file.path, CMapFile::ReadWrite) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
                 continue;
             if (!Report(host, kOpenError, file.path))

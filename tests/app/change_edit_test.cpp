@@ -8,7 +8,6 @@
 
 #include "app/ChangeRun.h"
 #include "app/FileCache.h"
-#include "app/HexSearch.h"
 #include "app/TextSearch.h"
 #include "common/TempTree.h"
 
@@ -212,17 +211,4 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
     EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1));
   }
-}
-
-TEST(ChangeEdit, ValueRunWritesInPlaceCutAtTheEnd) {
-  TempDir dir;
-  std::string f = dir.Write("v.bin", "xxABCDxxABCD");
-  CHexSearch e;
-  e.SearchFileBytes(f.c_str(), reinterpret_cast<const BYTE*>("AB"), 2, HEXMATCH_EXACT);
-  unsigned char bytes[CHANGE_MAX_BYTES];
-  const char* error = nullptr;
-  ChangeSpec spec = {1, bytes, PrepareChangeValue("0x41", 1, 8, bytes, &error), 8, "8", 1, false};
-  ScriptHost host;
-  EXPECT_EQ(2, RunValueChange(e, nullptr, spec, host).changes);
-  EXPECT_EQ(std::string("xxA\0\0\0\0\0A\0\0\0", 12), ReadFileBytes(f));
 }

@@ -90,13 +90,14 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
   CommandSession app;
   ASSERT_TRUE(app.Start(tree, 3));
   const struct {
+    std::string firstLine;      // the line the first question shows
     std::vector<int> answers;   // buttons of the query, in order
     std::string wantA, wantB;
     int changes;
   } runs[] = {
-      {{IDCANCEL}, "x x x x\n", "x\n", 0},
-      {{IDNO, IDOK, IDNO, IDCANCEL}, "x y x x\n", "x\n", 1},
-      {{IDNO, IDABORT}, "x y y y\n", "y\n", 3},
+      {"x x x x", {IDCANCEL}, "x x x x\n", "x\n", 0},
+      {"x x x x", {IDNO, IDOK, IDNO, IDCANCEL}, "x y x x\n", "x\n", 1},
+      {"x y x x", {IDNO, IDABORT}, "x y y y\n", "y\n", 3},
   };
   for (const auto &r : runs) {
     ASSERT_TRUE(app.Search(kTextSearch, "x"));
@@ -104,6 +105,10 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
     ASSERT_NE(nullptr, dlg);
     Fill(dlg, "y", "", 1049, false);
     ClickButton(dlg, IDABORT);   // "Mit Abfrage"
+    // The first question shows the found line old and new.
+    HWND q = WaitTopWindow(app.p.Pid(), "Text\xE4nderung", 10000);
+    EXPECT_EQ(r.firstLine, app.LineText(FindChildById(q, 6021), 0));
+    EXPECT_EQ("y" + r.firstLine.substr(1), app.LineText(FindChildById(q, 6022), 0));
     for (int button : r.answers) ASSERT_TRUE(app.Answer("Text\xE4nderung", "", button));
     std::string shown;
     EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));

@@ -52,4 +52,28 @@ HWND CommandSession::Open(int command, const char *caption) {
   return WaitTopWindow(p.Pid(), caption, 10000);
 }
 
+std::string CommandSession::LineText(HWND list, int index) {
+  // The line record of the list's line message, as the program (32-bit) lays it out.
+  struct LineItem {
+    UINT mask;
+    int index;
+    DWORD text;
+    int length, size;
+    DWORD colors;
+  };
+  const SIZE_T kText = 2048;
+  char *remote =
+      static_cast<char *>(VirtualAllocEx(p.Handle(), nullptr, sizeof(LineItem) + kText, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return "";
+  LineItem item = {4, index, reinterpret_cast<DWORD>(remote + sizeof(LineItem)), -1, int(kText), 0};
+  WriteProcessMemory(p.Handle(), remote, &item, sizeof item, nullptr);
+  DWORD_PTR len = 0;
+  SendMessageTimeoutA(list, 0x3812, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &len);
+  std::string text(kText, '\0');
+  ReadProcessMemory(p.Handle(), remote + sizeof(LineItem), &text[0], kText, nullptr);
+  VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
+  text.resize(len < kText ? size_t(len) : 0);
+  return text;
+}
+
 }  // namespace e2e

@@ -24,6 +24,8 @@ struct CommandSession {
   bool Search(int command, const std::string &text);
   // Posts a command and waits for the dialog with the caption.
   HWND Open(int command, const char *caption);
+  // Line index of one of the program's colour lists, read into the program's memory.
+  std::string LineText(HWND list, int index);
 
   Process p;
   HWND main = nullptr;
