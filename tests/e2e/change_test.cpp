@@ -89,6 +89,26 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
   std::string v = tree.Write("v.bin", "..AB..AB");
   CommandSession app;
   ASSERT_TRUE(app.Start(tree, 3));
+  // Value results, before any text search stored its settings: only the first two modes;
+  // masked and empty inputs are refused; a negative number is written in two's complement
+  // over each hit.
+  ASSERT_TRUE(app.Search(kHexSearch, "\"AB\""));
+  HWND dlg = app.Open(kChange, kChangeCaption);
+  ASSERT_NE(nullptr, dlg);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1032)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1045)));
+  for (const char *bad : {":4?", ""}) {
+    Fill(dlg, bad, "", 1049, false);
+    ClickButton(dlg, IDOK);
+    EXPECT_TRUE(app.Answer("Fehler", "!", IDOK)) << bad;
+  }
+  Fill(dlg, "-2", "", 1049, false);
+  ClickButton(dlg, IDOK);
+  std::string done;
+  EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &done));
+  EXPECT_EQ(Done(2), done);
+  EXPECT_EQ("..\xFE\xFF\xFF\xFF\xFE\xFF", ReadFileBytes(v));
+
   const struct {
     std::string firstLine;      // the line the first question shows
     std::vector<int> answers;   // buttons of the query, in order
@@ -117,7 +137,7 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
     EXPECT_EQ(r.wantB, ReadFileBytes(b));
   }
   // The dialog remembers "Mit Abfrage" as its default button.
-  HWND dlg = app.Open(kChange, kChangeCaption);
+  dlg = app.Open(kChange, kChangeCaption);
   ASSERT_NE(nullptr, dlg);
   DWORD_PTR def = 0;
   SendMessageTimeoutA(dlg, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def);
@@ -125,24 +145,6 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
   ClickButton(dlg, IDCANCEL);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
 
-  // Value results: only the first two modes; masked and empty inputs are refused; a negative
-  // number is written in two's complement over each hit.
-  ASSERT_TRUE(app.Search(kHexSearch, "\"AB\""));
-  dlg = app.Open(kChange, kChangeCaption);
-  ASSERT_NE(nullptr, dlg);
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1032)));
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1045)));
-  for (const char *bad : {":4?", ""}) {
-    Fill(dlg, bad, "", 1049, false);
-    ClickButton(dlg, IDOK);
-    EXPECT_TRUE(app.Answer("Fehler", "!", IDOK)) << bad;
-  }
-  Fill(dlg, "-2", "", 1049, false);
-  ClickButton(dlg, IDOK);
-  std::string shown;
-  EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
-  EXPECT_EQ(Done(2), shown);
-  EXPECT_EQ("..\xFE\xFF\xFF\xFF\xFE\xFF", ReadFileBytes(v));
   EXPECT_TRUE(CloseMain(app.p, app.main));
 }
 
