@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/ChangeRun.h"
-#include "app/FileCache.h"
 #include "app/TextSearch.h"
 #include "common/TempTree.h"
 
@@ -144,9 +143,6 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   TempDir dir;
   std::string a = dir.Write("a.txt", "one two one\r\none"), b = dir.Write("b.txt", "no hit"),
               c = dir.Write("c.txt", "x one");
-  CStrList cache(sizeof(FileCacheEntry));
-  FileCacheInit(&cache);
-  FileCacheAdd(&cache, 1 << 20, a.c_str(), "old", 3, 0);
   CTextSearch e;
   e.SearchFile(a.c_str(), "one", 0);
   e.SearchFile(b.c_str(), "one", 0);
@@ -155,18 +151,16 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   unsigned char bytes[] = "1-";
   ChangeSpec spec = {0, bytes, 2, 0, "", 0, false};
   ScriptHost host;
-  ChangeRunResult r = RunTextChange(e, &cache, spec, false, host);
+  ChangeRunResult r = RunTextChange(e, nullptr, spec, false, host);
   EXPECT_EQ(4, r.changes);
   EXPECT_EQ(2, r.files);
   EXPECT_FALSE(r.aborted);
   EXPECT_EQ("1- two 1-\r\n1-", ReadFileBytes(a));
   EXPECT_EQ("no hit", ReadFileBytes(b));
   EXPECT_EQ("x 1-", ReadFileBytes(c));
-  EXPECT_EQ(-1, FileCacheFind(&cache, a.c_str()));
   EXPECT_EQ(3u, dir.List().size());   // no temporary file left
   for (int i = 0; i < e.GetHitCount(); ++i)
     EXPECT_EQ("1-", ReadFileBytes(e.GetHitPath(i)).substr(size_t(e.GetHitPos(i)), size_t(e.GetHitLength(i))));
-  FileCacheClear(&cache);
 }
 
 TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {

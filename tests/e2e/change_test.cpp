@@ -165,7 +165,9 @@ TEST_F(Change, CancelStopsBetweenFilesAndLeavesEachFileWhole) {
   ClickButton(dlg, IDOK);
   HWND progress = WaitTopWindow(app.p.Pid(), "\xC4nderungen", 20000);
   ASSERT_NE(nullptr, progress);
-  Sleep(1000);
+  // Cancel as soon as the first files are done.
+  auto name = [&](int i) { return tree.Path("f" + std::to_string(1000 + i) + ".txt"); };
+  WaitFor([&] { return ReadFileBytes(name(0)) == now || ReadFileBytes(name(files - 1)) == now; }, 20000, 20);
   DWORD start = GetTickCount();
   PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitWindowGone(progress, 20000));
@@ -174,7 +176,7 @@ TEST_F(Change, CancelStopsBetweenFilesAndLeavesEachFileWhole) {
   EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
   int changed = 0;
   for (int i = 0; i < files; ++i) {
-    std::string content = ReadFileBytes(tree.Path("f" + std::to_string(1000 + i) + ".txt"));
+    std::string content = ReadFileBytes(name(i));
     ASSERT_TRUE(content == old || content == now) << i;
     changed += content == now;
   }
