@@ -127,7 +127,7 @@ int BuildChangeQueryLine(const unsigned char* const pieces[5], const int lengths
 }
 
 int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeSpec& spec,
-                    ChangeOutput& out, ChangeAsker* asker, bool* stopped)
+                    CChangeOutput& out, CChangeAsker* asker, bool* stopped)
 {
     int in = 0;
     long long outPos = 0;

@@ -77,16 +77,16 @@ struct ChangeHit {
 };
 
 // Receives the new file's bytes. Write returns false when they could not be written.
-class ChangeOutput {
+class CChangeOutput {
 public:
-    virtual ~ChangeOutput() {}
+    virtual ~CChangeOutput() {}
     virtual bool Write(const void* data, size_t length) = 0;
 };
 
 // Asks before a change; returns CHANGE_ANSWER_*.
-class ChangeAsker {
+class CChangeAsker {
 public:
-    virtual ~ChangeAsker() {}
+    virtual ~CChangeAsker() {}
     virtual int Ask(const unsigned char* data, int size, int pos, int length, const ChangeParts& parts) = 0;
 };
 
@@ -97,4 +97,4 @@ public:
 // answer the remaining hits stay unchanged and *stopped is set. Returns the number of
 // changes, or -1 when a write failed (the hits are then undefined).
 int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeSpec& spec,
-                    ChangeOutput& out, ChangeAsker* asker, bool* stopped);
+                    CChangeOutput& out, CChangeAsker* asker, bool* stopped);

@@ -176,7 +176,7 @@ void CInsertLinesDlg::OnWorkerError()
 
 namespace {
 
-class DialogHost : public LineEditHost {
+class DialogHost : public CLineEditHost {
 public:
     DialogHost(HWND dlg, std::atomic<int>& cancel, std::atomic<int>& done, std::mutex& lock, std::string& file,
                std::string& error, HANDLE answered, const bool& goOn)

@@ -37,7 +37,7 @@ bool ReadWhole(const char* path, std::string& out)
     return out.empty() || (ReadFile(h.Get(), &out[0], DWORD(out.size()), &got, nullptr) && got == out.size());
 }
 
-bool Report(LineEditHost& host, const char* format, const char* path, const char* detail)
+bool Report(CLineEditHost& host, const char* format, const char* path, const char* detail)
 {
     char text[2 * MAX_PATH + 200];
     StrFormat(text, sizeof text, format, path);
@@ -134,7 +134,7 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
 }
 
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditSpec& spec, const char* suffix,
-                           LineEditHost& host)
+                           CLineEditHost& host)
 {
     LineEditResult r = {0, false};
     // The found lines of each file, files in the order of their first hit.

@@ -41,9 +41,9 @@ struct LineEditSpec {
 bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditSpec& spec,
                    std::string& out);
 
-class LineEditHost {
+class CLineEditHost {
 public:
-    virtual ~LineEditHost() {}
+    virtual ~CLineEditHost() {}
     // A failure, as a German message. True goes on with the next file, false ends the run.
     virtual bool Fail(const char* message) = 0;
     // Read before each file: true ends the run there; that file is not written.
@@ -62,4 +62,4 @@ struct LineEditResult {
 // through a temporary file that replaces it only when complete. Every written file is dropped
 // from cache (may be null).
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditSpec& spec, const char* suffix,
-                           LineEditHost& host);
+                           CLineEditHost& host);

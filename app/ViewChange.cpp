@@ -12,7 +12,7 @@ namespace {
 const char kTitle[] = "Ändern";
 
 // Asks the user before each change, on the user-interface thread.
-class QueryHost : public ChangeHost {
+class QueryHost : public CChangeHost {
 public:
     QueryHost(CWnd* parent, const ChangeSpec& spec) : m_parent(parent), m_spec(spec) {}
 
@@ -48,7 +48,7 @@ private:
 
 // Runs on the progress dialog's worker: questions go to the dialog's thread, Cancel stops
 // before the next file.
-class JobHost : public ChangeHost {
+class JobHost : public CChangeHost {
 public:
     explicit JobHost(CProgressDlg* dlg) : m_dlg(dlg) {}
     int Ask(const unsigned char*, int, int, int, const ChangeParts&) override { return CHANGE_ANSWER_ALL; }

@@ -15,13 +15,13 @@ using testcommon::TempDir;
 
 namespace {
 
-struct StringOut : ChangeOutput {
+struct StringOut : CChangeOutput {
   std::string s;
   bool Write(const void* d, size_t n) override { return s.append(static_cast<const char*>(d), n), true; }
 };
 
 // Answers from a script; records failures; never stops by itself.
-struct ScriptHost : ChangeHost {
+struct ScriptHost : CChangeHost {
   std::vector<int> answers;
   size_t asked = 0;
   bool goOn = true;

@@ -54,7 +54,7 @@ TEST(LinesEdit, EditsAreByteExact) {
 
 namespace {
 
-struct Host : LineEditHost {
+struct Host : CLineEditHost {
   std::vector<std::string> failures;
   bool Fail(const char* m) override { return failures.push_back(m), true; }
   bool Stopped() override { return false; }
@@ -77,7 +77,9 @@ TEST(LinesEdit, FilesAreWrittenUnderTheSuffixOrReplacedWhole) {
     EXPECT_EQ(1, r.files);
     EXPECT_EQ(std::vector<std::string>{"Die Datei " + b + " konnte nicht ge\xF6" "ffmet werden !"}, host.failures);
     EXPECT_EQ("keep\nkeep\n", ReadFileBytes(a + suffix));
-    if (*suffix) EXPECT_EQ("keep\nhit 1\nkeep\n", ReadFileBytes(a));
+    if (*suffix) {
+      EXPECT_EQ("keep\nhit 1\nkeep\n", ReadFileBytes(a));
+    }
     EXPECT_EQ(*suffix ? 2u : 1u, dir.List().size());   // no temporary file left
   }
 }
