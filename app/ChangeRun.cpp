@@ -91,7 +91,7 @@ const char kWriteError[] = "Fehler beim Schreiben von:\n%s\n%s";
 
 }  // namespace
 
-ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
                               CChangeHost& host)
 {
     ChangeRunResult r = {0, 0, false};
@@ -128,7 +128,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
         SafeOutput out(writer);
         int size = int(map.m_dwSize);
-        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), spec, out,
+        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), request, out,
                                       ask ? &latch : nullptr, &stopped);
         map.Close();
         if (changes == 0) {
@@ -153,7 +153,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
     return r;
 }
 
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, CChangeHost& host)
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host)
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<HexSearchHit>(i); };
@@ -178,8 +178,8 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             int pos = hitOf(i)->position;
             if (pos < 0 || pos >= size)
                 continue;
-            int n = std::min(spec.count, size - pos);
-            memcpy(map.m_pData + pos, spec.bytes, size_t(n));
+            int n = std::min(request.count, size - pos);
+            memcpy(map.m_pData + pos, request.bytes, size_t(n));
             ++changes;
         }
         map.Close();

@@ -27,15 +27,15 @@ struct ChangeRunResult {
 };
 
 // Text hits: each file with a hit is read, rewritten to "<file>.vellmorant.tmp" with its hits
-// changed by spec, and replaced by it; a file in which nothing changed is left alone. ask:
+// changed by request, and replaced by it; a file in which nothing changed is left alone. ask:
 // the host is asked before each change. Every written file is dropped from cache (may be
 // null); the hits of a written file point at their found texts in the new content.
-ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
                               CChangeHost& host);
 
-// Value hits: spec.count bytes of spec.bytes written over each hit's offset (cut at the end of
+// Value hits: request.count bytes of request.bytes written over each hit's offset (cut at the end of
 // the file; an offset outside the file is skipped); files keep their length.
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, CChangeHost& host);
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host);
 
 // The closing message's text for a count ("Es wurden %i Änderungen durch geführt.").
 void FormatChangeCount(char* buffer, int size, int changes);

@@ -230,10 +230,10 @@ DWORD WINAPI CInsertLinesDlg::Worker(LPVOID param)
 void CInsertLinesDlg::Run()
 {
     DialogHost host(m_hWnd, m_bCancel, m_nDone, m_lock, m_strFile, m_strError, m_answered.Get(), m_bGoOn);
-    LineEditSpec spec = {m_bDeleteMode != 0, m_nPosition, m_nCount, m_strText};
+    LineEditRequest request = {m_bDeleteMode != 0, m_nPosition, m_nCount, m_strText};
     LineEditResult r = {0, false};
     if (m_pEngine)
-        r = RunLineEdit(*m_pEngine, m_pCache, spec, m_strSuffix, host);
+        r = RunLineEdit(*m_pEngine, m_pCache, request, m_strSuffix, host);
     m_bRunning = 0;
     m_bFinished = 1;
     ::PostMessageA(m_hWnd, WM_COMMAND, (r.stopped || m_bCancel) ? IDCANCEL : IDOK, 0);

@@ -81,7 +81,7 @@ std::vector<std::string> SplitInsertText(const char* text)
     return lines;
 }
 
-bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditSpec& spec,
+bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out)
 {
     std::vector<LineSpan> spans = SplitLines(data, size);
@@ -93,7 +93,7 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
     if (!spans.empty() && spans[0].endLength)
         lineEnd.assign(reinterpret_cast<const char*>(data) + spans[0].start + spans[0].length - spans[0].endLength,
                        size_t(spans[0].endLength));
-    std::vector<std::string> inserted = spec.deleteMode ? std::vector<std::string>() : SplitInsertText(spec.text);
+    std::vector<std::string> inserted = request.deleteMode ? std::vector<std::string>() : SplitInsertText(request.text);
 
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
@@ -103,13 +103,13 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
         if (line < 1 || it == entries.end())
             continue;   // deleted by an earlier found line
         long long found = it - entries.begin(), n = (long long)entries.size();
-        if (spec.deleteMode) {
-            long long from = Clamp(found + spec.position, 0, n);
-            long long to = Clamp(found + spec.position + (long long)spec.count, from, n);
+        if (request.deleteMode) {
+            long long from = Clamp(found + request.position, 0, n);
+            long long to = Clamp(found + request.position + (long long)request.count, from, n);
             entries.erase(entries.begin() + from, entries.begin() + to);
             changed = changed || to > from;
         } else {
-            long long at = Clamp(found + spec.position, 0, n);
+            long long at = Clamp(found + request.position, 0, n);
             for (size_t j = 0; j < inserted.size(); ++j)
                 entries.insert(entries.begin() + at + (long long)j, Entry{0, 0, 0, 0, &inserted[j]});
             changed = changed || !inserted.empty();
@@ -133,8 +133,8 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
     return true;
 }
 
-LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditSpec& spec, const char* suffix,
-                           CLineEditHost& host)
+LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
+                           const char* suffix, CLineEditHost& host)
 {
     LineEditResult r = {0, false};
     // The found lines of each file, files in the order of their first hit.
@@ -163,7 +163,7 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
             continue;
         }
         if (!EditFileLines(reinterpret_cast<const unsigned char*>(content.data()), int(content.size()),
-                           lines[size_t(name)], spec, edited))
+                           lines[size_t(name)], request, edited))
             continue;
         std::string target = std::string(path) + (suffix ? suffix : "");
         CSafeFileWriter writer;

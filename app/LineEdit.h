@@ -24,7 +24,7 @@ std::vector<LineSpan> SplitLines(const unsigned char* data, int size);
 // an empty line; a line end at the end starts no further line).
 std::vector<std::string> SplitInsertText(const char* text);
 
-struct LineEditSpec {
+struct LineEditRequest {
     bool deleteMode;
     int position;        // line offset from the found line (delete: 0 the found line; insert:
                          // 0 before it, 1 after it)
@@ -38,7 +38,7 @@ struct LineEditSpec {
 // positions are cut to the file's lines. Inserted lines end with the file's line end (that of
 // its first line; LF when it has none), and a last line without one gets it before lines that
 // follow it. Returns true when anything changed; out then holds the new content.
-bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditSpec& spec,
+bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out);
 
 class CLineEditHost {
@@ -61,5 +61,5 @@ struct LineEditResult {
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
 // through a temporary file that replaces it only when complete. Every written file is dropped
 // from cache (may be null).
-LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditSpec& spec, const char* suffix,
-                           CLineEditHost& host);
+LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
+                           const char* suffix, CLineEditHost& host);

@@ -40,9 +40,9 @@ std::string Change(const std::string& data, ChangeHit hit, int mode, const char*
   unsigned char bytes[CHANGE_MAX_BYTES];
   int n = PrepareChangeText(text, special, bytes);
   std::string off = offset;
-  ChangeSpec spec = {mode, bytes, n, ParseChangeOffset(offset), off.c_str(), int(off.size()), fold};
+  ChangeRequest request = {mode, bytes, n, ParseChangeOffset(offset), off.c_str(), int(off.size()), fold};
   StringOut o;
-  EXPECT_EQ(1, RewriteFileHits(reinterpret_cast<const unsigned char*>(data.data()), int(data.size()), &hit, 1, spec,
+  EXPECT_EQ(1, RewriteFileHits(reinterpret_cast<const unsigned char*>(data.data()), int(data.size()), &hit, 1, request,
                                o, nullptr, nullptr));
   if (out) *out = hit;
   return o.s;
@@ -90,9 +90,9 @@ TEST(ChangeEdit, OverlappingHitsAreTrimmedAndQueryLinesShowThePieces) {
   const std::string d = "abcdefgh";
   ChangeHit hits[] = {{1, 3}, {2, 4}, {2, 1}, {7, 5}};
   unsigned char x = 'X';
-  ChangeSpec spec = {0, &x, 1, 0, "", 0, false};
+  ChangeRequest request = {0, &x, 1, 0, "", 0, false};
   StringOut o;
-  EXPECT_EQ(3, RewriteFileHits(reinterpret_cast<const unsigned char*>(d.data()), 8, hits, 4, spec, o, nullptr,
+  EXPECT_EQ(3, RewriteFileHits(reinterpret_cast<const unsigned char*>(d.data()), 8, hits, 4, request, o, nullptr,
                                nullptr));
   EXPECT_EQ("aXXgX", o.s);
   EXPECT_EQ(2, hits[1].pos);
@@ -149,9 +149,9 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   e.SearchFile(c.c_str(), "one", 0);
   e.SortBy(0, 1);   // descending: the hits of a file come last first
   unsigned char bytes[] = "1-";
-  ChangeSpec spec = {0, bytes, 2, 0, "", 0, false};
+  ChangeRequest request = {0, bytes, 2, 0, "", 0, false};
   ScriptHost host;
-  ChangeRunResult r = RunTextChange(e, nullptr, spec, false, host);
+  ChangeRunResult r = RunTextChange(e, nullptr, request, false, host);
   EXPECT_EQ(4, r.changes);
   EXPECT_EQ(2, r.files);
   EXPECT_FALSE(r.aborted);
@@ -184,17 +184,17 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     TempDir dir;
     std::string a = dir.Write("a.txt", "ab ab"), c = dir.Write("c.txt", "ab");
     if (t.blockC == 1) CreateDirectoryA((c + ".vellmorant.tmp").c_str(), nullptr);
-    HANDLE held = t.blockC == 2 ? CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-                                : INVALID_HANDLE_VALUE;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (t.blockC == 2) held = CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     CTextSearch e;
     e.SearchFile(a.c_str(), "ab", 0);
     e.SearchFile(c.c_str(), "ab", 0);
     unsigned char one = '1';
-    ChangeSpec spec = {0, &one, 1, 0, "", 0, false};
+    ChangeRequest request = {0, &one, 1, 0, "", 0, false};
     ScriptHost host;
     host.answers = t.answers;
     host.goOn = t.goOn;
-    ChangeRunResult r = RunTextChange(e, nullptr, spec, true, host);
+    ChangeRunResult r = RunTextChange(e, nullptr, request, true, host);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     EXPECT_EQ(t.changes, r.changes);
     EXPECT_EQ(t.aborted, r.aborted);

@@ -43,10 +43,10 @@ TEST(LinesEdit, EditsAreByteExact) {
       {"a\n\rb\n", {2}, false, 0, 0, "X", "a\nX\n\rb\n"},
   };
   for (const auto& c : cases) {
-    LineEditSpec spec = {c.del, c.position, c.count, c.text};
+    LineEditRequest request = {c.del, c.position, c.count, c.text};
     std::string out = kSame;
     bool changed = EditFileLines(reinterpret_cast<const unsigned char*>(c.data.data()), int(c.data.size()), c.lines,
-                                 spec, out);
+                                 request, out);
     EXPECT_EQ(c.want != kSame, changed) << c.data << " " << c.lines[0];
     EXPECT_EQ(c.want, out) << c.data << " " << c.lines[0];
   }
@@ -71,9 +71,9 @@ TEST(LinesEdit, FilesAreWrittenUnderTheSuffixOrReplacedWhole) {
     e.SearchFile(a.c_str(), "hit", 0);
     e.SearchFile(b.c_str(), "hit", 0);
     DeleteFileA(b.c_str());   // gone before the run: reported, the run goes on
-    LineEditSpec spec = {true, 0, 1, ""};
+    LineEditRequest request = {true, 0, 1, ""};
     Host host;
-    LineEditResult r = RunLineEdit(e, nullptr, spec, suffix, host);
+    LineEditResult r = RunLineEdit(e, nullptr, request, suffix, host);
     EXPECT_EQ(1, r.files);
     EXPECT_EQ(std::vector<std::string>{"Die Datei " + b + " konnte nicht ge\xF6" "ffmet werden !"}, host.failures);
     EXPECT_EQ("keep\nkeep\n", ReadFileBytes(a + suffix));
