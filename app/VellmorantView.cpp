@@ -111,6 +111,7 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Zip, copy and identical files.
   ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
   ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
+  ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

@@ -125,6 +125,7 @@ public:
   // Zip, copy and identical files (ViewFileCommands.cpp).
   void OnZipFiles();
   void OnCopyFiles();
+  void OnIdenticalFiles();
 
 protected:
   void RecalcLayout();

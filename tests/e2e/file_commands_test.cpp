@@ -14,7 +14,7 @@ using namespace e2e;
 
 namespace {
 
-const int kZipFiles = 32787, kCopyFiles = 32794, kFileList = 21396;
+const int kZipFiles = 32787, kCopyFiles = 32794, kIdenticalFiles = 32779, kFileList = 21396;
 const char kZipKey[] = "Software\\QV\\Vellmorant\\ZipDialog";
 
 std::string Content(const std::string &path) {
@@ -285,6 +285,55 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     std::string targets;
     EXPECT_TRUE(ReadUserValue(kAppKey, "Target", &targets));
     EXPECT_EQ(t.Path("dst"), MultiString(targets).at(0));
+  }
+}
+
+// --- identical files ----------------------------------------------------------------------------
+
+struct IdenticalCase {
+  const char *label;
+  const char *c;                    // content of sub\c.txt (a.txt and b.txt hold "same")
+  std::vector<std::string> pairs;   // each pair shown: "upper=lower" by file name
+  std::vector<int> buttons;         // the answer to each pair
+  const char *remaining;            // of a, b, c
+  bool noneFound;                   // "Es wurden keine gleichen Dateien gefunden."
+};
+
+std::string NameOf(const std::string &shown) { return shown.substr(shown.find_last_of('\\') + 1); }
+
+TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
+  const IdenticalCase cases[] = {
+      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false},
+      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false},
+      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false},
+      {"same size, other bytes", "diff", {}, {}, "abc", true},
+  };
+  for (const IdenticalCase &c : cases) {
+    SCOPED_TRACE(c.label);
+    TempTree t("identical");
+    t.Write("a.txt", "same");
+    t.Write("b.txt", c.noneFound ? "other" : "same");
+    t.Write("sub\\c.txt", c.c);
+    App a;
+    ASSERT_TRUE(a.Start(Folder(t), 3));
+    PostCommand(a.main, kIdenticalFiles);
+    if (c.noneFound) {
+      // The search ends before the dialog shows; only the message is seen.
+      EXPECT_EQ("Es wurden keine gleichen Dateien gefunden.", AnswerBox(a, "Meldung"));
+    } else {
+      HWND dlg = WaitTopWindow(a.p.Pid(), "Suche gleiche Dateien", 10000);
+      ASSERT_NE(nullptr, dlg);
+      for (size_t i = 0; i < c.pairs.size(); ++i) {
+        ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000)) << i;
+        EXPECT_EQ(c.pairs[i], NameOf(GetText(GetDlgItem(dlg, 1006))) + "=" + NameOf(GetText(GetDlgItem(dlg, 1008))));
+        Click(dlg, c.buttons[i]);
+      }
+    }
+    ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(a.p.Pid(), "Suche gleiche Dateien"); }, 10000));
+    std::string remaining;
+    for (const char *name : {"a.txt", "b.txt", "sub\\c.txt"})
+      if (Exists(t.Path(name))) remaining += name[0] == 's' ? 'c' : name[0];
+    EXPECT_EQ(c.remaining, remaining);
   }
 }
 
