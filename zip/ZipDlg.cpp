@@ -180,6 +180,9 @@ void CZipDlg::EnableChangedControls()
 
 void CZipDlg::OnOnlyChanged()
 {
+  // Once OK was accepted the worker reads the members: they stay as they are.
+  if (m_bStarted)
+    return;
   UpdateData(TRUE);
   EnableChangedControls();
 }

@@ -288,6 +288,26 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
   }
 }
 
+// A target path longer than the system allows is refused, not cut to another name.
+TEST_F(FileCommands, CopyRefusesTargetPathsTooLongToName) {
+  TempTree t("copylong");
+  t.Write("src\\a.txt", "a");
+  t.Write("src\\" + std::string(40, 'n') + ".txt", "n");
+  std::string target = t.Path(std::string(250 - t.Root().size(), 'd'));
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  App a;
+  ASSERT_TRUE(a.Start(t.Path("src"), 2));
+  PostCommand(a.main, kCopyFiles);
+  HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1002), target);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_NE(std::string::npos, AnswerBox(a, "Warnung").find(" ist zu lang !"));
+  EXPECT_EQ("Es wurden 1 Dateien kopiert.", AnswerBox(a, "Vellmorant"));
+  EXPECT_EQ("a", Content(target + "\\a.txt"));
+}
+
 // --- identical files ----------------------------------------------------------------------------
 
 struct IdenticalCase {
