@@ -22,7 +22,7 @@ CString TimeLine(const char* path) {
   CString line = "Zuletzt geändert: ";
   FileInfo info;
   if (FileStat(path, &info) != 0) return line + "---";
-  char text[32];
+  char text[40];  // what FormatDateTime needs
   FormatDateTime(text, FileTimeToUnixSecondsClamped(info.ftLastWrite), 0x1F);
   line += text;
   uint32_t created = FileTimeToUnixSecondsClamped(info.ftCreation);
