@@ -32,7 +32,8 @@ void CVellmorantView::OnZipFiles() {
   CZipDlg dlg(this);
   dlg.SetBasePath(ExplorerPath());
   dlg.SetFileList(m_wndFiles.m_hWnd, &m_wndFiles.m_DirList);
-  dlg.DoModal();
+  // An archive written over a file that a search had cached must be read again.
+  if (dlg.DoModal() == IDOK) FileCacheDrop(&m_cache, dlg.m_strZipFile);
 }
 
 void CVellmorantView::OnCopyFiles() {
