@@ -2,6 +2,8 @@
 // (checked by Info-ZIP, 7z and Python's zipfile), copying them into another folder and finding
 // identical files.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <string>
@@ -107,14 +109,33 @@ struct ZipCase {
   const char *label;
   const char *zipPath;      // typed into "Ausgangspfad in ZIP-Datei"
   bool onlyChanged;
+  bool onlySelected;        // a.txt and c.txt selected in the list
   const char *names;        // the archive's names, sorted, one per line
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
-    {"under a folder of the archive", "/pre\\x", false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
-    {"only those that differ from the originals", "", true, "sub/b.txt\nsub/deep/c.txt\n"},
+    {"all files below the common folder", "", false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"under a folder of the archive", "/pre\\x", false, false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
+    {"only those that differ from the originals", "", true, false, "sub/b.txt\nsub/deep/c.txt\n"},
+    {"only the selected ones", "", false, true, "a.txt\nsub/deep/c.txt\n"},
 };
+
+// Selects the list's entries whose first column ends in one of the names.
+void SelectNames(App &a, const std::vector<std::string> &names) {
+  LVITEMA item = {};
+  item.mask = LVIF_STATE;
+  item.state = item.stateMask = LVIS_SELECTED;
+  void *remote = VirtualAllocEx(a.p.Handle(), nullptr, sizeof item, MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_NE(nullptr, remote);
+  WriteProcessMemory(a.p.Handle(), remote, &item, sizeof item, nullptr);
+  for (int i = 0; i < ListViewCount(a.list); ++i) {
+    std::string text = ListViewText(a.list, i, 0);
+    for (const std::string &n : names)
+      if (text.size() >= n.size() && text.compare(text.size() - n.size(), n.size(), n) == 0)
+        SendMessageA(a.list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(remote));
+  }
+  VirtualFreeEx(a.p.Handle(), remote, 0, MEM_RELEASE);
+}
 
 TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
   for (const ZipCase &c : kZipCases) {
@@ -129,12 +150,14 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     std::string zip = t.Path("out.zip");
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    if (c.onlySelected) SelectNames(a, {"a.txt", "c.txt"});
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
     ASSERT_NE(nullptr, dlg);
     ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
     EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
-    EXPECT_FALSE(Enabled(dlg, 1045));  // nothing selected
+    EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
+    if (c.onlySelected) Click(dlg, 1045);
     SetText(GetDlgItem(dlg, 1001), zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
     if (c.onlyChanged) {
