@@ -1,6 +1,7 @@
 // After a text or value search the program names the listed files it could not search (here
 // one vanished and one locked by another program) and keeps the hit count in the status bar;
-// when every file was searched it says nothing.
+// a log that another program holds open for writing is searched; when every file was searched
+// the program says nothing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,6 +70,7 @@ TEST_F(SearchSkipped, MessageNamesTheFilesThatWereNotSearched) {
   tree.Write("b.txt", "fine\n");
   std::string gone = tree.Write("gone.txt", "error 2\n");
   std::string locked = tree.Write("locked.txt", "error 3\n");
+  std::string log = tree.Write("log.txt", "error 4\n");
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS,
             RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
@@ -80,11 +82,15 @@ TEST_F(SearchSkipped, MessageNamesTheFilesThatWereNotSearched) {
   HWND main = WaitMain(p);
   ASSERT_NE(nullptr, main);
   HWND status = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr);
-  ASSERT_EQ(4, SettledCount(p, FindChildById(main, kFileList)));
+  ASSERT_EQ(5, SettledCount(p, FindChildById(main, kFileList)));
 
   ASSERT_TRUE(DeleteFileA(gone.c_str()));
   HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  // A logger's handle: writing, with the right to delete, sharing everything.
+  HANDLE writer = CreateFileA(log.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
   const std::string message = "2 Dateien konnten nicht durchsucht werden:\n\n" + gone +
                               ": kann nicht ge\xF6" "ffnet werden\n" + locked + ": kann nicht ge\xF6" "ffnet werden";
 
@@ -97,15 +103,16 @@ TEST_F(SearchSkipped, MessageNamesTheFilesThatWereNotSearched) {
     After a = Outcome(p, status, 20000);
     EXPECT_TRUE(a.box) << c.caption;
     EXPECT_EQ(message, a.text) << c.caption;
-    EXPECT_EQ("1 Eintr\xE4ge", a.count) << c.caption;
+    EXPECT_EQ("2 Eintr\xE4ge", a.count) << c.caption;
   }
 
   // Every file searched: no message.
   CloseHandle(lock);
+  CloseHandle(writer);
   tree.Write("gone.txt", "error 2\n");
   for (const Case &c : searches) {
     Search(p, main, c.command, c.caption, c.text);
-    ASSERT_TRUE(WaitFor([&] { return StatusBarText(status, 1) == "3 Eintr\xE4ge"; }, 20000)) << c.caption;
+    ASSERT_TRUE(WaitFor([&] { return StatusBarText(status, 1) == "4 Eintr\xE4ge"; }, 20000)) << c.caption;
     EXPECT_FALSE(Outcome(p, status, 1500).box) << c.caption;
   }
   EXPECT_TRUE(CloseMain(p, main));
