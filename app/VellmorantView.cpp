@@ -121,6 +121,10 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Zip, copy and identical files.
   ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
   ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
+  // Inserting and deleting lines (ViewLines.cpp).
+  ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
+  ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
+  ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {
