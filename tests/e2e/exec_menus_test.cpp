@@ -8,15 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e/support/AppSession.h"
-#include "e2e/support/E2eDriver.h"
+#include "e2e/support/CommandSession.h"
 
 using namespace e2e;
 
 namespace {
 
-const int kTextSearch = 32772, kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791;
-const int kFileList = 21396, kResults = 21397;
+const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397;
 
 struct Entry {
   std::string execute, param, dir, stream;
@@ -74,9 +72,8 @@ std::vector<std::vector<std::string>> Runs(const std::string &exe) {
   return runs;
 }
 
-std::string MessageText(HWND box) { return GetText(FindChildById(box, 0xFFFF)); }
-
-class App {
+// The program on a tree whose files are listed by name.
+class App : public CommandSession {
  public:
   bool Start(const TempTree &tree, int files) {
     HKEY key;
@@ -84,10 +81,7 @@ class App {
       SetDword(key, "SortList", 1);
       RegCloseKey(key);
     }
-    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt")) return false;
-    main = WaitMain(p);
-    HWND list = main ? FindChildById(main, kFileList) : nullptr;
-    return list && SettledCount(p, list) == files;
+    return CommandSession::Start(tree, files);
   }
   // Picks the entry index in a selection dialog with the caption and confirms it.
   bool Choose(const std::string &caption, int index) {
@@ -112,9 +106,6 @@ class App {
     }, timeoutMs, 100);
   }
   void Close() { EXPECT_TRUE(CloseMain(p, main)); }
-
-  Process p;
-  HWND main = nullptr;
 };
 
 class ExecMenus : public ::testing::Test {
@@ -168,18 +159,7 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
 void RunOnHits(const TempTree &tree, const std::string &exe) {
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
-  PostCommand(app.main, kTextSearch);
-  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
-  ASSERT_NE(nullptr, dlg);
-  SetText(GetDlgItem(dlg, 1001), "foo");
-  ClickButton(dlg, IDOK);
-  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  // The search is over once no progress window showed for a few polls in a row.
-  int quiet = 0;
-  ASSERT_TRUE(WaitFor([&] {
-    quiet = FindTopWindow(app.p.Pid(), "Textsuche") ? 0 : quiet + 1;
-    return quiet >= 5 && Responds(app.main);
-  }, 30000, 100));
+  ASSERT_TRUE(app.Search(kCmdTextSearch, "foo"));
   ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
   ASSERT_TRUE(WaitFor([&] { return !Runs(exe).empty(); }, 60000));
   ASSERT_TRUE(app.WaitDone());
@@ -220,10 +200,9 @@ TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
   ASSERT_TRUE(app.Start(tree, 3));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
   // The read-only file cannot be deleted: the user is asked, and Ignore goes on.
-  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 60000);
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ(MessageText(box), "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
-  ClickButton(box, IDIGNORE);
+  std::string shown;
+  ASSERT_TRUE(app.Answer("Fehler", "'del \"" + kept + "\"'", IDIGNORE, &shown));
+  EXPECT_EQ(shown, "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
   ASSERT_TRUE(app.WaitDone());
 
   EXPECT_EQ(ReadLines(tree.Path("M\xFCller 50%.bak")), std::vector<std::string>{"inhalt"});
@@ -246,10 +225,7 @@ void Compare(App &app, const TempTree &tree, const TempTree &other, const std::s
   SetText(GetDlgItem(dlg, 1004), Folder(other));
   ClickButton(dlg, IDOK);
   HWND results = FindChildById(app.main, kResults);
-  ASSERT_TRUE(WaitFor([&] {
-    std::vector<std::string> lines = ResultLines(app.p, results);
-    return !lines.empty() && lines[0].rfind(first, 0) == 0 && Responds(app.main);
-  }, 30000, 200));
+  ASSERT_TRUE(WaitFor([&] { return app.LineText(results, 0).rfind(first, 0) == 0 && Responds(app.main); }, 30000));
 }
 
 TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
@@ -274,10 +250,7 @@ TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
   Compare(app, tree, same, "Keine Unterschiede gefunden.");
   PostCommand(app.main, kRunMenu);
   ASSERT_TRUE(app.Choose("Fenster w\xE4hlen", 1));
-  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 10000);
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ(MessageText(box), "Es sind keine Eint\xE4ge im Fenster vorhanden !");
-  ClickButton(box, IDOK);
+  EXPECT_TRUE(app.Answer("Fehler", "Es sind keine Eint\xE4ge im Fenster vorhanden !", IDOK));
   EXPECT_EQ(Runs(rec).size(), 1u);
   app.Close();
 }
@@ -315,18 +288,6 @@ void Notify(HWND dlg, int id, int code) {
                       &r);
 }
 
-// Clicks a button that opens a message box of the program; returns the box's text and
-// closes it.
-std::string MessageOf(App &app, HWND dlg, int id) {
-  PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
-  HWND box = WaitTopWindow(app.p.Pid(), "Vellmorant", 10000, "#32770");
-  if (!box) return "<none>";
-  std::string text = MessageText(box);
-  ClickButton(box, IDOK);
-  WaitWindowGone(box, 10000);
-  return text;
-}
-
 TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   TempTree tree("exec_dialog");
   tree.Write("a.txt", "1");
@@ -358,7 +319,8 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   DWORD_PTR r = 0;
   SendMessageTimeoutA(combo, CB_SETCURSEL, 1, 0, SMTO_ABORTIFHUNG, 5000, &r);
   Notify(dlg, 1001, CBN_SELCHANGE);
-  EXPECT_EQ(MessageOf(app, dlg, 5), "Es gibt zuvile Eintr\xE4ge.");
+  PostMessageA(GetDlgItem(dlg, 5), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.Answer("Vellmorant", "Es gibt zuvile Eintr\xE4ge.", IDOK));
 
   // The 31st menu is made, a 32nd is refused.
   PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
@@ -368,7 +330,8 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   ClickButton(input, IDOK);
   ASSERT_TRUE(WaitWindowGone(input, 10000));
   EXPECT_EQ(ComboText(combo, 30), "Drei");
-  EXPECT_EQ(MessageOf(app, dlg, 3), "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).");
+  PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.Answer("Vellmorant", "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).", IDOK));
   Notify(dlg, 5, BN_CLICKED);
   SetText(GetDlgItem(dlg, 1054), "prog.exe");
   SetText(param, "%p");
