@@ -520,4 +520,74 @@ TEST_F(ToolbarEx, PaintingShowsStatesColoursAndStyles) {
   EXPECT_EQ(0, Send(TBX_REMOVEOVERLAY, 999));
 }
 
+TEST_F(ToolbarEx, HostedWindowsFontsAndGrownStrips) {
+  HWND combo = CreateWindowA("COMBOBOX", nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 0, 0, 80, 100, tb,
+                             (HMENU)500, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(combo);
+  SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)"eins");
+  SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)"zwei");
+  SendMessageA(combo, CB_SETITEMDATA, 1, 4711);
+  ASSERT_EQ(1, Add({{-1, 60, E, 0, TBXF_HOSTED, (DWORD)(UINT_PTR)combo, -1}}, TBX_ADDBUTTONSFLAGS));
+  EXPECT_EQ(0, Send(TBX_FINDHOSTED, 0, (LPARAM)combo));
+  // A selection change goes on as it came, then as the item's data or the id plus the index;
+  // without a selection only as it came.
+  struct {
+    int sel;
+    std::vector<WPARAM> posted;
+  } rows[] = {{1, {MAKEWPARAM(500, CBN_SELCHANGE), 4711}}, {0, {MAKEWPARAM(500, CBN_SELCHANGE), 500}},
+              {-1, {MAKEWPARAM(500, CBN_SELCHANGE)}}};
+  for (auto& r : rows) {
+    SendMessageA(combo, CB_SETCURSEL, (WPARAM)r.sel, 0);
+    g_commands.clear();
+    Send(WM_COMMAND, MAKEWPARAM(500, CBN_SELCHANGE), (LPARAM)combo);
+    fwtest::PumpFor(20);
+    ASSERT_EQ(r.posted.size(), g_commands.size()) << r.sel;
+    for (size_t k = 0; k < r.posted.size(); ++k) EXPECT_EQ(r.posted[k], g_commands[k].first);
+  }
+  // Commands and notifications of windows that are not hosted are dropped.
+  g_commands.clear();
+  g_notes.clear();
+  Send(WM_COMMAND, MAKEWPARAM(7, BN_CLICKED), (LPARAM)parent);
+  NMHDR h = {parent, 7, NM_CLICK};
+  Send(WM_NOTIFY, 7, (LPARAM)&h);
+  h.hwndFrom = combo;
+  Send(WM_NOTIFY, 500, (LPARAM)&h);
+  fwtest::PumpFor(20);
+  EXPECT_TRUE(g_commands.empty());
+  ASSERT_EQ(1u, g_notes.size());
+  EXPECT_EQ(NM_CLICK, g_notes[0]);
+  // A font of the same size but another look redraws the stored images.
+  Send(TBX_DELETERANGE, 0, 10);
+  Send(TB_ADDSTRINGA, 0xFFFE, (LPARAM)"MMMM");
+  Add({{-1, 61, E, 0, 0, 0, 0}});
+  RECT r = Rect(0);
+  auto inked = [&] {
+    int n = 0;
+    for (int x = r.left; x < r.right; ++x)
+      if (PixelAfterPaint(x, (r.top + r.bottom) / 2) != GetSysColor(COLOR_BTNFACE)) ++n;
+    return n;
+  };
+  LOGFONTA lf = {};
+  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  HFONT thin = CreateFontIndirectA(&lf);
+  lf.lfWeight = FW_BOLD;
+  HFONT bold = CreateFontIndirectA(&lf);
+  Send(WM_SETFONT, (WPARAM)thin, 0);
+  int thinInk = inked();
+  Send(WM_SETFONT, (WPARAM)bold, 0);
+  EXPECT_GT(inked(), thinInk);
+  Send(WM_SETFONT, 0, 0);
+  DeleteObject(thin);
+  DeleteObject(bold);
+  // Growing the window repaints only the new strip.
+  ShowWindow(parent, SW_SHOWNOACTIVATE);
+  UpdateWindow(tb);
+  ValidateRect(tb, nullptr);
+  SetWindowPos(tb, nullptr, 0, 0, 620, 120, SWP_NOMOVE | SWP_NOZORDER);
+  RECT update;
+  ASSERT_TRUE(GetUpdateRect(tb, &update, FALSE));
+  EXPECT_EQ(600, update.left);
+  EXPECT_EQ(620, update.right);
+}
+
 }  // namespace
