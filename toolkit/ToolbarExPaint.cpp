@@ -219,6 +219,48 @@ DWORD ToolbarExMeasure(ToolbarExData* d, ToolbarExButton* b, bool rows, WORD* ou
     return result;
 }
 
+namespace {
+
+bool Stackable(const ToolbarExButton* b) {
+    return !(b->state & (TBSTATE_HIDDEN | TBSTATE_WRAP)) && !(b->internal & TBI_SEPLIKE) && !(b->style & BTNS_SEP);
+}
+
+// Puts runs of small buttons of buttons [from, to) into columns that fill the row height:
+// marks first, stacked and last, and gives each its cell width and height.
+void StackGroup(ToolbarExData* d, int from, int to, int line, std::vector<int>& cw, std::vector<int>& ch) {
+    const int overlap = d->insetY / 2;
+    int i = from;
+    while (i < to) {
+        ToolbarExButton* first = d->buttons[i];
+        if (!Stackable(first) || first->contentH + 3 >= line) {
+            ++i;
+            continue;
+        }
+        int used = first->contentH, end = i + 1, widest = first->contentW;
+        while (end < to && Stackable(d->buttons[end]) && used + d->buttons[end]->contentH - overlap <= line) {
+            used += d->buttons[end]->contentH - overlap;
+            widest = Max(widest, d->buttons[end]->contentW);
+            ++end;
+        }
+        const int count = end - i;
+        if (count < 2) {
+            ++i;
+            continue;
+        }
+        const int share = (line - used) / count, rest = (line - used) % count;
+        for (int k = i; k < end; ++k) {
+            ToolbarExButton* b = d->buttons[k];
+            b->internal |= k == i ? TBI_STACKFIRST : TBI_STACKED;
+            if (k == end - 1) b->internal |= TBI_STACKLAST;
+            cw[k] = widest;
+            ch[k] = b->contentH - (k == i ? 0 : overlap) + share + (k == end - 1 ? rest : 0);
+        }
+        i = end;
+    }
+}
+
+}  // namespace
+
 DWORD ToolbarExLayout(ToolbarExData* d, int mode, int count) {
     const int n = count < 0 || count > d->Count() ? d->Count() : count;
     const bool normal = (mode & 6) == 0;
@@ -271,8 +313,26 @@ DWORD ToolbarExLayout(ToolbarExData* d, int mode, int count) {
         }
         if (grow) line += d->letterHeight + 1;
     }
+    // Row groups end at separators of fixed width; with style bit 0x20 small buttons stack.
+    std::vector<int> cw(n), ch(n, line);
+    for (int i = 0; i < n; ++i) cw[i] = d->buttons[i]->contentW;
+    if (rows) {
+        int groupStart = 0;
+        for (int i = 0; i <= n; ++i) {
+            const bool end = i == n;
+            const bool groupSep = !end && (d->buttons[i]->style & BTNS_SEP) && (d->buttons[i]->flags & TBXF_FIXEDWIDTH) &&
+                                  !(d->buttons[i]->state & TBSTATE_HIDDEN);
+            if (!end && !groupSep) continue;
+            if (d->style & 0x20) StackGroup(d, groupStart, i, line, cw, ch);
+            if (groupSep)
+                for (int k = groupStart; k < i; ++k)
+                    if (!(d->buttons[k]->internal & TBI_STACKED)) d->buttons[k]->internal |= TBI_ROWGROUP | TBI_ROWTEXT;
+            groupStart = i + 1;
+        }
+    }
     // Placement.
     std::vector<RECT> rects(n);
+    int stackX = 0, stackY = 0;
     int x = d->indent, y = 0, maxX = 0, maxY = 0, rowCount = 0;
     bool rowStart = true;
     if (!rows) y = d->indent;
@@ -304,9 +364,17 @@ DWORD ToolbarExLayout(ToolbarExData* d, int mode, int count) {
             SetRect(&r, x, y, x, y + line);
             continue;
         }
-        int w = sep ? 8 : b->contentW;
+        if (b->internal & TBI_STACKED) {
+            // Under the button before, in its column.
+            SetRect(&r, stackX, y + stackY, stackX + cw[i], y + stackY + ch[i]);
+            stackY += ch[i];
+            continue;
+        }
+        int w = sep ? 8 : cw[i];
         if (rowStart) ++rowCount;
-        SetRect(&r, x, y, x + w, y + line);
+        SetRect(&r, x, y, x + w, y + ((b->internal & TBI_STACKFIRST) ? ch[i] : line));
+        stackX = x;
+        stackY = ch[i];
         x += w;
         maxX = Max(maxX, x);
         maxY = y + line;

@@ -429,6 +429,23 @@ TEST_F(ToolbarEx, LayoutInRowsAndColumns) {
   Send(TBX_DELETERANGE, 0, 100);
   Add({{0, 1, E | TBSTATE_WRAP, 0, 0, 0, 0}, {-1, 0, TBSTATE_WRAP, S, 0, 0, 0}, {1, 2, E | TBSTATE_WRAP, 0, 0, 0, 0}});
   EXPECT_EQ(MAKELONG(25, 27 + 8 + 27), Send(TBX_GETTOTALSIZE));
+  // With style bit 0x20 small buttons stack in a column as high as the row, the spare height
+  // shared out; a third does not fit under them.
+  Send(TBX_DELETERANGE, 0, 100);
+  SetWindowLongA(tb, GWL_STYLE, GetWindowLongA(tb, GWL_STYLE) | 0x20);
+  HWND tall = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 30, 60, tb, nullptr, nullptr, nullptr);
+  Add({{-1, 1, E, 0, TBXF_HOSTED, (DWORD)(UINT_PTR)tall, -1}, {0, 2, E, 0, 0, 0, 0}, {1, 3, E, 0, 0, 0, 0},
+       {2, 4, E, 0, 0, 0, 0}},
+      TBX_ADDBUTTONSFLAGS);
+  struct {
+    int i;
+    RECT r;
+  } stacked[] = {{0, {0, 0, 34, 60}}, {1, {34, 0, 59, 31}}, {2, {34, 31, 59, 60}}, {3, {59, 0, 84, 60}}};
+  for (auto& st : stacked) {
+    RECT got = Rect(st.i);
+    EXPECT_TRUE(EqualRect(&got, &st.r)) << st.i << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
+  }
+  SetWindowLongA(tb, GWL_STYLE, GetWindowLongA(tb, GWL_STYLE) & ~0x20);
   // A text-only button: text width (at least 4) + 8 + inset + padding, within the limits.
   Send(TBX_DELETERANGE, 0, 100);
   Send(TB_ADDSTRINGA, 0xFFFE, (LPARAM)"Hallo Welt");
