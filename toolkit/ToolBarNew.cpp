@@ -88,11 +88,16 @@ UINT CToolBarNew::GetItemID(int nIndex) const {
 }
 
 CSize CToolBarNew::CalcFixedLayout(BOOL, BOOL bHorz) {
-  // One row across the frame, or one column down its side.
-  DWORD sz = (DWORD)SendMessage(TBX_SIZEFORLENGTH, bHorz ? 17000 : 0, 1);
+  // One row across the frame, or one column down its side; the wraps are kept (and the bar
+  // laid out again) only when the size changes.
+  WPARAM length = bHorz ? 17000 : 0;
+  DWORD sz = (DWORD)SendMessage(TBX_SIZEFORLENGTH, length, 0);
+  if (sz != (DWORD)SendMessage(TBX_GETTOTALSIZE)) {
+    sz = (DWORD)SendMessage(TBX_SIZEFORLENGTH, length, 1);
+    UpdateTips();
+  }
   int cx = LOWORD(sz), cy = HIWORD(sz);
   if (cy == 0) cy = HIWORD(SendMessage(TB_GETBUTTONSIZE));
-  UpdateTips();
   cy += m_rectBorders.top + m_rectBorders.bottom;
   cx += m_rectBorders.left + m_rectBorders.right;
   return bHorz ? CSize(32767, cy) : CSize(cx, 32767);
@@ -156,11 +161,6 @@ LRESULT CToolBarNew::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_MOUSELEAVE: {
     LRESULT r = CControlBar::WindowProc(message, wParam, lParam);
     UpdateFlyBy();
-    return r;
-  }
-  case WM_SIZE: {
-    LRESULT r = CControlBar::WindowProc(message, wParam, lParam);
-    UpdateTips();
     return r;
   }
   }
