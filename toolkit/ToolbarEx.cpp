@@ -555,6 +555,7 @@ bool MeasureBitmap(ToolbarExBitmap& bm, int count, int flagsIn, int widthIn) {
     if (flagsIn & 0x02) {
         if (widthIn == 4094) strip = true;
         else if (widthIn <= 0) return false;
+        else if ((flagsIn & 0x01) && w % widthIn) strip = true;
         else {
             bm.width = WORD(widthIn);
             bm.count = WORD(w / widthIn);
@@ -624,7 +625,6 @@ LRESULT AddBitmap(ToolbarExData* d, WPARAM wParam, BYTE* rec) {
         DibFree(bm.dib);
         return fail();
     }
-    if (flagsIn & 0x01 && !(bm.flags & 0x04)) bm.flags |= 0x01;
     if (ext && (flagsIn & 0x08)) ScanStrip(&bm, -1);
     int first = 0;
     for (const ToolbarExBitmap& o : d->bitmaps) first += o.count;

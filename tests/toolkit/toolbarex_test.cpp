@@ -456,8 +456,37 @@ TEST_F(ToolbarEx, LayoutInRowsAndColumns) {
   EXPECT_GT(tw, 20);
   Send(TB_SETBUTTONWIDTH, 0, MAKELPARAM(10, 30));
   EXPECT_EQ(30 - 7 + 2 + 7, LOWORD(Send(TBX_SIZEFORLENGTH, 17000, 0)));
+  // A strip of variable widths: the top-left colour separates the images (5, 8 and 4 wide).
+  Send(TBX_DELETERANGE, 0, 100);
+  Send(TBX_REMOVEBITMAPS);
+  BITMAPINFO bi = {};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 20, -16, 1, 32, BI_RGB};
+  void* bits;
+  HBITMAP strip = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  for (int x = 0; x < 20; ++x)
+    for (int y = 0; y < 16; ++y)
+      static_cast<DWORD*>(bits)[y * 20 + x] = (x == 0 || x == 6 || x == 15) ? 0x00FF00 : 0x000080;
+  EXPECT_EQ(3, Send(TBX_SCANSTRIP, 0xFFFF, (LPARAM)strip));
+  BYTE ext[16] = {};
+  memcpy(ext + 4, &strip, 4);
+  WORD flags = 0x02 | 0x08 | 0x10, width = 4094;
+  memcpy(ext + 8, &flags, 2);
+  memcpy(ext + 12, &width, 2);
+  EXPECT_EQ(0, Send(TB_ADDBITMAP, MAKEWPARAM(0, 0x1234), (LPARAM)ext));
+  EXPECT_EQ(3, *(WORD*)(ext + 10));
+  EXPECT_EQ(4094, *(WORD*)(ext + 12));
+  Add({{1, 1, E, 0, 0, 0, -1}, {2, 2, E, 0, 0, 0, -1}});
+  EXPECT_EQ(8 + 2 + 7, Rect(0).right - Rect(0).left);
+  EXPECT_EQ(4 + 2 + 7, Rect(1).right - Rect(1).left);
+  DWORD recs[6] = {};
+  EXPECT_EQ(1, Send(TBX_GETBITMAPS, MAKEWPARAM(0, 1), (LPARAM)recs));
+  EXPECT_EQ(3u, recs[3]);
+  EXPECT_EQ(0u, recs[4]);
+  DeleteObject(strip);
   // An empty text is no text: the image button keeps its size.
   Send(TBX_DELETERANGE, 0, 100);
+  Send(TBX_REMOVEBITMAPS);
+  AddImages();
   Send(TB_ADDSTRINGA, 0xFFFE, (LPARAM)"");
   Add({{0, 1, E, 0, 0, 0, (int)Send(TBX_STRINGCOUNT) - 1}});
   EXPECT_EQ(MAKELONG(25, 27), Send(TBX_SIZEFORLENGTH, 17000, 0));
