@@ -90,6 +90,10 @@ TEST_F(MenuIcons, ToolbarResourcesGiveIconsAndCommands) {
     COLORREF inside = GetPixel(c.dc, 8, 7);
     EXPECT_GT(GetRValue(inside), GetGValue(inside));
     EXPECT_EQ(list == icons.Normal(), inside == RGB(255, 0, 0));
+    // A grey that fades to exactly the key colour must not turn transparent.
+    Canvas grey(16, 15, RGB(0, 0, 250));
+    ImageList_Draw(list, 2, grey.dc, 0, 0, ILD_TRANSPARENT);
+    EXPECT_NE(RGB(0, 0, 250), GetPixel(grey.dc, 8, 7));
   }
 }
 
