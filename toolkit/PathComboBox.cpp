@@ -783,11 +783,13 @@ void CPathComboBox::TakeEditText(BOOL bFocus) {
   if (m_hEdit) ::CallWindowProcA(m_pfnEdit, m_hEdit, WM_GETTEXT, sizeof text, (LPARAM)text);
   CString typed(text);
   typed.Trim();
-  if (!typed.IsEmpty() && SetPathEx(typed, 0)) {
-    if (m_dwOptions & PCO_TYPEDLIST) AddTyped(m_strPath);
-  } else {
+  if (typed.IsEmpty() || !SetPathEx(typed, 0)) {
+    // A refused text stays in the field, so that it is not taken for the old path.
     ::MessageBeep(MB_ICONASTERISK);
+    if (bFocus) ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
+    return;
   }
+  if (m_dwOptions & PCO_TYPEDLIST) AddTyped(m_strPath);
   SetWindowPath();
   if (m_bSegments) {
     m_bEditMode = FALSE;
@@ -1134,7 +1136,7 @@ void CPathComboBox::Paint(HDC hdc) {
   }
   // The combo's own drop-down button.
   RECT button = {buttonLeft, content.top, content.right, content.bottom};
-  BOOL dropped = (BOOL)::CallWindowProcA(m_pfnSuper, m_hWnd, CB_GETDROPPEDSTATE, 0, 0);
+  BOOL dropped = (BOOL)CWnd::DefWindowProc(CB_GETDROPPEDSTATE, 0, 0);
   BOOL pressed = dropped || m_nPressed == HitButton;
   if (theme) {
     ::FillRect(hdc, &button, window);
@@ -1305,7 +1307,7 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
           return 0;
         case VK_F4:
           EnterEditMode();
-          ::CallWindowProcA(m_pfnSuper, m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+          CWnd::DefWindowProc(CB_SHOWDROPDOWN, TRUE, 0);
           return 0;
       }
       return 0;
@@ -1314,6 +1316,9 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (m_bEditMode) break;
       if (m_nOpenList >= 0) ListChar((UINT)wParam);
       return 0;
+    case WM_GETDLGCODE:
+      if (m_bEditMode) break;
+      return DlgCode(lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
@@ -1321,7 +1326,7 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (hit == HitButton) {
         m_nPressed = HitButton;
         EnterEditMode();
-        ::CallWindowProcA(m_pfnSuper, m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+        CWnd::DefWindowProc(CB_SHOWDROPDOWN, TRUE, 0);
         m_nPressed = -1;
         return 0;
       }
@@ -1439,6 +1444,21 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return CComboBox::WindowProc(message, wParam, lParam);
 }
 
+// What the dialog manager must leave to the control: the arrows, and Enter and Escape while
+// they mean something here. The edit field's keys come on to the combo (posted), so both ask.
+LRESULT CPathComboBox::DlgCode(LPARAM lParam) const {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  LRESULT r = DLGC_WANTARROWS;
+  if (msg && msg->message == WM_KEYDOWN) {
+    BOOL wanted = m_bEditMode ? (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE ||
+                                 (msg->wParam == VK_TAB && (m_dwOptions & PCO_TABNEXT)))
+                              : (m_nOpenList >= 0 && msg->wParam != VK_TAB) ||
+                                    (m_nFocus >= 0 && msg->wParam == VK_RETURN);
+    if (wanted) r |= DLGC_WANTMESSAGE;
+  }
+  return r;
+}
+
 LRESULT CALLBACK CPathComboBox::EditThunk(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<CPathComboBox*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   return self->EditProc(message, wParam, lParam);
@@ -1476,18 +1496,8 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == WM_CHAR && (wParam == '\r' || wParam == 27 || (wParam == '\t' && (m_dwOptions & PCO_TABNEXT))))
         return 0;
       break;
-    case WM_GETDLGCODE: {
-      LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
-      const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-      if (msg && msg->message == WM_KEYDOWN) {
-        BOOL wanted = m_bEditMode ? (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE ||
-                                     (msg->wParam == VK_TAB && (m_dwOptions & PCO_TABNEXT)))
-                                  : (m_nOpenList >= 0 && msg->wParam != VK_TAB) ||
-                                        (m_nFocus >= 0 && msg->wParam == VK_RETURN);
-        if (wanted) r |= DLGC_WANTMESSAGE;
-      }
-      return r | DLGC_WANTARROWS;
-    }
+    case WM_GETDLGCODE:
+      return ::CallWindowProcA(super, m_hEdit, message, wParam, lParam) | DlgCode(lParam);
     case WM_SETFOCUS: {
       LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
       if (m_bEditMode) PlaceEdit();
@@ -1496,7 +1506,7 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS: {
       LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
       HWND to = (HWND)wParam;
-      if (to != m_hList) CloseList();
+      if (to != m_hList && to != m_hWnd) CloseList();
       if (m_bEditMode && to != m_hWnd) {
         if (m_bEditChanged) TakeEditText(FALSE);
         else if (m_bSegments) LeaveEditMode(FALSE);

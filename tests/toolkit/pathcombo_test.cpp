@@ -1,6 +1,7 @@
 // The path combo box: paths set, refused and split into segments, the row's layout, chosen
 // segments, the worker's folder lists, destruction while the worker reads, the window text,
-// typed paths, dropped files, the dragged block, clipboard copies and style changes.
+// typed paths, dropped files, the dragged block, clipboard copies, style changes and the keys
+// in the folder dialog.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "framework/support/gui_util.h"
 #include "system/StrList.h"
 #include "toolkit/PathComboBox.h"
+#include "toolkit/PathDlg.h"
 
 namespace {
 
@@ -224,6 +226,14 @@ TEST_F(PathComboTest, TypedPathsKeepSixteenNewestFirst) {
     EXPECT_EQ(std::string(s), want[i]) << i;
   }
   EXPECT_EQ(std::string(combo->GetPath()), "C:\\t5");
+  // A refused text stays in the field rather than passing for the old path.
+  combo->SendMessage(WM_KEYDOWN, VK_RETURN);
+  std::string tooLong = "C:\\" + std::string(260, 'x');
+  ::SetWindowTextA(edit, tooLong.c_str());
+  ::SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(combo->IsEditMode());
+  EXPECT_EQ(fwtest::WindowText(combo->m_hWnd), tooLong);
+  EXPECT_EQ(std::string(combo->GetPath()), "C:\\t5");
 }
 
 TEST_F(PathComboTest, DroppedFilesAndTheDraggedBlock) {
@@ -280,6 +290,38 @@ TEST_F(PathComboTest, RewritingTheStyleResetsTheOptions) {
   EXPECT_EQ(combo->GetOptions() & 0x15F, (DWORD)(PCO_DROPFILES | PCO_MUSTEXIST | PCO_TABNEXT));
   EXPECT_TRUE(combo->IsEditMode());
   EXPECT_EQ(::GetWindowLongA(combo->m_hWnd, GWL_STYLE) & 0x25F, 0x252);
+}
+
+// Keys reach the field through the dialog manager: arrows move the focus over the segments,
+// Enter chooses one, Down opens its list, a letter finds an entry, Enter takes it; with nothing
+// focused Enter is the dialog's OK.
+TEST_F(PathComboTest, KeysInTheFolderDialog) {
+  CPathDlg dlg;
+  dlg.SetPath((tmp / "d1\\Alpha\\leer").c_str());
+  struct Step {
+    UINT key;
+    std::string path;
+  } steps[] = {{VK_LEFT, "d1\\Alpha\\leer"}, {VK_LEFT, "d1\\Alpha\\leer"}, {VK_LEFT, "d1\\Alpha\\leer"},
+               {VK_RETURN, "d1"},          {VK_DOWN, "d1"},          {'Z', "d1"},
+               {VK_RETURN, "d1\\zeta"}};
+  std::vector<std::string> seen;
+  std::function<void(HWND, size_t)> step = [&](HWND h, size_t i) {
+    if (i > 0) seen.push_back(fwtest::WindowText(::GetDlgItem(h, CPathDlg::IDC_PATH)));
+    HWND focus = ::GetFocus();
+    if (i == sizeof steps / sizeof steps[0]) {
+      ::PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 1);  // nothing focused: OK
+      return;
+    }
+    ::PostMessageA(focus, WM_KEYDOWN, steps[i].key, 1);
+    if (steps[i].key == 'Z') ::PostMessageA(focus, WM_CHAR, 'z', 1);
+    fwtest::RunLater(300, [&, h, i] { step(h, i + 1); });
+  };
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) { fwtest::RunLater(300, [&, h] { step(h, 0); }); });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  ASSERT_EQ(seen.size(), sizeof steps / sizeof steps[0]);
+  for (size_t i = 0; i < seen.size(); ++i)
+    EXPECT_EQ(seen[i], tmp / steps[i].path) << i;
+  EXPECT_STREQ(dlg.GetPath(), (tmp / "d1\\zeta").c_str());
 }
 
 }  // namespace
