@@ -658,6 +658,8 @@ void CPathComboBox::OnWorker(WPARAM wParam, LPARAM lParam) {
   int n = int(req >> 24) - 1;
   if (n == m_nCount) Relayout(TRUE);
   if (n == m_nOpenList && !::IsWindowVisible(m_hList)) ShowOpenList();
+  // The worker keeps one request: the last segment's list, when another one took its place.
+  if (!IsListFilled(m_nCount) && (m_nOpenList < 0 || IsListFilled(m_nOpenList))) RequestList(m_nCount);
 }
 
 // ----- layout --------------------------------------------------------------------------------
@@ -857,9 +859,12 @@ void CPathComboBox::ShowOpenList() {
   int row = ::SendMessageA(m_hList, LVM_GETITEMRECT, 0, (LPARAM)&item) ? item.bottom - item.top : Res().nItemHeight;
   if (row <= 0) row = Res().nItemHeight;
   int height = std::min(kMaxListHeight, count * row) + 2 * ::GetSystemMetrics(SM_CYBORDER);
-  int cx = width + Res().cxIcon + 16;
+  // The column takes the widest name beside its icon; the window adds its border and, for a
+  // long list, the scroll bar, so that no horizontal bar is needed.
+  int column = width + Res().cxIcon + 28;
+  int cx = column + 2 * ::GetSystemMetrics(SM_CXBORDER);
   if (count * row > kMaxListHeight) cx += ::GetSystemMetrics(SM_CXVSCROLL);
-  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, width + Res().cxIcon + 12);
+  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, column);
   RECT arrow;
   if (!GetElementRect(2 * n, &arrow)) GetClientRect(&arrow);
   POINT pt = {arrow.left, m_cy};
@@ -874,6 +879,7 @@ void CPathComboBox::ShowOpenList() {
   }
   if (pt.x + cx > work.right) pt.x = std::max<LONG>(work.left, work.right - cx);
   ::SetWindowPos(m_hList, HWND_TOPMOST, pt.x, pt.y, cx, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);  // the client's width
   m_nTyped = 0;
 }
 
