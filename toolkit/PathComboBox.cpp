@@ -1269,6 +1269,13 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         HBITMAP bmp = ::CreateCompatibleBitmap(hdc, m_cx, m_cy);
         HGDIOBJ old = ::SelectObject(mem, bmp);
         Paint(mem);
+        // The combo does not clip its children: leave the edit field alone.
+        if (m_hEdit && ::IsWindowVisible(m_hEdit)) {
+          RECT er;
+          ::GetWindowRect(m_hEdit, &er);
+          ::MapWindowPoints(nullptr, m_hWnd, (LPPOINT)&er, 2);
+          ::ExcludeClipRect(hdc, er.left, er.top, er.right, er.bottom);
+        }
         ::BitBlt(hdc, 0, 0, m_cx, m_cy, mem, 0, 0, SRCCOPY);
         ::SelectObject(mem, old);
         ::DeleteObject(bmp);

@@ -176,7 +176,7 @@ TEST_F(PathComboTest, WorkerListsSortedVisibleFoldersOfTheLastPath) {
 TEST_F(PathComboTest, DestroyingWhileTheWorkerReadsIsSafe) {
   std::string many = tmp / "viele";
   ::CreateDirectoryA(many.c_str(), nullptr);
-  for (int i = 0; i < 3000; ++i) ::CreateDirectoryA((many + "\\o" + std::to_string(i)).c_str(), nullptr);
+  for (int i = 0; i < 2000; ++i) ::CreateDirectoryA((many + "\\o" + std::to_string(i)).c_str(), nullptr);
   for (int wait : {0, 5, 30, 100}) {
     Make(0);
     combo->SetPath(many.c_str());
@@ -186,7 +186,7 @@ TEST_F(PathComboTest, DestroyingWhileTheWorkerReadsIsSafe) {
   fwtest::PumpFor(1500);
   Make(0);
   combo->SetPath(many.c_str());
-  EXPECT_EQ(LastList().size(), 3000u);
+  EXPECT_EQ(LastList().size(), 2000u);
 }
 
 TEST_F(PathComboTest, WindowTextFitsSmallBuffers) {
@@ -306,10 +306,15 @@ TEST_F(PathComboTest, KeysInTheFolderDialog) {
                {VK_RETURN, "d1\\zeta"}};
   std::vector<std::string> seen;
   std::function<void(HWND, size_t)> step = [&](HWND h, size_t i) {
-    if (i > 0) seen.push_back(fwtest::WindowText(::GetDlgItem(h, CPathDlg::IDC_PATH)));
-    HWND focus = ::GetFocus();
+    HWND field = ::GetDlgItem(h, CPathDlg::IDC_PATH);
+    if (i > 0) seen.push_back(fwtest::WindowText(field));
+    // The edit field has the focus; posted to it, the keys need no activation of the dialog.
+    HWND focus = ::GetWindow(field, GW_CHILD);
     if (i == sizeof steps / sizeof steps[0]) {
       ::PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 1);  // nothing focused: OK
+      fwtest::RunLater(3000, [h] {
+        if (::IsWindow(h)) ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+      });
       return;
     }
     ::PostMessageA(focus, WM_KEYDOWN, steps[i].key, 1);
