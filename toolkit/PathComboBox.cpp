@@ -887,8 +887,11 @@ void CPathComboBox::CloseList() {
   if (m_nOpenList < 0) return;
   m_nOpenList = -1;
   if (m_hList && ::IsWindowVisible(m_hList)) {
+    // A click in the list gave it the focus: the field takes it back.
+    BOOL hadFocus = ::GetFocus() == m_hList;
     ::ShowWindow(m_hList, SW_HIDE);
     m_dwListClosed = ::GetTickCount();
+    if (hadFocus) ::SetFocus(m_hWnd);
   }
   if (m_hWnd) Invalidate();
 }
@@ -1458,7 +1461,7 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // What the dialog manager must leave to the control: the arrows, and Enter and Escape while
-// they mean something here. The edit field's keys come on to the combo (posted), so both ask.
+// they mean something here. The edit field hands its keys on to the combo, so both ask.
 LRESULT CPathComboBox::DlgCode(LPARAM lParam) const {
   const MSG* msg = reinterpret_cast<const MSG*>(lParam);
   LRESULT r = DLGC_WANTARROWS;
@@ -1488,8 +1491,8 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
     case WM_CHAR:
       if (!m_bEditMode) {
-        ::PostMessageA(m_hWnd, message, wParam, lParam);
-        return 0;
+        // Handed on at once: posted, a key would fall behind the keys already queued.
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
       }
       if (message == WM_KEYDOWN && wParam == VK_RETURN) {
         TakeEditText(TRUE);

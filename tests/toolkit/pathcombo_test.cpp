@@ -271,7 +271,8 @@ TEST_F(PathComboTest, DroppedFilesAndTheDraggedBlock) {
 TEST_F(PathComboTest, CopyCommandsPutPathAndSegmentOnTheClipboard) {
   Make(0);
   combo->SetPath((tmp / "d1\\Alpha").c_str());
-  combo->SendMessage(WM_COMMAND, PCM_COPYPATH);
+  combo->PostMessage(WM_COMMAND, PCM_COPYPATH);  // as the context menu does
+  fwtest::PumpFor(100);
   EXPECT_EQ(Clipboard(), tmp / "d1\\Alpha");
   RECT r;
   ASSERT_TRUE(combo->GetElementRect(2 * (combo->GetSegmentCount() - 2) + 1, &r));
