@@ -306,23 +306,35 @@ TEST_F(PathComboTest, KeysInTheFolderDialog) {
                {VK_RETURN, "d1"},          {VK_DOWN, "d1"},          {'Z', "d1"},
                {VK_RETURN, "d1\\zeta"}};
   std::vector<std::string> seen;
-  std::function<void(HWND, size_t)> step = [&](HWND h, size_t i) {
-    HWND field = ::GetDlgItem(h, CPathDlg::IDC_PATH);
-    if (i > 0) seen.push_back(fwtest::WindowText(field));
-    // The edit field has the focus; posted to it, the keys need no activation of the dialog.
-    HWND focus = ::GetWindow(field, GW_CHILD);
-    if (i == sizeof steps / sizeof steps[0]) {
-      ::PostMessageA(focus, WM_KEYDOWN, VK_RETURN, 1);  // nothing focused: OK
-      fwtest::RunLater(3000, [h] {
-        if (::IsWindow(h)) ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
-      });
+  const size_t n = sizeof steps / sizeof steps[0];
+  // Posts step i's key to the edit field (it has the focus; posted to it, the keys need no
+  // activation of the dialog), then waits until the path is as expected and an opened list
+  // shows (at most 3 s) before the next step.
+  std::function<void(HWND, size_t, int)> step = [&](HWND h, size_t i, int waited) {
+    HWND field = ::GetDlgItem(h, CPathDlg::IDC_PATH), edit = ::GetWindow(field, GW_CHILD);
+    if (waited < 0) {
+      if (i == n) {
+        ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);  // nothing focused: OK
+        fwtest::RunLater(3000, [h] {
+          if (::IsWindow(h)) ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+        });
+        return;
+      }
+      ::PostMessageA(edit, WM_KEYDOWN, steps[i].key, 1);
+      if (steps[i].key == 'Z') ::PostMessageA(edit, WM_CHAR, 'z', 1);
+      waited = 0;
+    }
+    auto* combo = static_cast<CPathComboBox*>(CWnd::FromHandlePermanent(field));
+    bool ready = fwtest::WindowText(field) == tmp / steps[i].path &&
+                 (steps[i].key != VK_DOWN || ::IsWindowVisible(combo->GetListWindow()));
+    if (!ready && waited < 3000) {
+      fwtest::RunLater(50, [&, h, i, waited] { step(h, i, waited + 50); });
       return;
     }
-    ::PostMessageA(focus, WM_KEYDOWN, steps[i].key, 1);
-    if (steps[i].key == 'Z') ::PostMessageA(focus, WM_CHAR, 'z', 1);
-    fwtest::RunLater(300, [&, h, i] { step(h, i + 1); });
+    seen.push_back(fwtest::WindowText(field));
+    fwtest::RunLater(50, [&, h, i] { step(h, i + 1, -1); });
   };
-  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) { fwtest::RunLater(300, [&, h] { step(h, 0); }); });
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) { fwtest::RunLater(300, [&, h] { step(h, 0, -1); }); });
   EXPECT_EQ(dlg.DoModal(), IDOK);
   ASSERT_EQ(seen.size(), sizeof steps / sizeof steps[0]);
   for (size_t i = 0; i < seen.size(); ++i)
