@@ -108,6 +108,23 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_CUT, OnEditCut)
   ON_COMMAND(ID_EDIT_COPY, OnEditCopy)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
+  // Changing the found entries (ViewChange.cpp).
+  ON_COMMAND(ID_CHANGE, OnChange)
+  ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
+  ON_COMMAND(ID_DIR_COMPARE, OnDirCompare)
+  // Execution menus (ViewExec.cpp).
+  ON_COMMAND(ID_EDIT_EXEC_MENUS, OnEditExecMenus)
+  ON_COMMAND(ID_RUN_EXEC_MENU, OnRunExecMenu)
+  ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
+  // Renaming by pattern (ViewRename.cpp).
+  ON_COMMAND(ID_RENAME_FILES, OnRenameFiles)
+  // Zip, copy and identical files.
+  ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
+  ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
+  // Inserting and deleting lines (ViewLines.cpp).
+  ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
+  ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
+  ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
   // Sibling programs, the file popup menu and the file compares (ViewSibling.cpp).
   ON_CONTROL(LBN_DBLCLK, IDC_RESULT_LIST, OnResultDblClk)
   ON_NOTIFY(NM_RCLICK, IDC_FILE_LIST, OnFileListRClick)
@@ -144,6 +161,7 @@ CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cach
   }
   free(block);
   ApplyWorkingSet();
+  LoadExecMenuNames();
 }
 
 CVellmorantView::~CVellmorantView() {

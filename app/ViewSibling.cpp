@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/BinaryCompareDlg.h"
+#include "app/DirCompare.h"
 #include "app/Resource.h"
 #include "app/ResultList.h"
 #include "app/SiblingProgs.h"
@@ -70,8 +71,25 @@ void CVellmorantView::OnResultDblClk() {
   }
 }
 
-void CVellmorantView::OpenCompareResult(int) {
-  // The directory compare opens its lines in the text-compare program (StartSourceCompare).
+void CVellmorantView::OpenCompareResult(int index) {
+  CString listed, counterpart;
+  int kind = GetDirCompareFiles(index, listed, counterpart);
+  if (kind < 0) return;
+  if (kind != DCK_CONTENT) {
+    MessageBox(kind == DCK_ATTRIBUTES ? "Die Dateien sind gleich !" : "Die Datei existiert nicht !", nullptr, MB_OK);
+    return;
+  }
+  char exe[MAX_PATH];
+  if (listed.IsEmpty() || !FindSiblingProgram(SIBLING_TEXT_COMPARE, exe)) return;
+  for (const CString* file : {&listed, &counterpart}) {
+    if (PathGetKindA(*file) != 1) {
+      CString text;
+      text.Format("Die Datei %s existiert nicht zum Vergleichen !", (const char*)*file);
+      MessageBox(text, "Fehler", MB_OK | MB_ICONERROR);
+      return;
+    }
+  }
+  StartSourceCompare(exe, listed, counterpart);
 }
 
 LRESULT CALLBACK CVellmorantView::ListKeyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -19,16 +19,6 @@ const int kSortPath = 21403, kSortName = 21404, kSortType = 21405, kCopy = 21401
 const int kFileList = 21396, kResults = 21397;
 const char kNoResults[] = "Keine Eintr\xE4ge gefunden.";
 
-// The line record of the result list's messages, as the program (32-bit) lays it out.
-struct LineItem {
-  UINT mask;
-  int index;
-  DWORD text;
-  int length;
-  int size;
-  DWORD colors;
-};
-
 // The program with its file list filled from the tree (all files, sub-folders too), sorted by
 // name so that the order of the results is known.
 class App {
@@ -64,27 +54,7 @@ class App {
       return quiet >= 4 && Responds(main);
     }, 60000, 100);
   }
-  // The result list's lines, read through its line message with a buffer in the program.
-  std::vector<std::string> Lines() {
-    std::vector<std::string> v;
-    int n = ListBoxCount(results);
-    const SIZE_T kText = 2048;
-    char *remote = static_cast<char *>(
-        VirtualAllocEx(p.Handle(), nullptr, sizeof(LineItem) + kText, MEM_COMMIT, PAGE_READWRITE));
-    if (!remote) return v;
-    for (int i = 0; i < n; ++i) {
-      LineItem item = {4, i, reinterpret_cast<DWORD>(remote + sizeof(LineItem)), -1, int(kText), 0};
-      WriteProcessMemory(p.Handle(), remote, &item, sizeof item, nullptr);
-      DWORD_PTR len = 0;
-      SendMessageTimeoutA(results, 0x3812, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &len);
-      std::string text(kText, '\0');
-      ReadProcessMemory(p.Handle(), remote + sizeof(LineItem), &text[0], kText, nullptr);
-      text.resize(LONG_PTR(len) >= 0 && len < kText ? size_t(len) : strnlen(text.data(), kText));
-      v.push_back(text);
-    }
-    VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
-    return v;
-  }
+  std::vector<std::string> Lines() { return ResultLines(p, results); }
   std::string Count() { return StatusBarText(status, 1); }
 
   Process p;
@@ -176,18 +146,7 @@ void Select(App &a, int line) {
 }
 
 // The text of a message box of the program (its caption is the program's name), closed with OK.
-std::string AnswerMessageBox(App &a) {
-  HWND box = WaitTopWindow(a.p.Pid(), "Vellmorant", 20000, "#32770");
-  if (!box) return "";
-  std::string text;
-  for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr)) {
-    std::string t = GetText(c);
-    if (!t.empty()) text = t;
-  }
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-  WaitWindowGone(box, 10000);
-  return text;
-}
+std::string AnswerMessageBox(App &a) { return e2e::AnswerMessageBox(a.p, "Vellmorant"); }
 
 class SearchCommands : public ::testing::Test {
  protected:

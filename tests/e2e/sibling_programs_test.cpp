@@ -377,3 +377,29 @@ TEST(SiblingPrograms, FormattedFilesLeaveTheCacheAndAFailedStartIsReported) {
   ClickButton(WaitTopWindow(s.p.Pid(), "Modus ausw\xE4hlen", 10000), IDOK);
   EXPECT_EQ("Das Programm Trellobrisant.exe konnte f\xFCr 'a.c' nicht gestartet werden !", s.Answer("Fehler", IDABORT));
 }
+
+TEST(SiblingPrograms, DirectoryCompareLinesOpenInTheTextCompare) {
+  Session s;
+  std::string listed = s.tree.Write("data\\x.inl", "one\r\n");
+  s.tree.Write("data\\gone.c", "c\r\n");
+  std::string counterpart = s.tree.Write("other\\x.inl", "two\r\n");
+  std::string tool = s.Tool("Sorbelquist", "Sorbelquist.exe", "", "0");
+  ASSERT_TRUE(s.Start(2));
+  PostCommand(s.main, 32786);
+  HWND dlg = WaitTopWindow(s.p.Pid(), "Verzeichnisse vergleichen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), s.tree.Path("data"));
+  SetText(GetDlgItem(dlg, 1004), s.tree.Path("other"));
+  const int kChecks[][2] = {{1045, 1}, {1046, 0}, {1047, 1}, {1048, 0}, {1068, 0}};
+  for (const auto &c : kChecks) SetCheck(dlg, c[0], c[1] != 0);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  Lines lines;
+  ASSERT_TRUE(WaitFor([&] { return (lines = ResultLines(s.p, s.results)).size() == 2 && Responds(s.main); }, 30000));
+  int changed = lines[0].find("x.inl") != std::string::npos ? 0 : 1;
+  // A changed file of a C-like type opens with "-S"; a missing counterpart gives a message.
+  s.Key(changed, VK_RETURN);
+  EXPECT_EQ((Lines{"START", "ARG " + listed, "ARG " + counterpart, "ARG -S", "EXIT 0"}), LogOf(tool, 5));
+  s.Key(1 - changed, VK_RETURN);
+  EXPECT_EQ("Die Datei existiert nicht !", s.Answer("Vellmorant"));
+}

@@ -99,4 +99,52 @@ std::vector<std::string> MultiString(const std::string &block) {
   return out;
 }
 
+namespace {
+
+// The line record of the result list's messages, as the program (32-bit) lays it out.
+struct LineItem {
+  UINT mask;
+  int index;
+  DWORD text;
+  int length;
+  int size;
+  DWORD colors;
+};
+
+}  // namespace
+
+std::vector<std::string> ResultLines(Process &p, HWND results) {
+  std::vector<std::string> v;
+  int n = ListBoxCount(results);
+  const SIZE_T kText = 2048;
+  char *remote =
+      static_cast<char *>(VirtualAllocEx(p.Handle(), nullptr, sizeof(LineItem) + kText, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return v;
+  for (int i = 0; i < n; ++i) {
+    LineItem item = {4, i, reinterpret_cast<DWORD>(remote + sizeof(LineItem)), -1, int(kText), 0};
+    WriteProcessMemory(p.Handle(), remote, &item, sizeof item, nullptr);
+    DWORD_PTR len = 0;
+    SendMessageTimeoutA(results, 0x3812, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &len);
+    std::string text(kText, '\0');
+    ReadProcessMemory(p.Handle(), remote + sizeof(LineItem), &text[0], kText, nullptr);
+    text.resize(LONG_PTR(len) >= 0 && len < kText ? size_t(len) : strnlen(text.data(), kText));
+    v.push_back(text);
+  }
+  VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
+  return v;
+}
+
+std::string AnswerMessageBox(Process &p, const char *caption, int button) {
+  HWND box = WaitTopWindow(p.Pid(), caption, 20000, "#32770");
+  if (!box) return "";
+  std::string text;
+  for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr)) {
+    std::string t = GetText(c);
+    if (!t.empty()) text = t;
+  }
+  PostMessageA(box, WM_COMMAND, button, 0);
+  WaitWindowGone(box, 10000);
+  return text;
+}
+
 }  // namespace e2e

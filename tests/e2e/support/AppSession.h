@@ -29,5 +29,10 @@ std::string Folder(const TempTree &t);
 bool CloseMain(Process &p, HWND main);
 // The entries of a multi-string block.
 std::vector<std::string> MultiString(const std::string &block);
+// The result list's lines, read through its line message with a buffer in the program.
+std::vector<std::string> ResultLines(Process &p, HWND results);
+// Waits for a message box of the program with the caption, answers it with button and
+// returns its text ("" when none came).
+std::string AnswerMessageBox(Process &p, const char *caption, int button = IDOK);
 
 }  // namespace e2e

@@ -1,0 +1,308 @@
+// The directory compare's lines, input and job.
+#include "app/DirCompare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/ResultList.h"
+#include "system/DirList.h"
+#include "system/Files.h"
+#include "system/Paths.h"
+#include "system/StrList.h"
+#include "system/WinHandle.h"
+#include "text/CharClass.h"
+#include "text/Match.h"
+
+namespace {
+
+const char kChanged[] = ":verändert";
+const char kOtherLength[] = ":andere Länge";
+const char kMissing[] = ":Datei existiert nicht";
+const char kNewFile[] = ":Neue Datei gefunden";
+const char kOpenFailed[] = ":Fehler beim Öffnen";
+
+inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// One character as the file system compares it: the ANSI code page's capital, '/' as '\'.
+inline unsigned FoldPathChar(char c)
+{
+    if (c == '/')
+        return '\\';
+    return (unsigned)(DWORD_PTR)CharUpperA((LPSTR)(DWORD_PTR)(unsigned char)c) & 0xFF;
+}
+
+// Whether the first length bytes of a and b name the same path part.
+bool PathPartEqual(const char* a, const char* b, int length)
+{
+    for (int i = 0; i < length; ++i)
+        if (FoldPathChar(a[i]) != FoldPathChar(b[i]))
+            return false;
+    return true;
+}
+
+bool LessPath(const char* a, const char* b) { return PathCompareA(a, b) < 0; }
+
+// The outcome of comparing two files' bytes.
+enum { SAME = 0, DIFFERENT = 1, LISTED_UNREADABLE = 2, COUNTERPART_UNREADABLE = 3 };
+
+HANDLE OpenForReading(const char* path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Reads up to size bytes, as many as the file still holds; -1 on a read error.
+int ReadBlock(HANDLE h, char* buffer, int size)
+{
+    int got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(h, buffer + got, DWORD(size - got), &n, nullptr))
+            return -1;
+        if (n == 0)
+            break;
+        got += int(n);
+    }
+    return got;
+}
+
+// Compares both files byte for byte in blocks of 4096, or (ignoreLineEnds) taking every line
+// end as equal to every other. A file that cannot be opened or read is reported as such.
+int CompareContents(const char* listed, const char* counterpart, bool ignoreLineEnds)
+{
+    CWinHandle a(OpenForReading(listed));
+    if (!a)
+        return LISTED_UNREADABLE;
+    CWinHandle b(OpenForReading(counterpart));
+    if (!b)
+        return COUNTERPART_UNREADABLE;
+    if (ignoreLineEnds) {
+        a.Close();
+        b.Close();
+        return CompareFilesIgnoringLineEnds(listed, counterpart) == 0 ? SAME : DIFFERENT;
+    }
+    char blockA[4096], blockB[4096];
+    for (;;) {
+        int na = ReadBlock(a.Get(), blockA, sizeof blockA);
+        if (na < 0)
+            return LISTED_UNREADABLE;
+        int nb = ReadBlock(b.Get(), blockB, sizeof blockB);
+        if (nb < 0)
+            return COUNTERPART_UNREADABLE;
+        if (na != nb || memcmp(blockA, blockB, size_t(na)) != 0)
+            return DIFFERENT;
+        if (na == 0)
+            return SAME;
+    }
+}
+
+// The content line of a listed file and its counterpart (both readable so far), if any.
+void CompareFilePair(CStrList& lines, const char* listed, const FileInfo& listedInfo, const char* counterpart,
+                     const FileInfo& counterpartInfo, bool ignoreLineEnds)
+{
+    bool sameSize = listedInfo.nSize == counterpartInfo.nSize;
+    if (!sameSize && !ignoreLineEnds) {
+        AddDirCompareLine(lines, counterpart, kOtherLength, DCK_CONTENT);
+        return;
+    }
+    switch (CompareContents(listed, counterpart, ignoreLineEnds)) {
+    case DIFFERENT:
+        AddDirCompareLine(lines, counterpart, sameSize ? kChanged : kOtherLength, DCK_CONTENT);
+        break;
+    case LISTED_UNREADABLE:
+        AddDirCompareLine(lines, listed, kOpenFailed, DCK_OPEN_FAILED);
+        break;
+    case COUNTERPART_UNREADABLE:
+        AddDirCompareLine(lines, counterpart, kOpenFailed, DCK_OPEN_FAILED);
+        break;
+    default:
+        break;
+    }
+}
+
+// Adds a kind-3 line for every file below the compare path (filtered by plus and minus) whose
+// place below the path holds no listed file.
+void AddNewFiles(const CStrList& input, CStrList& lines)
+{
+    std::vector<const char*> listed;
+    listed.reserve(size_t(input.m_nCount > 4 ? input.m_nCount - 4 : 0));
+    for (int i = 4; i < input.m_nCount; ++i)
+        listed.push_back(input.GetString(i));
+    std::sort(listed.begin(), listed.end(), LessPath);
+
+    const char* path = input.GetString(0);
+    const char* plus = input.GetString(2);
+    const char* minus = input.GetString(3);
+    CDirList found;
+    if (found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr) <= 0)
+        return;
+    for (int i = 0; i < found.m_nCount; ++i) {
+        const DirEntry* entry = found.GetEntry(i);
+        if (!entry || entry->IsFolder())
+            continue;
+        CString candidate = CString(path) + entry->RelPath();
+        candidate.Replace('/', '\\');
+        if (!std::binary_search(listed.begin(), listed.end(), (const char*)candidate, LessPath))
+            AddDirCompareLine(lines, candidate, kNewFile, DCK_NEW);
+    }
+}
+
+}  // namespace
+
+int AddDirCompareLine(CStrList& lines, const char* path, const char* text, int kind)
+{
+    CString line(path);
+    line += CString(' ', 17 - line.GetLength() % 16);
+    line += text;
+    uint32_t item = uint32_t(kind);
+    return lines.InsertBuf(line.GetLength(), line, -1, &item);
+}
+
+CString AttributeChangeText(DWORD listed, DWORD counterpart)
+{
+    static const struct {
+        DWORD mark;
+        const char* name;
+    } kMarks[] = {{FILE_ATTRIBUTE_HIDDEN, "HIDDEN"},
+                  {FILE_ATTRIBUTE_READONLY, "RONLY"},
+                  {FILE_ATTRIBUTE_SYSTEM, "SYSTEM"},
+                  {FILE_ATTRIBUTE_ARCHIVE, "ARCHIVE"}};
+    CString text;
+    for (const auto& m : kMarks) {
+        if ((listed & m.mark) == (counterpart & m.mark))
+            continue;
+        text += m.name;
+        text += (counterpart & m.mark) ? '+' : '-';
+    }
+    return text.IsEmpty() ? text : ":" + text;
+}
+
+CString CommonFolderOf(CDirList& files, int count)
+{
+    CString common;
+    bool first = true;
+    for (int i = 0; i < count; ++i) {
+        const char* p = files.GetPath(i);
+        if (!p)
+            break;
+        int folderLength = PathFileNameOffsetA(-1, p);
+        if (first) {
+            common = CString(p, folderLength);
+            first = false;
+            continue;
+        }
+        int n = std::min(common.GetLength(), folderLength);
+        int same = 0;
+        while (same < n && FoldPathChar(common[same]) == FoldPathChar(p[same]))
+            ++same;
+        if (same == common.GetLength())
+            continue;
+        while (same > 0 && !IsSeparator(common[same - 1]))
+            --same;
+        common = common.Left(same);
+    }
+    return common;
+}
+
+int BuildDirCompareInput(CDirList& files, int count, const char* path, const char* comparePath, const char* plus,
+                         const char* minus, CStrList& input, uint64_t* pSizeSum)
+{
+    input.RemoveAll();
+    input.ItemDataSize(4);
+    input.Insert(path);
+    input.Insert(comparePath);
+    input.Insert(plus);
+    input.Insert(minus);
+    int pathLength = int(strlen(path));
+    uint64_t sum = 0;
+    int outside = 0;
+    for (int i = 0; i < count; ++i) {
+        const DirEntry* entry = files.GetEntry(i);
+        if (!entry)
+            break;
+        if (entry->IsFolder())
+            continue;
+        const char* p = entry->FullPath();
+        if (int(strlen(p)) <= pathLength || !PathPartEqual(p, path, pathLength)) {
+            ++outside;
+            continue;
+        }
+        CString file(p);
+        file.Replace('/', '\\');
+        uint32_t size = entry->nFileSizeLow;
+        input.InsertBuf(file.GetLength(), file, -1, &size);
+        sum += entry->Size();
+    }
+    if (pSizeSum)
+        *pSizeSum = sum;
+    return outside;
+}
+
+int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LONG* cancel,
+                  DirCompareProgressFn progress, void* context)
+{
+    if (input.m_nCount < 4)
+        return 2;
+    if (flags & DCF_ADDED)
+        AddNewFiles(input, lines);
+    const char* comparePath = input.GetString(1);
+    int pathLength = input.GetLength(0);
+    bool ignoreLineEnds = (flags & DCF_IGNORE_LINE_ENDS) != 0;
+    bool anyCounterpart = false;
+    uint64_t done = 0;
+    for (int i = 4; i < input.m_nCount; ++i) {
+        if ((cancel && *cancel) || lines.m_nCount >= kDirCompareLineLimit)
+            break;
+        const char* listed = input.GetString(i);
+        if (progress)
+            progress(context, done, listed);
+        CString counterpart = CString(comparePath) + (listed + pathLength);
+        FileInfo listedInfo = {}, counterpartInfo = {};
+        bool listedOk = FileStat(listed, &listedInfo) == 0;
+        done += listedOk ? listedInfo.nSize : *input.Item<uint32_t>(i);
+        if (FileStat(counterpart, &counterpartInfo) != 0 || (counterpartInfo.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (flags & DCF_DELETED)
+                AddDirCompareLine(lines, listed, kMissing, DCK_MISSING);
+            continue;
+        }
+        anyCounterpart = true;
+        if ((flags & DCF_ATTRIBUTES) && listedOk) {
+            CString change = AttributeChangeText(listedInfo.dwAttributes, counterpartInfo.dwAttributes);
+            if (!change.IsEmpty())
+                AddDirCompareLine(lines, counterpart, change, DCK_ATTRIBUTES);
+        }
+        if (flags & DCF_CHANGED) {
+            if (!listedOk)
+                AddDirCompareLine(lines, listed, kOpenFailed, DCK_OPEN_FAILED);
+            else
+                CompareFilePair(lines, listed, listedInfo, counterpart, counterpartInfo, ignoreLineEnds);
+        }
+    }
+    if (progress)
+        progress(context, done, nullptr);
+    return (anyCounterpart || (flags & DCF_DELETED)) ? 1 : 2;
+}
+
+bool DirCompareLineFiles(const char* line, const char* basePath, const char* comparePath, CString& listed,
+                         CString& counterpart)
+{
+    listed.Empty();
+    counterpart.Empty();
+    if (!line || !basePath || !comparePath)
+        return false;
+    int prefix = int(strlen(comparePath));
+    int length = int(strlen(line));
+    if (prefix == 0 || length <= prefix || !PathPartEqual(line, comparePath, prefix))
+        return false;
+    const char* colon = strchr(line + prefix, ':');
+    if (!colon)
+        return false;
+    int end = int(colon - line);
+    end -= SpanClassBack(line + end, CC_WHITE, end - prefix);
+    if (end <= prefix)
+        return false;
+    counterpart = CString(line, end);
+    listed = CString(basePath) + counterpart.Mid(prefix);
+    return true;
+}
