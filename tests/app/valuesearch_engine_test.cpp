@@ -450,23 +450,9 @@ TEST(HexSearchStop, BufferStopEndsAnEndlessSearch)
 
 namespace {
 
-// A fresh folder whose files are written from strings, with their write times.
 class TempDir : public testcommon::TempDir {
 public:
     TempDir() : testcommon::TempDir("vs_engine_") {}
-    static void SetTime(const std::string& path, const FILETIME& ft)
-    {
-        HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-        SetFileTime(h, nullptr, nullptr, &ft);
-        CloseHandle(h);
-    }
-    static FILETIME GetTime(const std::string& path)
-    {
-        WIN32_FILE_ATTRIBUTE_DATA fad;
-        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &fad);
-        return fad.ftLastWriteTime;
-    }
 };
 
 }  // namespace
@@ -475,6 +461,7 @@ TEST(HexSearchFiles, SearchFilesUsesTheCacheWhileFilesAreUnchanged)
 {
     TempDir dir;
     std::string a = dir.Write("a.bin", "..AB..AB");
+    ASSERT_TRUE(testcommon::SetTimes(a, -1, 1600000000));
     std::string b = dir.Write("b.bin", "AB");
     std::string empty = dir.Write("empty.bin", "");
     CStrList paths;
@@ -498,16 +485,14 @@ TEST(HexSearchFiles, SearchFilesUsesTheCacheWhileFilesAreUnchanged)
     EXPECT_EQ(10u, s.m_nBytesDone.load());
 
     // Same size and write time: the cached copy is searched, not the file.
-    FILETIME ft = TempDir::GetTime(a);
     dir.Write("a.bin", "AB......");
-    TempDir::SetTime(a, ft);
+    ASSERT_TRUE(testcommon::SetTimes(a, -1, 1600000000));
     s.Clear();
     EXPECT_EQ(3, s.SearchFiles(paths, g.data(), 0));
     EXPECT_EQ(Hits({2, 6, 0}), Positions(s));
 
     // A new write time: the file is read again and its copy replaced.
-    ft.dwHighDateTime += 1;
-    TempDir::SetTime(a, ft);
+    ASSERT_TRUE(testcommon::SetTimes(a, -1, 1600000100));
     s.Clear();
     EXPECT_EQ(2, s.SearchFiles(paths, g.data(), 0));
     EXPECT_EQ(Hits({0, 0}), Positions(s));
