@@ -10,38 +10,23 @@
 #include "app/MultiString.h"
 #include "app/ValueSearchDlg.h"
 #include "app/ValueSyntax.h"
+#include "framework/support/gui_util.h"
 #include "system/RegKeys.h"
 
 namespace {
 
-std::function<void(HWND)> g_script;
-CValueSearchDlg* g_dlg = nullptr;
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    if (!g_dlg || !g_dlg->m_hWnd || !IsWindowVisible(g_dlg->m_hWnd))
-        return;
-    KillTimer(nullptr, id);
-    HWND h = g_dlg->m_hWnd;
-    auto script = std::move(g_script);
-    g_script = nullptr;
-    if (script)
-        script(h);
-    // A script that stopped early must not leave the dialog open.
-    if (IsWindow(h) && IsWindowVisible(h))
-        PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
-}
-
+// Runs the dialog; the script works it from inside its modal loop once it shows.
 INT_PTR RunScripted(CValueSearchDlg& dlg, DWORD* flags, char** history, char** groupString, char** groupList,
                     const char* initial, std::function<void(HWND)> script)
 {
-    g_dlg = &dlg;
-    g_script = std::move(script);
-    UINT_PTR t = SetTimer(nullptr, 0, 20, Tick);
-    INT_PTR r = dlg.Run(flags, history, nullptr, groupString, groupList, initial);
-    KillTimer(nullptr, t);
-    g_dlg = nullptr;
-    return r;
+    fwtest::WhenFound([&dlg] { return dlg.m_hWnd && IsWindowVisible(dlg.m_hWnd) ? dlg.m_hWnd : nullptr; },
+                      [script](HWND h) {
+                          script(h);
+                          // A script that stopped early must not leave the dialog open.
+                          if (IsWindow(h) && IsWindowVisible(h))
+                              PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+                      });
+    return dlg.Run(flags, history, nullptr, groupString, groupList, initial);
 }
 
 HWND Item(HWND dlg, int id)

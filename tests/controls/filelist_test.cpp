@@ -17,6 +17,7 @@
 
 #include "common/TempTree.h"
 #include "controls/FileListCtrl.h"
+#include "framework/support/gui_util.h"
 
 namespace {
 
@@ -46,24 +47,8 @@ protected:
     }
 };
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Pumps messages until pred holds or ms pass; returns pred().
-bool PumpUntil(const std::function<bool()>& pred, int ms = 5000) {
-    DWORD start = GetTickCount();
-    while (!pred()) {
-        if (int(GetTickCount() - start) > ms) return pred();
-        Pump();
-        Sleep(2);
-    }
-    return true;
-}
+void Pump() { fwtest::PumpFor(0); }
+using fwtest::PumpUntil;
 
 using testcommon::RemoveTree;
 
