@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "tests/zip/archive_util.h"
 
@@ -409,17 +410,7 @@ TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
     ASSERT_EQ(0, zip.Open(zipPath.c_str(), 2 | ZIP_OPT_NEWER_ONLY, 9));
     EXPECT_EQ(0, zip.AddFiles(a.c_str(), nullptr, nullptr, ""));  // same time: kept
     EXPECT_EQ(36, zip.AddFile(a.c_str(), "a.txt"));
-    HANDLE h = CreateFileA(a.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME later;
-    GetSystemTimeAsFileTime(&later);
-    ULARGE_INTEGER v;
-    v.LowPart = later.dwLowDateTime;
-    v.HighPart = later.dwHighDateTime;
-    v.QuadPart += 36000000000ull;  // an hour ahead
-    later.dwLowDateTime = v.LowPart;
-    later.dwHighDateTime = v.HighPart;
-    SetFileTime(h, nullptr, nullptr, &later);
-    CloseHandle(h);
+    ASSERT_TRUE(testcommon::SetTimes(a, -1, time(nullptr) + 3600));  // an hour ahead
     EXPECT_EQ(1, zip.AddFiles(a.c_str(), nullptr, nullptr, ""));
     EXPECT_EQ(0, zip.Close());
   }
