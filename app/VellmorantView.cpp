@@ -124,6 +124,7 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Inserting and deleting lines (ViewLines.cpp).
   ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
   ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
+  ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

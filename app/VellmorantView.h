@@ -155,6 +155,7 @@ public:
   // Zip, copy and identical files (ViewFileCommands.cpp).
   void OnZipFiles();
   void OnCopyFiles();
+  void OnIdenticalFiles();
 
   // Inserting and deleting lines at the found lines (ViewLines.cpp).
   void OnInsertLines();
