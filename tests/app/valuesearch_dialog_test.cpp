@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/WinData.h"
 #include "app/MultiString.h"
 #include "app/ValueSearchDlg.h"
 #include "app/ValueSyntax.h"
@@ -103,17 +104,6 @@ std::vector<std::string> Strings(const char* multi)
     return v;
 }
 
-std::string RegMulti(HKEY key, const char* name)
-{
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
-        return "<missing>";
-    std::string data(size, '\0');
-    RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&data[0], &size);
-    data.resize(size);
-    return data;
-}
-
 // The term line of an input: its format is the syntax test's business; here only that the
 // dialog hands over the kind, width and options the user chose.
 std::string Term(const char* input, int kind, int width = WIDTH_VARIABLE, unsigned options = 0)
@@ -191,15 +181,9 @@ TEST(ValueSearchDialog, GroupOfTermsIsSavedUnderHexSeach)
 
     // Saved under "HexSeach", a key that did not exist.
     ASSERT_TRUE(CValueSearchDlg::SaveSettings(flags, history, groupList));
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key));
-    DWORD type = 0, value = 0, size = sizeof(value);
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Flags", nullptr, &type, (BYTE*)&value, &size));
-    EXPECT_EQ(DWORD(REG_DWORD), type);
-    EXPECT_EQ(flags, value);
-    EXPECT_EQ(std::string(groupList, MultiStrSize(groupList)), RegMulti(key, "Group"));
-    EXPECT_EQ(std::string(history, MultiStrSize(history)), RegMulti(key, "Strings"));
-    RegCloseKey(key);
+    EXPECT_EQ(flags, testcommon::RegDword(keyPath, "Flags"));
+    EXPECT_EQ(std::string(groupList, MultiStrSize(groupList)), testcommon::RegValue(keyPath, "Group", REG_MULTI_SZ));
+    EXPECT_EQ(std::string(history, MultiStrSize(history)), testcommon::RegValue(keyPath, "Strings", REG_MULTI_SZ));
 
     DWORD flags2 = 0;
     char* history2 = nullptr;
