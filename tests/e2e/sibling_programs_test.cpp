@@ -4,11 +4,13 @@
 // program is missing), Delete in the result list and the file list's popup menu.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "e2e/support/AppSession.h"
 #include "e2e/support/E2eDriver.h"
+#include "common/WinData.h"
 
 using namespace e2e;
 
@@ -18,15 +20,13 @@ const int kTextSearch = 32772, kHexSearch = 32773, kCompareFiles = 32776, kCompa
 const int kFileList = 21396, kResults = 21397;
 using Lines = std::vector<std::string>;
 
-std::string ClipboardText() {
-  std::string s;
-  if (!OpenClipboard(nullptr)) return s;
-  if (HANDLE h = GetClipboardData(CF_TEXT)) {
-    if (const char *p = static_cast<const char *>(GlobalLock(h))) s = p;
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return s;
+// Runs action and returns the text it put on the clipboard.
+std::string CopiedBy(const std::function<void()> &action) {
+  if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+  action();
+  std::string text;
+  WaitFor([&] { return !(text = testcommon::ClipboardText()).empty() && text != "<busy>"; }, 10000);
+  return text;
 }
 
 // The program on the folder "data" of a tree, its list sorted by name, with stand-ins below
@@ -90,17 +90,7 @@ struct Session {
     Select(line);
     PostMessageA(results, WM_KEYDOWN, key, 1);
   }
-  // The text of a message box with the caption, closed with the button ("" when none came).
-  std::string Answer(const char *caption, int button = IDOK) {
-    HWND box = WaitTopWindow(p.Pid(), caption, 20000, "#32770");
-    if (!box) return "";
-    std::string text;
-    for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
-      if (!GetText(c).empty()) text = GetText(c);
-    PostMessageA(box, WM_COMMAND, button, 0);
-    WaitWindowGone(box, 10000);
-    return text;
-  }
+  std::string Answer(const char *caption, int button = IDOK) { return AnswerMessageBox(p, caption, button); }
 };
 
 // The log of a stand-in once it holds at least count lines.
@@ -217,15 +207,12 @@ TEST(SiblingPrograms, CompareCommandsAndFilePopup) {
     std::string copied;
   } kCases[] = {{'p', s.tree.Path("data\\")}, {'n', a}, {'d', a + "\n" + b + "\n"}};
   for (const auto &c : kCases) {
-    if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
-    PostMessageA(s.files, WM_RBUTTONDOWN, MK_RBUTTON, at);
-    PostMessageA(s.files, WM_RBUTTONUP, 0, at);
-    HWND menu = WaitTopWindowSuffix(s.p.Pid(), "", 10000, "#32768");
-    ASSERT_NE(nullptr, menu) << c.key;
-    PostMessageA(menu, WM_CHAR, c.key, 1);
-    std::string got;
-    WaitFor([&] { return !(got = ClipboardText()).empty(); }, 10000);
-    EXPECT_EQ(c.copied, got) << c.key;
+    EXPECT_EQ(c.copied, CopiedBy([&] {
+                PostMessageA(s.files, WM_RBUTTONDOWN, MK_RBUTTON, at);
+                PostMessageA(s.files, WM_RBUTTONUP, 0, at);
+                PostMessageA(WaitTopWindowSuffix(s.p.Pid(), "", 10000, "#32768"), WM_CHAR, c.key, 1);
+              }))
+        << c.key;
   }
 }
 
@@ -261,13 +248,7 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
       return WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == pos; }, 10000);
     };
     // The list's lines through "Kopieren" (a list box of another process is not read here).
-    auto copyList = [&] {
-      if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
-      ClickButton(dlg, 4);
-      std::string copied;
-      WaitFor([&] { return !(copied = ClipboardText()).empty(); }, 10000);
-      return copied;
-    };
+    auto copyList = [&] { return CopiedBy([&] { ClickButton(dlg, 4); }); };
     if (c.first == digits) {
       ASSERT_TRUE(waitStep(" 0x000001 / 1"));
       EXPECT_EQ((Lines{"0x31", " 000000  30 31 32 33  34 35 36 37  01234567", "0x58",
