@@ -124,6 +124,10 @@ void CInsertLinesDlg::OnOK()
         Warn(m_hWnd, "Es muss ein Text zum Einfügen angegeben werden !");
         return;
     }
+    if (!IsValidNameSuffix(m_strSuffix)) {
+        Warn(m_hWnd, kBadNameSuffix);
+        return;
+    }
     ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
     m_bRunning = 1;
     ::SendDlgItemMessageA(m_hWnd, IDC_IL_PROGRESS, PBM_SETRANGE32, 0, m_pEngine ? m_pEngine->GetHitCount() : 0);

@@ -50,6 +50,16 @@ bool Report(CLineEditHost& host, const char* format, const char* path, const cha
 
 }  // namespace
 
+const char kBadNameSuffix[] = "Das Suffix darf keines der Zeichen \\ / : * ? \" < > | enthalten !";
+
+bool IsValidNameSuffix(const char* suffix)
+{
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(suffix ? suffix : ""); *p; ++p)
+        if (*p < 0x20 || strchr("\\/:*?\"<>|", *p))
+            return false;
+    return true;
+}
+
 std::vector<LineSpan> SplitLines(const unsigned char* data, int size)
 {
     std::vector<LineSpan> lines;
@@ -137,6 +147,11 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
                            const char* suffix, CLineEditHost& host)
 {
     LineEditResult r = {0, false};
+    // "\..\x" would write another file than the one beside the searched file.
+    if (!IsValidNameSuffix(suffix)) {
+        host.Fail(kBadNameSuffix);
+        return r.stopped = true, r;
+    }
     // The found lines of each file, files in the order of their first hit.
     std::vector<std::vector<int>> lines(size_t(engine.m_names.m_nCount));
     std::vector<int> order;

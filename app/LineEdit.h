@@ -41,6 +41,13 @@ struct LineEditRequest {
 bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out);
 
+// Whether suffix may end a file name: no folder separator, colon, wildcard, quote, angle
+// bracket, bar or control character, so the written file stays beside the searched one.
+// An empty suffix is fine.
+bool IsValidNameSuffix(const char* suffix);
+// The German message for a suffix that IsValidNameSuffix refuses.
+extern const char kBadNameSuffix[];
+
 class CLineEditHost {
 public:
     virtual ~CLineEditHost() {}
@@ -60,6 +67,7 @@ struct LineEditResult {
 // Runs over the engine's hits file by file: reads each file, edits its found lines and, when
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
 // through a temporary file that replaces it only when complete. Every written file is dropped
-// from cache (may be null).
+// from cache (may be null). A suffix that IsValidNameSuffix refuses is reported and nothing is
+// written.
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
                            const char* suffix, CLineEditHost& host);

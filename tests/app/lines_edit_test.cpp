@@ -83,3 +83,25 @@ TEST(LinesEdit, FilesAreWrittenUnderTheSuffixOrReplacedWhole) {
     EXPECT_EQ(*suffix ? 2u : 1u, dir.List().size());   // no temporary file left
   }
 }
+
+// A suffix that names another path is refused before anything is written.
+TEST(LinesEdit, SuffixesThatLeaveTheFolderAreRefused) {
+  const struct {
+    const char* suffix;
+    bool written;
+  } cases[] = {{".neu", true}, {"\\..\\b.txt", false}, {"/x", false}, {":s", false}, {"*", false}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::string a = dir.Write("a.txt", "hit\nkeep\n"), b = dir.Write("b.txt", "other\n");
+    CTextSearch e;
+    e.SearchFile(a.c_str(), "hit", 0);
+    LineEditRequest request = {true, 0, 1, ""};
+    Host host;
+    LineEditResult r = RunLineEdit(e, nullptr, request, c.suffix, host);
+    EXPECT_EQ(c.written ? 1 : 0, r.files) << c.suffix;
+    EXPECT_EQ(c.written ? 0u : 1u, host.failures.size()) << c.suffix;
+    EXPECT_EQ("other\n", ReadFileBytes(b)) << c.suffix;
+    EXPECT_EQ("hit\nkeep\n", ReadFileBytes(a)) << c.suffix;
+    EXPECT_EQ(c.written ? 3u : 2u, dir.List().size()) << c.suffix;
+  }
+}
