@@ -109,6 +109,9 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_EDIT_COPY, OnEditCopy)
   ON_COMMAND(ID_EDIT_PASTE, OnEditPaste)
   ON_COMMAND(ID_DIR_COMPARE, OnDirCompare)
+  ON_COMMAND(ID_CONVERT_TABS, OnConvertTabs)
+  ON_COMMAND(ID_OEM_TO_ANSI, OnAsciiToAnsi)
+  ON_COMMAND(ID_UNIX_TO_WINDOWS, OnLinuxToWindows)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {
