@@ -89,6 +89,20 @@ CString ControlText(HWND hWnd)
 
 }  // namespace
 
+HMENU BuildPatternMenu()
+{
+    HMENU hMenu = CreatePopupMenu();
+    if (!hMenu)
+        return nullptr;
+    for (const PatternElement& e : kPatternMenu) {
+        if (e.code == 0)
+            AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuA(hMenu, MF_STRING, UINT_PTR(ID_TS_PATTERN_BASE + e.code), e.label);
+    }
+    return hMenu;
+}
+
 const char* PatternElementText(int code)
 {
     for (const PatternElement& e : kPatternMenu)
@@ -268,15 +282,9 @@ void CTextSearchDlg::OnOptionClicked() { UpdateControls(); }
 
 void CTextSearchDlg::OnPatternMenu()
 {
-    HMENU hMenu = CreatePopupMenu();
+    HMENU hMenu = BuildPatternMenu();
     if (!hMenu)
         return;
-    for (const PatternElement& e : kPatternMenu) {
-        if (e.code == 0)
-            AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
-        else
-            AppendMenuA(hMenu, MF_STRING, UINT_PTR(ID_TS_PATTERN_BASE + e.code), e.label);
-    }
     RECT rc;
     ::GetWindowRect(::GetDlgItem(m_hWnd, IDC_TS_PATTERN_MENU), &rc);
     // The chosen element arrives as a command of its own (OnInsertPattern).

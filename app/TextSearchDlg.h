@@ -24,6 +24,9 @@
 
 #include "framework/Framework.h"
 
+// The pattern menu: every element of the pattern syntax with its command (ID_TS_PATTERN_BASE
+// plus its code), in groups. -> the popup (DestroyMenu frees it), or null.
+HMENU BuildPatternMenu();
 // The pattern element of a menu code (1 to 24), or null for another code.
 const char* PatternElementText(int code);
 // Inserts the element of code into text at position (bounded to 0..length; a selection is not

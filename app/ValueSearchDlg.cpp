@@ -46,63 +46,6 @@ CString ListText(HWND hList, int nIndex)
     return s;
 }
 
-CDialogTemplate* BuildTemplate()
-{
-    const DWORD radio = BS_AUTORADIOBUTTON;
-    const DWORD check = BS_AUTOCHECKBOX | WS_TABSTOP;
-    const DWORD box = BS_GROUPBOX | WS_GROUP;
-    CDialogTemplate* t = new CDialogTemplate("Wert suchen", DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                                             0, 0, kWidthDlu, kHeightGroupDlu);
-    t->AddItem("STATIC", "Suche Nach :", SS_LEFT, 7, 8, 45, 8, 0xFFFF);
-    t->AddItem("COMBOBOX", "", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
-               55, 6, 176, 120, IDC_VS_INPUT);
-    t->AddItem("BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 238, 6, 52, 14, IDOK);
-    t->AddItem("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, 238, 23, 52, 14, IDCANCEL);
-    t->AddItem("BUTTON", "Weiter&suchen", BS_PUSHBUTTON | WS_TABSTOP, 238, 40, 52, 14, IDC_VS_CONTINUE);
-
-    t->AddItem("BUTTON", "Typ", box, 7, 24, 80, 108, 0xFFFF);
-    t->AddItem("BUTTON", "De&zimal", radio | WS_GROUP | WS_TABSTOP, 13, 35, 70, 10, IDC_VS_DEC);
-    t->AddItem("BUTTON", "&Hexadezimal", radio, 13, 48, 70, 10, IDC_VS_HEX);
-    t->AddItem("BUTTON", "B&inär", radio, 13, 61, 70, 10, IDC_VS_BIN);
-    t->AddItem("BUTTON", "Octal", radio, 13, 74, 70, 10, IDC_VS_OCT);
-    t->AddItem("BUTTON", "Als &Text", radio, 13, 87, 70, 10, IDC_VS_TEXT);
-    t->AddItem("BUTTON", "Hex D&ump", radio, 13, 100, 70, 10, IDC_VS_DUMP);
-    t->AddItem("BUTTON", "Bit-&Maske ?#", radio, 13, 113, 70, 10, IDC_VS_MASK);
-
-    t->AddItem("BUTTON", "Größe", box, 92, 24, 60, 62, 0xFFFF);
-    t->AddItem("BUTTON", "B&yte", radio | WS_GROUP | WS_TABSTOP, 98, 35, 50, 10, IDC_VS_BYTE);
-    t->AddItem("BUTTON", "&Word", radio, 98, 47, 50, 10, IDC_VS_WORD);
-    t->AddItem("BUTTON", "&DWord", radio, 98, 59, 50, 10, IDC_VS_DWORD);
-    t->AddItem("BUTTON", "&Variabel", radio, 98, 71, 50, 10, IDC_VS_VARIABLE);
-
-    t->AddItem("BUTTON", "Richtung", box, 92, 90, 60, 42, 0xFFFF);
-    t->AddItem("BUTTON", "Au&fwärts", radio | WS_GROUP | WS_TABSTOP, 98, 101, 50, 10, IDC_VS_UP);
-    t->AddItem("BUTTON", "A&bwärts", radio, 98, 115, 50, 10, IDC_VS_DOWN);
-
-    t->AddItem("BUTTON", "Optionen", box, 157, 58, 133, 76, 0xFFFF);
-    t->AddItem("BUTTON", "&Groß/Kleinschreibung ignorieren", check | WS_GROUP, 162, 67, 125, 10, IDC_VS_NOCASE);
-    t->AddItem("BUTTON", "Unicode Text", check, 162, 76, 125, 10, IDC_VS_UNICODE);
-    t->AddItem("BUTTON", "Zahlen im Motorola Format suchen", check, 162, 85, 125, 10, IDC_VS_MOTOROLA);
-    t->AddItem("BUTTON", "Gru&ppen-Suche", check, 162, 94, 125, 10, IDC_VS_GROUP);
-    t->AddItem("BUTTON", "Nur im &markierten Bereich suchen", check, 162, 103, 125, 10, IDC_VS_SELECTION);
-    t->AddItem("BUTTON", "Gesamten &Speicher durchsuchen", check, 162, 112, 125, 10, IDC_VS_WHOLE);
-    t->AddItem("BUTTON", "Vom Anfang suchen", check, 162, 121, 125, 10, IDC_VS_FROMSTART);
-
-    t->AddItem("STATIC", "Abstand :", SS_LEFT | WS_GROUP, 7, 145, 40, 8, 0xFFFF);
-    t->AddItem("EDIT", "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 48, 143, 50, 12, IDC_VS_DISTANCE);
-    t->AddItem("BUTTON", "&Reihenfolge beachten", check, 108, 144, 120, 10, IDC_VS_ORDER);
-    t->AddItem("LISTBOX", "",
-               LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
-                   WS_BORDER | WS_TABSTOP,
-               7, 159, 224, 70, IDC_VS_TERMS);
-    t->AddItem("BUTTON", "Hi&nzufügen", BS_PUSHBUTTON | WS_TABSTOP, 238, 159, 52, 13, IDC_VS_ADD);
-    t->AddItem("BUTTON", "&Löschen", BS_PUSHBUTTON | WS_TABSTOP, 238, 173, 52, 13, IDC_VS_DELETE);
-    t->AddItem("BUTTON", "Alle  Löschen", BS_PUSHBUTTON | WS_TABSTOP, 238, 187, 52, 13, IDC_VS_DELETEALL);
-    t->AddItem("BUTTON", "Nach &Oben", BS_PUSHBUTTON | WS_TABSTOP, 238, 201, 52, 13, IDC_VS_MOVEUP);
-    t->AddItem("BUTTON", "Nach Un&ten", BS_PUSHBUTTON | WS_TABSTOP, 238, 215, 52, 13, IDC_VS_MOVEDOWN);
-    return t;
-}
-
 }  // namespace
 
 int CValueSearchDlg::s_nWidth = WIDTH_DWORD;
@@ -128,14 +71,8 @@ BEGIN_MESSAGE_MAP(CValueSearchDlg, CDialog)
     ON_LBN_SELCHANGE(IDC_VS_TERMS, OnTermsSelChange)
 END_MESSAGE_MAP()
 
-const DLGTEMPLATE* CValueSearchDlg::GetTemplate()
-{
-    static CDialogTemplate* s_pTemplate = BuildTemplate();
-    return s_pTemplate->Get();
-}
-
 CValueSearchDlg::CValueSearchDlg(CWnd* pParentWnd)
-    : CDialog(GetTemplate(), pParentWnd), m_nKind(VALUE_DEC), m_nWidth(s_nWidth), m_nDirection(1),
+    : CDialog(IDD_VALUESEARCH, pParentWnd), m_nKind(VALUE_DEC), m_nWidth(s_nWidth), m_nDirection(1),
       m_nDistance(1000), m_bSelection(0), m_bWhole(1), m_bNoCase(0), m_bGroup(0), m_bOrder(0), m_bFromStart(1),
       m_bUnicode(0), m_bMotorola(0), m_dwFlagsIn(0), m_ppHistory(nullptr), m_pGroupListIn(nullptr),
       m_pGroupListOut(nullptr), m_pGroupStringOut(nullptr), m_nInitialKind(VALUE_NONE), m_bInputDirty(false),

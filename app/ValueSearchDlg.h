@@ -3,47 +3,46 @@
 // values with a distance; the dialog hands back the group string the engine searches.
 #pragma once
 
+// Resource and control ids (also read by the resource script).
+#define IDD_VALUESEARCH 147
+#define IDC_VS_INPUT 1001
+#define IDC_VS_NOCASE 1045
+#define IDC_VS_WHOLE 1046
+#define IDC_VS_SELECTION 1047
+#define IDC_VS_GROUP 1048
+#define IDC_VS_UP 1049
+#define IDC_VS_DOWN 1050
+#define IDC_VS_CONTINUE 1051
+#define IDC_VS_DISTANCE 1054
+#define IDC_VS_DEC 1058  // kinds 1058..1063, then 1076
+#define IDC_VS_HEX 1059
+#define IDC_VS_BIN 1060
+#define IDC_VS_OCT 1061
+#define IDC_VS_TEXT 1062
+#define IDC_VS_DUMP 1063
+#define IDC_VS_BYTE 1064  // widths 1064..1067
+#define IDC_VS_WORD 1065
+#define IDC_VS_DWORD 1066
+#define IDC_VS_VARIABLE 1067
+#define IDC_VS_ORDER 1068
+#define IDC_VS_FROMSTART 1069
+#define IDC_VS_TERMS 1070
+#define IDC_VS_ADD 1071
+#define IDC_VS_DELETE 1072
+#define IDC_VS_DELETEALL 1073
+#define IDC_VS_MOVEUP 1074
+#define IDC_VS_MOVEDOWN 1075
+#define IDC_VS_MASK 1076
+#define IDC_VS_UNICODE 1077
+#define IDC_VS_MOTOROLA 1078
+
+#ifndef RC_INVOKED
+
 #include <windows.h>
 
 #include "app/DialogPlace.h"
 #include "app/ValueSyntax.h"
 #include "framework/Framework.h"
-
-enum { IDD_VALUESEARCH = 147 };
-
-// Control ids.
-enum {
-    IDC_VS_INPUT = 1001,
-    IDC_VS_NOCASE = 1045,
-    IDC_VS_WHOLE = 1046,
-    IDC_VS_SELECTION = 1047,
-    IDC_VS_GROUP = 1048,
-    IDC_VS_UP = 1049,
-    IDC_VS_DOWN = 1050,
-    IDC_VS_CONTINUE = 1051,
-    IDC_VS_DISTANCE = 1054,
-    IDC_VS_DEC = 1058,          // kinds 1058..1063, then 1076
-    IDC_VS_HEX = 1059,
-    IDC_VS_BIN = 1060,
-    IDC_VS_OCT = 1061,
-    IDC_VS_TEXT = 1062,
-    IDC_VS_DUMP = 1063,
-    IDC_VS_BYTE = 1064,         // widths 1064..1067
-    IDC_VS_WORD = 1065,
-    IDC_VS_DWORD = 1066,
-    IDC_VS_VARIABLE = 1067,
-    IDC_VS_ORDER = 1068,
-    IDC_VS_FROMSTART = 1069,
-    IDC_VS_TERMS = 1070,
-    IDC_VS_ADD = 1071,
-    IDC_VS_DELETE = 1072,
-    IDC_VS_DELETEALL = 1073,
-    IDC_VS_MOVEUP = 1074,
-    IDC_VS_MOVEDOWN = 1075,
-    IDC_VS_MASK = 1076,
-    IDC_VS_UNICODE = 1077,
-    IDC_VS_MOTOROLA = 1078,
-};
 
 // Result of "Weiter&suchen".
 enum { VSD_CONTINUE = 0x8001 };
@@ -76,9 +75,6 @@ public:
     // returns FALSE when a value could not be written.
     static BOOL LoadSettings(DWORD* pdwFlags, char** ppHistory, char** ppGroupList);
     static BOOL SaveSettings(DWORD dwFlags, const char* pHistory, const char* pGroupList);
-
-    // The dialog template (built once).
-    static const DLGTEMPLATE* GetTemplate();
 
     // Members exchanged with the controls.
     CString m_strInput;
@@ -147,3 +143,5 @@ private:
 
     DECLARE_MESSAGE_MAP()
 };
+
+#endif  // RC_INVOKED

@@ -122,6 +122,9 @@ public:
   int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
 
+  // Changing the found entries (ViewChange.cpp).
+  void OnChange();
+  void OnUpdateChange(CCmdUI* pCmdUI);
   // Directory compare (ViewDirCompare.cpp).
   void OnDirCompare();
   // Writes the directory-compare lines into the (emptied) result list, or the line that says

@@ -8,6 +8,7 @@
 #include "app/MultiString.h"
 #include "app/Resource.h"
 #include "app/ResultList.h"
+#include "app/ResultMenu.h"
 #include "app/SearchCommands.h"
 #include "app/TextSearchDlg.h"
 #include "app/ValueSearchDlg.h"
@@ -156,11 +157,7 @@ void ReportSearchEnd(CMainFrame* frame, int hits, int limit)
 void CVellmorantView::OnTextSearch()
 {
     CString selected;
-    const char* initial = nullptr;
-    if (m_wndResults.m_hWnd && m_wndResults.SendMessage(CLB_GETTEXTSEL, 0, 0) != 0 &&
-        m_wndResults.GetSelectedText(selected) == 1)
-        initial = selected;
-    DoTextSearch(initial);
+    DoTextSearch(SelectedSearchText(m_wndResults, selected) ? (const char*)selected : nullptr);
 }
 
 void CVellmorantView::DoTextSearch(const char* text)
@@ -366,7 +363,7 @@ void CVellmorantView::CopyResultPath()
 void CVellmorantView::OnSearchSelectedText()
 {
     CString selected;
-    if (m_wndResults.m_hWnd && m_wndResults.GetSelectedText(selected) == 1)
+    if (SelectedSearchText(m_wndResults, selected))
         DoTextSearch(selected);
 }
 
@@ -414,28 +411,9 @@ void ShowResultMenu(HWND owner, CColorListBox& list, bool noResults, CPoint poin
     int textSel = (int)list.SendMessage(CLB_GETTEXTSEL, (WPARAM)&first, (LPARAM)&last);
     int lineSel = list.GetCurSel();
     bool empty = list.GetCount() == 0;
-    const UINT grey = MF_GRAYED;
-    HMENU hMenu = CreatePopupMenu();
+    HMENU hMenu = BuildResultMenu(textSel, lineSel, empty, noResults);
     if (!hMenu)
         return;
-    AppendMenuA(hMenu, MF_STRING | (textSel ? 0 : grey), ID_RESULT_COPY, "&Kopieren");
-    AppendMenuA(hMenu, MF_STRING | (lineSel >= 0 ? 0 : grey), ID_RESULT_COPY_PATH, "&Pfad Kopieren");
-    AppendMenuA(hMenu, MF_STRING | (empty ? grey : 0), ID_RESULT_SELECT_ALL, "&Alles markieren");
-    AppendMenuA(hMenu, MF_STRING | (textSel == 1 ? 0 : grey), ID_RESULT_SEARCH_SELECTION, "Suche markierten Text");
-    AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_PATH, "Nach Datei&pfad sortieren");
-    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_NAME, "Nach Datei&name sortieren");
-    AppendMenuA(hMenu, MF_STRING | (noResults ? grey : 0), ID_RESULT_SORT_TYPE, "Nach Datei&typ sortieren");
-    static const struct {
-        UINT command;
-        int image;
-    } kImages[] = {{ID_RESULT_COPY, 1},
-                   {ID_RESULT_SEARCH_SELECTION, 6},
-                   {ID_RESULT_SORT_PATH, 7},
-                   {ID_RESULT_SORT_NAME, 8},
-                   {ID_RESULT_SORT_TYPE, 11}};
-    for (const auto& i : kImages)
-        SetMenuItemBitmapFromStrip(hMenu, i.command, kMenuStrip, i.image, kMenuImageWidth);
     TrackPopupMenu(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, owner, nullptr);
     DestroyMenu(hMenu);
 }

@@ -54,7 +54,7 @@ set_target_properties(vm_lzmasdk PROPERTIES IMPORTED_LOCATION ${VM_DEPS_DIR}/lib
 
 # Windows libraries the program's layers call.
 set(VM_WIN32_LIBS user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid advapi32
-    msimg32 netapi32 mpr uxtheme)
+    msimg32 netapi32 mpr uxtheme bcrypt)
 
 # vm_folder_library(name [DEPS targets...]): the folder's library from every .cpp/.c in it.
 # A folder without sources yet gives an interface library with the same dependencies.

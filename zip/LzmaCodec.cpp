@@ -114,6 +114,7 @@ uint64_t CLzmaCodec::Compress(int level) {
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
   props.level = m_level;
+  if (m_sizeHint && m_sizeHint < 0xFFFFFFFFu) props.reduceSize = static_cast<UInt32>(m_sizeHint);
   if (m_expectedSize < 0) {
     m_expectedSize = -1;
     props.writeEndMark = 1;

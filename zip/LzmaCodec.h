@@ -32,6 +32,9 @@ class CLzmaCodec : public CCodec {
 
   uint8_t m_props[5];
   int64_t m_expectedSize;  // -1 = unknown
+  // The source's size when known before compressing (0: unknown): the dictionary is sized to
+  // it, so small sources need no 64 MiB dictionary at the high levels.
+  uint64_t m_sizeHint = 0;
 
  private:
   void FreeDecoder();

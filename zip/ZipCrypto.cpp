@@ -67,31 +67,34 @@ int ZipAesInit(ZipAesContext *ctx, int strength, const char *password, int passw
   ctx->passwordLength = static_cast<uint32_t>(passwordLength);
   int keySize = ZipAesKeySize(strength);
   uint8_t derived[2 * 32 + ZIPAES_VERIFIER_SIZE];
-  Pbkdf2HmacSha1(password, static_cast<uint32_t>(passwordLength), salt,
-                 static_cast<uint32_t>(ZipAesSaltSize(strength)), ZIPAES_ITERATIONS, derived,
-                 static_cast<uint32_t>(2 * keySize + ZIPAES_VERIFIER_SIZE));
+  bool ok = Pbkdf2HmacSha1(password, static_cast<uint32_t>(passwordLength), salt,
+                           static_cast<uint32_t>(ZipAesSaltSize(strength)), ZIPAES_ITERATIONS, derived,
+                           static_cast<uint32_t>(2 * keySize + ZIPAES_VERIFIER_SIZE)) &&
+            ctx->aes.Init(derived, keySize) && ctx->hmac.Init(derived + keySize, static_cast<uint32_t>(keySize));
   std::memset(ctx->counter, 0, sizeof ctx->counter);
   std::memset(ctx->keyStream, 0, sizeof ctx->keyStream);
-  ctx->keyStreamPos = AES_BLOCK_SIZE;
-  AesEncryptKey(derived, keySize, &ctx->schedule);
-  HmacSha1Begin(&ctx->hmac);
-  HmacSha1Key(&ctx->hmac, derived + keySize, static_cast<uint32_t>(keySize));
-  std::memcpy(verifier, derived + 2 * keySize, ZIPAES_VERIFIER_SIZE);
+  ctx->keyStreamPos = sizeof ctx->keyStream;
+  if (ok) std::memcpy(verifier, derived + 2 * keySize, ZIPAES_VERIFIER_SIZE);
   ctx->dataLimit = 0;
   ctx->position = 0;
   std::memset(ctx->tail, 0, sizeof ctx->tail);
   ctx->verified = 0;
-  std::memset(derived, 0, sizeof derived);
-  return 0;
+  ctx->failed = !ok;
+  SecureZeroMemory(derived, sizeof derived);
+  return ok ? 0 : ZIPAES_E_PLATFORM;
 }
 
 void ZipAesCrypt(ZipAesContext *ctx, uint8_t *data, uint32_t length) {
   uint32_t pos = ctx->keyStreamPos;
   for (uint32_t i = 0; i < length; ++i) {
-    if (pos == AES_BLOCK_SIZE) {
-      for (int j = 0; j < 8 && ++ctx->counter[j] == 0; ++j) {
+    if (pos == sizeof ctx->keyStream) {
+      // The next counter blocks, encrypted in one call.
+      for (int b = 0; b < ZIPAES_STREAM_BLOCKS; ++b) {
+        for (int j = 0; j < 8 && ++ctx->counter[j] == 0; ++j) {
+        }
+        std::memcpy(ctx->keyStream + AES_BLOCK_SIZE * b, ctx->counter, AES_BLOCK_SIZE);
       }
-      AesEncryptBlock(ctx->counter, ctx->keyStream, &ctx->schedule);
+      if (!ctx->aes.EncryptBlocks(ctx->keyStream, ctx->keyStream, ZIPAES_STREAM_BLOCKS)) ctx->failed = true;
       pos = 0;
     }
     data[i] ^= ctx->keyStream[pos++];
@@ -100,17 +103,18 @@ void ZipAesCrypt(ZipAesContext *ctx, uint8_t *data, uint32_t length) {
 }
 
 void ZipAesDecrypt(ZipAesContext *ctx, uint8_t *data, uint32_t length) {
-  HmacSha1Data(&ctx->hmac, data, length);
+  if (!ctx->hmac.Update(data, length)) ctx->failed = true;
   ZipAesCrypt(ctx, data, length);
 }
 
 void ZipAesEncrypt(uint8_t *data, uint32_t length, ZipAesContext *ctx) {
   ZipAesCrypt(ctx, data, length);
-  HmacSha1Data(&ctx->hmac, data, length);
+  if (!ctx->hmac.Update(data, length)) ctx->failed = true;
 }
 
 int ZipAesMacEnd(ZipAesContext *ctx, uint8_t *out) {
-  return HmacSha1End(&ctx->hmac, out, ZIPAES_MAC_SIZE);
+  int n = ctx->hmac.Final(out, ZIPAES_MAC_SIZE);
+  return ctx->failed ? 0 : n;
 }
 
 int32_t ZipAesDecodeFilter(void *context, void *buffer, int32_t count) {
@@ -145,7 +149,7 @@ int32_t ZipAesDecodeFilter(void *context, void *buffer, int32_t count) {
     p[result++] = ctx->tail[0];
   }
   uint8_t mac[ZIPAES_MAC_SIZE];
-  ZipAesMacEnd(ctx, mac);
-  ctx->verified = std::memcmp(mac, ctx->tail + 1, ZIPAES_MAC_SIZE) == 0 ? 1 : 2;
+  bool made = ZipAesMacEnd(ctx, mac) == ZIPAES_MAC_SIZE;
+  ctx->verified = made && std::memcmp(mac, ctx->tail + 1, ZIPAES_MAC_SIZE) == 0 ? 1 : 2;
   return ctx->verified == 1 ? result : -1;
 }

@@ -4,8 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "zip/Aes.h"
-#include "zip/Sha1.h"
+#include "zip/WinCrypto.h"
 
 // ----- traditional encryption ----------------------------------------------------------------
 
@@ -35,7 +34,9 @@ const int ZIPAES_MAX_PASSWORD = 128;
 const int ZIPAES_ITERATIONS = 1000;
 
 // Results of ZipAesInit.
-enum { ZIPAES_E_PASSWORD = -100, ZIPAES_E_STRENGTH = -101 };
+enum { ZIPAES_E_PASSWORD = -100, ZIPAES_E_STRENGTH = -101, ZIPAES_E_PLATFORM = -102 };
+// Key-stream blocks made at once: one call into the platform serves that many.
+const int ZIPAES_STREAM_BLOCKS = 32;
 
 // Salt, AES key and header sizes by strength 1..3.
 inline int ZipAesSaltSize(int strength) { return 4 * strength + 4; }
@@ -44,10 +45,11 @@ inline int ZipAesHeaderSize(int strength) { return 4 * strength + 6; }
 
 struct ZipAesContext {
   uint8_t counter[16];      // little-endian counter in the first 8 bytes
-  uint8_t keyStream[16];    // AES of the counter block
-  AesSchedule schedule;
-  HmacSha1State hmac;       // over the encrypted data
-  uint32_t keyStreamPos;    // key-stream bytes used, 0..16
+  uint8_t keyStream[16 * ZIPAES_STREAM_BLOCKS];  // AES of the counter blocks
+  CAesKey aes;
+  CHmacSha1 hmac;           // over the encrypted data
+  uint32_t keyStreamPos;    // key-stream bytes used, 0..sizeof keyStream
+  bool failed;              // the platform failed: every later code check fails
   uint32_t passwordLength;
   uint32_t strength;        // 1, 2 or 3
   uint64_t dataLimit;       // the entry's stored size minus 11
@@ -58,7 +60,8 @@ struct ZipAesContext {
 
 // Derives the keys from password and salt (ZipAesSaltSize bytes) and hands back the 2-byte
 // password verifier. -> 0; ZIPAES_E_PASSWORD for a password over 128 bytes,
-// ZIPAES_E_STRENGTH for a strength other than 1..3.
+// ZIPAES_E_STRENGTH for a strength other than 1..3, ZIPAES_E_PLATFORM when the system's
+// cryptography fails.
 int ZipAesInit(ZipAesContext *ctx, int strength, const char *password, int passwordLength,
                const uint8_t *salt, uint8_t *verifier);
 // XORs the data with the counter-mode key stream (any split of the data gives the same result).
@@ -68,7 +71,8 @@ void ZipAesDecrypt(ZipAesContext *ctx, uint8_t *data, uint32_t length);
 // Encrypts, then adds the result to the HMAC (for building test data; the archive never
 // encrypts).
 void ZipAesEncrypt(uint8_t *data, uint32_t length, ZipAesContext *ctx);
-// Writes the 10-byte authentication code of the data so far. -> 10.
+// Writes the 10-byte authentication code of the data so far. -> 10; 0 when the platform
+// failed at any step (the code then never matches).
 int ZipAesMacEnd(ZipAesContext *ctx, uint8_t *out);
 // Read filter over an AES entry's stored data after the header (context: ZipAesContext with
 // dataLimit and position set). Decrypts the data; holds back the last data byte and the code

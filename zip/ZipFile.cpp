@@ -200,10 +200,7 @@ CZipFile::~CZipFile() {
     m_codec->Release();
     delete m_codec;
   }
-  if (m_aes) {
-    std::memset(m_aes, 0, sizeof *m_aes);
-    delete m_aes;
-  }
+  delete m_aes;
 }
 
 void CZipFile::SetTempFolder(const char *folder) { CZipIo::SetTempFolder(folder); }
@@ -844,6 +841,11 @@ void CZipFile::WriteEntryData(ZipEntry *e, Source &src, int method, int level, b
       // Compression failed or did not pay: the data goes in again, stored.
       if (method == 0) ZipRaise(ZIP_E_COMPRESS);
       if (!retryStored && errorClass) ZipRaise(ZIP_E_COMPRESS);
+      // The entry still goes in, stored, but the caller learns that its method failed.
+      if (errorClass) {
+        Fail(ZIP_E_COMPRESS);
+        if (!m_skipCode) m_skipCode = ZIP_E_COMPRESS;
+      }
       if (!src.Rewind()) {
         if (errorClass) throw SkipEntry{ZIP_E_SOURCE_READ};
       } else {
@@ -1402,6 +1404,7 @@ int CZipFile::SelectCodec(int method, const ZipEntry *entry, int forWriting) {
       lzma->m_mode = LZMA_MODE_ZIP_HEADER | LZMA_MODE_PROPS;
       // Writing ends the stream with its marker; reading stops at the entry's size.
       lzma->m_expectedSize = forWriting || !entry ? -1 : static_cast<int64_t>(entry->uncompressedSize);
+      lzma->m_sizeHint = forWriting && entry ? entry->uncompressedSize : 0;
       break;
     }
     case 98: m_codec->m_mode = PPMD_MODE_PROPERTIES; break;
@@ -1433,8 +1436,8 @@ void CZipFile::SetupDecryption(ZipEntry *e) {
     if (!m_password) ZipRaise(ZIP_E_PASSWORD);
     if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t verifier[ZIPAES_VERIFIER_SIZE];
-    if (ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier))
-      ZipRaise(ZIP_E_FORMAT);
+    int init = ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier);
+    if (init) ZipRaise(init == ZIPAES_E_PLATFORM ? ZIP_E_INTERNAL : ZIP_E_FORMAT);
     if (std::memcmp(verifier, header + h - ZIPAES_VERIFIER_SIZE, ZIPAES_VERIFIER_SIZE)) ZipRaise(ZIP_E_PASSWORD);
     m_aes->dataLimit = e->compressedSize - (ZIPAES_MAC_SIZE + 1);
     m_aes->position = static_cast<uint64_t>(h);

@@ -640,7 +640,8 @@ bool CZipFormat::FindEndRecord(uint64_t *position, uint32_t *signature) {
   uint64_t size = m_io.Size();
   uint64_t chunkEnd = size;
   uint32_t carry = 0;
-  bool first = true;
+  bool first = true, fallback = false;
+  const uint64_t kLongestEnd = ZIP_END_SIZE + 0xFFFF;
   while (chunkEnd > 0) {
     // First the partial block at the end (the whole last block when the size is aligned),
     // then aligned chunks of 16 blocks.
@@ -654,16 +655,41 @@ bool CZipFormat::FindEndRecord(uint64_t *position, uint32_t *signature) {
     for (int64_t i = static_cast<int64_t>(total) - 4; i >= 0; --i) {
       if (buf[i] != 0x50 || buf[i + 1] != 0x4B) continue;
       uint32_t sig = Get32(&buf[i]);
-      if (sig == ZIP_SIG_END || sig == ZIP_SIG_ZIP64_LOCATOR) {
-        *position = chunkStart + i;
+      if (sig != ZIP_SIG_END && sig != ZIP_SIG_ZIP64_LOCATOR) continue;
+      uint64_t at = chunkStart + i;
+      // A comment may hold an end-record signature, even a whole fake record: a record
+      // counts at once only when its comment reaches exactly to the end of the file and it
+      // points at a directory.
+      if (sig == ZIP_SIG_END && EndRecordFits(at, size)) {
+        *position = at;
         *signature = sig;
         return true;
+      }
+      if (!fallback) {
+        fallback = true;
+        *position = at;
+        *signature = sig;
       }
     }
     carry = len < 3 ? len : 3;
     chunkEnd = chunkStart;
+    // No exact record can start further back than the longest comment allows.
+    if (fallback && size - chunkEnd > kLongestEnd) return true;
   }
-  return false;
+  return fallback;
+}
+
+bool CZipFormat::EndRecordFits(uint64_t position, uint64_t size) {
+  uint8_t b[ZIP_END_SIZE];
+  if (position + ZIP_END_SIZE > size) return false;
+  m_io.ReadAt(position, b, ZIP_END_SIZE);
+  if (position + ZIP_END_SIZE + Get16(b + 20) != size) return false;
+  uint32_t entries = Get16(b + 10), dirSize = Get32(b + 12), dirOffset = Get32(b + 16);
+  return (position >= ZIP_ZIP64_LOCATOR_SIZE &&
+          IsSignatureAt(position - ZIP_ZIP64_LOCATOR_SIZE, ZIP_SIG_ZIP64_LOCATOR)) ||
+         (entries == 0 && dirSize == 0) ||
+         (dirSize <= position && IsSignatureAt(position - dirSize, ZIP_SIG_CENTRAL)) ||
+         (dirOffset < position && IsSignatureAt(dirOffset, ZIP_SIG_CENTRAL));
 }
 
 void CZipFormat::ReadEndRecords(uint64_t position, uint32_t signature, EndInfo *info) {
@@ -1065,6 +1091,16 @@ void CZipFormat::ReadDirectoryRaw(int mode) {
   m_dirEnd = end;
   m_dataEnd = start;
   ReadCentralHeaders(start, end);
+  // Headers that could not be read must not make entries vanish without a word. The plain
+  // end record counts only 16 bits.
+  uint64_t read = static_cast<uint64_t>(GetEntryCount());
+  bool zip64 = signature == ZIP_SIG_ZIP64_LOCATOR || info.recordPos != position;
+  if (zip64 ? read != info.entriesTotal : (read & 0xFFFF) != (info.entriesTotal & 0xFFFF)) {
+    if (!tolerant) ZipRaise(ZIP_E_FORMAT);
+    FreeEntries();
+    RecoverFromLocalHeaders();
+    return;
+  }
   for (int i = 0; i < GetEntryCount(); ++i) CheckLocalHeader(GetEntry(i), shift);
   if (m_options & ZIP_OPT_SORT_ALWAYS) SortEntries(0);
 }

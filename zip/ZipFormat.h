@@ -140,6 +140,7 @@ class CZipFormat : public CZipEntryTable {
   struct EndInfo;
   void ReadDirectoryRaw(int mode);
   bool FindEndRecord(uint64_t *position, uint32_t *signature);
+  bool EndRecordFits(uint64_t position, uint64_t size);
   void ReadEndRecords(uint64_t position, uint32_t signature, EndInfo *info);
   void ReadCentralHeaders(uint64_t start, uint64_t end);
   bool ScanForSignature(uint64_t from, uint64_t end, uint32_t signature, uint64_t *found);

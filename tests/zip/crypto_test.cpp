@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/Aes.h"
-#include "zip/Sha1.h"
+#include "zip/WinCrypto.h"
 #include "zip/ZipCrypto.h"
 
 namespace {
@@ -34,28 +33,28 @@ std::string ToHex(const uint8_t *p, size_t n) {
   return s;
 }
 
-std::string Sha1Hex(const std::string &data, size_t piece = 0) {
-  Sha1State s;
-  Sha1Init(&s);
-  if (!piece) piece = data.size() ? data.size() : 1;
-  for (size_t at = 0; at < data.size(); at += piece)
-    Sha1Update(&s, data.data() + at, static_cast<uint32_t>(std::min(piece, data.size() - at)));
+std::string Sha1Hex(const std::string &data) {
   uint8_t d[20];
-  EXPECT_EQ(20, Sha1Final(&s, d));
+  EXPECT_TRUE(Sha1Digest(d, data.data(), static_cast<uint32_t>(data.size())));
   return ToHex(d, 20);
 }
 
-std::string HmacHex(const Bytes &key, const std::string &data, int length = 20) {
+// The code of data given in pieces of at most piece bytes.
+std::string HmacHex(const Bytes &key, const std::string &data, int length = 20, size_t piece = 0) {
+  CHmacSha1 h;
+  EXPECT_TRUE(h.Init(key.data(), static_cast<uint32_t>(key.size())));
+  if (!piece) piece = data.size() ? data.size() : 1;
+  for (size_t at = 0; at < data.size(); at += piece)
+    EXPECT_TRUE(h.Update(data.data() + at, static_cast<uint32_t>(std::min(piece, data.size() - at))));
   uint8_t d[20];
-  HmacSha1(key.data(), static_cast<uint32_t>(key.size()), data.data(),
-           static_cast<uint32_t>(data.size()), d, length);
+  EXPECT_EQ(length, h.Final(d, length));
   return ToHex(d, length);
 }
 
 std::string Pbkdf2Hex(const std::string &pw, const std::string &salt, uint32_t iterations, uint32_t n) {
   Bytes out(n);
-  Pbkdf2HmacSha1(pw.data(), static_cast<uint32_t>(pw.size()), salt.data(),
-                 static_cast<uint32_t>(salt.size()), iterations, out.data(), n);
+  EXPECT_TRUE(Pbkdf2HmacSha1(pw.data(), static_cast<uint32_t>(pw.size()), salt.data(),
+                             static_cast<uint32_t>(salt.size()), iterations, out.data(), n));
   return ToHex(out.data(), n);
 }
 
@@ -74,25 +73,19 @@ TEST(Aes, Fips197Vectors) {
   };
   for (auto &c : cases) {
     Bytes key = Hex(c.key), plain = Hex(c.plain);
-    AesSchedule enc, dec;
-    ASSERT_EQ(0, AesEncryptKey(key.data(), static_cast<int>(key.size()), &enc));
-    ASSERT_EQ(0, AesDecryptKey(key.data(), static_cast<int>(key.size() * 8), &dec));
-    EXPECT_EQ(static_cast<int>(16 * (key.size() / 4 + 6)), enc.rounds16);
-    uint8_t out[16], back[16];
-    ASSERT_EQ(0, AesEncryptBlock(plain.data(), out, &enc));
+    CAesKey aes;
+    ASSERT_TRUE(aes.Init(key.data(), static_cast<int>(key.size())));
+    uint8_t out[32];
+    std::memcpy(out, plain.data(), 16);
+    std::memcpy(out + 16, plain.data(), 16);
+    ASSERT_TRUE(aes.EncryptBlocks(out, out, 2));  // in place, two blocks at once
     EXPECT_EQ(c.cipher, ToHex(out, 16)) << c.key;
-    ASSERT_EQ(0, AesDecryptBlock(out, back, &dec));
-    EXPECT_EQ(c.plain, ToHex(back, 16)) << c.key;
+    EXPECT_EQ(c.cipher, ToHex(out + 16, 16)) << c.key;
   }
-}
-
-TEST(Aes, RefusesOtherKeyLengths) {
+  CAesKey none;
   uint8_t key[32] = {}, block[16] = {};
-  AesSchedule s;
-  EXPECT_EQ(1, AesEncryptKey(key, 20, &s));
-  EXPECT_EQ(1, AesEncryptBlock(block, block, &s));
-  EXPECT_EQ(1, AesDecryptKey(key, 0, &s));
-  EXPECT_EQ(1, AesDecryptBlock(block, block, &s));
+  EXPECT_FALSE(none.Init(key, 20));
+  EXPECT_FALSE(none.EncryptBlocks(block, block, 1));
 }
 
 TEST(Sha1, Fips180Vectors) {
@@ -100,14 +93,7 @@ TEST(Sha1, Fips180Vectors) {
   EXPECT_EQ("84983e441c3bd26ebaae4aa1f95129e5e54670f1",
             Sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"));
   EXPECT_EQ("da39a3ee5e6b4b0d3255bfef95601890afd80709", Sha1Hex(""));
-  std::string million(1000000, 'a');
-  EXPECT_EQ("34aa973cd4c4daa4f61eeb2bdbad27316534016f", Sha1Hex(million));
-  // Any split of the input gives the same digest.
-  for (size_t piece : {1u, 7u, 63u, 64u, 65u, 1000u})
-    EXPECT_EQ("34aa973cd4c4daa4f61eeb2bdbad27316534016f", Sha1Hex(million, piece)) << piece;
-  uint8_t d[20];
-  Sha1Digest(d, "abc", 3);
-  EXPECT_EQ("a9993e364706816aba3e25717850c26c9cd0d89d", ToHex(d, 20));
+  EXPECT_EQ("34aa973cd4c4daa4f61eeb2bdbad27316534016f", Sha1Hex(std::string(1000000, 'a')));
 }
 
 TEST(HmacSha1, Rfc2202Vectors) {
@@ -122,26 +108,15 @@ TEST(HmacSha1, Rfc2202Vectors) {
   EXPECT_EQ("4c1a03424b55e07fe7f27be1", HmacHex(Bytes(20, 0x0c), "Test With Truncation", 12));
   EXPECT_EQ("aa4ae5e15272d00e95705637ce8a3b55ed402112",
             HmacHex(Bytes(80, 0xaa), "Test Using Larger Than Block-Size Key - Hash Key First"));
-  EXPECT_EQ("e8e99d0f45237d786d6bbaa7965c7808bbff1a91",
-            HmacHex(Bytes(80, 0xaa),
-                    "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"));
-}
-
-TEST(HmacSha1, KeyInPiecesAndNoMoreKeyAfterData) {
-  // A long key given in pieces across the 64-byte boundary is hashed like a whole one.
-  HmacSha1State s;
-  HmacSha1Begin(&s);
-  Bytes key(80, 0xaa);
-  EXPECT_EQ(0, HmacSha1Key(&s, key.data(), 50));
-  EXPECT_EQ(0, HmacSha1Key(&s, key.data(), 14));
-  EXPECT_EQ(0, HmacSha1Key(&s, key.data(), 16));
-  const char *msg = "Test Using Larger Than Block-Size Key - Hash Key First";
-  HmacSha1Data(&s, msg, 20);
-  EXPECT_EQ(-1, HmacSha1Key(&s, key.data(), 1));
-  HmacSha1Data(&s, msg + 20, static_cast<uint32_t>(strlen(msg) - 20));
+  // Any split of the data gives the same code.
+  for (size_t piece : {1u, 7u, 64u})
+    EXPECT_EQ("e8e99d0f45237d786d6bbaa7965c7808bbff1a91",
+              HmacHex(Bytes(80, 0xaa), "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data",
+                      20, piece));
+  CHmacSha1 unstarted;
   uint8_t d[20];
-  EXPECT_EQ(20, HmacSha1End(&s, d, 99));
-  EXPECT_EQ("aa4ae5e15272d00e95705637ce8a3b55ed402112", ToHex(d, 20));
+  EXPECT_FALSE(unstarted.Update("x", 1));
+  EXPECT_EQ(0, unstarted.Final(d, 20));
 }
 
 TEST(Pbkdf2, Rfc6070Vectors) {
@@ -152,10 +127,6 @@ TEST(Pbkdf2, Rfc6070Vectors) {
             Pbkdf2Hex("passwordPASSWORDpassword", "saltSALTsaltSALTsaltSALTsaltSALTsalt", 4096, 25));
   EXPECT_EQ("56fa6aa75548099dcc37d7f03425e0c3",
             Pbkdf2Hex(std::string("pass\0word", 9), std::string("sa\0lt", 5), 4096, 16));
-  uint8_t out[66];
-  EXPECT_EQ(4, Pbkdf2HmacSha1("p", 1, "s", 1, 1, out, 66));
-  EXPECT_EQ(3, Pbkdf2HmacSha1("p", 1, "s", 1, 1, out, 50));
-  EXPECT_EQ(2, Pbkdf2HmacSha1("p", 1, "s", 1, 1, out, 34));
 }
 
 // ---------------------------------------------------------------- WinZip AES
@@ -308,9 +279,9 @@ TEST(ZipAes, CounterCarriesAcrossBlocksAndCalls) {
     ZipAesCrypt(&b, y.data() + at, static_cast<uint32_t>(std::min<size_t>(333, y.size() - at)));
   EXPECT_TRUE(x == y);
   // The first key-stream block is AES(counter 1).
-  uint8_t ctr[16] = {1}, ks[16];
-  AesEncryptBlock(ctr, ks, &a.schedule);
-  EXPECT_EQ(0, memcmp(ks, x.data(), 16));
+  uint8_t ctr[16] = {1};
+  ASSERT_TRUE(a.aes.EncryptBlocks(ctr, ctr, 1));
+  EXPECT_EQ(0, memcmp(ctr, x.data(), 16));
 }
 
 // ---------------------------------------------------------------- traditional

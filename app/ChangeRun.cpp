@@ -1,0 +1,198 @@
+// One run of the change command over the hits of a search engine.
+#include "app/ChangeRun.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/FileCache.h"
+#include "app/HexSearch.h"
+#include "app/TextSearch.h"
+#include "system/MapFile.h"
+#include "system/SafeFile.h"
+#include "text/Format.h"
+
+namespace {
+
+// The hits of one file, by index into the engine's hits, in ascending position.
+struct FileHits {
+    const char* path;
+    std::vector<int> hits;
+};
+
+// Groups hit indices by file, files in the order of their first hit. nameOf gives a hit's
+// index into the names list, posOf its position.
+template <class NameOf, class PosOf>
+std::vector<FileHits> GroupHits(int count, const CStrList& names, NameOf nameOf, PosOf posOf)
+{
+    std::vector<FileHits> files;
+    std::vector<int> slot(size_t(names.m_nCount), -1);
+    for (int i = 0; i < count; ++i) {
+        int n = nameOf(i);
+        if (n < 0 || n >= names.m_nCount)
+            continue;
+        if (slot[size_t(n)] < 0) {
+            slot[size_t(n)] = int(files.size());
+            files.push_back(FileHits{names.GetString(n), {}});
+        }
+        files[size_t(slot[size_t(n)])].hits.push_back(i);
+    }
+    // A sorted result list may hold a file's hits in any order.
+    for (FileHits& f : files)
+        std::stable_sort(f.hits.begin(), f.hits.end(), [&](int a, int b) { return posOf(a) < posOf(b); });
+    return files;
+}
+
+bool Report(ChangeHost& host, const char* format, const char* path, const char* detail = nullptr)
+{
+    char text[2 * MAX_PATH + 200];
+    StrFormat(text, sizeof text, format, path, detail ? detail : "");
+    return host.Fail(text);
+}
+
+bool IsEmptyFile(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    return GetFileAttributesExA(path, GetFileExInfoStandard, &a) && !(a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           a.nFileSizeLow == 0 && a.nFileSizeHigh == 0;
+}
+
+class SafeOutput : public ChangeOutput {
+public:
+    explicit SafeOutput(CSafeFileWriter& w) : m_w(w) {}
+    bool Write(const void* data, size_t length) override { return m_w.Write(data, length) == SAFE_OK; }
+
+private:
+    CSafeFileWriter& m_w;
+};
+
+// After an "all" answer every later change is made without asking.
+class AllLatch : public ChangeAsker {
+public:
+    explicit AllLatch(ChangeAsker& inner) : m_inner(inner) {}
+    int Ask(const unsigned char* data, int size, int pos, int length, const ChangeParts& parts) override
+    {
+        if (m_all)
+            return CHANGE_ANSWER_ALL;
+        int a = m_inner.Ask(data, size, pos, length, parts);
+        m_all = a == CHANGE_ANSWER_ALL;
+        return a;
+    }
+
+private:
+    ChangeAsker& m_inner;
+    bool m_all = false;
+};
+
+const char kOpenError[] = "Fehler beim Öffnen von:\n%s";
+const char kCreateError[] = "Fehler beim Erstellen von:\n%s";
+const char kWriteError[] = "Fehler beim Schreiben von:\n%s\n%s";
+
+}  // namespace
+
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
+                              ChangeHost& host)
+{
+    ChangeRunResult r = {0, 0, false};
+    auto hitOf = [&](int i) { return engine.m_hits.Item<TextSearchHit>(i); };
+    std::vector<FileHits> files = GroupHits(
+        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
+        [&](int i) { return hitOf(i)->pos; });
+    AllLatch latch(host);
+    bool stopped = false;
+    for (size_t f = 0; f < files.size() && !stopped; ++f) {
+        if (host.Stopped())
+            break;
+        const FileHits& file = files[f];
+        host.Progress(int(f), int(files.size()), file.path);
+        CMapFile map;
+        if (!map.Open(file.path, 0)) {
+            if (IsEmptyFile(file.path))
+                continue;   // nothing left to change
+            if (!Report(host, kOpenError, file.path))
+                return r.aborted = true, r;
+            continue;
+        }
+        CSafeFileWriter writer;
+        if (writer.Open(file.path) != SAFE_OK) {
+            map.Close();
+            char temp[MAX_PATH + 32];
+            StrFormat(temp, sizeof temp, "%s%s", file.path, kSafeTempSuffix);
+            if (!Report(host, kCreateError, temp))
+                return r.aborted = true, r;
+            continue;
+        }
+        std::vector<ChangeHit> hits;
+        for (int i : file.hits)
+            hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
+        SafeOutput out(writer);
+        int size = int(map.m_dwSize);
+        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), spec, out,
+                                      ask ? &latch : nullptr, &stopped);
+        map.Close();
+        if (changes == 0) {
+            writer.Abort();   // nothing changed: the file stays as it is
+            continue;
+        }
+        int rc = changes < 0 ? SAFE_ERR_WRITE : writer.Commit();
+        if (rc != SAFE_OK) {
+            writer.Abort();
+            if (!Report(host, kWriteError, file.path, SafeFileErrorText(rc)))
+                return r.aborted = true, r;
+            continue;
+        }
+        FileCacheDrop(cache, file.path);
+        for (size_t k = 0; k < hits.size(); ++k) {
+            engine.SetHitPos(file.hits[k], hits[k].pos);
+            engine.SetHitLength(file.hits[k], hits[k].length);
+        }
+        r.changes += changes;
+        ++r.files;
+    }
+    return r;
+}
+
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, ChangeHost& host)
+{
+    ChangeRunResult r = {0, 0, false};
+    auto hitOf = [&](int i) { return engine.m_hits.Item<HexSearchHit>(i); };
+    std::vector<FileHits> files = GroupHits(
+        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
+        [&](int i) { return hitOf(i)->position; });
+    for (size_t f = 0; f < files.size(); ++f) {
+        if (host.Stopped())
+            break;
+        const FileHits& file = files[f];
+        host.Progress(int(f), int(files.size()), file.path);
+        CMapFile map;
+        if (!map.Open(file.path, CMapFile::ReadWrite)) {
+            if (IsEmptyFile(file.path))
+                continue;
+            if (!Report(host, kOpenError, file.path))
+                return r.aborted = true, r;
+            continue;
+        }
+        int size = int(map.m_dwSize), changes = 0;
+        for (int i : file.hits) {
+            int pos = hitOf(i)->position;
+            if (pos < 0 || pos >= size)
+                continue;
+            int n = std::min(spec.count, size - pos);
+            memcpy(map.m_pData + pos, spec.bytes, size_t(n));
+            ++changes;
+        }
+        map.Close();
+        if (changes) {
+            FileCacheDrop(cache, file.path);
+            r.changes += changes;
+            ++r.files;
+        }
+    }
+    return r;
+}
+
+void FormatChangeCount(char* buffer, int size, int changes)
+{
+    StrFormat(buffer, size_t(size), "Es wurden %i Änderungen durch geführt.", changes);
+}

@@ -1,0 +1,41 @@
+// One run of the change command over the hits of a search engine: files one after another,
+// each file's hits in ascending position; text hits through a new file that replaces the old
+// one only when complete, value hits overwritten in place. No window code: the caller's host
+// asks the questions, reports failures and progress, and says when to stop.
+#pragma once
+
+#include "app/ChangeEdit.h"
+
+class CHexSearch;
+class CStrList;
+class CTextSearch;
+
+class ChangeHost : public ChangeAsker {
+public:
+    // A failure, as a German message. True goes on with the next file, false ends the run.
+    virtual bool Fail(const char* message) = 0;
+    // Read before each file: true ends the run there.
+    virtual bool Stopped() = 0;
+    // The file about to be handled (index among files).
+    virtual void Progress(int index, int files, const char* path) = 0;
+};
+
+struct ChangeRunResult {
+    int changes;    // changes written
+    int files;      // files written
+    bool aborted;   // a failure ended the run (no closing message)
+};
+
+// Text hits: each file with a hit is read, rewritten to "<file>.vellmorant.tmp" with its hits
+// changed by spec, and replaced by it; a file in which nothing changed is left alone. ask:
+// the host is asked before each change. Every written file is dropped from cache (may be
+// null); the hits of a written file point at their found texts in the new content.
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
+                              ChangeHost& host);
+
+// Value hits: spec.count bytes of spec.bytes written over each hit's offset (cut at the end of
+// the file; an offset outside the file is skipped); files keep their length.
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, ChangeHost& host);
+
+// The closing message's text for a count ("Es wurden %i Änderungen durch geführt.").
+void FormatChangeCount(char* buffer, int size, int changes);

@@ -1,0 +1,228 @@
+// The change of found entries without windows: every mode byte for byte, the new bytes of text
+// and value inputs, overlapping and unsorted hits, the query's answers over several files, and
+// failures that must leave the original file as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ChangeRun.h"
+#include "app/FileCache.h"
+#include "app/HexSearch.h"
+#include "app/TextSearch.h"
+#include "common/TempTree.h"
+
+using testcommon::ReadFileBytes;
+using testcommon::TempDir;
+
+namespace {
+
+struct StringOut : ChangeOutput {
+  std::string s;
+  bool Write(const void* d, size_t n) override { return s.append(static_cast<const char*>(d), n), true; }
+};
+
+// Answers from a script; records failures; never stops by itself.
+struct ScriptHost : ChangeHost {
+  std::vector<int> answers;
+  size_t asked = 0;
+  bool goOn = true;
+  std::vector<std::string> failures;
+  int Ask(const unsigned char*, int, int, int, const ChangeParts&) override {
+    return asked < answers.size() ? answers[asked++] : CHANGE_ANSWER_STOP;
+  }
+  bool Fail(const char* m) override { return failures.push_back(m), goOn; }
+  bool Stopped() override { return false; }
+  void Progress(int, int, const char*) override {}
+};
+
+// Rewrites data with one hit by mode; the new text is prepared as the change command does.
+std::string Change(const std::string& data, ChangeHit hit, int mode, const char* text, bool special,
+                   const char* offset, bool fold = false, ChangeHit* out = nullptr) {
+  unsigned char bytes[CHANGE_MAX_BYTES];
+  int n = PrepareChangeText(text, special, bytes);
+  std::string off = offset;
+  ChangeSpec spec = {mode, bytes, n, ParseChangeOffset(offset), off.c_str(), int(off.size()), fold};
+  StringOut o;
+  EXPECT_EQ(1, RewriteFileHits(reinterpret_cast<const unsigned char*>(data.data()), int(data.size()), &hit, 1, spec,
+                               o, nullptr, nullptr));
+  if (out) *out = hit;
+  return o.s;
+}
+
+}  // namespace
+
+TEST(ChangeEdit, EveryModeRewritesTheFoundTextByteExact) {
+  const std::string d = "x=[Hello World];\n";
+  const struct {
+    int mode;
+    const char *text, *offset;
+    bool special, fold;
+    std::string want;
+  } cases[] = {
+      {0, "Bye", "", false, false, "x=[Bye];\n"},
+      {1, "Bye", "0", false, false, "x=[ByeHello World];\n"},
+      {1, "Bye", " +5", false, false, "x=[Bye World];\n"},
+      {1, "Bye", "99", false, false, "x=[Bye];\n"},
+      {1, "Bye", "-3", false, false, "x=[ByeHello World];\n"},
+      {2, "Bye", "5", false, false, "x=[HelloBye];\n"},
+      {2, "Bye", "-1", false, false, "x=[Bye];\n"},
+      {2, "Bye", "99", false, false, "x=[Hello WorldBye];\n"},
+      {3, "Bye", "\\w", false, false, "x=[Bye World];\n"},
+      {3, "Bye", "zz", false, false, "x=[ByeHello World];\n"},
+      {3, "Bye", "hello", false, true, "x=[Bye World];\n"},
+      {4, "Bye", "\\w\\_", false, false, "x=[Hello Bye];\n"},
+      {4, "Bye", "zz", false, false, "x=[Bye];\n"},
+      {0, "a\\nb", "", true, false, "x=[a\nb];\n"},
+      {0, "a\\nb", "", false, false, "x=[a\\nb];\n"},
+      {0, "\"q\\0", "", true, false, std::string("x=[\"q\0];\n", 9)},
+      {0, "", "", false, false, "x=[];\n"},
+  };
+  for (const auto& c : cases) {
+    ChangeHit h = {3, 11};
+    EXPECT_EQ(c.want, Change(d, h, c.mode, c.text, c.special, c.offset, c.fold, &h)) << c.mode << " " << c.offset;
+    EXPECT_EQ(3, h.pos);
+    EXPECT_EQ(int(c.want.size() - d.size()) + 11, h.length);
+  }
+}
+
+TEST(ChangeEdit, OverlappingHitsAreTrimmedAndQueryLinesShowThePieces) {
+  // The second hit begins inside the first: only its part behind it is replaced; the third
+  // lies wholly inside and the fourth passes the end.
+  const std::string d = "abcdefgh";
+  ChangeHit hits[] = {{1, 3}, {2, 4}, {2, 1}, {7, 5}};
+  unsigned char x = 'X';
+  ChangeSpec spec = {0, &x, 1, 0, "", 0, false};
+  StringOut o;
+  EXPECT_EQ(3, RewriteFileHits(reinterpret_cast<const unsigned char*>(d.data()), 8, hits, 4, spec, o, nullptr,
+                               nullptr));
+  EXPECT_EQ("aXXgX", o.s);
+  EXPECT_EQ(2, hits[1].pos);
+  EXPECT_EQ(1, hits[1].length);
+  EXPECT_EQ(0, hits[2].length);
+
+  const std::string line = "first\r\n0123456789012345678901234567890123456789 found\tX rest\nnext";
+  int before = 0, after = 0;
+  int pos = int(line.find("found"));
+  ChangeContext(reinterpret_cast<const unsigned char*>(line.data()), int(line.size()), pos, 5, &before, &after);
+  EXPECT_EQ(pos - 32, before);
+  EXPECT_EQ(line.find("\nnext"), size_t(after));
+  const unsigned char* p = reinterpret_cast<const unsigned char*>("ab\tcdefg");
+  const unsigned char* pieces[5] = {p, p + 1, p + 2, p + 4, p + 5};
+  int lengths[5] = {1, 1, 2, 1, 3};
+  char text[8];
+  unsigned char colors[8];
+  EXPECT_EQ(7, BuildChangeQueryLine(pieces, lengths, text, colors, 8));
+  EXPECT_EQ("ab cdef", std::string(text));
+  EXPECT_EQ(std::string("\0\5\4\4\5\0\0", 7), std::string(reinterpret_cast<char*>(colors), 7));
+}
+
+TEST(ChangeEdit, ValueInputsGiveTheirBytesOrAreRefused) {
+  const struct {
+    const char* text;
+    int mode, offset;
+    std::string want;  // empty: refused
+  } cases[] = {
+      {"-2", 0, 0, "\xFE\xFF\xFF\xFF"},
+      {"0x41", 1, 8, std::string("A\0\0\0\0\0\0\0", 8)},
+      {"0x41", 1, 300, std::string("A\0\0\0", 4)},
+      {":41 42", 0, 0, "AB"},
+      {"\"hi\"", 0, 0, "hi"},
+      {":4?", 0, 0, ""},
+      {"", 0, 0, ""},
+      {"  ", 1, 4, ""},
+  };
+  for (const auto& c : cases) {
+    unsigned char out[CHANGE_MAX_BYTES];
+    const char* error = nullptr;
+    int n = PrepareChangeValue(c.text, c.mode, c.offset, out, &error);
+    EXPECT_EQ(c.want, std::string(reinterpret_cast<char*>(out), size_t(n))) << c.text;
+    EXPECT_EQ(c.want.empty(), error != nullptr) << c.text;
+  }
+}
+
+TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
+  TempDir dir;
+  std::string a = dir.Write("a.txt", "one two one\r\none"), b = dir.Write("b.txt", "no hit"),
+              c = dir.Write("c.txt", "x one");
+  CStrList cache(sizeof(FileCacheEntry));
+  FileCacheInit(&cache);
+  FileCacheAdd(&cache, 1 << 20, a.c_str(), "old", 3, 0);
+  CTextSearch e;
+  e.SearchFile(a.c_str(), "one", 0);
+  e.SearchFile(b.c_str(), "one", 0);
+  e.SearchFile(c.c_str(), "one", 0);
+  e.SortBy(0, 1);   // descending: the hits of a file come last first
+  unsigned char bytes[] = "1-";
+  ChangeSpec spec = {0, bytes, 2, 0, "", 0, false};
+  ScriptHost host;
+  ChangeRunResult r = RunTextChange(e, &cache, spec, false, host);
+  EXPECT_EQ(4, r.changes);
+  EXPECT_EQ(2, r.files);
+  EXPECT_FALSE(r.aborted);
+  EXPECT_EQ("1- two 1-\r\n1-", ReadFileBytes(a));
+  EXPECT_EQ("no hit", ReadFileBytes(b));
+  EXPECT_EQ("x 1-", ReadFileBytes(c));
+  EXPECT_EQ(-1, FileCacheFind(&cache, a.c_str()));
+  EXPECT_EQ(3u, dir.List().size());   // no temporary file left
+  for (int i = 0; i < e.GetHitCount(); ++i)
+    EXPECT_EQ("1-", ReadFileBytes(e.GetHitPath(i)).substr(size_t(e.GetHitPos(i)), size_t(e.GetHitLength(i))));
+  FileCacheClear(&cache);
+}
+
+TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
+  const struct {
+    std::vector<int> answers;
+    int blockC;   // 1 a folder in the way of c's temporary file, 2 c held open without delete sharing
+    bool goOn;
+    std::string wantA, wantC;
+    int changes;
+    bool aborted;
+  } cases[] = {
+      {{CHANGE_ANSWER_NO, CHANGE_ANSWER_YES, CHANGE_ANSWER_YES}, 0, true, "ab 1", "1", 2, false},
+      {{CHANGE_ANSWER_ALL}, 0, true, "1 1", "1", 3, false},
+      {{CHANGE_ANSWER_YES, CHANGE_ANSWER_STOP}, 0, true, "1 ab", "ab", 1, false},
+      {{CHANGE_ANSWER_STOP}, 0, true, "ab ab", "ab", 0, false},
+      {{CHANGE_ANSWER_ALL}, 1, true, "1 1", "ab", 2, false},
+      {{CHANGE_ANSWER_ALL}, 1, false, "1 1", "ab", 2, true},
+      {{CHANGE_ANSWER_ALL}, 2, true, "1 1", "ab", 2, false},
+  };
+  for (const auto& t : cases) {
+    TempDir dir;
+    std::string a = dir.Write("a.txt", "ab ab"), c = dir.Write("c.txt", "ab");
+    if (t.blockC == 1) CreateDirectoryA((c + ".vellmorant.tmp").c_str(), nullptr);
+    HANDLE held = t.blockC == 2 ? CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                                : INVALID_HANDLE_VALUE;
+    CTextSearch e;
+    e.SearchFile(a.c_str(), "ab", 0);
+    e.SearchFile(c.c_str(), "ab", 0);
+    unsigned char one = '1';
+    ChangeSpec spec = {0, &one, 1, 0, "", 0, false};
+    ScriptHost host;
+    host.answers = t.answers;
+    host.goOn = t.goOn;
+    ChangeRunResult r = RunTextChange(e, nullptr, spec, true, host);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    EXPECT_EQ(t.changes, r.changes);
+    EXPECT_EQ(t.aborted, r.aborted);
+    EXPECT_EQ(t.wantA, ReadFileBytes(a));
+    EXPECT_EQ(t.wantC, ReadFileBytes(c));
+    const std::string failures[] = {"", "Fehler beim Erstellen von:\n" + c + ".vellmorant.tmp",
+                                    "Fehler beim Schreiben von:\n" + c + "\nDie Datei kann nicht ersetzt werden."};
+    EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
+    EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1));
+  }
+}
+
+TEST(ChangeEdit, ValueRunWritesInPlaceCutAtTheEnd) {
+  TempDir dir;
+  std::string f = dir.Write("v.bin", "xxABCDxxABCD");
+  CHexSearch e;
+  e.SearchFileBytes(f.c_str(), reinterpret_cast<const BYTE*>("AB"), 2, HEXMATCH_EXACT);
+  unsigned char bytes[CHANGE_MAX_BYTES];
+  const char* error = nullptr;
+  ChangeSpec spec = {1, bytes, PrepareChangeValue("0x41", 1, 8, bytes, &error), 8, "8", 1, false};
+  ScriptHost host;
+  EXPECT_EQ(2, RunValueChange(e, nullptr, spec, host).changes);
+  EXPECT_EQ(std::string("xxA\0\0\0\0\0A\0\0\0", 12), ReadFileBytes(f));
+}
