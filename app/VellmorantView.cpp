@@ -112,6 +112,16 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_CHANGE, OnChange)
   ON_UPDATE_COMMAND_UI(ID_CHANGE, OnUpdateChange)
   ON_COMMAND(ID_DIR_COMPARE, OnDirCompare)
+  // Execution menus (ViewExec.cpp).
+  ON_COMMAND(ID_EDIT_EXEC_MENUS, OnEditExecMenus)
+  ON_COMMAND(ID_RUN_EXEC_MENU, OnRunExecMenu)
+  ON_UPDATE_COMMAND_UI(ID_RUN_EXEC_MENU, OnUpdateRunExecMenu)
+  // Renaming by pattern (ViewRename.cpp).
+  ON_COMMAND(ID_RENAME_FILES, OnRenameFiles)
+  // Zip, copy and identical files.
+  ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
+  ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
+  // Conversions of the listed files (ViewConvert.cpp).
   ON_COMMAND(ID_CONVERT_TABS, OnConvertTabs)
   ON_COMMAND(ID_OEM_TO_ANSI, OnAsciiToAnsi)
   ON_COMMAND(ID_UNIX_TO_WINDOWS, OnLinuxToWindows)
@@ -136,6 +146,7 @@ CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cach
   }
   free(block);
   ApplyWorkingSet();
+  LoadExecMenuNames();
 }
 
 CVellmorantView::~CVellmorantView() {

@@ -5,6 +5,8 @@
 #pragma once
 #include <stdint.h>
 
+#include <vector>
+
 #include "app/HexSearch.h"
 #include "app/TextSearch.h"
 #include "app/ViewLayout.h"
@@ -18,6 +20,7 @@
 
 class CVellmorantDoc;
 class CMainFrame;
+struct ExecItem;
 
 // Bounds of the settings dialogs.
 uint32_t ClampCacheSizeMB(long long megabytes);  // 0..1000
@@ -135,6 +138,23 @@ public:
   // counterpart; both empty otherwise). -1 when the results are no directory-compare lines or
   // index is out of range.
   int GetDirCompareFiles(int index, CString& listed, CString& counterpart);
+  // Execution menus (ViewExec.cpp).
+  void OnEditExecMenus();
+  void OnRunExecMenu();
+  void OnUpdateRunExecMenu(CCmdUI* pCmdUI);
+  // Counts the defined execution menus (enables the run command).
+  void LoadExecMenuNames();
+  // The job of the run command: runs the menu for the collected items.
+  static int RunExecEntry(CProgressDlg* pDlg);
+  // Items of a source (-1 the file list; 0, 1, 2 the text hits, value hits or compare lines).
+  int ExecItemCount(int source) const;
+  void CollectExecItems(int source, std::vector<ExecItem>& items);
+  int m_nExecMenuCount = 0;
+  // Renaming by pattern (ViewRename.cpp).
+  void OnRenameFiles();
+  // Zip, copy and identical files (ViewFileCommands.cpp).
+  void OnZipFiles();
+  void OnCopyFiles();
 
   // Conversions of the listed files (ViewConvert.cpp).
   void OnConvertTabs();

@@ -22,8 +22,11 @@ private:
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// One argument as the C runtime and CommandLineToArgvW read it back unchanged.
-CString QuoteArg(const char* text, int length) {
+}  // namespace
+
+CString QuoteCommandArg(const char* text, int length) {
+    if (!text) text = "";
+    if (length < 0) length = int(strlen(text));
     bool quote = length == 0;
     for (int i = 0; i < length && !quote; ++i)
         if (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\v' || text[i] == '"') quote = true;
@@ -50,6 +53,8 @@ CString QuoteArg(const char* text, int length) {
     out += '"';
     return out;
 }
+
+namespace {
 
 bool IsBatchFile(const char* path) { return PathMatchExtensionListA(path, "bat;cmd") > 0; }
 
@@ -170,7 +175,7 @@ BOOL CStartProg::AddArg(const char* text, int length) {
     if (!text) text = "";
     if (length < 0) length = int(strlen(text));
     if (m_nArgs >= MaxArgs) return FALSE;
-    return AppendArg(QuoteArg(text, length));
+    return AppendArg(QuoteCommandArg(text, length));
 }
 
 int CStartProg::AddArgs(const char* text, int length) {
@@ -246,7 +251,7 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
         m_hChildStdin = nullptr;
         return FALSE;
     }
-    CString prog = QuoteArg(m_program, m_program.GetLength());
+    CString prog = QuoteCommandArg(m_program, m_program.GetLength());
     if (prog[0] != '"') prog = "\"" + prog + "\"";
     CString rest;
     for (int i = 0; i < m_nArgs; ++i) {

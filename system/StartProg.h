@@ -6,6 +6,11 @@
 
 #include "framework/String.h"
 
+// One argument as the C runtime and CommandLineToArgvW read it back unchanged: an empty one or
+// one with blanks, tabs, line ends or double quotes is quoted and escaped (length -1: up to
+// the NUL).
+CString QuoteCommandArg(const char* text, int length = -1);
+
 class CStartProg {
 public:
     enum : int {

@@ -334,7 +334,10 @@ public:
 }  // namespace
 
 DWORD DoDragDropFiles(LPCSTR lpszText, int nLength, DWORD) {
-  HGLOBAL h = BuildDropFiles(lpszText, nLength);
+  return DoDragDropBlock(BuildDropFiles(lpszText, nLength));
+}
+
+DWORD DoDragDropBlock(HGLOBAL h) {
   if (!h) return 0;
   HRESULT init = ::OleInitialize(nullptr);
   CDropData* data = new CDropData(h);

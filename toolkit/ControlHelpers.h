@@ -54,3 +54,6 @@ HGLOBAL BuildDropFiles(LPCSTR lpszText, int nLength);
 // Starts an OLE drag (copy, move or link) of the files named in text (see BuildDropFiles).
 // Returns the drop effect, 0 when nothing was dropped or nothing named an existing file.
 DWORD DoDragDropFiles(LPCSTR lpszText, int nLength = -1, DWORD dwFlags = 0);
+// Starts an OLE drag (copy, move or link) of a dropped-files block, which it takes over and
+// frees. Returns the drop effect, 0 when nothing was dropped or hDrop is NULL.
+DWORD DoDragDropBlock(HGLOBAL hDrop);

@@ -8,6 +8,9 @@
 BEGIN_MESSAGE_MAP(CPathDlg, CDialog)
   ON_NOTIFY(TVN_ITEMEXPANDINGA, IDC_TREE, OnTreeExpanding)
   ON_NOTIFY(TVN_SELCHANGEDA, IDC_TREE, OnTreeSelChanged)
+  ON_NOTIFY(PCN_PATHCHANGED, IDC_PATH, OnPathChanged)
+  ON_NOTIFY(PCN_BEGINDRAG, IDC_PATH, OnPathBeginDrag)
+  ON_WM_MEASUREITEM()
 END_MESSAGE_MAP()
 
 namespace {
@@ -59,7 +62,9 @@ INT_PTR CPathDlg::DoModal() {
   delete m_pTemplate;
   m_pTemplate = new CDialogTemplate(title, DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 260, 220);
   m_pTemplate->AddItem("STATIC", "Pfad :", SS_LEFT, 7, 7, 246, 9, 1000);
-  m_pTemplate->AddItem("COMBOBOX", "", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 7, 18, 246, 120, IDC_PATH);
+  m_pTemplate->AddItem("COMBOBOX", "",
+                       CBS_DROPDOWN | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 7,
+                       18, 246, 120, IDC_PATH);
   m_pTemplate->AddItem(WC_TREEVIEWA, "",
                        TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP, 7, 36,
                        246, 156, IDC_TREE);
@@ -119,7 +124,11 @@ BOOL CPathDlg::OnInitDialog() {
   for (const CString& r : m_recent) ::SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)(LPCSTR)r);
   CString start = NormalizeFolder(m_strPath);
   if (start.IsEmpty() && !m_recent.empty()) start = m_recent.front();
+  // Missing folders stay typeable: OK checks them with a message of its own.
+  m_combo.SubclassCombo(hCombo, PCO_DRAG | PCO_DROPFILES | (m_dwBreadCrumb ? 0u : (DWORD)PCO_EDITONLY));
+  m_bSyncing = TRUE;
   ::SetWindowTextA(hCombo, start);
+  m_bSyncing = FALSE;
   // The drives.
   HWND hTree = ::GetDlgItem(m_hWnd, IDC_TREE);
   char drives[512];
@@ -228,8 +237,29 @@ void CPathDlg::OnTreeExpanding(NMHDR* pNMHDR, LRESULT* pResult) {
 
 void CPathDlg::OnTreeSelChanged(NMHDR* pNMHDR, LRESULT* pResult) {
   NMTREEVIEWA* tv = reinterpret_cast<NMTREEVIEWA*>(pNMHDR);
-  if (!m_bSyncing && tv->itemNew.hItem) SetDlgItemText(IDC_PATH, ItemPath(tv->itemNew.hItem));
+  if (!m_bSyncing && tv->itemNew.hItem) {
+    m_bSyncing = TRUE;
+    SetDlgItemText(IDC_PATH, ItemPath(tv->itemNew.hItem));
+    m_bSyncing = FALSE;
+  }
   *pResult = 0;
+}
+
+// A path chosen in the combo box (a segment, a list entry, a dropped folder) opens the tree.
+void CPathDlg::OnPathChanged(NMHDR* pNMHDR, LRESULT* pResult) {
+  const NMPATHCOMBO* nm = reinterpret_cast<const NMPATHCOMBO*>(pNMHDR);
+  if (!m_bSyncing && nm->pszPath && *nm->pszPath) ExpandTo(NormalizeFolder(nm->pszPath));
+  *pResult = 0;
+}
+
+void CPathDlg::OnPathBeginDrag(NMHDR*, LRESULT* pResult) { *pResult = 0; }
+
+void CPathDlg::OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS) {
+  if (nIDCtl == IDC_PATH) {
+    lpMIS->itemHeight = GetPathComboItemHeight();
+    return;
+  }
+  CDialog::OnMeasureItem(nIDCtl, lpMIS);
 }
 
 void CPathDlg::OnOK() {

@@ -4,6 +4,7 @@
 // HKCU "Software\QV\Common".
 #pragma once
 #include "framework/Framework.h"
+#include "toolkit/PathComboBox.h"
 
 class CPathDlg : public CDialog {
 public:
@@ -30,6 +31,9 @@ protected:
   void OnOK() override;
   void OnTreeExpanding(NMHDR* pNMHDR, LRESULT* pResult);
   void OnTreeSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnPathChanged(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnPathBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS);
 
 private:
   void FillChildren(HTREEITEM hItem, const CString& folder);
@@ -38,6 +42,7 @@ private:
   void LoadRecent();
   void SaveRecent();
 
+  CPathComboBox m_combo;
   CString m_strPath;
   CString m_strTitle;
   CString m_strSettings;
@@ -46,6 +51,6 @@ private:
   CDialogTemplate* m_pTemplate = nullptr;
   BOOL m_bSyncing = FALSE;
   DWORD m_dwTreeMode = 1;
-  DWORD m_dwBreadCrumb = 0;
+  DWORD m_dwBreadCrumb = 1;
   DECLARE_MESSAGE_MAP()
 };

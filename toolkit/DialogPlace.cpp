@@ -1,5 +1,5 @@
 // The remembered screen position of a command dialog.
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 
 namespace {
 

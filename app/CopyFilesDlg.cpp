@@ -1,0 +1,186 @@
+// The copy dialog and the copy job.
+#include "app/CopyFilesDlg.h"
+
+#include "system/Paths.h"
+#include "system/RegKeys.h"
+#include "system/StrList.h"
+#include "toolkit/ControlHelpers.h"
+#include "toolkit/DialogPlace.h"
+#include "toolkit/PathDlg.h"
+#include "toolkit/ProgressDlg.h"
+
+namespace {
+
+CDialogPlace s_place;
+
+struct Option {
+  int CCopyFilesDlg::*member;
+  const char* value;
+  int bit;
+};
+const Option kOptions[] = {
+    {&CCopyFilesDlg::m_bNoOverwrite, "NoOverWrite", COPY_NO_OVERWRITE},
+    {&CCopyFilesDlg::m_bRemoveWr, "RemoveWr", COPY_REMOVE_READONLY},
+    {&CCopyFilesDlg::m_bAskReadOnly, "AskReadOnly", COPY_ASK_EXISTING},
+    {&CCopyFilesDlg::m_bAskAlways, "AskAlways", COPY_ASK_ALWAYS},
+};
+
+// Asks through the progress dialog with the path filled into format.
+int Ask(CProgressDlg* pDlg, const char* format, const char* path, const char* caption, UINT type) {
+  CString text;
+  text.Format(format, path);
+  return pDlg->MessageBox(text, caption, type);
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CCopyFilesDlg, CDialog)
+  ON_WM_DESTROY()
+  ON_BN_CLICKED(IDC_COPY_BROWSE_SOURCE, OnBrowseSource)
+  ON_BN_CLICKED(IDC_COPY_BROWSE_TARGET, OnBrowseTarget)
+  ON_BN_CLICKED(IDC_COPY_ASK_ALWAYS, OnAskAlways)
+END_MESSAGE_MAP()
+
+CCopyFilesDlg::CCopyFilesDlg(CWnd* pParent) : CDialog(IDD_COPYFILES, pParent) {}
+
+int CCopyFilesDlg::JobBits() const {
+  int bits = 0;
+  for (const Option& o : kOptions)
+    if (this->*o.member) bits |= o.bit;
+  return bits;
+}
+
+void CCopyFilesDlg::DoDataExchange(CDataExchange* pDX) {
+  DDX_CBString(pDX, IDC_COPY_SOURCE, m_strSource);
+  DDX_CBString(pDX, IDC_COPY_TARGET, m_strTarget);
+  DDX_Check(pDX, IDC_COPY_NO_OVERWRITE, m_bNoOverwrite);
+  DDX_Check(pDX, IDC_COPY_REMOVE_WR, m_bRemoveWr);
+  DDX_Check(pDX, IDC_COPY_ASK_READONLY, m_bAskReadOnly);
+  DDX_Check(pDX, IDC_COPY_ASK_ALWAYS, m_bAskAlways);
+}
+
+BOOL CCopyFilesDlg::OnInitDialog() {
+  s_place.Restore(m_hWnd);
+  SetButtonBitmap(::GetDlgItem(m_hWnd, IDC_COPY_BROWSE_SOURCE), 141);
+  SetButtonBitmap(::GetDlgItem(m_hWnd, IDC_COPY_BROWSE_TARGET), 141);
+  CRegKeys reg;
+  if (reg.Open(nullptr, nullptr, 0)) {
+    for (const Option& o : kOptions) {
+      DWORD value = 0;
+      if (reg.QueryValue(&value, sizeof value, o.value, REG_DWORD)) this->*o.member = value != 0;
+    }
+  }
+  SubclassControl(::GetDlgItem(m_hWnd, IDC_COPY_SOURCE), ComboDropFileProc);
+  SubclassControl(::GetDlgItem(m_hWnd, IDC_COPY_TARGET), ComboDropFileProc);
+  LoadComboHistoryStr(m_hWnd, IDC_COPY_SOURCE, "Source", nullptr, m_strSource);
+  if (!m_strTarget.IsEmpty() && PathCompareA(m_strTarget, m_strSource) == 0) m_strTarget.Empty();
+  LoadComboHistoryStr(m_hWnd, IDC_COPY_TARGET, "Target", nullptr, m_strTarget);
+  return CDialog::OnInitDialog();
+}
+
+void CCopyFilesDlg::OnDestroy() {
+  FreeButtonBitmap(::GetDlgItem(m_hWnd, IDC_COPY_BROWSE_SOURCE));
+  FreeButtonBitmap(::GetDlgItem(m_hWnd, IDC_COPY_BROWSE_TARGET));
+  CDialog::OnDestroy();
+}
+
+void CCopyFilesDlg::Browse(int nIDCombo, const char* settings) {
+  CString path;
+  GetDlgItemText(nIDCombo, path);
+  CPathDlg dlg(this);
+  dlg.SetPath(path);
+  if (dlg.DoModalEx(settings, CPathDlg::MustExist | CPathDlg::MayCreate) == 1) SetDlgItemText(nIDCombo, dlg.GetPath());
+}
+
+void CCopyFilesDlg::OnBrowseSource() { Browse(IDC_COPY_SOURCE, "Path1"); }
+void CCopyFilesDlg::OnBrowseTarget() { Browse(IDC_COPY_TARGET, "Path2"); }
+void CCopyFilesDlg::OnAskAlways() { UpdateData(TRUE); }
+
+void CCopyFilesDlg::OnOK() {
+  s_place.Remember(m_hWnd);
+  if (!UpdateData(TRUE)) return;
+  SaveComboHistory(m_hWnd, IDC_COPY_SOURCE, "Source", nullptr);
+  SaveComboHistory(m_hWnd, IDC_COPY_TARGET, "Target", nullptr);
+  CRegKeys reg;
+  if (reg.Open(nullptr, nullptr, 2)) {
+    for (const Option& o : kOptions) {
+      DWORD value = this->*o.member ? 1 : 0;
+      reg.SetValue(&value, sizeof value, o.value, REG_DWORD);
+    }
+  }
+  EndDialog(IDOK);
+}
+
+void CCopyFilesDlg::OnCancel() {
+  s_place.Remember(m_hWnd);
+  EndDialog(IDCANCEL);
+}
+
+// ----- the job ----------------------------------------------------------------------------------
+
+int CopyFilesJob(CProgressDlg* pDlg) {
+  const CStrList& list = *reinterpret_cast<const CStrList*>(pDlg->m_dwUser[1]);
+  const int count = int(pDlg->m_dwUser[2]);
+  const int bits = int(pDlg->m_dwUser[3]);
+  CStrList* written = reinterpret_cast<CStrList*>(pDlg->m_dwUser[4]);
+  if (count < 2) return 0;
+  const int sourceLength = int(strlen(list.GetString(0)));
+  const CString targetFolder = list.GetString(1);
+  ULONGLONG done = 0;
+  int copied = 0;
+  for (int i = 2; i < count && !pDlg->m_bCancel; ++i) {
+    pDlg->SetPos64(done);
+    const char* source = list.GetString(i);
+    const ULONGLONG size = *list.Item<DWORD>(i);
+    pDlg->SetLineTextCompact(0, "Kopiere :  ", source, 2, 0x40);
+    CString target = targetFolder + (source + sourceLength);
+    // A target the system cannot name is refused rather than cut to another name.
+    if (target.GetLength() >= MAX_PATH) {
+      if (Ask(pDlg, "Der Zielpfad für %s ist zu lang !", source, "Warnung", MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
+        break;
+      done += size;
+      continue;
+    }
+    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) {
+      Ask(pDlg, "Die Datei %s existiert nicht !", source, "Warnung", MB_OK | MB_ICONWARNING);
+      continue;
+    }
+    bool answered = false;
+    int answer = IDYES;
+    const DWORD targetAttributes = GetFileAttributesA(target);
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES) {
+      if (bits & COPY_NO_OVERWRITE) {
+        done += size;
+        continue;
+      }
+      if (targetAttributes & FILE_ATTRIBUTE_READONLY) {
+        if (!(bits & COPY_REMOVE_READONLY)) {
+          answer = Ask(pDlg, "Die Datei %s ist schreibgeschützt !\nSoll sie überschreiben werden ?", target,
+                       "Warnung", MB_YESNOCANCEL | MB_ICONWARNING);
+          answered = true;
+        }
+        if (answer == IDYES) SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+      }
+      if (answer == IDYES && (bits & COPY_ASK_EXISTING) && !answered) {
+        answer = Ask(pDlg, "Die Datei %s existiert bereits !\nSoll sie überschreiben werden ?", target, "Warnung",
+                     MB_YESNOCANCEL | MB_ICONWARNING);
+        answered = true;
+      }
+    }
+    if (answer == IDYES && (bits & COPY_ASK_ALWAYS) && !answered)
+      answer = Ask(pDlg, "Soll die Datei %s kopiert werden ?", source, "Frage", MB_YESNOCANCEL | MB_ICONQUESTION);
+    while (answer == IDYES && !pDlg->m_bCancel) {
+      if (CopyFileA(source, target, FALSE)) {
+        ++copied;
+        if (written) written->Insert(target);
+        break;
+      }
+      answer = Ask(pDlg, "Soll die Datei %s konnte nicht kopiert werden !\nNochmals versuchen ?", source, "Frage",
+                   MB_YESNOCANCEL | MB_ICONQUESTION);
+    }
+    if (answer == IDCANCEL) break;
+    done += size;
+  }
+  pDlg->SetPos64(done);
+  return copied;
+}

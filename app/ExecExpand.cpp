@@ -1,0 +1,259 @@
+// Placeholder values and their expansion for the execution menus.
+#include "app/ExecExpand.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "system/Paths.h"
+#include "system/StartProg.h"
+
+namespace {
+
+// One placeholder at a '%'.
+struct Placeholder {
+  enum Kind { None, Percent, Path, Number, Env } kind = None;
+  int used = 0;          // characters of the text it takes, '%' included
+  bool minus = false;    // "%-": no quotes around the value
+  std::string value;
+};
+
+std::string Decimal(long long v) {
+  char buf[32];
+  wsprintfA(buf, "%I64d", v);
+  return buf;
+}
+
+std::string EnvValue(const std::string& name) {
+  char buf[1024];
+  DWORD n = GetEnvironmentVariableA(name.c_str(), buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+// Reads the placeholder at text[0] == '%'.
+Placeholder ReadPlaceholder(const char* text, const ExecItemValues& v) {
+  Placeholder ph;
+  int i = 1;
+  if (text[i] == '-') {
+    ph.minus = true;
+    ++i;
+  }
+  char c = text[i];
+  const std::string* path = nullptr;
+  switch (c) {
+    case 'p': path = &v.path; break;
+    case 'f': path = &v.name; break;
+    case 'd': path = &v.dirSep; break;
+    case 'D': path = &v.dir; break;
+    case 'b': path = &v.base; break;
+    case 'e': path = &v.suffix; break;
+    case 'o': ph.kind = Placeholder::Number; ph.value = Decimal(v.pos); break;
+    case 'l': ph.kind = Placeholder::Number; ph.value = Decimal(v.line); break;
+    case 's': ph.kind = Placeholder::Number; ph.value = Decimal(v.length); break;
+    case '%':
+      if (!ph.minus) ph.kind = Placeholder::Percent;
+      break;
+    case '(': {
+      const char* close = strchr(text + i + 1, ')');
+      int nameLength = close ? int(close - (text + i + 1)) : -1;
+      if (nameLength >= 0 && nameLength <= 254) {
+        ph.kind = Placeholder::Env;
+        ph.value = EnvValue(std::string(text + i + 1, nameLength));
+        // Quotes the variable carries itself are the enclosing ones.
+        if (ph.value.size() >= 2 && ph.value.front() == '"' && ph.value.back() == '"')
+          ph.value = ph.value.substr(1, ph.value.size() - 2);
+        ph.used = i + 2 + nameLength;
+        return ph;
+      }
+      break;
+    }
+    default: break;
+  }
+  if (path) {
+    ph.kind = Placeholder::Path;
+    ph.value = *path;
+  }
+  if (ph.kind != Placeholder::None) ph.used = i + 1;
+  return ph;
+}
+
+bool NeedsCmdQuotes(const std::string& value) {
+  return value.find_first_of(" \t&|<>^(),;=") != std::string::npos;
+}
+
+std::string DoublePercent(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
+}
+
+}  // namespace
+
+bool ExecItemValuesFromPath(const std::string& path, long long pos, int line, int length, ExecItemValues& v) {
+  if (path.empty() || path.size() > size_t(kExecMaxPath)) return false;
+  int nameOffset = PathFileNameOffsetA(int(path.size()), path.c_str());
+  v.path = path;
+  v.name = path.substr(nameOffset);
+  v.dirSep = path.substr(0, nameOffset);
+  v.dir = v.dirSep;
+  size_t n = v.dir.size();
+  bool root = (n == 3 && v.dir[1] == ':') || n == 1;
+  if (n && !root && (v.dir[n - 1] == '\\' || v.dir[n - 1] == '/')) v.dir.resize(n - 1);
+  int suffixLength = 0;
+  const char* suffix = PathFindExtensionA(int(v.name.size()), v.name.c_str(), &suffixLength);
+  if (suffix) {
+    v.suffix.assign(suffix, suffixLength);
+    v.base = v.name.substr(0, suffix - v.name.c_str() - 1);
+  } else {
+    v.suffix.clear();
+    v.base = v.name;
+  }
+  v.pos = pos;
+  v.line = line;
+  v.length = length;
+  return true;
+}
+
+int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string& out) {
+  out.clear();
+  int result = 0;
+  bool inQuotes = false;
+  for (const char* p = text ? text : ""; *p;) {
+    if (*p != '%') {
+      if (*p == '"') inQuotes = !inQuotes;
+      out += *p++;
+      continue;
+    }
+    Placeholder ph = ReadPlaceholder(p, v);
+    switch (ph.kind) {
+      case Placeholder::None:
+        out += *p++;
+        continue;
+      case Placeholder::Percent:
+        out += '%';
+        break;
+      case Placeholder::Number:
+        result |= kExecUsesHit;
+        out += ph.value;
+        break;
+      case Placeholder::Path:
+        if (!inQuotes && NeedsCmdQuotes(ph.value)) {
+          // A separator before the closing quote is doubled so that no program reads \" .
+          std::string value = ph.value;
+          if (!value.empty() && value.back() == '\\') value += '\\';
+          out += '"' + DoublePercent(value) + '"';
+        } else {
+          out += DoublePercent(ph.value);
+        }
+        break;
+      case Placeholder::Env:
+        out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
+        break;
+    }
+    p += ph.used;
+  }
+  if (out.size() > size_t(kExecMaxLine)) result |= kExecTooLong;
+  return result;
+}
+
+int ExpandExecArguments(const char* text, const ExecItemValues& v, std::vector<std::string>& args) {
+  args.clear();
+  int result = 0;
+  std::string arg;
+  bool have = false, inQuotes = false;
+  int backslashes = 0;
+  auto flushBackslashes = [&] {
+    arg.append(backslashes, '\\');
+    if (backslashes) have = true;
+    backslashes = 0;
+  };
+  for (const char* p = text ? text : ""; *p;) {
+    char c = *p;
+    if (c == '\\') {
+      ++backslashes;
+      ++p;
+      continue;
+    }
+    if (c == '"') {
+      arg.append(backslashes / 2, '\\');
+      if (backslashes % 2)
+        arg += '"';
+      else
+        inQuotes = !inQuotes;
+      backslashes = 0;
+      have = true;
+      ++p;
+      continue;
+    }
+    flushBackslashes();
+    if ((c == ' ' || c == '\t') && !inQuotes) {
+      if (have) args.push_back(arg);
+      arg.clear();
+      have = false;
+      ++p;
+      continue;
+    }
+    if (c != '%') {
+      arg += c;
+      have = true;
+      ++p;
+      continue;
+    }
+    Placeholder ph = ReadPlaceholder(p, v);
+    switch (ph.kind) {
+      case Placeholder::None:
+        arg += '%';
+        have = true;
+        ++p;
+        continue;
+      case Placeholder::Percent:
+        arg += '%';
+        have = true;
+        break;
+      case Placeholder::Number:
+        result |= kExecUsesHit;
+        arg += ph.value;
+        have = true;
+        break;
+      case Placeholder::Path:
+      case Placeholder::Env:
+        arg += ph.value;
+        // An empty value still makes an argument where the text asked for quotes.
+        if (!ph.value.empty() || (ph.kind == Placeholder::Env && !ph.minus)) have = true;
+        break;
+    }
+    p += ph.used;
+  }
+  flushBackslashes();
+  if (have) args.push_back(arg);
+  size_t total = 0;
+  for (const std::string& a : args) total += QuoteCommandArg(a.c_str(), int(a.size())).GetLength() + 1;
+  if (total > size_t(kExecMaxLine) + 1) result |= kExecTooLong;
+  return result;
+}
+
+bool ExpandExecFolder(const char* text, const ExecItemValues& v, std::string& out) {
+  out = text ? text : "";
+  if (out.size() >= 2 && out[0] == '%' && (out[1] == 'D' || out[1] == 'd'))
+    out = (out[1] == 'D' ? v.dir : v.dirSep) + out.substr(2);
+  return out.size() <= size_t(kExecMaxPath);
+}
+
+std::string ExecPathOfCompareLine(const char* line, int length) {
+  if (!line) return std::string();
+  if (length < 0) length = int(strlen(line));
+  int colon = -1;
+  for (int i = 2; i < length; ++i)
+    if (line[i] == ':') {
+      colon = i;
+      break;
+    }
+  if (colon < 0) return std::string();
+  int end = colon;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  return std::string(line, end);
+}

@@ -1,0 +1,273 @@
+// Running an execution menu's entries for the items.
+#include "app/ExecRun.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/FileCache.h"
+#include "system/Paths.h"
+#include "system/StartProg.h"
+#include "system/StrList.h"
+#include "text/Convert.h"
+#include "toolkit/ProgressDlg.h"
+
+namespace {
+
+// How long the end of a run waits for a batch it did not wait for before deleting it.
+const DWORD kPendingBatchWaitMs = 3000;
+
+int ShowState(DWORD show) {
+  switch (show) {
+    case 0: return SW_HIDE;
+    case 2: return SW_SHOWMAXIMIZED;
+    case 3: return SW_MINIMIZE;
+    default: return SW_SHOWNORMAL;
+  }
+}
+
+std::string TempFolder() {
+  char buf[MAX_PATH];
+  DWORD n = GetTempPathA(sizeof buf, buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+std::string BatchName(const std::string& folder, DWORD number) {
+  char name[32];
+  wsprintfA(name, "CMD%08X.bat", number);
+  return folder + name;
+}
+
+// Writes text as the whole new file path (CREATE_NEW unless replace). False on any failure.
+bool WriteBatch(const std::string& path, const std::string& text, bool replace) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
+  ok = CloseHandle(h) && ok;
+  if (!ok) DeleteFileA(path.c_str());
+  return ok;
+}
+
+bool EqualNoCase(const CString& a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
+}  // namespace
+
+CExecRun::CExecRun(CProgressDlg* dlg, CStartProg& runner, const std::vector<ExecEntry>& entries, CStrList* cache)
+    : m_pDlg(dlg), m_runner(runner), m_entries(entries), m_pCache(cache) {}
+
+CExecRun::~CExecRun() { DeletePendingBatches(); }
+
+bool CExecRun::Cancelled() const { return m_pDlg && m_pDlg->m_bCancel; }
+
+bool CExecRun::BatchText(const std::string& line, std::string& out) {
+  out.clear();
+  if (line.empty()) return true;
+  int wide = MultiByteToWideChar(CP_ACP, 0, line.data(), int(line.size()), nullptr, 0);
+  if (wide <= 0) return false;
+  std::wstring w(size_t(wide), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, line.data(), int(line.size()), &w[0], wide);
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_OEMCP, 0, w.data(), wide, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  out.resize(size_t(n));
+  WideCharToMultiByte(CP_OEMCP, 0, w.data(), wide, &out[0], n, nullptr, &lossy);
+  return !lossy;
+}
+
+void CExecRun::Run(const std::vector<ExecItem>& items) {
+  std::string previous;
+  bool previousUsesHit = false;
+  for (size_t i = 0; i < items.size() && !Cancelled() && !m_bAbort; ++i) {
+    const ExecItem& item = items[i];
+    if (item.path.empty()) continue;
+    CString spelt;
+    std::string path = PathGetTrueSpellingStr(spelt, item.path.c_str()) ? std::string(spelt) : item.path;
+    ExecItemValues values;
+    // Every entry's text must fit: a cut path or command line would act on another file.
+    bool fits = ExecItemValuesFromPath(path, item.pos, item.line, item.length, values);
+    int uses = 0;
+    for (size_t n = 0; n < m_entries.size() && fits; ++n) {
+      const ExecEntry& e = m_entries[n];
+      std::string text;
+      std::vector<std::string> args;
+      int r = e.command ? ExpandExecCommandLine(e.param, values, text) : ExpandExecArguments(e.param, values, args);
+      uses |= r;
+      fits = !(r & kExecTooLong) && ExpandExecFolder(e.dir, values, text);
+    }
+    if (!fits) {
+      if (m_nSkipped++ == 0) m_firstSkipped = item.path;
+      continue;
+    }
+    if (path == previous && !previousUsesHit) continue;
+    if (m_pDlg) {
+      m_pDlg->SetLineTextCompact(0, "", path.c_str(), 0, 0);
+      m_pDlg->SetPos64(i);
+    }
+    previous = path;
+    previousUsesHit = (uses & kExecUsesHit) != 0;
+    for (size_t n = 0; n < m_entries.size() && !Cancelled() && !m_bAbort; ++n) {
+      for (;;) {
+        std::string what;
+        if (RunEntry(m_entries[n], values, what) || Cancelled() || m_bIgnoreAll) break;
+        char question[1200];
+        wsprintfA(question, "Fehler beim Ausführen von '%.1000s' !\nWeiter machen ?", what.c_str());
+        int answer = m_pDlg ? m_pDlg->MessageBox(question, "Fehler", MB_ABORTRETRYIGNORE | MB_ICONERROR) : IDABORT;
+        if (answer == IDABORT || answer == IDCANCEL) {
+          m_bAbort = true;
+          break;
+        }
+        previous.clear();
+        // Ignore skips the failed entry and every later failure.
+        if (answer == IDIGNORE) {
+          m_bIgnoreAll = true;
+          break;
+        }
+        if (Cancelled()) break;
+      }
+    }
+    // A program may have changed or removed the file.
+    if (m_pCache) FileCacheDrop(m_pCache, path.c_str());
+    if (m_pDlg) m_pDlg->SetPos64(i + 1);
+  }
+  DeletePendingBatches();
+}
+
+bool CExecRun::RunEntry(const ExecEntry& e, const ExecItemValues& v, std::string& what) {
+  what = e.execute;
+  std::string folder;
+  ExpandExecFolder(e.dir, v, folder);
+  int show = ShowState(e.show);
+  if (Cancelled()) return true;
+  if (e.command) return RunCommandLine(e, v, folder, show, what);
+  if (EqualNoCase(e.execute, "SHELL")) return RunShell(e, v, folder, show);
+  return RunProgram(e, v, folder, show);
+}
+
+bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show,
+                              std::string& what) {
+  // The two commands that the program carries out itself.
+  if (EqualNoCase(e.param, "del \"%p\"")) {
+    what = "del \"" + v.path + "\"";
+    return DeleteFileA(v.path.c_str()) != FALSE;
+  }
+  if (EqualNoCase(e.param, "attrib \"%p\" -R")) {
+    what = "attrib \"" + v.path + "\" -R";
+    DWORD attributes = GetFileAttributesA(v.path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+    return SetFileAttributesA(v.path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != FALSE;
+  }
+  std::string line, text;
+  ExpandExecCommandLine(e.param, v, line);
+  what = line;
+  std::string temp = TempFolder();
+  if (temp.empty() || !BatchText(line, text)) return false;
+  bool wait = !e.noWait;
+  std::string batch;
+  if (wait) {
+    batch = BatchName(temp, GetCurrentProcessId());
+    if (!WriteBatch(batch, text, true)) return false;
+  } else {
+    // A batch that runs on after the start needs a name of its own.
+    for (int tries = 0; tries < 64 && batch.empty(); ++tries) {
+      std::string name = BatchName(temp, GetCurrentProcessId() + m_nNextBatch++);
+      if (WriteBatch(name, text, false)) batch = name;
+    }
+    if (batch.empty()) return false;
+  }
+  m_runner.Reset();
+  m_runner.SetProgram(("?" + batch).c_str());
+  if (!folder.empty()) m_runner.SetWorkingDir(folder.c_str());
+  if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
+  bool ok = m_runner.Start(0) != FALSE;
+  if (ok && wait) {
+    WaitForProgram();
+  } else if (ok) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, m_runner.GetProcessId());
+    m_pending.push_back({batch, process});
+    // Cancel ends only programs that the run waits for.
+    m_runner.Reset();
+    return true;
+  }
+  DeleteFileA(batch.c_str());
+  return ok;
+}
+
+bool CExecRun::RunShell(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show) {
+  std::vector<std::string> args;
+  ExpandExecArguments(e.param, v, args);
+  if (args.empty()) return false;
+  std::string params;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (i > 1) params += ' ';
+    params += (const char*)QuoteCommandArg(args[i].c_str(), int(args[i].size()));
+  }
+  const char* verb = e.shellMode.IsEmpty() || EqualNoCase(e.shellMode, "SHELL") ? "open" : (const char*)e.shellMode;
+  HINSTANCE r = ShellExecuteA(nullptr, verb, args[0].c_str(), params.empty() ? nullptr : params.c_str(),
+                              folder.empty() ? nullptr : folder.c_str(), show);
+  return INT_PTR(r) > 32;
+}
+
+bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show) {
+  std::string program = (const char*)e.execute;
+  if (e.usePath) {
+    char found[MAX_PATH];
+    if (PathSearchProgramA(found, program.c_str(), sizeof found, ";exe;com;bat")) program = found;
+  }
+  std::vector<std::string> args;
+  ExpandExecArguments(e.param, v, args);
+  m_runner.Reset();
+  m_runner.SetProgram(program.c_str());
+  for (const std::string& a : args)
+    if (!m_runner.AddArg(a.c_str(), int(a.size()))) return false;
+  if (!folder.empty()) m_runner.SetWorkingDir(folder.c_str());
+  if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
+
+  char stream[1024];
+  int streamLength = e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
+  if (streamLength <= 0) {
+    if (!m_runner.Start(0)) return false;
+    if (e.noWait)
+      m_runner.Reset();
+    else
+      WaitForProgram();
+    return true;
+  }
+  HANDLE write = nullptr;
+  if (!m_runner.CreateStdinPipe(&write, CStartProg::PipeAnonymous)) return false;
+  if (!m_runner.Start(0)) {
+    CloseHandle(write);
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = WriteFile(write, stream, DWORD(streamLength), &written, nullptr) && written == DWORD(streamLength);
+  CloseHandle(write);
+  if (e.noWait)
+    m_runner.Reset();
+  else
+    WaitForProgram();
+  return ok;
+}
+
+void CExecRun::WaitForProgram() {
+  while (!m_runner.Wait(100)) {
+    if (Cancelled()) {
+      m_runner.Terminate(0);
+      break;
+    }
+  }
+}
+
+void CExecRun::DeletePendingBatches() {
+  for (PendingBatch& b : m_pending) {
+    if (b.process) {
+      for (DWORD waited = 0; waited < kPendingBatchWaitMs && !Cancelled(); waited += 100)
+        if (WaitForSingleObject(b.process, 100) != WAIT_TIMEOUT) break;
+      CloseHandle(b.process);
+    }
+    DeleteFileA(b.path.c_str());
+  }
+  m_pending.clear();
+}

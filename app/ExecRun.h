@@ -1,0 +1,71 @@
+// CExecRun: runs the entries of one execution menu for every item (a file, a hit or a compare
+// line) on the progress dialog's worker thread: program starts with arguments, a standard-
+// input text and a window state, shell calls, command lines through a temporary batch file,
+// and the direct "del" and "attrib -R" commands.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/ExecExpand.h"
+#include "app/ExecMenuStore.h"
+
+class CProgressDlg;
+class CStartProg;
+class CStrList;
+
+// One item: its path and, for hits, the found position, line and length.
+struct ExecItem {
+  std::string path;
+  long long pos = 0;
+  int line = 0;
+  int length = 0;
+};
+
+class CExecRun {
+public:
+  // dlg: the progress dialog whose cancel flag and questions the run uses (null: none);
+  // runner: starts the programs (its program is terminated by the cancel callback); cache:
+  // the file cache from which every item's path is dropped (null: none).
+  CExecRun(CProgressDlg* dlg, CStartProg& runner, const std::vector<ExecEntry>& entries, CStrList* cache);
+  ~CExecRun();
+  CExecRun(const CExecRun&) = delete;
+  CExecRun& operator=(const CExecRun&) = delete;
+
+  // Runs every entry for every item in order, until the end, Cancel or Abort. Deletes the
+  // batch files of entries that were not waited for before it returns.
+  void Run(const std::vector<ExecItem>& items);
+  // Items skipped because their path or a command line was too long, and the first of them.
+  int SkippedCount() const { return m_nSkipped; }
+  const std::string& FirstSkipped() const { return m_firstSkipped; }
+
+  // The batch text of a command line: converted to the OEM code page. False when a
+  // character has no OEM form (the batch would name another file).
+  static bool BatchText(const std::string& line, std::string& out);
+
+private:
+  bool Cancelled() const;
+  // Runs entry e for values; false on failure, what then names it for the question.
+  bool RunEntry(const ExecEntry& e, const ExecItemValues& v, std::string& what);
+  bool RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show,
+                      std::string& what);
+  bool RunShell(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show);
+  bool RunProgram(const ExecEntry& e, const ExecItemValues& v, const std::string& folder, int show);
+  // Waits for the runner's program, ending it when the user cancels.
+  void WaitForProgram();
+  void DeletePendingBatches();
+
+  CProgressDlg* m_pDlg;
+  CStartProg& m_runner;
+  const std::vector<ExecEntry>& m_entries;
+  CStrList* m_pCache;
+  bool m_bIgnoreAll = false;
+  bool m_bAbort = false;
+  int m_nSkipped = 0;
+  std::string m_firstSkipped;
+  unsigned m_nNextBatch = 1;
+  struct PendingBatch {
+    std::string path;
+    void* process;   // waited for (briefly) before the file goes
+  };
+  std::vector<PendingBatch> m_pending;
+};

@@ -1,0 +1,223 @@
+// Execution menus: placeholder values and their expansion into command lines and program
+// arguments, compare lines as items, batch text, and the menus' registry round trips.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/ExecExpand.h"
+#include "app/ExecMenuStore.h"
+#include "app/ExecRun.h"
+#include "system/RegKeys.h"
+#include "system/StrList.h"
+
+namespace {
+
+ExecItemValues Values(const std::string& path, long long pos = 12, int line = 3, int length = 5) {
+  ExecItemValues v;
+  EXPECT_TRUE(ExecItemValuesFromPath(path, pos, line, length, v)) << path;
+  return v;
+}
+
+TEST(ExecValues, PathParts) {
+  struct Case {
+    const char *path, *name, *dirSep, *dir, *base, *suffix;
+  } cases[] = {
+      {"C:\\a\\x.txt", "x.txt", "C:\\a\\", "C:\\a", "x", "txt"},
+      {"C:\\a\\a.tar.gz", "a.tar.gz", "C:\\a\\", "C:\\a", "a.tar", "gz"},
+      {"C:\\a\\.bashrc", ".bashrc", "C:\\a\\", "C:\\a", ".bashrc", ""},
+      {"C:\\a\\noext", "noext", "C:\\a\\", "C:\\a", "noext", ""},
+      {"C:\\x.txt", "x.txt", "C:\\", "C:\\", "x", "txt"},
+      {"\\\\srv\\share\\y.c", "y.c", "\\\\srv\\share\\", "\\\\srv\\share", "y", "c"},
+  };
+  for (const Case& c : cases) {
+    ExecItemValues v = Values(c.path);
+    EXPECT_EQ(v.path, c.path);
+    EXPECT_EQ(v.name, c.name) << c.path;
+    EXPECT_EQ(v.dirSep, c.dirSep) << c.path;
+    EXPECT_EQ(v.dir, c.dir) << c.path;
+    EXPECT_EQ(v.base, c.base) << c.path;
+    EXPECT_EQ(v.suffix, c.suffix) << c.path;
+  }
+  ExecItemValues v;
+  EXPECT_FALSE(ExecItemValuesFromPath("", 0, 0, 0, v));
+  EXPECT_FALSE(ExecItemValuesFromPath("C:\\" + std::string(257, 'a'), 0, 0, 0, v));
+  EXPECT_TRUE(ExecItemValuesFromPath("C:\\" + std::string(256, 'a'), 0, 0, 0, v));
+}
+
+class ExecExpand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetEnvironmentVariableA("VMX", "v a l");
+    SetEnvironmentVariableA("VMQ", "\"q r\"");
+    SetEnvironmentVariableA("VMU", nullptr);
+  }
+};
+
+TEST_F(ExecExpand, CommandLine) {
+  struct Case {
+    const char *path, *text, *out;
+    int bits;
+  } cases[] = {
+      {"C:\\a\\x.txt", "/c copy %p %d..\\backup", "/c copy C:\\a\\x.txt C:\\a\\..\\backup", 0},
+      {"C:\\a\\x.txt", "%f|%D|%b|%e", "x.txt|C:\\a|x|txt", 0},
+      {"C:\\a\\x.txt", "%o %l %s", "12 3 5", kExecUsesHit},
+      {"C:\\a\\x.txt", "%-l", "3", kExecUsesHit},
+      {"C:\\a\\x.txt", "%% 100% %x %-x %", "% 100% %x %-x %", 0},
+      {"C:\\a\\x.txt", "%(VMX) %-(VMX)", "\"v a l\" v a l", 0},
+      {"C:\\a\\x.txt", "[%(VMU)][%-(VMU)]", "[\"\"][]", 0},
+      {"C:\\a\\x.txt", "%-(VMQ) %(VMQ)", "q r \"q r\"", 0},
+      {"C:\\a\\x.txt", "%(VMX", "%(VMX", 0},
+      // File names with blanks, '%' and the interpreter's operators stay one quoted word.
+      {"C:\\a b\\50%&x.txt", "del %p", "del \"C:\\a b\\50%%&x.txt\"", 0},
+      {"C:\\a b\\50%&x.txt", "del \"%p\"", "del \"C:\\a b\\50%%&x.txt\"", 0},
+      {"C:\\a b\\x.txt", "cd %d", "cd \"C:\\a b\\\\\"", 0},
+      {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(ExpandExecCommandLine(c.text, Values(c.path), out), c.bits) << c.text;
+    EXPECT_EQ(out, c.out) << c.text;
+  }
+  std::string out, text;
+  for (int i = 0; i < 100; ++i) text += "%p ";
+  EXPECT_EQ(ExpandExecCommandLine(text.c_str(), Values("C:\\a\\x.txt"), out) & kExecTooLong, kExecTooLong);
+}
+
+TEST_F(ExecExpand, Arguments) {
+  struct Case {
+    const char *path, *text;
+    std::vector<std::string> args;
+    int bits;
+  } cases[] = {
+      {"C:\\a b\\x y.txt", "%p -x", {"C:\\a b\\x y.txt", "-x"}, 0},
+      {"C:\\a b\\x y.txt", "\"%p\" %f", {"C:\\a b\\x y.txt", "x y.txt"}, 0},
+      {"C:\\a\\x.txt", "%b\" and more\"", {"x and more"}, 0},
+      {"C:\\a\\x.txt", "--at=%o:%l  %s", {"--at=12:3", "5"}, kExecUsesHit},
+      {"C:\\a\\x.txt", "a %(VMU) b", {"a", "", "b"}, 0},
+      {"C:\\a\\x.txt", "a %-(VMU) b", {"a", "b"}, 0},
+      {"C:\\a\\x.txt", "%(VMQ) %-(VMX)", {"q r", "v a l"}, 0},
+      {"C:\\a\\x.txt", "a\\\"b \"c\\\\\"d e", {"a\"b", "c\\d", "e"}, 0},
+      {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
+      {"C:\\a\\x.txt", "", {}, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args;
+    EXPECT_EQ(ExpandExecArguments(c.text, Values(c.path), args), c.bits) << c.text;
+    EXPECT_EQ(args, c.args) << c.text;
+  }
+  std::vector<std::string> args;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "%p ";
+  EXPECT_EQ(ExpandExecArguments(text.c_str(), Values("C:\\a\\x.txt"), args) & kExecTooLong, kExecTooLong);
+}
+
+TEST_F(ExecExpand, FolderAndCompareLines) {
+  std::string out;
+  EXPECT_TRUE(ExpandExecFolder("%d..\\b", Values("C:\\a\\x.txt"), out));
+  EXPECT_EQ(out, "C:\\a\\..\\b");
+  EXPECT_FALSE(ExpandExecFolder(("%d" + std::string(255, 'z')).c_str(), Values("C:\\a\\x.txt"), out));
+
+  struct Case {
+    const char *line, *path;
+  } lines[] = {
+      {"C:\\a\\x.txt       :ver\xE4ndert", "C:\\a\\x.txt"},
+      {"C:\\a\\b\\new file.txt  :Neue Datei gefunden", "C:\\a\\b\\new file.txt"},
+      {"\\\\srv\\s\\f.c     :HIDDEN+RONLY-", "\\\\srv\\s\\f.c"},
+      {"Keine Unterschiede gefunden.", ""},
+      {"C:", ""},
+  };
+  for (const Case& c : lines) EXPECT_EQ(ExecPathOfCompareLine(c.line, -1), c.path) << c.line;
+}
+
+TEST(ExecBatch, OemText) {
+  std::string out;
+  EXPECT_TRUE(CExecRun::BatchText("type \"M\xFCller 5%%.txt\"", out));
+  EXPECT_EQ(out, "type \"M\x81ller 5%%.txt\"");
+  // The euro sign has no form in code page 850.
+  EXPECT_FALSE(CExecRun::BatchText("type \x80.txt", out));
+}
+
+// Registry round trips under a key of the test's own.
+class ExecStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CRegKeys::SetAppName("VmExecMenusTest");
+    RegDeleteTreeA(HKEY_CURRENT_USER, CRegKeys::GetAppKeyPath());
+  }
+  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, CRegKeys::GetAppKeyPath()); }
+  static std::vector<std::string> Names() {
+    CStrList names;
+    ReadExecMenuNames(names);
+    std::vector<std::string> v;
+    for (int i = 0; i < names.m_nCount; ++i) v.push_back(names.GetString(i));
+    return v;
+  }
+  static bool MenuKeyExists(int n) {
+    std::string path = std::string(CRegKeys::GetAppKeyPath()) + "\\Executes\\Menu" + std::to_string(n);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  }
+};
+
+ExecEntry Entry(const char* execute, const char* param, DWORD show = 1) {
+  ExecEntry e;
+  e.execute = execute;
+  e.param = param;
+  e.dir = "%D";
+  e.stream = "a\\nb";
+  e.show = show;
+  e.noWait = show == 0;
+  e.usePath = show == 2;
+  e.command = execute[0] == 'C';
+  if (!strcmp(execute, "SHELL")) e.shellMode = "print";
+  return e;
+}
+
+TEST_F(ExecStore, RoundTripAndDelete) {
+  EXPECT_EQ(CountExecMenus(), 0);
+  std::vector<ExecEntry> one = {Entry("notepad.exe", "%p", 2), Entry("SHELL", "%p", 0),
+                                Entry("COMMAND", "del \"%p\"", 3)};
+  ASSERT_TRUE(WriteExecMenu(0, "&Eins", one));
+  ASSERT_TRUE(WriteExecMenu(1, "Zwei", {Entry("b.exe", "")}));
+  ASSERT_TRUE(WriteExecMenu(2, "Drei", {Entry("c.exe", "%f")}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"&Eins", "Zwei", "Drei"}));
+
+  CString name;
+  std::vector<ExecEntry> back;
+  ASSERT_TRUE(ReadExecMenu(0, name, back));
+  EXPECT_STREQ(name, "&Eins");
+  ASSERT_EQ(back.size(), one.size());
+  for (size_t i = 0; i < one.size(); ++i) {
+    EXPECT_STREQ(back[i].execute, one[i].execute);
+    EXPECT_STREQ(back[i].param, one[i].param);
+    EXPECT_STREQ(back[i].dir, one[i].dir);
+    EXPECT_STREQ(back[i].stream, one[i].stream);
+    EXPECT_STREQ(back[i].shellMode, one[i].shellMode);
+    EXPECT_EQ(back[i].show, one[i].show);
+    EXPECT_EQ(back[i].noWait, one[i].noWait);
+    EXPECT_EQ(back[i].usePath, one[i].usePath);
+    EXPECT_EQ(back[i].command, one[i].command);
+  }
+
+  // Deleting the middle menu moves the third down and leaves no third key.
+  ASSERT_TRUE(DeleteExecMenu(1, 3));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"&Eins", "Drei"}));
+  ASSERT_TRUE(ReadExecMenu(1, name, back));
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_STREQ(back[0].param, "%f");
+  EXPECT_TRUE(MenuKeyExists(2));
+  EXPECT_FALSE(MenuKeyExists(3));
+
+  // A gap hides every later menu.
+  ASSERT_TRUE(WriteExecMenu(2, "Vier", {}));
+  std::string second = std::string(CRegKeys::GetAppKeyPath()) + "\\Executes\\Menu2";
+  RegDeleteTreeA(HKEY_CURRENT_USER, second.c_str());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"&Eins"}));
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// The rename dialog's format check, its messages and the new-name and path rules.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/RenameDlg.h"
+
+namespace {
+
+TEST(RenameFormat, CheckTable) {
+  struct Case {
+    const char* format;
+    bool allowPoints;
+    int result;
+  } cases[] = {
+      {"", false, 0},          {"*.bak", false, 0},        {"|a|b|", false, 0},
+      {"*|a.b|c|", false, 1},  {"*|a.b|c|", true, 0},      {"a.b|x|y|*.c", false, 0},  // dots outside
+      {"|a|b*|", false, 2},    {"|a|?b|", false, 3},       {"|a*?|b|", false, 0},      // wildcards in x
+      {"|a|b", false, 4},      {"|a", false, 4},           {"|a|b||c|d|", false, 0},
+      {"|a|b||c|d", false, 4}, {"|a|b|.|x|y|", false, 0},  {"|a|b||.x|y|", false, 1},  // per block
+      {"|a.|b*|", false, 1},   {"|a.|b*|", true, 2},       {nullptr, false, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.result, CheckRenameFormat(c.format, c.allowPoints)) << (c.format ? c.format : "(null)");
+  EXPECT_EQ(nullptr, RenameFormatMessage(0));
+  EXPECT_STREQ("< Punkte sind im ersten Tauschblock nicht erlaubt >", RenameFormatMessage(1));
+  EXPECT_STREQ("< Wildcards (*?) sind im  ersten Tauschblock nicht erlaubt >", RenameFormatMessage(2));
+  EXPECT_STREQ(RenameFormatMessage(2), RenameFormatMessage(3));
+  EXPECT_STREQ("< Ein Tauschblock ist nicht mit '|' abgeschlossen >", RenameFormatMessage(4));
+  EXPECT_EQ(1u, RenameNameFlags(false, false));
+  EXPECT_EQ(11u, RenameNameFlags(true, true));
+}
+
+TEST(RenameFormat, NewNamesThatStayInTheFolder) {
+  struct Case {
+    const char* name;
+    bool valid;
+  } cases[] = {
+      {"a.txt", true},        {"Gr\xFC\xDF" "e.txt", true}, {".profile", true},   {"a b", true},
+      {"", false},            {".", false},                {"..", false},         {"..\\a.txt", false},
+      {"sub\\a.txt", false},  {"sub/a.txt", false},        {"C:a.txt", false},    {"a:stream", false},
+      {"a*.txt", false},      {"a?.txt", false},           {"a\"b", false},       {"a<b", false},
+      {"a>b", false},         {"a|b", false},              {"a\tb", false},       {"a.", false},
+      {"a ", false},          {nullptr, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.valid, IsValidNewFileName(c.name)) << (c.name ? c.name : "(null)");
+}
+
+TEST(RenameFormat, JoinedPathsAreRefusedRatherThanCut) {
+  std::string out;
+  EXPECT_TRUE(JoinRenamePath("C:\\d\\", "a.txt", out));
+  EXPECT_EQ("C:\\d\\a.txt", out);
+  const std::string folder = "C:\\" + std::string(240, 'f') + "\\";   // 244 bytes
+  EXPECT_TRUE(JoinRenamePath(folder.c_str(), std::string(15, 'n').c_str(), out));   // 259: fits
+  EXPECT_EQ(259u, out.size());
+  EXPECT_FALSE(JoinRenamePath(folder.c_str(), std::string(16, 'n').c_str(), out));  // 260: refused
+  EXPECT_EQ("", out);
+}
+
+}  // namespace

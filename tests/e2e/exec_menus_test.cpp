@@ -1,0 +1,338 @@
+// Execution menus end to end: menus stored in the registry run on the file list and on text
+// hits through recording stand-ins (arguments, folder, window state, standard input), a
+// command line through the command interpreter, the direct delete with a failure question,
+// Cancel during a wait, and the editing dialog with its limits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/support/AppSession.h"
+#include "e2e/support/E2eDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kTextSearch = 32772, kEditMenus = 32790, kRunMenu = 32791;
+const int kFileList = 21396;
+
+struct Entry {
+  std::string execute, param, dir, stream;
+  DWORD show = 1, noWait = 0, command = 0;
+  std::string shellMode;
+};
+
+void SetString(HKEY key, const std::string &name, const std::string &value) {
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()), DWORD(value.size() + 1));
+}
+
+void SetDword(HKEY key, const std::string &name, DWORD value) {
+  RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), 4);
+}
+
+// Stores menu n (1-based) as the program keeps it.
+void StoreMenu(int n, const std::string &name, const std::vector<Entry> &entries) {
+  std::string path = std::string(kAppKey) + "\\Executes\\Menu" + std::to_string(n);
+  DeleteUserKey(path.c_str());
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+  SetString(key, "Name", name);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry &e = entries[i];
+    std::string k = std::to_string(i + 1);
+    SetString(key, "Execute" + k, e.execute);
+    SetString(key, "Param" + k, e.param);
+    SetString(key, "Dir" + k, e.dir);
+    SetString(key, "Stream" + k, e.stream);
+    if (!e.shellMode.empty()) SetString(key, "ShellMode" + k, e.shellMode);
+    SetDword(key, "Show" + k, e.show);
+    SetDword(key, "NoWait" + k, e.noWait);
+    SetDword(key, "Command" + k, e.command);
+  }
+  RegCloseKey(key);
+}
+
+// A copy of the recording stand-in named name in the tree; returns its path.
+std::string Recorder(const TempTree &tools, const std::string &name) {
+  std::string path = tools.Path(name);
+  EXPECT_TRUE(CopyFileA((ExeDir() + "standin_recorder.exe").c_str(), path.c_str(), FALSE));
+  return path;
+}
+
+// The blocks ("START" to "END") that a recorder logged, each without those two lines.
+std::vector<std::vector<std::string>> Runs(const std::string &exe) {
+  std::vector<std::vector<std::string>> runs;
+  for (const std::string &line : ReadLines(exe + ".log")) {
+    if (line == "START")
+      runs.emplace_back();
+    else if (line != "END" && !runs.empty())
+      runs.back().push_back(line);
+  }
+  return runs;
+}
+
+std::string MessageText(HWND box) { return GetText(FindChildById(box, 0xFFFF)); }
+
+class App {
+ public:
+  bool Start(const TempTree &tree, int files) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+      SetDword(key, "SortList", 1);
+      RegCloseKey(key);
+    }
+    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt")) return false;
+    main = WaitMain(p);
+    HWND list = main ? FindChildById(main, kFileList) : nullptr;
+    return list && SettledCount(p, list) == files;
+  }
+  // Picks the entry index in a selection dialog with the caption and confirms it.
+  bool Choose(const std::string &caption, int index) {
+    HWND dlg = WaitTopWindow(p.Pid(), caption.c_str(), 10000);
+    if (!dlg) return false;
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(GetDlgItem(dlg, 1001), CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    ClickButton(dlg, IDOK);
+    return WaitWindowGone(dlg, 10000);
+  }
+  // Runs menu 0 on the file list (window 0) or the result list (1), up to the progress.
+  bool Run(int window, const char *windowText) {
+    PostCommand(main, kRunMenu);
+    return Choose("Fenster w\xE4hlen", window) && Choose(std::string("Ausf\xFChrungsmen\xFC ") + windowText, 0);
+  }
+  bool WaitDone(DWORD timeoutMs = 60000) {
+    return WaitFor([&] { return !FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") && Responds(main); }, timeoutMs,
+                   100);
+  }
+  void Close() { EXPECT_TRUE(CloseMain(p, main)); }
+
+  Process p;
+  HWND main = nullptr;
+};
+
+class ExecMenus : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
+  TempTree tree("exec_run"), tools("exec_tools");
+  std::string a = tree.Write("a b.txt", "x"), c = tree.Write("sub\\c.txt", "y");
+  std::string rec1 = Recorder(tools, "rec1.exe"), rec2 = Recorder(tools, "rec2.exe");
+  SetEnvironmentVariableA("VM_EXEC_VAR", "v a l");
+  SetEnvironmentVariableA("VM_EXEC_NONE", nullptr);
+  StoreMenu(1, "&Test", {{rec1, "%p --in=%D;%b.%e", "%D", "a\\nb\\x00c", 2},
+                         {"COMMAND", "\"" + rec2 + "\" %f", "", "", 0, 0, 1},
+                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(app.WaitDone());
+
+  struct Expect {
+    std::string exe;
+    std::vector<std::string> lines;
+  } expected[] = {
+      {rec1, {"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt", "CWD " + Folder(tree), "SHOW 3",
+              "STDIN 61 0A 62 00 63", "EOF"}},
+      {rec1, {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt", "CWD " + tree.Path("sub"), "SHOW 3",
+              "STDIN 61 0A 62 00 63", "EOF"}},
+  };
+  auto runs = Runs(rec1);
+  ASSERT_EQ(runs.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(runs[i], expected[i].lines) << i;
+
+  // rec2 ran through the batch (the name as one argument) and directly, for each file.
+  runs = Runs(rec2);
+  ASSERT_EQ(runs.size(), 4u);
+  EXPECT_EQ(runs[0][0], "ARG a b.txt");
+  EXPECT_EQ(runs[1][0], "ARG v a l");
+  EXPECT_EQ(runs[1][1], "ARG ");
+  EXPECT_EQ(runs[1][2], "ARG end");
+  EXPECT_EQ(runs[1][4], "SHOW 6");
+  EXPECT_EQ(runs[2][0], "ARG c.txt");
+  app.Close();
+}
+
+// Starts the program on the tree, searches "foo" and runs menu 1 on the hits.
+void RunOnHits(const TempTree &tree) {
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kTextSearch);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "foo");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  // The search is over once no progress window showed for a few polls in a row.
+  int quiet = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    quiet = FindTopWindow(app.p.Pid(), "Textsuche") ? 0 : quiet + 1;
+    return quiet >= 5 && Responds(app.main);
+  }, 30000, 100));
+  ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(app.WaitDone());
+  app.Close();
+}
+
+TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
+  TempTree tree("exec_hits"), tools("exec_tools");
+  tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
+  std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
+  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
+  RunOnHits(tree);
+  // A menu that uses a hit value runs every entry once per hit.
+  auto hits = Runs(perHit);
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0][0], "ARG 2:4:3");
+  EXPECT_EQ(hits[1][0], "ARG 3:8:3");
+  EXPECT_EQ(hits[2][0], "ARG 4:12:3");
+  EXPECT_EQ(Runs(perFile).size(), 3u);
+  // Without one the same hits run the menu once.
+  DeleteFileA((perFile + ".log").c_str());
+  StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}});
+  RunOnHits(tree);
+  EXPECT_EQ(Runs(perFile).size(), 1u);
+}
+
+TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
+  TempTree tree("exec_cmd");
+  std::string odd = tree.Write("M\xFCller 50%.txt", "inhalt");
+  std::string gone = tree.Write("weg.txt", "1");
+  std::string kept = tree.Write("x_nur.txt", "2");
+  SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_READONLY);
+  StoreMenu(1, "Befehle", {{"COMMAND", "copy \"%p\" \"%d%b.bak\"", "", "", 0, 0, 1},
+                           {"COMMAND", "del \"%p\"", "", "", 1, 0, 1}});
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 3));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  // The read-only file cannot be deleted: the user is asked, and Ignore goes on.
+  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 60000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(MessageText(box), "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
+  ClickButton(box, IDIGNORE);
+  ASSERT_TRUE(app.WaitDone());
+
+  EXPECT_EQ(ReadLines(tree.Path("M\xFCller 50%.bak")), std::vector<std::string>{"inhalt"});
+  EXPECT_EQ(GetFileAttributesA(odd.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
+  char batch[32];
+  snprintf(batch, sizeof batch, "CMD%08lX.bat", static_cast<unsigned long>(app.p.Pid()));
+  EXPECT_EQ(GetFileAttributesA((std::string(temp) + batch).c_str()), INVALID_FILE_ATTRIBUTES);
+  app.Close();
+  SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
+  TempTree tree("exec_cancel"), tools("exec_tools");
+  tree.Write("a.txt", "1");
+  tree.Write("b.txt", "2");
+  std::string slow = Recorder(tools, "slow.exe"), detached = Recorder(tools, "detached.exe");
+  tools.Write("slow.exe.sleep", "");
+  tools.Write("detached.exe.sleep", "3000");
+  StoreMenu(1, "Lang", {{detached, "%f", "", "", 1, 1}, {slow, "%f", "", ""}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  HWND progress = WaitTopWindow(app.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(slow).size() == 1; }, 20000));
+  ClickButton(progress, IDCANCEL);
+  ASSERT_TRUE(app.WaitDone(15000));
+  // The waiting program was ended and the second file never ran.
+  auto runs = Runs(slow);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NE(ReadLines(slow + ".log").back(), "END");
+  // The program that was not waited for ran beside the other and on to its end.
+  EXPECT_TRUE(WaitFor([&] { return Runs(detached).size() == 1 && ReadLines(detached + ".log").back() == "END"; },
+                      10000));
+  app.Close();
+}
+
+// Sends a command from a control of a dialog (as its notification would arrive).
+void Notify(HWND dlg, int id, int code) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(id, code), LPARAM(GetDlgItem(dlg, id)), SMTO_ABORTIFHUNG, 5000,
+                      &r);
+}
+
+// Clicks a button that opens a message box of the program; returns the box's text and
+// closes it.
+std::string MessageOf(App &app, HWND dlg, int id) {
+  PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
+  HWND box = WaitTopWindow(app.p.Pid(), "Vellmorant", 10000, "#32770");
+  if (!box) return "<none>";
+  std::string text = MessageText(box);
+  ClickButton(box, IDOK);
+  WaitWindowGone(box, 10000);
+  return text;
+}
+
+TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
+  TempTree tree("exec_dialog");
+  tree.Write("a.txt", "1");
+  Entry shell{"SHELL", "", "", ""};
+  shell.shellMode = "print";
+  StoreMenu(1, "&Eins", {shell});
+  StoreMenu(2, "Voll", std::vector<Entry>(32, Entry{"p.exe", "%p", "", ""}));
+  for (int n = 3; n <= 30; ++n) StoreMenu(n, "M", {});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kEditMenus);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Men\xFC\x62\x65rabeitung", 10000);
+  ASSERT_NE(nullptr, dlg);
+  HWND combo = GetDlgItem(dlg, 1001);
+  ASSERT_EQ(ComboCount(combo), 30);
+  EXPECT_EQ(ComboText(combo, 0), "Eins");
+
+  // The shell call shows its verb; "%()" leaves the caret between the parentheses.
+  EXPECT_EQ(GetText(GetDlgItem(dlg, 1054)), "print");
+  EXPECT_EQ(GetCheck(dlg, 1045), 1);
+  PostCommand(dlg, 4352 + 9);
+  HWND param = GetDlgItem(dlg, 1056);
+  ASSERT_TRUE(WaitFor([&] { return GetText(param) == "%()"; }, 5000));
+  DWORD_PTR sel = 0;
+  SendMessageTimeoutA(param, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &sel);
+  EXPECT_EQ(sel, DWORD_PTR(MAKELONG(2, 2)));
+
+  // Switching menus saves the first; the full one refuses a 33rd entry.
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(combo, CB_SETCURSEL, 1, 0, SMTO_ABORTIFHUNG, 5000, &r);
+  Notify(dlg, 1001, CBN_SELCHANGE);
+  EXPECT_EQ(MessageOf(app, dlg, 5), "Es gibt zuvile Eintr\xE4ge.");
+
+  // The 31st menu is made, a 32nd is refused.
+  PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
+  HWND input = WaitTopWindow(app.p.Pid(), "Neuer Men\xFC\x65intrag", 10000);
+  ASSERT_NE(nullptr, input);
+  SetText(GetDlgItem(input, 1001), "&Drei");
+  ClickButton(input, IDOK);
+  ASSERT_TRUE(WaitWindowGone(input, 10000));
+  EXPECT_EQ(ComboText(combo, 30), "Drei");
+  EXPECT_EQ(MessageOf(app, dlg, 3), "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).");
+  Notify(dlg, 5, BN_CLICKED);
+  SetText(GetDlgItem(dlg, 1054), "prog.exe");
+  SetText(param, "%p");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+  std::string menus = std::string(kAppKey) + "\\Executes\\Menu", value;
+  DWORD show = 0;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "Param1", &value) && value == "%()") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "Execute1", &value) && value == "SHELL") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "1").c_str(), "ShellMode1", &value) && value == "print") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Name", &value) && value == "&Drei") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Execute1", &value) && value == "prog.exe") << value;
+  EXPECT_TRUE(ReadUserValue((menus + "31").c_str(), "Param1", &value) && value == "%p") << value;
+  EXPECT_TRUE(ReadUserDword((menus + "31").c_str(), "Show1", &show) && show == 1);
+  EXPECT_FALSE(ReadUserValue((menus + "32").c_str(), "Name", &value));
+  app.Close();
+}
+
+}  // namespace

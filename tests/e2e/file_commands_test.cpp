@@ -1,0 +1,292 @@
+// The commands on the listed files as a whole, end to end: packing them into a zip archive
+// (checked by Info-ZIP, 7z and Python's zipfile), copying them into another folder and finding
+// identical files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e/support/AppSession.h"
+#include "e2e/support/E2eDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kZipFiles = 32787, kCopyFiles = 32794, kFileList = 21396;
+const char kZipKey[] = "Software\\QV\\Vellmorant\\ZipDialog";
+
+std::string Content(const std::string &path) {
+  std::vector<std::string> lines = ReadLines(path);
+  return lines.empty() ? "" : lines[0];
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The Linux path of a Windows path (Wine's own conversion).
+std::string UnixPath(const std::string &path) {
+  typedef char *(CDECL * Fn)(LPCWSTR);
+  static Fn fn = reinterpret_cast<Fn>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+  wchar_t wide[MAX_PATH];
+  if (!fn || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return "";
+  char *unix = fn(wide);
+  std::string s = unix ? unix : "";
+  HeapFree(GetProcessHeap(), 0, unix);
+  return s;
+}
+
+// Runs a Linux shell command (Wine starts Linux programs but gives no exit code): its output
+// and exit code come back through files in dir. Returns the exit code, -1 when it did not end.
+int RunLinux(const std::string &dir, const std::string &command, std::string *output = nullptr) {
+  std::string out = dir + "\\peer.out", rc = dir + "\\peer.rc";
+  DeleteFileA(out.c_str());
+  DeleteFileA(rc.c_str());
+  std::string script = "cd /tmp && " + command + " >'" + UnixPath(out) + "' 2>&1; echo $? >'" + UnixPath(rc) + ".tmp'; mv '" +
+                       UnixPath(rc) + ".tmp' '" + UnixPath(rc) + "'";
+  std::string line = "/bin/sh -c \"" + script + "\"";
+  STARTUPINFOA si = {sizeof si};
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (!WaitFor([&] { return Exists(rc); }, 60000, 100)) return -1;
+  std::vector<std::string> code = ReadLines(rc);
+  if (output) {
+    output->clear();
+    for (const std::string &l : ReadLines(out)) *output += l + "\n";
+  }
+  return code.empty() ? -1 : std::atoi(code[0].c_str());
+}
+
+// The program with its file list filled from folder (all files, sub-folders too).
+struct App {
+  bool Start(const std::string &folder, int expectedFiles) {
+    if (!p.Start(ProgramPath(), Quote(folder) + " -p:*")) return false;
+    main = WaitMain(p);
+    list = main ? FindChildById(main, kFileList) : nullptr;
+    return list && SettledCount(p, list) == expectedFiles;
+  }
+  ~App() {
+    if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+    p.WaitExit(20000);
+  }
+  Process p;
+  HWND main = nullptr, list = nullptr;
+};
+
+// Reads the text of a message box with this caption and closes it with button.
+std::string AnswerBox(App &a, const char *caption, int button = IDOK) {
+  HWND box = WaitTopWindow(a.p.Pid(), caption, 20000, "#32770");
+  if (!box) return "<no box>";
+  std::string text;
+  for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
+    if (!GetText(c).empty()) text = GetText(c);
+  PostMessageA(box, WM_COMMAND, button, 0);
+  WaitWindowGone(box, 10000);
+  return text;
+}
+
+// Clicks a control as the mouse would (a check box toggles).
+void Click(HWND dialog, int id) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+bool Enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != FALSE; }
+
+class FileCommands : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+// --- zip ----------------------------------------------------------------------------------------
+
+struct ZipCase {
+  const char *label;
+  const char *zipPath;      // typed into "Ausgangspfad in ZIP-Datei"
+  bool onlyChanged;
+  const char *names;        // the archive's names, sorted, one per line
+};
+
+const ZipCase kZipCases[] = {
+    {"all files below the common folder", "", false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"under a folder of the archive", "/pre\\x", false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
+    {"only those that differ from the originals", "", true, "sub/b.txt\nsub/deep/c.txt\n"},
+};
+
+TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
+  for (const ZipCase &c : kZipCases) {
+    SCOPED_TRACE(c.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("zipdlg");
+    t.Write("src\\a.txt", "same\r\n");
+    t.Write("src\\sub\\b.txt", std::string(5000, 'b'));
+    t.Write("src\\sub\\deep\\c.txt", "only here");
+    t.Write("orig\\a.txt", "same\r\n");
+    t.Write("orig\\sub\\b.txt", std::string(5000, 'B'));
+    std::string zip = t.Path("out.zip");
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    PostCommand(a.main, kZipFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+    EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
+    EXPECT_FALSE(Enabled(dlg, 1045));  // nothing selected
+    SetText(GetDlgItem(dlg, 1001), zip);
+    SetText(GetDlgItem(dlg, 1003), c.zipPath);
+    if (c.onlyChanged) {
+      Click(dlg, 1046);
+      ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, 1004); }, 5000));
+      SetText(GetDlgItem(dlg, 1004), t.Path("orig"));
+      SetText(GetDlgItem(dlg, 1005), t.Path("src"));
+    }
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+    ASSERT_TRUE(Exists(zip));
+    std::string names;
+    EXPECT_EQ(0, RunLinux(t.Root(), "unzip -tq '" + UnixPath(zip) + "'"));
+    EXPECT_EQ(0, RunLinux(t.Root(), "7z t '" + UnixPath(zip) + "'"));
+    EXPECT_EQ(0, RunLinux(t.Root(),
+                          "/usr/bin/python3 -c \\\"import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); "
+                          "assert z.testzip() is None; print('\\\\n'.join(sorted(z.namelist())))\\\" '" +
+                              UnixPath(zip) + "'",
+                          &names));
+    EXPECT_EQ(c.names, names);
+    std::string value;
+    EXPECT_TRUE(ReadUserValue(kZipKey, "ZipFile", &value));
+    EXPECT_EQ(zip, value);
+    EXPECT_TRUE(ReadUserValue(kZipKey, "ZipPath", &value));
+    EXPECT_EQ(c.zipPath, value);
+    EXPECT_TRUE(ReadUserValue(kZipKey, "ZipFileList", &value));
+    EXPECT_EQ(zip, MultiString(value).at(0));
+  }
+}
+
+// Refused input keeps the dialog open with a German message; Cancel writes nothing, before OK
+// and while the archive is written.
+TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
+  TempTree t("zipcancel");
+  std::string big;
+  uint32_t x = 12345;
+  for (int i = 0; i < 64 << 20; ++i) big += char((x = x * 1103515245 + 12345) >> 24);
+  t.Write("src\\big.bin", big);
+  t.Write("src\\small.txt", "small");
+  std::string zip = t.Path("out.zip");
+  App a;
+  ASSERT_TRUE(a.Start(t.Path("src"), 2));
+  struct Refusal {
+    const char *name;
+    bool onlyChanged;
+    const char *compare;
+    const char *message;
+  } const refusals[] = {
+      {"", false, "", "Es ist kein Name angegeben !"},
+      {"MEM:\\\\00400000-4096", false, "", "Der Name der ZIP-Datei ist kein Dateipfad !"},
+      {"x.zip", true, "", "Es ist kein Vergleichspfad f\xFCr ge\xE4nderte Dateien angegeben !"},
+      {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !"},
+  };
+  PostCommand(a.main, kZipFiles);
+  HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+  for (const Refusal &r : refusals) {
+    SetText(GetDlgItem(dlg, 1001), r.name);
+    if ((GetCheck(dlg, 1046) == 1) != r.onlyChanged) Click(dlg, 1046);
+    SetText(GetDlgItem(dlg, 1004), r.compare);
+    SetText(GetDlgItem(dlg, 1005), t.Path("src"));
+    ClickButton(dlg, IDOK);
+    EXPECT_EQ(r.message, AnswerBox(a, "Fehler"));
+    EXPECT_TRUE(IsWindowVisible(dlg));
+  }
+  // Cancel before OK.
+  ClickButton(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_FALSE(Exists(zip));
+  // Cancel while the archive is written.
+  PostCommand(a.main, kZipFiles);
+  dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+  SetText(GetDlgItem(dlg, 1001), zip);
+  if (GetCheck(dlg, 1046) == 1) Click(dlg, 1046);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([&] { return !Enabled(dlg, 1001); }, 10000));
+  ClickButton(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+  EXPECT_FALSE(Exists(zip));
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(t.Path("AF_*").c_str(), &fd);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, h) << "a temporary archive was left";
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  // A source that cannot be read when it is compressed: reported, and no archive.
+  HANDLE lock = CreateFileA(t.Path("src\\small.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  PostCommand(a.main, kZipFiles);
+  dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+  SetText(GetDlgItem(dlg, 1001), zip);
+  ClickButton(dlg, IDOK);
+  EXPECT_NE(std::string::npos, AnswerBox(a, "Dateien zippen").find("small.txt"));
+  CloseHandle(lock);
+  EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_FALSE(Exists(zip));
+}
+
+// --- copy -------------------------------------------------------------------------------------
+
+struct CopyCase {
+  const char *label;
+  bool noOverwrite;
+  bool targetSubFolder;   // the target holds the sub-folder of sub\c.txt
+  const char *a;          // the target's a.txt afterwards
+  const char *copied;
+};
+
+const CopyCase kCopyCases[] = {
+    {"never overwrite, a missing target folder refused", true, false, "old a", "Es wurden 1 Dateien kopiert."},
+    {"overwrite", false, true, "new a", "Es wurden 3 Dateien kopiert."},
+};
+
+TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
+  for (const CopyCase &c : kCopyCases) {
+    SCOPED_TRACE(c.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("copy");
+    t.Write("src\\a.txt", "new a");
+    t.Write("src\\b.txt", "b");
+    t.Write("src\\sub\\c.txt", "c");
+    t.Write("dst\\a.txt", "old a");
+    if (c.targetSubFolder) CreateDirectoryA(t.Path("dst\\sub").c_str(), nullptr);
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    PostCommand(a.main, kCopyFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_EQ(t.Path("src"), GetText(GetDlgItem(dlg, 1001)));
+    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+    if ((GetCheck(dlg, 1045) == 1) != c.noOverwrite) Click(dlg, 1045);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    if (!c.targetSubFolder) {
+      EXPECT_EQ("Soll die Datei " + t.Path("src\\sub\\c.txt") + " konnte nicht kopiert werden !\nNochmals versuchen ?",
+                AnswerBox(a, "Frage", IDNO));
+    }
+    EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
+    EXPECT_EQ(c.a, Content(t.Path("dst\\a.txt")));
+    EXPECT_EQ("b", Content(t.Path("dst\\b.txt")));
+    EXPECT_EQ(c.targetSubFolder, Exists(t.Path("dst\\sub\\c.txt")));
+    DWORD never = 9;
+    EXPECT_TRUE(ReadUserDword(kAppKey, "NoOverWrite", &never));
+    EXPECT_EQ(c.noOverwrite ? 1u : 0u, never);
+    std::string targets;
+    EXPECT_TRUE(ReadUserValue(kAppKey, "Target", &targets));
+    EXPECT_EQ(t.Path("dst"), MultiString(targets).at(0));
+  }
+}
+
+}  // namespace
+

@@ -1,0 +1,217 @@
+// Renaming the listed files by a pattern, end to end: a preview and OK rename one file, "Alle"
+// renames the rest, a name collision asks and "Ignoriren" keeps both files, edits alone never
+// rename, bad formats and names are refused, and Cancel keeps the settings.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "e2e/support/AppSession.h"
+#include "e2e/support/E2eDriver.h"
+
+using namespace e2e;
+
+namespace {
+
+const int kRename = 32783, kFileList = 21396;
+const int kAll = 3, kSkip = 5, kPosition = 1022, kFilter = 1044, kOnlyFilter = 1045, kAllowPoints = 1047,
+          kFormat = 1054, kCurrent = 1055, kNewName = 1056;
+const char kCaption[] = "Datein umbenennen";
+using Names = std::set<std::string>;
+
+class App {
+ public:
+  bool Start(const TempTree &tree, int files) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+      DWORD byName = 1;
+      RegSetValueExA(key, "SortList", 0, REG_DWORD, reinterpret_cast<BYTE *>(&byName), 4);
+      RegCloseKey(key);
+    }
+    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*")) return false;
+    main = WaitMain(p);
+    list = main ? FindChildById(main, kFileList) : nullptr;
+    return list && SettledCount(p, list) == files;
+  }
+  // Opens the dialog and waits until the worker shows the first file.
+  HWND Open() {
+    PostCommand(main, kRename);
+    HWND dlg = WaitTopWindow(p.Pid(), kCaption, 10000);
+    if (dlg && !WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, kFormat)) != FALSE; }, 10000)) return nullptr;
+    return dlg;
+  }
+  // The text of the message box with that caption, answered with the button.
+  std::string Answer(const char *caption, int button) {
+    HWND box = WaitTopWindow(p.Pid(), caption, 20000, "#32770");
+    if (!box) return "<none>";
+    std::string text;
+    for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
+      if (!GetText(c).empty()) text = GetText(c);
+    PostMessageA(box, WM_COMMAND, button, 0);
+    WaitWindowGone(box, 10000);
+    return text;
+  }
+  Process p;
+  HWND main = nullptr, list = nullptr;
+};
+
+void Click(HWND dialog, int id) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+bool ShowsFile(HWND dlg, const std::string &position, const std::string &current) {
+  return WaitFor([&] {
+    return GetText(GetDlgItem(dlg, kPosition)) == position && GetText(GetDlgItem(dlg, kCurrent)) == current &&
+           IsWindowEnabled(GetDlgItem(dlg, kFormat));
+  }, 10000);
+}
+
+bool Enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != FALSE; }
+
+Names OnDisk(const TempTree &tree) {
+  Names names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(tree.Path("*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(fd.cFileName);
+  while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return names;
+}
+
+class Rename : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteUserKey(kAppKey); }
+  void TearDown() override { DeleteUserKey(kAppKey); }
+};
+
+}  // namespace
+
+TEST_F(Rename, PreviewThenOkRenamesOneFileAndCancelKeepsTheSettings) {
+  TempTree tree("ren1");
+  for (const char *n : {"a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 3));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  // An empty format fits no file.
+  ASSERT_TRUE(ShowsFile(dlg, "Datei 3 von 3 :", ""));
+  SetText(GetDlgItem(dlg, kFormat), "*|a|x|.bak");
+  ASSERT_TRUE(ShowsFile(dlg, "Datei 0 von 3 :", "a.txt"));
+  EXPECT_TRUE(WaitFor([&] { return GetText(GetDlgItem(dlg, kNewName)) == "x.bak"; }, 5000));
+  EXPECT_EQ("< kein Dateifilter ausgew\xE4hlt >", GetText(GetDlgItem(dlg, kFilter)));
+  SetText(GetDlgItem(dlg, kFormat), "*.bak");
+  Click(dlg, kAllowPoints);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK) && GetText(GetDlgItem(dlg, kNewName)) == "a.bak"; }, 5000));
+  Click(dlg, IDOK);
+  EXPECT_TRUE(ShowsFile(dlg, "Datei 1 von 3 :", "b.txt"));
+  EXPECT_EQ("b.bak", GetText(GetDlgItem(dlg, kNewName)));
+  EXPECT_EQ((Names{"a.bak", "b.txt", "c.txt"}), OnDisk(tree));
+
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ((Names{"a.bak", "b.txt", "c.txt"}), ListNames(app.list));
+  std::string format;
+  DWORD only = 9, outside = 9, points = 9;
+  EXPECT_TRUE(ReadUserValue(kAppKey, "RenameFormat", &format));
+  EXPECT_EQ("*.bak", format);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "OnlyFilter", &only) && only == 1);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "OutAsFilter", &outside) && outside == 0);
+  EXPECT_TRUE(ReadUserDword(kAppKey, "AllowPoints", &points) && points == 1);
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
+TEST_F(Rename, AllRenamesEveryFileAndACollisionKeepsBothFiles) {
+  TempTree tree("ren2");
+  for (const char *n : {"a.bak", "a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 4));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  Click(dlg, kOnlyFilter);   // off: every file in turn
+  SetText(GetDlgItem(dlg, kFormat), "*.bak");
+  ASSERT_TRUE(ShowsFile(dlg, "Datei 0 von 4 :", "a.bak"));
+  Click(dlg, kSkip);
+  ASSERT_TRUE(ShowsFile(dlg, "Datei 1 von 4 :", "a.txt"));
+  Click(dlg, kAll);
+  std::string error = app.Answer("Fehler", IDIGNORE);
+  EXPECT_NE(std::string::npos, error.find("Fehler beim Umbennen von ")) << error;
+  EXPECT_NE(std::string::npos, error.find("a.txt !\n\nWiederholen ?\n\nDer neue Dateiname existiert bereits !"))
+      << error;
+  EXPECT_EQ("Es wurden 2 von 4 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+            app.Answer("Information", IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
+  const Names after = {"a.bak", "a.txt", "b.bak", "c.bak"};
+  EXPECT_EQ(after, OnDisk(tree));
+  EXPECT_EQ("a.bak", testcommon::ReadFileBytes(tree.Path("a.bak")));
+  EXPECT_EQ("a.txt", testcommon::ReadFileBytes(tree.Path("a.txt")));
+  EXPECT_EQ("c.txt", testcommon::ReadFileBytes(tree.Path("c.bak")));
+  EXPECT_EQ(after, ListNames(app.list));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
+TEST_F(Rename, EditsAloneNeverRenameAndBadInputIsRefused) {
+  TempTree tree("ren3");
+  for (const char *n : {"a.txt", "b.txt"}) tree.Write(n, n);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  Click(dlg, kOnlyFilter);   // off: the file stays whatever the format
+  ASSERT_TRUE(ShowsFile(dlg, "Datei 0 von 2 :", "a.txt"));
+
+  // A burst of edits wakes the worker many times over; none of them is a decision.
+  HWND format = GetDlgItem(dlg, kFormat);
+  for (int i = 0; i < 40; ++i) SetText(format, i % 2 ? "*.neu" : "x*");
+  HWND points = GetDlgItem(dlg, kAllowPoints);
+  for (int i = 0; i < 200; ++i) PostMessageA(points, BM_CLICK, 0, 0);   // queued: handled back to back
+  Sleep(1500);
+  EXPECT_EQ((Names{"a.txt", "b.txt"}), OnDisk(tree));
+
+  struct Bad {
+    const char *format, *filter;
+  } bad[] = {{"|a|b", "< Ein Tauschblock ist nicht mit '|' abgeschlossen >"},
+             {"*|.t|x|*", "< Punkte sind im ersten Tauschblock nicht erlaubt >"},
+             {"*|a|*|", "< Wildcards (*?) sind im  ersten Tauschblock nicht erlaubt >"}};
+  for (const Bad &b : bad) {
+    SetText(format, b.format);
+    EXPECT_TRUE(WaitFor([&] { return GetText(GetDlgItem(dlg, kFilter)) == b.filter; }, 5000)) << b.format;
+    EXPECT_FALSE(Enabled(dlg, IDOK)) << b.format;
+    EXPECT_FALSE(Enabled(dlg, kAll)) << b.format;
+    EXPECT_TRUE(Enabled(dlg, kSkip)) << b.format;
+    ClickButton(dlg, IDOK);   // as Enter would, past the disabled button
+  }
+  Sleep(500);
+  EXPECT_EQ((Names{"a.txt", "b.txt"}), OnDisk(tree));
+
+  // A typed name that would move the file elsewhere is refused.
+  SetText(format, "*.neu");
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 5000));
+  // (typed once the worker has shown the new format's name, which would overwrite it)
+  HWND newName = GetDlgItem(dlg, kNewName);
+  ASSERT_TRUE(WaitFor([&] {
+    SetText(newName, "..\\a.txt");
+    Sleep(200);
+    return GetText(newName) == "..\\a.txt";
+  }, 5000));
+  ClickButton(dlg, IDOK);
+  EXPECT_NE(std::string::npos, app.Answer("Fehler", IDOK).find("ung\xFCltig"));
+  EXPECT_EQ((Names{"a.txt", "b.txt"}), OnDisk(tree));
+  EXPECT_TRUE(ShowsFile(dlg, "Datei 0 von 2 :", "a.txt"));
+
+  // Only the files that the format fits: none does.
+  SetText(format, "|zzz|y|*");
+  Click(dlg, kOnlyFilter);
+  EXPECT_TRUE(ShowsFile(dlg, "Datei 2 von 2 :", ""));
+  EXPECT_EQ("<keine Datei passt zum Format>", GetText(GetDlgItem(dlg, kNewName)));
+  EXPECT_FALSE(Enabled(dlg, IDOK));
+  EXPECT_FALSE(Enabled(dlg, kSkip));
+
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ((Names{"a.txt", "b.txt"}), OnDisk(tree));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
