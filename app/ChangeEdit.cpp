@@ -63,23 +63,23 @@ int PrepareChangeValue(const char* text, int mode, int offset, unsigned char* ou
     return n;
 }
 
-ChangeParts SplitFoundText(const ChangeSpec& spec, const char* found, int length)
+ChangeParts SplitFoundText(const ChangeRequest& request, const char* found, int length)
 {
     ChangeParts p = {0, length, 0};
     int m = 0;
-    if (spec.mode == CHANGE_UPTO_TEXT || spec.mode == CHANGE_FROM_TEXT) {
-        if (spec.pattern && spec.patternLength > 0 && length > 0)
-            m = PatternMatch(spec.pattern, spec.patternLength, found, length,
-                             PM_ANCHORED | (spec.ignoreCase ? unsigned(PM_FOLD) : 0u));
+    if (request.mode == CHANGE_UPTO_TEXT || request.mode == CHANGE_FROM_TEXT) {
+        if (request.pattern && request.patternLength > 0 && length > 0)
+            m = PatternMatch(request.pattern, request.patternLength, found, length,
+                             PM_ANCHORED | (request.ignoreCase ? unsigned(PM_FOLD) : 0u));
         m = Clamp(m, 0, length);
     }
-    switch (spec.mode) {
+    switch (request.mode) {
     case CHANGE_UPTO_FIXED:
-        p.replaced = Clamp(spec.offset, 0, length);
+        p.replaced = Clamp(request.offset, 0, length);
         p.suffix = length - p.replaced;
         break;
     case CHANGE_FROM_FIXED:
-        p.prefix = Clamp(spec.offset, 0, length);
+        p.prefix = Clamp(request.offset, 0, length);
         p.replaced = length - p.prefix;
         break;
     case CHANGE_UPTO_TEXT:
@@ -126,8 +126,8 @@ int BuildChangeQueryLine(const unsigned char* const pieces[5], const int lengths
     return n;
 }
 
-int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeSpec& spec,
-                    ChangeOutput& out, ChangeAsker* asker, bool* stopped)
+int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeRequest& request,
+                    CChangeOutput& out, CChangeAsker* asker, bool* stopped)
 {
     int in = 0;
     long long outPos = 0;
@@ -151,7 +151,7 @@ int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int co
         h.pos = int(outPos);
         h.length = length;
         const char* found = reinterpret_cast<const char*>(data + start);
-        ChangeParts parts = SplitFoundText(spec, found, length);
+        ChangeParts parts = SplitFoundText(request, found, length);
         int answer = CHANGE_ANSWER_YES;
         // A hit wholly inside an earlier found text (or past the end) has nothing left.
         if (stop || length == 0)
@@ -161,10 +161,10 @@ int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int co
         if (answer == CHANGE_ANSWER_STOP)
             stop = true;
         if (answer == CHANGE_ANSWER_YES || answer == CHANGE_ANSWER_ALL) {
-            if (!put(found, parts.prefix) || !put(spec.bytes, spec.count) ||
+            if (!put(found, parts.prefix) || !put(request.bytes, request.count) ||
                 !put(found + parts.prefix + parts.replaced, parts.suffix))
                 return -1;
-            h.length = parts.prefix + spec.count + parts.suffix;
+            h.length = parts.prefix + request.count + parts.suffix;
             ++changes;
         } else if (!put(found, length)) {
             return -1;

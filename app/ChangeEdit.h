@@ -21,7 +21,7 @@ enum { CHANGE_ANSWER_YES, CHANGE_ANSWER_NO, CHANGE_ANSWER_ALL, CHANGE_ANSWER_STO
 enum { CHANGE_MAX_BYTES = 260 };
 
 // What one run writes.
-struct ChangeSpec {
+struct ChangeRequest {
     int mode;                    // CHANGE_*
     const unsigned char* bytes;  // the new bytes
     int count;                   // their number
@@ -54,8 +54,8 @@ int PrepareChangeText(const char* text, bool specialChars, unsigned char* out);
 // empty input or one with a mask.
 int PrepareChangeValue(const char* text, int mode, int offset, unsigned char* out, const char** error);
 
-// How spec splits the found text (length bytes, length >= 0).
-ChangeParts SplitFoundText(const ChangeSpec& spec, const char* found, int length);
+// How request splits the found text (length bytes, length >= 0).
+ChangeParts SplitFoundText(const ChangeRequest& request, const char* found, int length);
 
 // Where the query's context lies around found text [pos, pos + length) of data: *before gets
 // the start of up to 32 bytes before it back to (not including) the nearest CR or LF, *after
@@ -77,24 +77,24 @@ struct ChangeHit {
 };
 
 // Receives the new file's bytes. Write returns false when they could not be written.
-class ChangeOutput {
+class CChangeOutput {
 public:
-    virtual ~ChangeOutput() {}
+    virtual ~CChangeOutput() {}
     virtual bool Write(const void* data, size_t length) = 0;
 };
 
 // Asks before a change; returns CHANGE_ANSWER_*.
-class ChangeAsker {
+class CChangeAsker {
 public:
-    virtual ~ChangeAsker() {}
+    virtual ~CChangeAsker() {}
     virtual int Ask(const unsigned char* data, int size, int pos, int length, const ChangeParts& parts) = 0;
 };
 
-// Writes data (size bytes) with its hits changed by spec to out. hits (count) must stand in
+// Writes data (size bytes) with its hits changed by request to out. hits (count) must stand in
 // ascending order of position; a hit that starts inside an earlier found text is trimmed to
 // start behind it, every found text is cut at the end of the data, and a hit left without
 // bytes is not changed. asker (null: change all) is asked before each change; after a stop
 // answer the remaining hits stay unchanged and *stopped is set. Returns the number of
 // changes, or -1 when a write failed (the hits are then undefined).
-int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeSpec& spec,
-                    ChangeOutput& out, ChangeAsker* asker, bool* stopped);
+int RewriteFileHits(const unsigned char* data, int size, ChangeHit* hits, int count, const ChangeRequest& request,
+                    CChangeOutput& out, CChangeAsker* asker, bool* stopped);

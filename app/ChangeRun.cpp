@@ -44,7 +44,7 @@ std::vector<FileHits> GroupHits(int count, const CStrList& names, NameOf nameOf,
     return files;
 }
 
-bool Report(ChangeHost& host, const char* format, const char* path, const char* detail = nullptr)
+bool Report(CChangeHost& host, const char* format, const char* path, const char* detail = nullptr)
 {
     char text[2 * MAX_PATH + 200];
     StrFormat(text, sizeof text, format, path, detail ? detail : "");
@@ -58,7 +58,7 @@ bool IsEmptyFile(const char* path)
            a.nFileSizeLow == 0 && a.nFileSizeHigh == 0;
 }
 
-class SafeOutput : public ChangeOutput {
+class SafeOutput : public CChangeOutput {
 public:
     explicit SafeOutput(CSafeFileWriter& w) : m_w(w) {}
     bool Write(const void* data, size_t length) override { return m_w.Write(data, length) == SAFE_OK; }
@@ -68,9 +68,9 @@ private:
 };
 
 // After an "all" answer every later change is made without asking.
-class AllLatch : public ChangeAsker {
+class AllLatch : public CChangeAsker {
 public:
-    explicit AllLatch(ChangeAsker& inner) : m_inner(inner) {}
+    explicit AllLatch(CChangeAsker& inner) : m_inner(inner) {}
     int Ask(const unsigned char* data, int size, int pos, int length, const ChangeParts& parts) override
     {
         if (m_all)
@@ -81,7 +81,7 @@ public:
     }
 
 private:
-    ChangeAsker& m_inner;
+    CChangeAsker& m_inner;
     bool m_all = false;
 };
 
@@ -91,8 +91,8 @@ const char kWriteError[] = "Fehler beim Schreiben von:\n%s\n%s";
 
 }  // namespace
 
-ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
-                              ChangeHost& host)
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
+                              CChangeHost& host)
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<TextSearchHit>(i); };
@@ -107,7 +107,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
         CMapFile map;
-        if (!map.Open(file.path, 0)) {
+        if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
                 continue;   // nothing left to change
             if (!Report(host, kOpenError, file.path))
@@ -128,7 +128,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
         SafeOutput out(writer);
         int size = int(map.m_dwSize);
-        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), spec, out,
+        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), request, out,
                                       ask ? &latch : nullptr, &stopped);
         map.Close();
         if (changes == 0) {
@@ -153,7 +153,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
     return r;
 }
 
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, ChangeHost& host)
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host)
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<HexSearchHit>(i); };
@@ -166,7 +166,7 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
         CMapFile map;
-        if (!map.Open(file.path, CMapFile::ReadWrite)) {
+        if (!map.Open(file.path, CMapFile::ReadWrite) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
                 continue;
             if (!Report(host, kOpenError, file.path))
@@ -178,8 +178,8 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             int pos = hitOf(i)->position;
             if (pos < 0 || pos >= size)
                 continue;
-            int n = std::min(spec.count, size - pos);
-            memcpy(map.m_pData + pos, spec.bytes, size_t(n));
+            int n = std::min(request.count, size - pos);
+            memcpy(map.m_pData + pos, request.bytes, size_t(n));
             ++changes;
         }
         map.Close();

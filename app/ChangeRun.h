@@ -10,7 +10,7 @@ class CHexSearch;
 class CStrList;
 class CTextSearch;
 
-class ChangeHost : public ChangeAsker {
+class CChangeHost : public CChangeAsker {
 public:
     // A failure, as a German message. True goes on with the next file, false ends the run.
     virtual bool Fail(const char* message) = 0;
@@ -27,15 +27,15 @@ struct ChangeRunResult {
 };
 
 // Text hits: each file with a hit is read, rewritten to "<file>.vellmorant.tmp" with its hits
-// changed by spec, and replaced by it; a file in which nothing changed is left alone. ask:
+// changed by request, and replaced by it; a file in which nothing changed is left alone. ask:
 // the host is asked before each change. Every written file is dropped from cache (may be
 // null); the hits of a written file point at their found texts in the new content.
-ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeSpec& spec, bool ask,
-                              ChangeHost& host);
+ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
+                              CChangeHost& host);
 
-// Value hits: spec.count bytes of spec.bytes written over each hit's offset (cut at the end of
+// Value hits: request.count bytes of request.bytes written over each hit's offset (cut at the end of
 // the file; an offset outside the file is skipped); files keep their length.
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeSpec& spec, ChangeHost& host);
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host);
 
 // The closing message's text for a count ("Es wurden %i Änderungen durch geführt.").
 void FormatChangeCount(char* buffer, int size, int changes);

@@ -73,8 +73,11 @@ BOOL CCopyFilesDlg::OnInitDialog() {
   SubclassControl(::GetDlgItem(m_hWnd, IDC_COPY_SOURCE), ComboDropFileProc);
   SubclassControl(::GetDlgItem(m_hWnd, IDC_COPY_TARGET), ComboDropFileProc);
   LoadComboHistoryStr(m_hWnd, IDC_COPY_SOURCE, "Source", nullptr, m_strSource);
+  // A target equal to the source gives way to the most recent target, when there is one.
+  const CString preset = m_strTarget;
   if (!m_strTarget.IsEmpty() && PathCompareA(m_strTarget, m_strSource) == 0) m_strTarget.Empty();
   LoadComboHistoryStr(m_hWnd, IDC_COPY_TARGET, "Target", nullptr, m_strTarget);
+  if (m_strTarget.IsEmpty()) m_strTarget = preset;
   return CDialog::OnInitDialog();
 }
 

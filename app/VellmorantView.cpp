@@ -121,6 +121,10 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   // Zip, copy and identical files.
   ON_COMMAND(ID_ZIP_FILES, OnZipFiles)
   ON_COMMAND(ID_COPY_FILES, OnCopyFiles)
+  // Inserting and deleting lines (ViewLines.cpp).
+  ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
+  ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
+  ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
   // Conversions of the listed files (ViewConvert.cpp).
   ON_COMMAND(ID_CONVERT_TABS, OnConvertTabs)
   ON_COMMAND(ID_OEM_TO_ANSI, OnAsciiToAnsi)

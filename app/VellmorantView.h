@@ -155,6 +155,12 @@ public:
   // Zip, copy and identical files (ViewFileCommands.cpp).
   void OnZipFiles();
   void OnCopyFiles();
+  void OnIdenticalFiles();
+
+  // Inserting and deleting lines at the found lines (ViewLines.cpp).
+  void OnInsertLines();
+  void OnDeleteLines();
+  void RunLinesDialog(BOOL deleteMode);
 
   // Conversions of the listed files (ViewConvert.cpp).
   void OnConvertTabs();

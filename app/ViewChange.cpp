@@ -12,9 +12,9 @@ namespace {
 const char kTitle[] = "Ändern";
 
 // Asks the user before each change, on the user-interface thread.
-class QueryHost : public ChangeHost {
+class QueryHost : public CChangeHost {
 public:
-    QueryHost(CWnd* parent, const ChangeSpec& spec) : m_parent(parent), m_spec(spec) {}
+    QueryHost(CWnd* parent, const ChangeRequest& request) : m_parent(parent), m_request(request) {}
 
     int Ask(const unsigned char* data, int size, int pos, int length, const ChangeParts& parts) override
     {
@@ -25,7 +25,7 @@ public:
         CChangeQueryDlg dlg(m_parent);
         dlg.SetLineText(0, data + before, pos - before, found, parts.prefix, found + parts.prefix, parts.replaced,
                         found + parts.prefix + parts.replaced, parts.suffix, data + end, after - end);
-        dlg.SetLineText(1, data + before, pos - before, found, parts.prefix, m_spec.bytes, m_spec.count,
+        dlg.SetLineText(1, data + before, pos - before, found, parts.prefix, m_request.bytes, m_request.count,
                         found + parts.prefix + parts.replaced, parts.suffix, data + end, after - end);
         switch (dlg.DoModal()) {
         case IDOK: return CHANGE_ANSWER_YES;
@@ -43,12 +43,12 @@ public:
 
 private:
     CWnd* m_parent;
-    const ChangeSpec& m_spec;
+    const ChangeRequest& m_request;
 };
 
 // Runs on the progress dialog's worker: questions go to the dialog's thread, Cancel stops
 // before the next file.
-class JobHost : public ChangeHost {
+class JobHost : public CChangeHost {
 public:
     explicit JobHost(CProgressDlg* dlg) : m_dlg(dlg) {}
     int Ask(const unsigned char*, int, int, int, const ChangeParts&) override { return CHANGE_ANSWER_ALL; }
@@ -72,7 +72,7 @@ struct ChangeJobData {
     CTextSearch* text;   // one of the two engines
     CHexSearch* hex;
     CStrList* cache;
-    const ChangeSpec* spec;
+    const ChangeRequest* request;
     ChangeRunResult result;
 };
 
@@ -80,8 +80,8 @@ int ChangeJob(CProgressDlg* pDlg)
 {
     auto* job = reinterpret_cast<ChangeJobData*>(pDlg->m_dwUser[1]);
     JobHost host(pDlg);
-    job->result = job->text ? RunTextChange(*job->text, job->cache, *job->spec, false, host)
-                            : RunValueChange(*job->hex, job->cache, *job->spec, host);
+    job->result = job->text ? RunTextChange(*job->text, job->cache, *job->request, false, host)
+                            : RunValueChange(*job->hex, job->cache, *job->request, host);
     return job->result.changes;
 }
 
@@ -125,27 +125,27 @@ void CVellmorantView::OnChange()
         return;
 
     unsigned char bytes[CHANGE_MAX_BYTES];
-    ChangeSpec spec = {dlg.m_nChangeMode, bytes, 0, dlg.m_nOffset, dlg.m_strOffset, dlg.m_nOffsetLength,
+    ChangeRequest request = {dlg.m_nChangeMode, bytes, 0, dlg.m_nOffset, dlg.m_strOffset, dlg.m_nOffsetLength,
                        (flags & TSO_IGNORECASE) != 0};
     if (value) {
         const char* error = nullptr;
-        spec.count = PrepareChangeValue(dlg.m_strChange, spec.mode, spec.offset, bytes, &error);
+        request.count = PrepareChangeValue(dlg.m_strChange, request.mode, request.offset, bytes, &error);
         if (error) {
             ::MessageBoxA(m_hWnd, error, "Fehler", MB_OK | MB_ICONEXCLAMATION);
             return;
         }
     } else {
-        spec.count = PrepareChangeText(dlg.m_strChange, dlg.m_bSpecialChars != 0, bytes);
+        request.count = PrepareChangeText(dlg.m_strChange, dlg.m_bSpecialChars != 0, bytes);
     }
 
     ChangeRunResult result = {0, 0, false};
     ++m_nJobDepth;
     if (!value && dlg.m_bSingleMode) {
         CWaitCursor wait;
-        QueryHost host(this, spec);
-        result = RunTextChange(m_textSearch, &m_cache, spec, true, host);
+        QueryHost host(this, request);
+        result = RunTextChange(m_textSearch, &m_cache, request, true, host);
     } else {
-        ChangeJobData job = {value ? nullptr : &m_textSearch, value ? &m_hexSearch : nullptr, &m_cache, &spec,
+        ChangeJobData job = {value ? nullptr : &m_textSearch, value ? &m_hexSearch : nullptr, &m_cache, &request,
                              {0, 0, false}};
         CProgressDlg progress(this);
         progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);

@@ -6,6 +6,7 @@
 
 #include "app/CopyFilesDlg.h"
 #include "app/FileCache.h"
+#include "app/IdenticalFilesDlg.h"
 #include "app/Resource.h"
 #include "system/Paths.h"
 #include "system/StrList.h"
@@ -31,7 +32,8 @@ void CVellmorantView::OnZipFiles() {
   CZipDlg dlg(this);
   dlg.SetBasePath(ExplorerPath());
   dlg.SetFileList(m_wndFiles.m_hWnd, &m_wndFiles.m_DirList);
-  dlg.DoModal();
+  // An archive written over a file that a search had cached must be read again.
+  if (dlg.DoModal() == IDOK) FileCacheDrop(&m_cache, dlg.m_strZipFile);
 }
 
 void CVellmorantView::OnCopyFiles() {
@@ -125,4 +127,17 @@ void CVellmorantView::OnCopyFiles() {
   CString text;
   text.Format("Es wurden %i Dateien kopiert.", progress.m_nJobResult);
   MessageBox(text);
+}
+
+void CVellmorantView::OnIdenticalFiles() {
+  if (IsJobRunning() || GetFileCount() == 0) return;
+  CIdenticalFilesDlg dlg(this);
+  CDirList& entries = m_wndFiles.m_DirList;
+  for (int i = 0; i < entries.m_nCount; ++i) {
+    const DirEntry* e = entries.GetEntry(i);
+    if (!e) continue;
+    DWORD size = e->IsFolder() ? 0xFFFFFFFF : e->nFileSizeLow;
+    dlg.m_files.Insert(e->FullPath(), -1, &size);
+  }
+  dlg.DoModal();
 }

@@ -180,6 +180,9 @@ void CZipDlg::EnableChangedControls()
 
 void CZipDlg::OnOnlyChanged()
 {
+  // Once OK was accepted the worker reads the members: they stay as they are.
+  if (m_bStarted)
+    return;
   UpdateData(TRUE);
   EnableChangedControls();
 }
@@ -334,6 +337,7 @@ void CZipDlg::OnBrowseBasePath()
 
 void CZipDlg::OnScanDone()
 {
+  m_strCommon = m_scanned.c_str();
   SetDlgItemText(IDC_ZIP_COMMON, m_strCommon);
   for (int id : {IDOK, IDCANCEL, IDC_ZIP_COMMON})
     Enable(m_hWnd, id, TRUE);
@@ -430,7 +434,8 @@ void CZipDlg::ZipWorker()
     else if (!ZipNarrowCommonFolder(common, EntryFolder(e).c_str()))
       break;
   }
-  m_strCommon = common.c_str();
+  // The members belong to the dialog's thread until OK: the result goes through its own.
+  m_scanned = common;
   Post(ID_ZIP_SCAN_DONE);
   WaitForSingleObject(m_hSemaphore.Get(), INFINITE);
   if (m_bCancel) {

@@ -126,6 +126,7 @@ private:
   uint64_t m_nTotal = 0;
   bool m_bNewText = false;
   char m_szText[256] = {};
+  std::string m_scanned;            // the common folder, written by the worker before ID_ZIP_SCAN_DONE
   std::string m_error;              // written by the worker before ID_ZIP_ERROR
   CWinHandle m_hSemaphore;          // the worker waits on it; closed after the worker ended
   CWinHandle m_hThread;

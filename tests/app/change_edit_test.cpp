@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "app/ChangeRun.h"
-#include "app/FileCache.h"
-#include "app/HexSearch.h"
 #include "app/TextSearch.h"
 #include "common/TempTree.h"
 
@@ -17,13 +15,13 @@ using testcommon::TempDir;
 
 namespace {
 
-struct StringOut : ChangeOutput {
+struct StringOut : CChangeOutput {
   std::string s;
   bool Write(const void* d, size_t n) override { return s.append(static_cast<const char*>(d), n), true; }
 };
 
 // Answers from a script; records failures; never stops by itself.
-struct ScriptHost : ChangeHost {
+struct ScriptHost : CChangeHost {
   std::vector<int> answers;
   size_t asked = 0;
   bool goOn = true;
@@ -42,9 +40,9 @@ std::string Change(const std::string& data, ChangeHit hit, int mode, const char*
   unsigned char bytes[CHANGE_MAX_BYTES];
   int n = PrepareChangeText(text, special, bytes);
   std::string off = offset;
-  ChangeSpec spec = {mode, bytes, n, ParseChangeOffset(offset), off.c_str(), int(off.size()), fold};
+  ChangeRequest request = {mode, bytes, n, ParseChangeOffset(offset), off.c_str(), int(off.size()), fold};
   StringOut o;
-  EXPECT_EQ(1, RewriteFileHits(reinterpret_cast<const unsigned char*>(data.data()), int(data.size()), &hit, 1, spec,
+  EXPECT_EQ(1, RewriteFileHits(reinterpret_cast<const unsigned char*>(data.data()), int(data.size()), &hit, 1, request,
                                o, nullptr, nullptr));
   if (out) *out = hit;
   return o.s;
@@ -92,9 +90,9 @@ TEST(ChangeEdit, OverlappingHitsAreTrimmedAndQueryLinesShowThePieces) {
   const std::string d = "abcdefgh";
   ChangeHit hits[] = {{1, 3}, {2, 4}, {2, 1}, {7, 5}};
   unsigned char x = 'X';
-  ChangeSpec spec = {0, &x, 1, 0, "", 0, false};
+  ChangeRequest request = {0, &x, 1, 0, "", 0, false};
   StringOut o;
-  EXPECT_EQ(3, RewriteFileHits(reinterpret_cast<const unsigned char*>(d.data()), 8, hits, 4, spec, o, nullptr,
+  EXPECT_EQ(3, RewriteFileHits(reinterpret_cast<const unsigned char*>(d.data()), 8, hits, 4, request, o, nullptr,
                                nullptr));
   EXPECT_EQ("aXXgX", o.s);
   EXPECT_EQ(2, hits[1].pos);
@@ -145,29 +143,24 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   TempDir dir;
   std::string a = dir.Write("a.txt", "one two one\r\none"), b = dir.Write("b.txt", "no hit"),
               c = dir.Write("c.txt", "x one");
-  CStrList cache(sizeof(FileCacheEntry));
-  FileCacheInit(&cache);
-  FileCacheAdd(&cache, 1 << 20, a.c_str(), "old", 3, 0);
   CTextSearch e;
   e.SearchFile(a.c_str(), "one", 0);
   e.SearchFile(b.c_str(), "one", 0);
   e.SearchFile(c.c_str(), "one", 0);
   e.SortBy(0, 1);   // descending: the hits of a file come last first
   unsigned char bytes[] = "1-";
-  ChangeSpec spec = {0, bytes, 2, 0, "", 0, false};
+  ChangeRequest request = {0, bytes, 2, 0, "", 0, false};
   ScriptHost host;
-  ChangeRunResult r = RunTextChange(e, &cache, spec, false, host);
+  ChangeRunResult r = RunTextChange(e, nullptr, request, false, host);
   EXPECT_EQ(4, r.changes);
   EXPECT_EQ(2, r.files);
   EXPECT_FALSE(r.aborted);
   EXPECT_EQ("1- two 1-\r\n1-", ReadFileBytes(a));
   EXPECT_EQ("no hit", ReadFileBytes(b));
   EXPECT_EQ("x 1-", ReadFileBytes(c));
-  EXPECT_EQ(-1, FileCacheFind(&cache, a.c_str()));
   EXPECT_EQ(3u, dir.List().size());   // no temporary file left
   for (int i = 0; i < e.GetHitCount(); ++i)
     EXPECT_EQ("1-", ReadFileBytes(e.GetHitPath(i)).substr(size_t(e.GetHitPos(i)), size_t(e.GetHitLength(i))));
-  FileCacheClear(&cache);
 }
 
 TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
@@ -191,17 +184,17 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     TempDir dir;
     std::string a = dir.Write("a.txt", "ab ab"), c = dir.Write("c.txt", "ab");
     if (t.blockC == 1) CreateDirectoryA((c + ".vellmorant.tmp").c_str(), nullptr);
-    HANDLE held = t.blockC == 2 ? CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-                                : INVALID_HANDLE_VALUE;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (t.blockC == 2) held = CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     CTextSearch e;
     e.SearchFile(a.c_str(), "ab", 0);
     e.SearchFile(c.c_str(), "ab", 0);
     unsigned char one = '1';
-    ChangeSpec spec = {0, &one, 1, 0, "", 0, false};
+    ChangeRequest request = {0, &one, 1, 0, "", 0, false};
     ScriptHost host;
     host.answers = t.answers;
     host.goOn = t.goOn;
-    ChangeRunResult r = RunTextChange(e, nullptr, spec, true, host);
+    ChangeRunResult r = RunTextChange(e, nullptr, request, true, host);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     EXPECT_EQ(t.changes, r.changes);
     EXPECT_EQ(t.aborted, r.aborted);
@@ -212,17 +205,4 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
     EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1));
   }
-}
-
-TEST(ChangeEdit, ValueRunWritesInPlaceCutAtTheEnd) {
-  TempDir dir;
-  std::string f = dir.Write("v.bin", "xxABCDxxABCD");
-  CHexSearch e;
-  e.SearchFileBytes(f.c_str(), reinterpret_cast<const BYTE*>("AB"), 2, HEXMATCH_EXACT);
-  unsigned char bytes[CHANGE_MAX_BYTES];
-  const char* error = nullptr;
-  ChangeSpec spec = {1, bytes, PrepareChangeValue("0x41", 1, 8, bytes, &error), 8, "8", 1, false};
-  ScriptHost host;
-  EXPECT_EQ(2, RunValueChange(e, nullptr, spec, host).changes);
-  EXPECT_EQ(std::string("xxA\0\0\0\0\0A\0\0\0", 12), ReadFileBytes(f));
 }

@@ -120,6 +120,7 @@ TEST(ResultLines, PathOfALine)
     EXPECT_EQ("C:\\d\\x(a)", path("C:\\d\\x(a): y"));      // not a number
     EXPECT_EQ("\\\\srv\\s\\a.c", path("\\\\srv\\s\\a.c(1): q"));
     EXPECT_EQ("C:\\d\\a.c", path("C:\\d\\a.c       \t:verändert", true));
+    EXPECT_EQ("C:\\d\\copy(2)", path("C:\\d\\copy(2)  :Neue Datei gefunden", true));
     EXPECT_EQ("C:\\d\\a.c       ", path("C:\\d\\a.c       :x", false));
     EXPECT_EQ("Keine Einträge gefunden.", path("Keine Einträge gefunden."));
     EXPECT_EQ("", path(":x"));

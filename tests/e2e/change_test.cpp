@@ -6,70 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "e2e/support/AppSession.h"
-#include "e2e/support/E2eDriver.h"
+#include "e2e/support/CommandSession.h"
 
 using namespace e2e;
 using testcommon::ReadFileBytes;
 
 namespace {
 
-const int kTextSearch = 32772, kHexSearch = 32773, kChange = 32774, kFileList = 21396;
+const int kTextSearch = kCmdTextSearch, kHexSearch = kCmdHexSearch, kChange = 32774;
 const char kChangeCaption[] = "\xC4ndern";
-
-struct App {
-  bool Start(const TempTree &tree, int files) {
-    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*")) return false;
-    main = WaitMain(p);
-    HWND list = main ? FindChildById(main, kFileList) : nullptr;
-    return list && WaitFor([&] { return !FindTopWindow(p.Pid(), "Dateisuche") && ListViewCount(list) == files; },
-                           60000);
-  }
-  // The first visible dialog of the program with the caption whose statics hold text (empty:
-  // any); its last non-empty static's text into *shown. The dialog is closed with button.
-  bool Answer(const char *caption, const std::string &text, int button, std::string *shown = nullptr) {
-    HWND box = nullptr;
-    std::string last;
-    bool found = WaitFor([&] {
-      box = FindTopWindow(p.Pid(), caption, "#32770");
-      if (!box) return false;
-      last.clear();
-      for (HWND c = FindWindowExA(box, nullptr, "Static", nullptr); c; c = FindWindowExA(box, c, "Static", nullptr))
-        if (!GetText(c).empty()) last = GetText(c);
-      return last.find(text) != std::string::npos;
-    }, 60000);
-    if (shown) *shown = last;
-    if (!found) return false;
-    ClickButton(box, button);
-    return WaitWindowGone(box, 10000);
-  }
-  void Search(int command, const std::string &text) {
-    PostCommand(main, command);
-    HWND dlg = WaitTopWindow(p.Pid(), command == kTextSearch ? "Text suchen" : "Wert suchen", 10000);
-    ASSERT_NE(nullptr, dlg);
-    // The value dialog reads its input as typed.
-    HWND edit = FindWindowExA(GetDlgItem(dlg, 1001), nullptr, "Edit", nullptr);
-    DWORD_PTR r = 0;
-    SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &r);
-    for (char ch : text) SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)ch, 1, SMTO_ABORTIFHUNG, 5000, &r);
-    ClickButton(dlg, IDOK);
-    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-    // A command posted while the search job runs would be refused.
-    int quiet = 0;
-    ASSERT_TRUE(WaitFor([&] {
-      bool busy = FindTopWindow(p.Pid(), "Textsuche") || FindTopWindow(p.Pid(), "HEX-Suche");
-      quiet = busy ? 0 : quiet + 1;
-      return quiet >= 4 && Responds(main);
-    }, 60000, 100));
-  }
-  // F6, the dialog filled, closed with button; the dialog is returned while still open.
-  HWND OpenChange() {
-    PostCommand(main, kChange);
-    return WaitTopWindow(p.Pid(), kChangeCaption, 10000);
-  }
-  Process p;
-  HWND main = nullptr;
-};
 
 void Fill(HWND dlg, const char *text, const char *offset, int modeId, bool special) {
   SetText(GetDlgItem(dlg, 1001), text);
@@ -106,11 +51,11 @@ TEST_F(Change, EveryModeThroughTheDialogThenTheNextSearchSeesTheChange) {
   };
   for (const auto &c : cases) tree.Write(c.name, c.content);
   std::string untouched = tree.Write("z.txt", "nothing here\n");
-  App app;
+  CommandSession app;
   ASSERT_TRUE(app.Start(tree, 6));
   for (const auto &c : cases) {
-    app.Search(kTextSearch, c.search);
-    HWND dlg = app.OpenChange();
+    ASSERT_TRUE(app.Search(kTextSearch, c.search));
+    HWND dlg = app.Open(kChange, kChangeCaption);
     ASSERT_NE(nullptr, dlg);
     Fill(dlg, c.text, c.offset, c.modeId, c.special);
     ClickButton(dlg, IDOK);
@@ -123,7 +68,7 @@ TEST_F(Change, EveryModeThroughTheDialogThenTheNextSearchSeesTheChange) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(tree.Path("a.txt.vellmorant.tmp").c_str()));
 
   // Same size and within the same seconds as the cached copy: only a dropped entry shows it.
-  app.Search(kTextSearch, "uno");
+  ASSERT_TRUE(app.Search(kTextSearch, "uno"));
   HWND status = FindWindowExA(app.main, nullptr, "msctls_statusbar32", nullptr);
   EXPECT_TRUE(WaitFor([&] { return StatusBarText(status, 1) == "2 Eintr\xE4ge"; }, 20000));
 
@@ -142,43 +87,13 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
   TempTree tree("query");
   std::string a = tree.Write("a.txt", "x x x x\n"), b = tree.Write("b.txt", "x\n");
   std::string v = tree.Write("v.bin", "..AB..AB");
-  App app;
+  CommandSession app;
   ASSERT_TRUE(app.Start(tree, 3));
-  const struct {
-    std::vector<int> answers;   // buttons of the query, in order
-    std::string wantA, wantB;
-    int changes;
-  } runs[] = {
-      {{IDCANCEL}, "x x x x\n", "x\n", 0},
-      {{IDNO, IDOK, IDNO, IDCANCEL}, "x y x x\n", "x\n", 1},
-      {{IDNO, IDABORT}, "x y y y\n", "y\n", 3},
-  };
-  for (const auto &r : runs) {
-    app.Search(kTextSearch, "x");
-    HWND dlg = app.OpenChange();
-    ASSERT_NE(nullptr, dlg);
-    Fill(dlg, "y", "", 1049, false);
-    ClickButton(dlg, IDABORT);   // "Mit Abfrage"
-    for (int button : r.answers) ASSERT_TRUE(app.Answer("Text\xE4nderung", "", button));
-    std::string shown;
-    EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
-    EXPECT_EQ(Done(r.changes), shown);
-    EXPECT_EQ(r.wantA, ReadFileBytes(a));
-    EXPECT_EQ(r.wantB, ReadFileBytes(b));
-  }
-  // The dialog remembers "Mit Abfrage" as its default button.
-  HWND dlg = app.OpenChange();
-  ASSERT_NE(nullptr, dlg);
-  DWORD_PTR def = 0;
-  SendMessageTimeoutA(dlg, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def);
-  EXPECT_EQ(IDABORT, LOWORD(def));
-  ClickButton(dlg, IDCANCEL);
-  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-
-  // Value results: only the first two modes; masked and empty inputs are refused; a negative
-  // number is written in two's complement over each hit.
-  app.Search(kHexSearch, "\"AB\"");
-  dlg = app.OpenChange();
+  // Value results, before any text search stored its settings: only the first two modes;
+  // masked and empty inputs are refused; a negative number is written in two's complement
+  // over each hit.
+  ASSERT_TRUE(app.Search(kHexSearch, "\"AB\""));
+  HWND dlg = app.Open(kChange, kChangeCaption);
   ASSERT_NE(nullptr, dlg);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1032)));
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, 1045)));
@@ -189,10 +104,47 @@ TEST_F(Change, QueryAnswersAndValueChanges) {
   }
   Fill(dlg, "-2", "", 1049, false);
   ClickButton(dlg, IDOK);
-  std::string shown;
-  EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
-  EXPECT_EQ(Done(2), shown);
+  std::string done;
+  EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &done));
+  EXPECT_EQ(Done(2), done);
   EXPECT_EQ("..\xFE\xFF\xFF\xFF\xFE\xFF", ReadFileBytes(v));
+
+  const struct {
+    std::string firstLine;      // the line the first question shows
+    std::vector<int> answers;   // buttons of the query, in order
+    std::string wantA, wantB;
+    int changes;
+  } runs[] = {
+      {"x x x x", {IDCANCEL}, "x x x x\n", "x\n", 0},
+      {"x x x x", {IDNO, IDOK, IDNO, IDCANCEL}, "x y x x\n", "x\n", 1},
+      {"x y x x", {IDNO, IDABORT}, "x y y y\n", "y\n", 3},
+  };
+  for (const auto &r : runs) {
+    ASSERT_TRUE(app.Search(kTextSearch, "x"));
+    HWND dlg = app.Open(kChange, kChangeCaption);
+    ASSERT_NE(nullptr, dlg);
+    Fill(dlg, "y", "", 1049, false);
+    ClickButton(dlg, IDABORT);   // "Mit Abfrage"
+    // The first question shows the found line old and new.
+    HWND q = WaitTopWindow(app.p.Pid(), "Text\xE4nderung", 10000);
+    EXPECT_EQ(r.firstLine, app.LineText(FindChildById(q, 6021), 0));
+    EXPECT_EQ("y" + r.firstLine.substr(1), app.LineText(FindChildById(q, 6022), 0));
+    for (int button : r.answers) ASSERT_TRUE(app.Answer("Text\xE4nderung", "", button));
+    std::string shown;
+    EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
+    EXPECT_EQ(Done(r.changes), shown);
+    EXPECT_EQ(r.wantA, ReadFileBytes(a));
+    EXPECT_EQ(r.wantB, ReadFileBytes(b));
+  }
+  // The dialog remembers "Mit Abfrage" as its default button.
+  dlg = app.Open(kChange, kChangeCaption);
+  ASSERT_NE(nullptr, dlg);
+  DWORD_PTR def = 0;
+  SendMessageTimeoutA(dlg, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def);
+  EXPECT_EQ(IDABORT, LOWORD(def));
+  ClickButton(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+
   EXPECT_TRUE(CloseMain(app.p, app.main));
 }
 
@@ -203,17 +155,19 @@ TEST_F(Change, CancelStopsBetweenFilesAndLeavesEachFileWhole) {
   old.replace(10000, 6, "needle");
   now.replace(10000, 6, "NEEDLE");
   for (int i = 0; i < files; ++i) tree.Write("f" + std::to_string(1000 + i) + ".txt", old);
-  App app;
+  CommandSession app;
   ASSERT_TRUE(app.Start(tree, files));
-  app.Search(kTextSearch, "needle");
+  ASSERT_TRUE(app.Search(kTextSearch, "needle"));
   app.Answer("Vellmorant", "zuviele", IDOK);   // the result limit is 1000
-  HWND dlg = app.OpenChange();
+  HWND dlg = app.Open(kChange, kChangeCaption);
   ASSERT_NE(nullptr, dlg);
   Fill(dlg, "NEEDLE", "", 1049, false);
   ClickButton(dlg, IDOK);
   HWND progress = WaitTopWindow(app.p.Pid(), "\xC4nderungen", 20000);
   ASSERT_NE(nullptr, progress);
-  Sleep(1000);
+  // Cancel as soon as the first files are done.
+  auto name = [&](int i) { return tree.Path("f" + std::to_string(1000 + i) + ".txt"); };
+  WaitFor([&] { return ReadFileBytes(name(0)) == now || ReadFileBytes(name(files - 1)) == now; }, 20000, 20);
   DWORD start = GetTickCount();
   PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitWindowGone(progress, 20000));
@@ -222,7 +176,7 @@ TEST_F(Change, CancelStopsBetweenFilesAndLeavesEachFileWhole) {
   EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
   int changed = 0;
   for (int i = 0; i < files; ++i) {
-    std::string content = ReadFileBytes(tree.Path("f" + std::to_string(1000 + i) + ".txt"));
+    std::string content = ReadFileBytes(name(i));
     ASSERT_TRUE(content == old || content == now) << i;
     changed += content == now;
   }

@@ -2,6 +2,8 @@
 // (checked by Info-ZIP, 7z and Python's zipfile), copying them into another folder and finding
 // identical files.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <string>
@@ -14,7 +16,7 @@ using namespace e2e;
 
 namespace {
 
-const int kZipFiles = 32787, kCopyFiles = 32794, kFileList = 21396;
+const int kZipFiles = 32787, kCopyFiles = 32794, kIdenticalFiles = 32779, kFileList = 21396;
 const char kZipKey[] = "Software\\QV\\Vellmorant\\ZipDialog";
 
 std::string Content(const std::string &path) {
@@ -107,14 +109,33 @@ struct ZipCase {
   const char *label;
   const char *zipPath;      // typed into "Ausgangspfad in ZIP-Datei"
   bool onlyChanged;
+  bool onlySelected;        // a.txt and c.txt selected in the list
   const char *names;        // the archive's names, sorted, one per line
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
-    {"under a folder of the archive", "/pre\\x", false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
-    {"only those that differ from the originals", "", true, "sub/b.txt\nsub/deep/c.txt\n"},
+    {"all files below the common folder", "", false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"under a folder of the archive", "/pre\\x", false, false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
+    {"only those that differ from the originals", "", true, false, "sub/b.txt\nsub/deep/c.txt\n"},
+    {"only the selected ones", "", false, true, "a.txt\nsub/deep/c.txt\n"},
 };
+
+// Selects the list's entries whose first column ends in one of the names.
+void SelectNames(App &a, const std::vector<std::string> &names) {
+  LVITEMA item = {};
+  item.mask = LVIF_STATE;
+  item.state = item.stateMask = LVIS_SELECTED;
+  void *remote = VirtualAllocEx(a.p.Handle(), nullptr, sizeof item, MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_NE(nullptr, remote);
+  WriteProcessMemory(a.p.Handle(), remote, &item, sizeof item, nullptr);
+  for (int i = 0; i < ListViewCount(a.list); ++i) {
+    std::string text = ListViewText(a.list, i, 0);
+    for (const std::string &n : names)
+      if (text.size() >= n.size() && text.compare(text.size() - n.size(), n.size(), n) == 0)
+        SendMessageA(a.list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(remote));
+  }
+  VirtualFreeEx(a.p.Handle(), remote, 0, MEM_RELEASE);
+}
 
 TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
   for (const ZipCase &c : kZipCases) {
@@ -129,12 +150,14 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     std::string zip = t.Path("out.zip");
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    if (c.onlySelected) SelectNames(a, {"a.txt", "c.txt"});
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
     ASSERT_NE(nullptr, dlg);
     ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
     EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
-    EXPECT_FALSE(Enabled(dlg, 1045));  // nothing selected
+    EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
+    if (c.onlySelected) Click(dlg, 1045);
     SetText(GetDlgItem(dlg, 1001), zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
     if (c.onlyChanged) {
@@ -285,6 +308,75 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     std::string targets;
     EXPECT_TRUE(ReadUserValue(kAppKey, "Target", &targets));
     EXPECT_EQ(t.Path("dst"), MultiString(targets).at(0));
+  }
+}
+
+// A target path longer than the system allows is refused, not cut to another name.
+TEST_F(FileCommands, CopyRefusesTargetPathsTooLongToName) {
+  TempTree t("copylong");
+  t.Write("src\\a.txt", "a");
+  t.Write("src\\" + std::string(40, 'n') + ".txt", "n");
+  std::string target = t.Path(std::string(250 - t.Root().size(), 'd'));
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  App a;
+  ASSERT_TRUE(a.Start(t.Path("src"), 2));
+  PostCommand(a.main, kCopyFiles);
+  HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1002), target);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_NE(std::string::npos, AnswerBox(a, "Warnung").find(" ist zu lang !"));
+  EXPECT_EQ("Es wurden 1 Dateien kopiert.", AnswerBox(a, "Vellmorant"));
+  EXPECT_EQ("a", Content(target + "\\a.txt"));
+}
+
+// --- identical files ----------------------------------------------------------------------------
+
+struct IdenticalCase {
+  const char *label;
+  const char *c;                    // content of sub\c.txt (a.txt and b.txt hold "same")
+  std::vector<std::string> pairs;   // each pair shown: "upper=lower" by file name
+  std::vector<int> buttons;         // the answer to each pair
+  const char *remaining;            // of a, b, c
+  bool noneFound;                   // "Es wurden keine gleichen Dateien gefunden."
+};
+
+std::string NameOf(const std::string &shown) { return shown.substr(shown.find_last_of('\\') + 1); }
+
+TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
+  const IdenticalCase cases[] = {
+      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false},
+      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false},
+      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false},
+      {"same size, other bytes", "diff", {}, {}, "abc", true},
+  };
+  for (const IdenticalCase &c : cases) {
+    SCOPED_TRACE(c.label);
+    TempTree t("identical");
+    t.Write("a.txt", "same");
+    t.Write("b.txt", c.noneFound ? "other" : "same");
+    t.Write("sub\\c.txt", c.c);
+    App a;
+    ASSERT_TRUE(a.Start(Folder(t), 3));
+    PostCommand(a.main, kIdenticalFiles);
+    if (c.noneFound) {
+      // The search ends before the dialog shows; only the message is seen.
+      EXPECT_EQ("Es wurden keine gleichen Dateien gefunden.", AnswerBox(a, "Meldung"));
+    } else {
+      HWND dlg = WaitTopWindow(a.p.Pid(), "Suche gleiche Dateien", 10000);
+      ASSERT_NE(nullptr, dlg);
+      for (size_t i = 0; i < c.pairs.size(); ++i) {
+        ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000)) << i;
+        EXPECT_EQ(c.pairs[i], NameOf(GetText(GetDlgItem(dlg, 1006))) + "=" + NameOf(GetText(GetDlgItem(dlg, 1008))));
+        Click(dlg, c.buttons[i]);
+      }
+    }
+    ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(a.p.Pid(), "Suche gleiche Dateien"); }, 10000));
+    std::string remaining;
+    for (const char *name : {"a.txt", "b.txt", "sub\\c.txt"})
+      if (Exists(t.Path(name))) remaining += name[0] == 's' ? 'c' : name[0];
+    EXPECT_EQ(c.remaining, remaining);
   }
 }
 

@@ -1,0 +1,65 @@
+// Inserting and deleting lines at the lines a text search found, apart from any window: lines
+// split as the search counts them, the edit of one file's lines, and the run over the
+// engine's hits that writes each changed file under the user's suffix (or over itself).
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CStrList;
+class CTextSearch;
+
+// One line of a file: where it starts, its bytes with its line end, and the line end's bytes.
+struct LineSpan {
+    int start;
+    int length;
+    int endLength;   // 0 (the last line may lack one), 1 (CR or LF) or 2 (CR LF)
+};
+
+// Splits data into lines as the text search counts them: CR LF, CR and LF each end one line,
+// so LF followed by CR ends two. A line end at the very end starts no further line.
+std::vector<LineSpan> SplitLines(const unsigned char* data, int size);
+
+// Splits the text to insert into its lines (CR LF, CR or LF between them; an empty line gives
+// an empty line; a line end at the end starts no further line).
+std::vector<std::string> SplitInsertText(const char* text);
+
+struct LineEditRequest {
+    bool deleteMode;
+    int position;        // line offset from the found line (delete: 0 the found line; insert:
+                         // 0 before it, 1 after it)
+    int count;           // lines to delete
+    const char* text;    // lines to insert
+};
+
+// Edits one file's content at the found lines (numbers from 1, any order; a line named twice
+// acts once). The lines are numbered as read, so a later found line is still found after
+// earlier insertions and deletions; one deleted before is skipped. Deleted ranges and insert
+// positions are cut to the file's lines. Inserted lines end with the file's line end (that of
+// its first line; LF when it has none), and a last line without one gets it before lines that
+// follow it. Returns true when anything changed; out then holds the new content.
+bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
+                   std::string& out);
+
+class CLineEditHost {
+public:
+    virtual ~CLineEditHost() {}
+    // A failure, as a German message. True goes on with the next file, false ends the run.
+    virtual bool Fail(const char* message) = 0;
+    // Read before each file: true ends the run there; that file is not written.
+    virtual bool Stopped() = 0;
+    // done hits handled; path the file being handled.
+    virtual void Progress(int done, const char* path) = 0;
+};
+
+struct LineEditResult {
+    int files;        // files written
+    bool stopped;     // the host stopped the run, or answered a failure with Cancel
+};
+
+// Runs over the engine's hits file by file: reads each file, edits its found lines and, when
+// anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
+// through a temporary file that replaces it only when complete. Every written file is dropped
+// from cache (may be null).
+LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
+                           const char* suffix, CLineEditHost& host);

@@ -1,0 +1,85 @@
+// Inserting and deleting lines at found lines without windows: byte-exact edits for both modes
+// around the first, middle and last lines, line ends kept, lines split as the search counts
+// them, and the files written under a suffix or over themselves.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/LineEdit.h"
+#include "app/TextSearch.h"
+#include "common/TempTree.h"
+
+using testcommon::ReadFileBytes;
+using testcommon::TempDir;
+
+TEST(LinesEdit, EditsAreByteExact) {
+  const std::string crlf = "a\r\nb\r\nc\r\n", lf = "a\nb\nc\n", kSame = "(unchanged)";
+  const struct {
+    std::string data;
+    std::vector<int> lines;
+    bool del;
+    int position, count;
+    const char* text;
+    std::string want;   // kSame: nothing changed
+  } cases[] = {
+      {crlf, {1}, true, 0, 1, "", "b\r\nc\r\n"},
+      {crlf, {2}, true, 0, 1, "", "a\r\nc\r\n"},
+      {crlf, {3}, true, 0, 1, "", "a\r\nb\r\n"},
+      {crlf, {2}, true, -1, 3, "", ""},
+      {crlf, {1}, true, -1, 2, "", "b\r\nc\r\n"},
+      {crlf, {3}, true, 0, 3, "", "a\r\nb\r\n"},
+      {crlf, {2}, true, 2, 1, "", kSame},
+      {crlf, {2, 3}, true, 0, 1, "", "a\r\n"},
+      {crlf, {2, 2}, true, 0, 1, "", "a\r\nc\r\n"},
+      {crlf, {2, 1}, true, 0, 2, "", "c\r\n"},
+      {lf, {2}, false, 0, 0, "X", "a\nX\nb\nc\n"},
+      {lf, {2}, false, 1, 0, "X\r\nY", "a\nb\nX\nY\nc\n"},
+      {lf, {2, 2}, false, 1, 0, "X\n\nY\n", "a\nb\nX\n\nY\nc\n"},
+      {lf, {2}, false, -5, 0, "X", "X\na\nb\nc\n"},
+      {crlf, {3}, false, 1, 0, "X", "a\r\nb\r\nc\r\nX\r\n"},
+      {"a\r\nb", {2}, false, 1, 0, "X\nY", "a\r\nb\r\nX\r\nY\r\n"},
+      {"a\n\rb\n", {3}, true, 0, 1, "", "a\n\r"},
+      {"a\n\rb\n", {2}, false, 0, 0, "X", "a\nX\n\rb\n"},
+  };
+  for (const auto& c : cases) {
+    LineEditRequest request = {c.del, c.position, c.count, c.text};
+    std::string out = kSame;
+    bool changed = EditFileLines(reinterpret_cast<const unsigned char*>(c.data.data()), int(c.data.size()), c.lines,
+                                 request, out);
+    EXPECT_EQ(c.want != kSame, changed) << c.data << " " << c.lines[0];
+    EXPECT_EQ(c.want, out) << c.data << " " << c.lines[0];
+  }
+}
+
+namespace {
+
+struct Host : CLineEditHost {
+  std::vector<std::string> failures;
+  bool Fail(const char* m) override { return failures.push_back(m), true; }
+  bool Stopped() override { return false; }
+  void Progress(int, const char*) override {}
+};
+
+}  // namespace
+
+TEST(LinesEdit, FilesAreWrittenUnderTheSuffixOrReplacedWhole) {
+  for (const char* suffix : {".neu", ""}) {
+    TempDir dir;
+    std::string a = dir.Write("a.txt", "keep\nhit 1\nkeep\n"), b = dir.Write("b.txt", "hit 2");
+    CTextSearch e;
+    e.SearchFile(a.c_str(), "hit", 0);
+    e.SearchFile(b.c_str(), "hit", 0);
+    DeleteFileA(b.c_str());   // gone before the run: reported, the run goes on
+    LineEditRequest request = {true, 0, 1, ""};
+    Host host;
+    LineEditResult r = RunLineEdit(e, nullptr, request, suffix, host);
+    EXPECT_EQ(1, r.files);
+    EXPECT_EQ(std::vector<std::string>{"Die Datei " + b + " konnte nicht ge\xF6" "ffmet werden !"}, host.failures);
+    EXPECT_EQ("keep\nkeep\n", ReadFileBytes(a + suffix));
+    if (*suffix) {
+      EXPECT_EQ("keep\nhit 1\nkeep\n", ReadFileBytes(a));
+    }
+    EXPECT_EQ(*suffix ? 2u : 1u, dir.List().size());   // no temporary file left
+  }
+}
