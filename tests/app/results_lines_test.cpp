@@ -316,12 +316,4 @@ TEST(SearchJobs, HexJobAndProgress)
     // Totals beyond 32 bits.
     t = StepSearchProgress(st, 3ull << 40, 0, 4ull << 40, 1024, 3, 7);
     EXPECT_EQ(768, t.position);
-
-    CTextSearch te;
-    StopTextSearch(te);
-    EXPECT_EQ(1, te.m_bLineStop);
-    EXPECT_EQ(1, te.m_bFileStop);
-    StopHexSearch(e);
-    EXPECT_EQ(1, e.m_bBufferStop);
-    EXPECT_EQ(1, e.m_bFileStop);
 }
