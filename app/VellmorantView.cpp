@@ -140,6 +140,10 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_COMPARE_FILES, OnCompareFiles)
   ON_COMMAND(ID_COMPARE_TEXT, OnCompareText)
   ON_COMMAND(ID_C_FORMAT, OnFormatC)
+  // Conversions of the listed files (ViewConvert.cpp).
+  ON_COMMAND(ID_CONVERT_TABS, OnConvertTabs)
+  ON_COMMAND(ID_OEM_TO_ANSI, OnAsciiToAnsi)
+  ON_COMMAND(ID_UNIX_TO_WINDOWS, OnLinuxToWindows)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {

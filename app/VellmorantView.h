@@ -186,6 +186,11 @@ public:
   // The result list's procedure: Enter double-clicks the selected line, Delete deletes it.
   static LRESULT CALLBACK ListKeyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // Conversions of the listed files (ViewConvert.cpp).
+  void OnConvertTabs();
+  void OnAsciiToAnsi();
+  void OnLinuxToWindows();
+
 protected:
   void RecalcLayout();
   void ApplyWorkingSet();
@@ -194,6 +199,12 @@ protected:
   HWND ExplorerWnd() const;
   HWND FileListWnd() const;
   BOOL HasCommandHandler(UINT nID);
+  // True when a conversion may start: no job runs and the file list holds files (otherwise
+  // says so).
+  bool CanConvert();
+  // Runs a conversion of the listed files (ConvertKind) under the progress dialog and reports
+  // how many files it rewrote.
+  void RunConversion(const char* title, int kind, int value, int newWidth, bool compress);
 
   // Members in the order of their roles.
   CStartProg m_progs[3];           // Blenkor, Quorbital, the compare programs

@@ -171,7 +171,8 @@ int CVellmorantView::GetDirCompareFiles(int index, CString& listed, CString& cou
     if (m_nResultKind != RESULTS_OTHER || index < 0 || index >= m_compareResults.m_nCount)
         return -1;
     int kind = int(*m_compareResults.Item<uint32_t>(index));
-    DirCompareLineFiles(m_compareResults.GetString(index), m_strCompareBase[0], m_strCompareBase[1], listed,
-                        counterpart);
+    if (kind == DCK_CONTENT || kind == DCK_ATTRIBUTES || kind == DCK_OPEN_FAILED)
+        DirCompareLineFiles(m_compareResults.GetString(index), m_strCompareBase[0], m_strCompareBase[1], listed,
+                            counterpart);
     return kind;
 }

@@ -1,0 +1,184 @@
+// The conversions byte for byte: tab widths, line ends and code pages, files that must stay
+// untouched, the size limit of the line-end conversion, and a cancelled job over many files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/Conversions.h"
+#include "common/TempTree.h"
+#include "system/DirList.h"
+
+namespace {
+
+using testcommon::ReadFileBytes;
+using testcommon::WriteFileBytes;
+
+std::string Tabs(const std::string& line, int oldWidth, int newWidth, bool compress)
+{
+    std::string out;
+    ConvertTabsLine(line.data(), line.size(), oldWidth, newWidth, compress, out);
+    return out;
+}
+
+std::string LineEnds(const std::string& in, int style, int* changes = nullptr)
+{
+    std::string out;
+    int n = ConvertLineEnds(in.data(), in.size(), style, out);
+    if (changes)
+        *changes = n;
+    return out;
+}
+
+FILETIME WriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d = {};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d);
+    return d.ftLastWriteTime;
+}
+
+const ConvertMonitor kNoMonitor = {nullptr, nullptr, nullptr};
+
+}  // namespace
+
+TEST(Conversions, TabLines)
+{
+    const struct {
+        const char* in;
+        int oldWidth, newWidth;
+        bool compress;
+        const char* out;
+    } kCases[] = {
+        {"a\tb", 8, 4, false, "a\t\tb\r\n"},            // b stays at column 8
+        {"\tx\t\t\t\ty", 2, 8, false, "  x\t  y\r\n"},  // x at 2, y at 10
+        {"a\tb\t", 8, 0, false, "a       b\r\n"},       // blanks only; the last tab goes
+        {"    x  y", 4, 4, true, "\tx  y\r\n"},          // no tab stop between x and y
+        {"abcde\tz", 7, 4, false, "abcde  z\r\n"},       // z keeps column 7
+        {"a b   ", 4, 4, true, "a b\r\n"},               // trailing blanks go when compressing
+        {"a  ", 8, 4, false, "a  \r\n"},
+        {"", 8, 4, false, "\r\n"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(c.out, Tabs(c.in, c.oldWidth, c.newWidth, c.compress)) << c.in;
+
+    int oldWidth = 0, newWidth = 0;
+    EXPECT_FALSE(PrepareTabWidths(4, 4, false, false, &oldWidth, &newWidth));
+    EXPECT_TRUE(PrepareTabWidths(300, -2, false, false, &oldWidth, &newWidth));
+    EXPECT_EQ(255, oldWidth);
+    EXPECT_EQ(1, newWidth);
+    EXPECT_TRUE(PrepareTabWidths(8, 8, false, true, &oldWidth, &newWidth));
+    EXPECT_EQ(0, newWidth);
+}
+
+TEST(Conversions, LineEnds)
+{
+    const struct {
+        const char* in;
+        const char* windows;
+        int windowsChanges;
+        const char* unix;
+        int unixChanges;
+    } kCases[] = {
+        {"\r\r\n", "\r\n\r\n", 1, "\n\n", 2},
+        {"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd", 2, "a\nb\nc\nd", 2},
+        {"a\r\n", "a\r\n", 0, "a\n", 1},
+        {"a\n\n", "a\r\n\r\n", 2, "a\n\n", 0},
+    };
+    for (const auto& c : kCases) {
+        int changes = -1;
+        EXPECT_EQ(c.windows, LineEnds(c.in, 0, &changes)) << c.in;
+        EXPECT_EQ(c.windowsChanges, changes);
+        EXPECT_EQ(c.unix, LineEnds(c.in, 1, &changes)) << c.in;
+        EXPECT_EQ(c.unixChanges, changes);
+    }
+}
+
+TEST(Conversions, FilesChangeOnlyWhenTheirContentDoes)
+{
+    testcommon::TempDir dir("vcv_");
+    std::string root = dir.Path() + "\\";
+    const std::string oem = "\x84\x94\x81\xE1\x8E\x99\x9A\r\n", ansi = "\xE4\xF6\xFC\xDF\xC4\xD6\xDC\r\n";
+    const std::string longLine = std::string(30000, 'x') + "\ty";
+    const struct {
+        const char* name;
+        std::string before;
+        int (*convert)(const char* path);
+        int result;
+        std::string after;
+    } kCases[] = {
+        {"mixed.txt", "a\tb\rc\nd\r\n", [](const char* p) { return ConvertTabsFile(p, 8, 4, false, kNoMonitor); },
+         CONVERT_DONE, "a\t\tb\r\nc\r\nd\r\n"},
+        {"long.txt", longLine, [](const char* p) { return ConvertTabsFile(p, 8, 0, false, kNoMonitor); }, CONVERT_DONE,
+         std::string(30000, 'x') + "        y\r\n"},
+        {"empty.txt", "", [](const char* p) { return ConvertTabsFile(p, 8, 4, false, kNoMonitor); },
+         CONVERT_UNCHANGED, ""},
+        {"same.txt", "a\tb\r\n", [](const char* p) { return ConvertTabsFile(p, 8, 8, true, kNoMonitor); },
+         CONVERT_UNCHANGED, "a\tb\r\n"},
+        {"oem.txt", oem, [](const char* p) { return ConvertCodePageFile(p, 0); }, CONVERT_DONE, ansi},
+        {"ansi.txt", ansi, [](const char* p) { return ConvertCodePageFile(p, 1); }, CONVERT_DONE, oem},
+        {"crlf.txt", "a\r\nb\r\n", [](const char* p) { return ConvertLineEndsFile(p, 0); }, CONVERT_UNCHANGED,
+         "a\r\nb\r\n"},
+        {"edge.txt", std::string(kLineEndSizeLimit - 1, 'a') + "\n",
+         [](const char* p) { return ConvertLineEndsFile(p, 0); }, CONVERT_DONE,
+         std::string(kLineEndSizeLimit - 1, 'a') + "\r\n"},
+        {"over.txt", std::string(kLineEndSizeLimit, 'a') + "\n", [](const char* p) { return ConvertLineEndsFile(p, 0); },
+         CONVERT_SKIPPED, std::string(kLineEndSizeLimit, 'a') + "\n"},
+    };
+    // A file of the user's named like the old tab job's backup stays as it is.
+    ASSERT_TRUE(WriteFileBytes(root + "mixed.txt.__bak", "mine"));
+    for (const auto& c : kCases) {
+        std::string path = root + c.name;
+        ASSERT_TRUE(WriteFileBytes(path, c.before));
+        FILETIME old = {0x12345600, 0x01D00000};
+        HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(h, nullptr, nullptr, &old);
+        CloseHandle(h);
+        EXPECT_EQ(c.result, c.convert(path.c_str())) << c.name;
+        EXPECT_TRUE(c.after == ReadFileBytes(path)) << c.name;
+        FILETIME now = WriteTime(path);
+        EXPECT_EQ(c.result == CONVERT_DONE, CompareFileTime(&old, &now) != 0) << c.name;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path + ".vellmorant.tmp").c_str())) << c.name;
+    }
+    EXPECT_EQ("mine", ReadFileBytes(root + "mixed.txt.__bak"));
+
+    // Read-only files are left alone.
+    ASSERT_TRUE(WriteFileBytes(root + "ro.txt", "a\n"));
+    SetFileAttributesA((root + "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(CONVERT_SKIPPED, ConvertLineEndsFile((root + "ro.txt").c_str(), 0));
+    EXPECT_EQ("a\n", ReadFileBytes(root + "ro.txt"));
+}
+
+TEST(Conversions, CancelLeavesEveryFileWholeOldOrNew)
+{
+    testcommon::TempDir dir("vcc_");
+    const std::string before = std::string(20000, ' ') + "\tx\n", after = std::string(20000, ' ') + "    x\r\n";
+    CDirList files;
+    for (int i = 0; i < 40; ++i) {
+        std::string path = dir.Path() + "\\f" + std::to_string(i) + ".txt";
+        ASSERT_TRUE(WriteFileBytes(path, before + before));
+        ASSERT_EQ(1, files.Open(path.c_str(), 0));
+    }
+    // The cancel comes in the middle of a file.
+    struct Ui {
+        volatile LONG cancel;
+        int calls;
+    } ui = {0, 0};
+    ConvertJobData job = {CONVERT_TABS, 4, 0, false, &files, 40, nullptr, &ui.cancel,
+                          [](void* context, int, int64_t) {
+                              Ui& u = *static_cast<Ui*>(context);
+                              if (++u.calls == 29)   // after the first line of file 9
+                                  u.cancel = 1;
+                          },
+                          &ui};
+    int converted = RunConvertJob(job);
+    EXPECT_EQ(9, converted);
+    int changed = 0;
+    for (int i = 0; i < 40; ++i) {
+        std::string content = ReadFileBytes(files.GetPath(i));
+        EXPECT_TRUE(content == before + before || content == after + after) << i;
+        changed += content == after + after;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(files.GetPath(i)) + ".vellmorant.tmp").c_str()));
+    }
+    EXPECT_EQ(converted, changed);
+}
