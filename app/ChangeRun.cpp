@@ -8,6 +8,7 @@
 
 #include "app/FileCache.h"
 #include "app/HexSearch.h"
+#include "app/ResultStamps.h"
 #include "app/TextSearch.h"
 #include "system/MapFile.h"
 #include "system/SafeFile.h"
@@ -92,7 +93,7 @@ const char kWriteError[] = "Fehler beim Schreiben von:\n%s\n%s";
 }  // namespace
 
 ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
-                              CChangeHost& host)
+                              CChangeHost& host, CResultStamps* stamps)
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<TextSearchHit>(i); };
@@ -106,6 +107,11 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
+        if (stamps && !stamps->Unchanged(file.path)) {
+            if (!Report(host, kChangedSinceSearch, file.path))
+                return r.aborted = true, r;
+            continue;
+        }
         CMapFile map;
         if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
@@ -143,6 +149,8 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             continue;
         }
         FileCacheDrop(cache, file.path);
+        if (stamps)
+            stamps->Renew(file.path);
         for (size_t k = 0; k < hits.size(); ++k) {
             engine.SetHitPos(file.hits[k], hits[k].pos);
             engine.SetHitLength(file.hits[k], hits[k].length);
@@ -153,7 +161,8 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
     return r;
 }
 
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host)
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host,
+                               CResultStamps* stamps)
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<HexSearchHit>(i); };
@@ -165,6 +174,11 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
+        if (stamps && !stamps->Unchanged(file.path)) {
+            if (!Report(host, kChangedSinceSearch, file.path))
+                return r.aborted = true, r;
+            continue;
+        }
         CMapFile map;
         if (!map.Open(file.path, CMapFile::ReadWrite) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
@@ -185,6 +199,8 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
         map.Close();
         if (changes) {
             FileCacheDrop(cache, file.path);
+            if (stamps)
+                stamps->Renew(file.path);
             r.changes += changes;
             ++r.files;
         }

@@ -7,6 +7,7 @@
 #include "app/ChangeEdit.h"
 
 class CHexSearch;
+class CResultStamps;
 class CStrList;
 class CTextSearch;
 
@@ -29,13 +30,16 @@ struct ChangeRunResult {
 // Text hits: each file with a hit is read, rewritten to "<file>.vellmorant.tmp" with its hits
 // changed by request, and replaced by it; a file in which nothing changed is left alone. ask:
 // the host is asked before each change. Every written file is dropped from cache (may be
-// null); the hits of a written file point at their found texts in the new content.
+// null); the hits of a written file point at their found texts in the new content. With
+// stamps, a file that changed since the search is reported and left alone, and a written
+// file's new stamp is noted.
 ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const ChangeRequest& request, bool ask,
-                              CChangeHost& host);
+                              CChangeHost& host, CResultStamps* stamps = nullptr);
 
 // Value hits: request.count bytes of request.bytes written over each hit's offset (cut at the end of
-// the file; an offset outside the file is skipped); files keep their length.
-ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host);
+// the file; an offset outside the file is skipped); files keep their length. stamps as above.
+ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const ChangeRequest& request, CChangeHost& host,
+                               CResultStamps* stamps = nullptr);
 
 // The closing message's text for a count ("Es wurden %i Änderungen durch geführt.").
 void FormatChangeCount(char* buffer, int size, int changes);

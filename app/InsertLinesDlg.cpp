@@ -237,7 +237,7 @@ void CInsertLinesDlg::Run()
     LineEditRequest request = {m_bDeleteMode != 0, m_nPosition, m_nCount, m_strText};
     LineEditResult r = {0, false};
     if (m_pEngine)
-        r = RunLineEdit(*m_pEngine, m_pCache, request, m_strSuffix, host);
+        r = RunLineEdit(*m_pEngine, m_pCache, request, m_strSuffix, host, m_pStamps);
     m_bRunning = 0;
     m_bFinished = 1;
     ::PostMessageA(m_hWnd, WM_COMMAND, (r.stopped || m_bCancel) ? IDCANCEL : IDOK, 0);

@@ -27,6 +27,8 @@
 class CStrList;
 class CTextSearch;
 
+class CResultStamps;
+
 class CInsertLinesDlg : public CDialog {
 public:
     explicit CInsertLinesDlg(CWnd* pParent = nullptr);
@@ -37,6 +39,7 @@ public:
     int m_bDeleteMode = 0;
     CTextSearch* m_pEngine = nullptr;
     CStrList* m_pCache = nullptr;
+    const CResultStamps* m_pStamps = nullptr;  // what the search saw of its files
 
 protected:
     BOOL OnInitDialog() override;

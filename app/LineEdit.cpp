@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/FileCache.h"
+#include "app/ResultStamps.h"
 #include "app/TextSearch.h"
 #include "system/SafeFile.h"
 #include "system/WinHandle.h"
@@ -144,7 +145,7 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
 }
 
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
-                           const char* suffix, CLineEditHost& host)
+                           const char* suffix, CLineEditHost& host, const CResultStamps* stamps)
 {
     LineEditResult r = {0, false};
     // "\..\x" would write another file than the one beside the searched file.
@@ -171,6 +172,11 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
             return r.stopped = true, r;
         host.Progress(done, path);
         done += int(lines[size_t(name)].size());
+        if (stamps && !stamps->Unchanged(path)) {
+            if (!Report(host, kChangedSinceSearch, path, nullptr))
+                return r.stopped = true, r;
+            continue;
+        }
         std::string content, edited;
         if (!ReadWhole(path, content)) {
             if (!Report(host, "Die Datei %s konnte nicht geöffmet werden !", path, nullptr))

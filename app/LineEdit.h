@@ -48,6 +48,8 @@ bool IsValidNameSuffix(const char* suffix);
 // The German message for a suffix that IsValidNameSuffix refuses.
 extern const char kBadNameSuffix[];
 
+class CResultStamps;
+
 class CLineEditHost {
 public:
     virtual ~CLineEditHost() {}
@@ -68,6 +70,6 @@ struct LineEditResult {
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
 // through a temporary file that replaces it only when complete. Every written file is dropped
 // from cache (may be null). A suffix that IsValidNameSuffix refuses is reported and nothing is
-// written.
+// written. With stamps, a file that changed since the search is reported and left alone.
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
-                           const char* suffix, CLineEditHost& host);
+                           const char* suffix, CLineEditHost& host, const CResultStamps* stamps = nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/HexSearch.h"
+#include "app/ResultStamps.h"
 #include "app/TextSearch.h"
 #include "app/ViewLayout.h"
 #include "controls/FileListCtrl.h"
@@ -217,6 +218,7 @@ protected:
   CString m_strDocFolder;          // the folder the document selected
   CStrList m_cache;                // the file cache (FileCacheEntry item data)
   CStrList m_compareResults;       // directory-compare results (4-byte item data)
+  CResultStamps m_resultStamps;    // what the last search saw of the files it found something in
   CString m_strCompareBase[2];
   CString m_strCompareFolder;      // emptied whenever files are added through dialog 130
   ViewLayoutState m_layout;        // bars and the result list's state

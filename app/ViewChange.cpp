@@ -72,6 +72,7 @@ struct ChangeJobData {
     CTextSearch* text;   // one of the two engines
     CHexSearch* hex;
     CStrList* cache;
+    CResultStamps* stamps;
     const ChangeRequest* request;
     ChangeRunResult result;
 };
@@ -80,8 +81,8 @@ int ChangeJob(CProgressDlg* pDlg)
 {
     auto* job = reinterpret_cast<ChangeJobData*>(pDlg->m_dwUser[1]);
     JobHost host(pDlg);
-    job->result = job->text ? RunTextChange(*job->text, job->cache, *job->request, false, host)
-                            : RunValueChange(*job->hex, job->cache, *job->request, host);
+    job->result = job->text ? RunTextChange(*job->text, job->cache, *job->request, false, host, job->stamps)
+                            : RunValueChange(*job->hex, job->cache, *job->request, host, job->stamps);
     return job->result.changes;
 }
 
@@ -143,10 +144,10 @@ void CVellmorantView::OnChange()
     if (!value && dlg.m_bSingleMode) {
         CWaitCursor wait;
         QueryHost host(this, request);
-        result = RunTextChange(m_textSearch, &m_cache, request, true, host);
+        result = RunTextChange(m_textSearch, &m_cache, request, true, host, &m_resultStamps);
     } else {
-        ChangeJobData job = {value ? nullptr : &m_textSearch, value ? &m_hexSearch : nullptr, &m_cache, &request,
-                             {0, 0, false}};
+        ChangeJobData job = {value ? nullptr : &m_textSearch, value ? &m_hexSearch : nullptr, &m_cache,
+                             &m_resultStamps, &request, {0, 0, false}};
         CProgressDlg progress(this);
         progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
         progress.SetTitle("Änderungen");

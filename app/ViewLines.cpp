@@ -25,6 +25,7 @@ void CVellmorantView::RunLinesDialog(BOOL deleteMode)
     dlg.m_bDeleteMode = deleteMode ? 1 : 0;
     dlg.m_pEngine = &m_textSearch;
     dlg.m_pCache = &m_cache;
+    dlg.m_pStamps = &m_resultStamps;
     ++m_nJobDepth;
     dlg.DoModal();
     --m_nJobDepth;

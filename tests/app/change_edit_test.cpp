@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ChangeRun.h"
+#include "app/ResultStamps.h"
 #include "app/TextSearch.h"
 #include "common/TempTree.h"
 
@@ -205,4 +206,33 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
     EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1));
   }
+}
+
+TEST(ChangeEdit, FilesChangedSinceTheSearchAreLeftAlone) {
+  TempDir dir;
+  std::string a = dir.Write("a.txt", "ab ab"), b = dir.Write("b.txt", "ab"), c = dir.Write("c.txt", "xx ab"),
+              d = dir.Write("d.txt", "ab ab");
+  CTextSearch e;
+  for (const std::string& f : {a, b, c, d}) e.SearchFile(f.c_str(), "ab", 0);
+  CResultStamps stamps;
+  stamps.Capture(e.m_names);
+  // After the search b gets other content and a and c swap names: their hits point elsewhere.
+  ASSERT_TRUE(testcommon::WriteFileBytes(b, "zzab"));
+  std::string t = dir / "t.txt";
+  ASSERT_TRUE(MoveFileA(a.c_str(), t.c_str()) && MoveFileA(c.c_str(), a.c_str()) && MoveFileA(t.c_str(), c.c_str()));
+  unsigned char one = '1', two = '2';
+  ChangeRequest request = {0, &one, 1, 0, "", 0, false};
+  ScriptHost host;
+  ChangeRunResult r = RunTextChange(e, nullptr, request, false, host, &stamps);
+  EXPECT_EQ(2, r.changes);
+  EXPECT_EQ("xx ab", ReadFileBytes(a));
+  EXPECT_EQ("zzab", ReadFileBytes(b));
+  EXPECT_EQ("ab ab", ReadFileBytes(c));
+  EXPECT_EQ("1 1", ReadFileBytes(d));
+  ASSERT_EQ(3u, host.failures.size());
+  EXPECT_NE(std::string::npos, host.failures[0].find("seit der Suche"));
+  // The program's own rewrite renews the stamp: a second change still acts.
+  request.bytes = &two;
+  r = RunTextChange(e, nullptr, request, false, host, &stamps);
+  EXPECT_EQ("2 2", ReadFileBytes(d));
 }

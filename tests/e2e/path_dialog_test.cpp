@@ -34,6 +34,7 @@ void Key(HWND edit, UINT vk, char ch = 0) {
 
 TEST(PathDialog, KeysChooseFoldersThatTheCallerTakes) {
   DeleteUserKey(kAppKey);
+  DeleteUserKey("Software\\QV\\Common");  // the folder dialog's own settings start at their defaults
   TempTree t("pathdlg");
   t.Write("src\\a.txt", "a");
   t.Write("dst\\eins\\zwei\\z.txt", "z");
