@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's pictures under Xvfb: the program on a small sample project after a text
-# search, and the text and value search dialogs, into docs/*.png.
+# search, an open menu, and the text and value search dialogs, into docs/*.png.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ "$(id -u)" = 0 ]; then "$root/scripts/install-deps.sh"; fi
@@ -16,7 +16,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true; vm_stop_xvfb' EXIT
 out=$(mktemp -d)
 VM_PICTURES_DIR=$(winepath -w "$out") VM_SOURCE_DIR="$root" VM_BINARY_DIR="$BUILD_DIR" \
   wine "$BUILD_DIR/tests/e2e/pictures_test.exe" --gtest_color=no
-for name in main-window text-search value-search; do
+for name in main-window menu text-search value-search; do
   convert "$out/$name.bmp" "$root/docs/$name.png"
 done
 rm -rf "$out"

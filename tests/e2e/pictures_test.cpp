@@ -1,5 +1,5 @@
-// The README's pictures: the program on a small sample project after a text search, and the
-// two search dialogs, saved as bitmaps into the folder named by VM_PICTURES_DIR. Skipped when
+// The README's pictures: the program on a small sample project after a text search, an open
+// menu with its icons, and the two search dialogs, saved as bitmaps into the folder named by VM_PICTURES_DIR. Skipped when
 // that variable is not set (scripts/pictures.sh sets it and turns the bitmaps into PNG files).
 #include <gtest/gtest.h>
 
@@ -16,10 +16,8 @@ namespace {
 const int kTextSearch = 32772, kHexSearch = 32773, kFileList = 21396;
 const char kSample[] = "C:\\Beispiel\\Projekt";
 
-// Copies the window's screen area into a 24-bit bitmap file.
-bool SaveWindow(HWND hwnd, const std::string &path) {
-  RECT r;
-  if (!GetWindowRect(hwnd, &r)) return false;
+// Copies a screen area into a 24-bit bitmap file.
+bool SaveScreen(RECT r, const std::string &path) {
   int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
@@ -39,6 +37,11 @@ bool SaveWindow(HWND hwnd, const std::string &path) {
   out.append(reinterpret_cast<char *>(&bi), sizeof bi);
   out += bits;
   return testcommon::WriteFileBytes(path, out);
+}
+
+bool SaveWindow(HWND hwnd, const std::string &path) {
+  RECT r;
+  return GetWindowRect(hwnd, &r) && SaveScreen(r, path);
 }
 
 void WriteSample(const std::string &rel, const std::string &text) {
@@ -82,6 +85,7 @@ TEST(Pictures, MainWindowAndSearchDialogs) {
   Sleep(800);
   EXPECT_TRUE(SaveWindow(main, dir + "main-window.bmp"));
 
+
   PostCommand(main, kHexSearch);
   dlg = WaitTopWindow(p.Pid(), "Wert suchen", 10000);
   ASSERT_NE(nullptr, dlg);
@@ -89,6 +93,20 @@ TEST(Pictures, MainWindowAndSearchDialogs) {
   EXPECT_TRUE(SaveWindow(dlg, dir + "value-search.bmp"));
   ClickButton(dlg, IDCANCEL);
   WaitWindowGone(dlg, 10000);
+  // The "Bearbeiten" menu open, as Alt+B opens it, with its icons.
+  SetForegroundWindow(main);
+  PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, 'b');
+  Sleep(500);
+  PostMessageA(main, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageA(main, WM_KEYDOWN, VK_DOWN, 0);
+  Sleep(800);
+  RECT area;
+  GetWindowRect(main, &area);
+  area.right = area.left + 560;
+  area.bottom = area.top + 470;
+  EXPECT_TRUE(SaveScreen(area, dir + "menu.bmp"));
+  SendMessageTimeoutA(main, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  Sleep(300);
   EXPECT_TRUE(CloseMain(p, main));
   DeleteUserKey(kAppKey);
 }
