@@ -256,9 +256,11 @@ int FillResultLines(CColorListBox& list, const Engine& engine,
     list.SetOption(CLBO_REDRAW, 2);
     char line[kResultLineSize];
     unsigned char colors[kResultLineSize];
+    CSentMessagePump pump;  // a million lines take a second or two
     for (int i = 0; i < count; ++i) {
         int n = build(engine, i, line, colors);
         AddColoredLine(list, line, n, colors);
+        pump.Tick();
     }
     if (count == 0)
         list.AddLine(kNoResultsLine);
