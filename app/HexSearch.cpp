@@ -8,7 +8,7 @@
 #include "app/ValueSyntax.h"
 #include "system/DirList.h"
 #include "system/Files.h"
-#include "system/MapFile.h"
+#include "app/SearchFileData.h"
 #include "system/Paths.h"
 #include "text/CharClass.h"
 #include "text/Match.h"
@@ -333,14 +333,13 @@ int CHexSearch::SearchFileGroup(const char* pszPath, const HexSearchGroup& group
     if (group.nTerms < 1 || !pszPath || !*pszPath || m_hits.m_nCount >= m_nResultLimit)
         return 0;
     uint32_t dwTime = m_pCache ? FileGetUnixTimeA(pszPath, 0) : 0;
-    CMapFile map;
-    const BYTE* pb = map.Open(pszPath, 0);
-    if (!pb)
+    CSearchFileData data;
+    int nReason = data.Load(pszPath, m_pCache, m_nCacheLimit, dwTime, m_scratch);
+    if (nReason != SKIP_NONE) {
+        m_skipped.Add(pszPath, nReason);
         return 0;
-    int nLength = map.m_dwSize > 0x7FFFFFFF ? 0x7FFFFFFF : (int)map.m_dwSize;
-    if (m_pCache)
-        FileCacheAdd(m_pCache, m_nCacheLimit, pszPath, pb, map.m_dwSize, dwTime);
-    return SearchBufferGroup(pb, nLength, pszPath, group, flags);
+    }
+    return data.Size() > 0 ? SearchBufferGroup(data.Data(), data.Size(), pszPath, group, flags) : 0;
 }
 
 int CHexSearch::SearchPathGroup(const char* pszPath, const HexSearchGroup& group, int flags)
@@ -395,6 +394,7 @@ int CHexSearch::WalkPaths(const void* pList, int nFiles, const char* (*pathAt)(c
     m_nFileIndex = 0;
     m_nPosition = 0;
     m_nBytesDone = 0;
+    m_skipped.Clear();
     if (group.nTerms < 1)
         return 0;
     int nAdded = 0;

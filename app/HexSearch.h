@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include <vector>
+#include "app/SkippedFiles.h"
 #include "app/ValueSyntax.h"
 #include "system/StrList.h"
 
@@ -51,14 +53,18 @@ public:
     // 0 ascending, 1 descending.
     int m_nSortColumn;
     int m_nSortDirection;
+    // The files that the last file-list or path-list search could not search (cleared when
+    // one starts; the file searches add to it).
+    CSkippedFiles m_skipped;
 
     CHexSearch();
     ~CHexSearch();
     CHexSearch(const CHexSearch&) = delete;
     CHexSearch& operator=(const CHexSearch&) = delete;
 
-    // Group searches. flags: InOrder or 0. Each returns the number of hits added; nothing is
-    // reported for unreadable files, and the search ends at the result limit or a stop flag.
+    // Group searches. flags: InOrder or 0. Each returns the number of hits added; a file that
+    // cannot be opened or read, or is 2 GB or more, is counted in m_skipped instead, and the
+    // search ends at the result limit or a stop flag.
     int SearchFileList(CDirList& list, const char* pszGroup, int flags);
     // Over a list of paths (each entry's text is a path).
     int SearchFiles(const CStrList& paths, const char* pszGroup, int flags);
@@ -121,6 +127,8 @@ private:
 
     // Index into m_names by the path with its ASCII letters folded.
     std::unordered_map<std::string, int> m_nameIndex;
+    // Buffer of the files read without being cached.
+    std::vector<unsigned char> m_scratch;
 };
 
 // Hex-dump line of a hit: the up to 16 bytes in capital hex (a blank between bytes, two after

@@ -54,6 +54,9 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_WM_ERASEBKGND()
   ON_MESSAGE(WM_VM_SUPPORTS_COLOR_PANES, OnSupportsColorPanes)
   ON_MESSAGE(WM_VM_OPEN_TEXT_SEARCH, OnOpenTextSearch)
+  ON_WM_INITMENUPOPUP()
+  ON_WM_MEASUREITEM()
+  ON_MESSAGE(WM_MENUCHAR, OnMenuChar)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() : m_panes(this, &m_wndStatusBar) {
@@ -87,6 +90,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA lpcs) {
   m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
   EnableDocking(CBRS_ALIGN_ANY);
   DockControlBar(&m_wndToolBar);
+  const UINT toolbars[] = {IDR_MAINFRAME, 0};
+  if (m_menuIcons.LoadMenuIcons(AfxGetResourceHandle(), toolbars, 1)) m_menuIcons.PrepareMenu(::GetMenu(m_hWnd));
   return 0;
 }
 
@@ -150,6 +155,7 @@ void CMainFrame::OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS) {
     OnDrawStatusPane(0, (LPARAM)lpDIS);
     return;
   }
+  if (m_menuIcons.DrawItem(lpDIS)) return;
   CFrameWnd::OnDrawItem(nIDCtl, lpDIS);
 }
 
@@ -165,6 +171,21 @@ BOOL CMainFrame::OnEraseBkgnd(CDC* pDC) {
   }
   ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
   return TRUE;
+}
+
+void CMainFrame::OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu) {
+  CFrameWnd::OnInitMenuPopup(pPopupMenu, nIndex, bSysMenu);
+  if (!bSysMenu && pPopupMenu) m_menuIcons.PreparePopup(pPopupMenu->m_hMenu);
+}
+
+void CMainFrame::OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS) {
+  if (!m_menuIcons.MeasureItem(lpMIS)) CFrameWnd::OnMeasureItem(nIDCtl, lpMIS);
+}
+
+LRESULT CMainFrame::OnMenuChar(WPARAM wParam, LPARAM lParam) {
+  // Owner-drawn items have no text of the system's: their '&' letters are found here.
+  LRESULT r = m_menuIcons.MenuChar(LOWORD(wParam), (HMENU)lParam);
+  return r ? r : Default();
 }
 
 LRESULT CMainFrame::OnSupportsColorPanes(WPARAM, LPARAM) { return CStatusPaneService::ReadyValue; }

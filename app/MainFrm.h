@@ -1,6 +1,7 @@
 // The main frame: toolbar, status bar with the status-pane service (message 0x524), the flat
 // toolbar setting and the incoming WM_COPYDATA request that opens the text search.
 #pragma once
+#include "app/MenuIcons.h"
 #include "app/StatusPanes.h"
 #include "framework/Framework.h"
 #include "toolkit/ToolBarNew.h"
@@ -34,16 +35,22 @@ public:
   void OnUpdateFlatToolbar(CCmdUI* pCmdUI);
   void OnDrawItem(int nIDCtl, LPDRAWITEMSTRUCT lpDIS);
   BOOL OnEraseBkgnd(CDC* pDC);
+  // Owner-drawn menus with the toolbar's icons.
+  void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+  void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS);
+  CMenuIcons& GetMenuIcons() { return m_menuIcons; }
 
 protected:
   LRESULT OnStatusOp(WPARAM wParam, LPARAM lParam);
   LRESULT OnDrawStatusPane(WPARAM wParam, LPARAM lParam);
   LRESULT OnSupportsColorPanes(WPARAM wParam, LPARAM lParam);
   LRESULT OnOpenTextSearch(WPARAM wParam, LPARAM lParam);
+  LRESULT OnMenuChar(WPARAM wParam, LPARAM lParam);
 
   CToolBarNew m_wndToolBar;
   CStatusBar m_wndStatusBar;
   CStatusPaneService m_panes;
   CFont m_font;
+  CMenuIcons m_menuIcons;
   DECLARE_MESSAGE_MAP()
 };

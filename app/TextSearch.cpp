@@ -9,7 +9,7 @@
 #include "app/TextScan.h"
 #include "system/DirList.h"
 #include "system/Files.h"
-#include "system/MapFile.h"
+#include "app/SearchFileData.h"
 #include "system/WinHandle.h"
 #include "system/Paths.h"
 #include "text/CharClass.h"
@@ -100,27 +100,6 @@ int CTextSearch::SearchBuffer(const void* buffer, int length, const char* path, 
     return sink.Added();
 }
 
-namespace {
-
-// Files up to this size are read into memory; larger ones are mapped (no copy, and no large
-// allocation in a 32-bit address space). Under Wine reading costs half of what mapping does.
-const DWORD kReadMax = 4u << 20;
-
-// Reads up to size bytes from the file's start; returns the bytes read.
-DWORD ReadAll(HANDLE file, unsigned char* buf, DWORD size)
-{
-    DWORD done = 0;
-    while (done < size) {
-        DWORD got = 0;
-        if (!ReadFile(file, buf + done, size - done, &got, nullptr) || got == 0)
-            break;
-        done += got;
-    }
-    return done;
-}
-
-} // namespace
-
 int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
 {
     m_bLineStop = 0;
@@ -132,38 +111,13 @@ int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
     // The time is read before the bytes: a change in between makes the copy look stale, never
     // a stale copy look current.
     uint32_t writeTime = m_pCache ? FileGetUnixTimeA(path, 0) : 0;
-    CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER fileSize;
-    if (!file || !GetFileSizeEx(file.Get(), &fileSize) || fileSize.QuadPart <= 0 || fileSize.QuadPart > 0x7FFFFFFF)
-        return 0;   // missing, unreadable, empty, or too large for this address space
-    const DWORD size = (DWORD)fileSize.QuadPart;
-
-    if (size <= kReadMax) {
-        // With room in the cache a small file is read straight into its copy.
-        unsigned char* copy = m_pCache ? FileCacheAlloc(m_pCache, m_nCacheLimit, size) : nullptr;
-        unsigned char* buf = copy;
-        if (!buf) {
-            if (m_scratch.size() < size)
-                m_scratch.resize(size);
-            buf = m_scratch.data();
-        }
-        DWORD got = ReadAll(file.Get(), buf, size);
-        file.Close();
-        bool kept = copy && got > 0 && FileCacheInsert(m_pCache, path, copy, got, writeTime);
-        int added = got > 0 ? SearchBuffer(buf, (int)got, path, text, flags) : 0;
-        if (copy && !kept)
-            free(copy);
-        return added;
-    }
-    file.Close();
-    CMapFile map;
-    const BYTE* data = map.Open(path, 0);
-    if (!data || map.m_dwSize == 0 || map.m_dwSize > 0x7FFFFFFF)
+    CSearchFileData data;
+    int reason = data.Load(path, m_pCache, m_nCacheLimit, writeTime, m_scratch);
+    if (reason != SKIP_NONE) {
+        m_skipped.Add(path, reason);
         return 0;
-    if (m_pCache)
-        FileCacheAdd(m_pCache, m_nCacheLimit, path, data, map.m_dwSize, writeTime);
-    return SearchBuffer(data, (int)map.m_dwSize, path, text, flags);
+    }
+    return data.Size() > 0 ? SearchBuffer(data.Data(), data.Size(), path, text, flags) : 0;
 }
 
 int CTextSearch::SearchOneFile(const char* path, const char* text, unsigned flags)
@@ -190,6 +144,7 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
     m_nFileIndex = 0;
     m_nLinePos = 0;
     m_nBytesDone = 0;
+    m_skipped.Clear();
     if (count <= 0 || !text || !*text)
         return 0;
     int total = 0;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/SkippedFiles.h"
 #include "system/StrList.h"
 
 class CDirList;
@@ -55,6 +56,9 @@ public:
     // ascending, 1 descending.
     int32_t m_nSortColumn;
     int32_t m_nSortDir;
+    // The files that the last file-list or path-list search could not search (cleared when
+    // one starts; SearchFile adds to it).
+    CSkippedFiles m_skipped;
 
     CTextSearch();
     ~CTextSearch();
@@ -66,12 +70,12 @@ public:
     // length below 1, or when the hits list already holds the result limit.
     int SearchBuffer(const void* buffer, int length, const char* path, const char* text, unsigned flags);
     // Reads (a large file: maps) the file and searches it; keeps a copy in the cache when there
-    // is room. Returns the number of hits added; 0 for a file that cannot be opened or read,
-    // an empty one, or one of 2 GB or more.
+    // is room. Returns the number of hits added; 0 for an empty file, and for one that cannot
+    // be opened or read or is 2 GB or more, which is also counted in m_skipped.
     int SearchFile(const char* path, const char* text, unsigned flags);
     // Searches every file of the directory list (the file list) in order, each from the cache
     // when its copy is current, until the result limit or the file stop flag. Returns the
-    // number of hits added over all files.
+    // number of hits added over all files; m_skipped holds the files it could not search.
     int SearchFileList(CDirList& files, const char* text, unsigned flags);
     // The same for a list of full paths (the entries' texts).
     int SearchFiles(const CStrList& paths, const char* text, unsigned flags);

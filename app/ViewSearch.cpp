@@ -10,6 +10,7 @@
 #include "app/ResultList.h"
 #include "app/ResultMenu.h"
 #include "app/SearchCommands.h"
+#include "app/SkippedFiles.h"
 #include "app/TextSearchDlg.h"
 #include "app/ValueSearchDlg.h"
 #include "app/VellmorantView.h"
@@ -150,6 +151,15 @@ void ReportSearchEnd(CMainFrame* frame, int hits, int limit)
     ShowResultCount(frame, hits);
 }
 
+// After the results: names the files that the search could not search, so that a missing hit
+// is not taken for an absent one. Nothing when every file was searched.
+void ReportSkippedFiles(const CSkippedFiles& skipped)
+{
+    std::string text = FormatSkippedMessage(skipped);
+    if (!text.empty())
+        AfxMessageBox(text.c_str(), MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace
 
 // ----- text search ----------------------------------------------------------------------------
@@ -197,6 +207,7 @@ void CVellmorantView::DoTextSearch(const char* text)
     ReportSearchEnd(GetMainFrame(), m_textSearch.GetHitCount(), m_textSearch.m_nResultLimit);
     FillTextResults();
     ShowResults(TRUE);
+    ReportSkippedFiles(m_textSearch.m_skipped);
 }
 
 // ----- value search ---------------------------------------------------------------------------
@@ -240,6 +251,7 @@ void CVellmorantView::OnHexSearch()
     MultiStrFree(&group);
     FillHexResults();
     ShowResults(TRUE);
+    ReportSkippedFiles(m_hexSearch.m_skipped);
 }
 
 // ----- filling the list -----------------------------------------------------------------------

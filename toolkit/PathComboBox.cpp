@@ -658,6 +658,8 @@ void CPathComboBox::OnWorker(WPARAM wParam, LPARAM lParam) {
   int n = int(req >> 24) - 1;
   if (n == m_nCount) Relayout(TRUE);
   if (n == m_nOpenList && !::IsWindowVisible(m_hList)) ShowOpenList();
+  // The worker keeps one request: the last segment's list, when another one took its place.
+  if (!IsListFilled(m_nCount) && (m_nOpenList < 0 || IsListFilled(m_nOpenList))) RequestList(m_nCount);
 }
 
 // ----- layout --------------------------------------------------------------------------------
@@ -783,11 +785,13 @@ void CPathComboBox::TakeEditText(BOOL bFocus) {
   if (m_hEdit) ::CallWindowProcA(m_pfnEdit, m_hEdit, WM_GETTEXT, sizeof text, (LPARAM)text);
   CString typed(text);
   typed.Trim();
-  if (!typed.IsEmpty() && SetPathEx(typed, 0)) {
-    if (m_dwOptions & PCO_TYPEDLIST) AddTyped(m_strPath);
-  } else {
+  if (typed.IsEmpty() || !SetPathEx(typed, 0)) {
+    // A refused text stays in the field, so that it is not taken for the old path.
     ::MessageBeep(MB_ICONASTERISK);
+    if (bFocus) ::SendMessageA(m_hEdit, EM_SETSEL, 0, -1);
+    return;
   }
+  if (m_dwOptions & PCO_TYPEDLIST) AddTyped(m_strPath);
   SetWindowPath();
   if (m_bSegments) {
     m_bEditMode = FALSE;
@@ -855,9 +859,12 @@ void CPathComboBox::ShowOpenList() {
   int row = ::SendMessageA(m_hList, LVM_GETITEMRECT, 0, (LPARAM)&item) ? item.bottom - item.top : Res().nItemHeight;
   if (row <= 0) row = Res().nItemHeight;
   int height = std::min(kMaxListHeight, count * row) + 2 * ::GetSystemMetrics(SM_CYBORDER);
-  int cx = width + Res().cxIcon + 16;
+  // The column takes the widest name beside its icon; the window adds its border and, for a
+  // long list, the scroll bar, so that no horizontal bar is needed.
+  int column = width + Res().cxIcon + 28;
+  int cx = column + 2 * ::GetSystemMetrics(SM_CXBORDER);
   if (count * row > kMaxListHeight) cx += ::GetSystemMetrics(SM_CXVSCROLL);
-  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, width + Res().cxIcon + 12);
+  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, column);
   RECT arrow;
   if (!GetElementRect(2 * n, &arrow)) GetClientRect(&arrow);
   POINT pt = {arrow.left, m_cy};
@@ -872,6 +879,7 @@ void CPathComboBox::ShowOpenList() {
   }
   if (pt.x + cx > work.right) pt.x = std::max<LONG>(work.left, work.right - cx);
   ::SetWindowPos(m_hList, HWND_TOPMOST, pt.x, pt.y, cx, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  ::SendMessageA(m_hList, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);  // the client's width
   m_nTyped = 0;
 }
 
@@ -879,8 +887,11 @@ void CPathComboBox::CloseList() {
   if (m_nOpenList < 0) return;
   m_nOpenList = -1;
   if (m_hList && ::IsWindowVisible(m_hList)) {
+    // A click in the list gave it the focus: the field takes it back.
+    BOOL hadFocus = ::GetFocus() == m_hList;
     ::ShowWindow(m_hList, SW_HIDE);
     m_dwListClosed = ::GetTickCount();
+    if (hadFocus) ::SetFocus(m_hWnd);
   }
   if (m_hWnd) Invalidate();
 }
@@ -1134,7 +1145,7 @@ void CPathComboBox::Paint(HDC hdc) {
   }
   // The combo's own drop-down button.
   RECT button = {buttonLeft, content.top, content.right, content.bottom};
-  BOOL dropped = (BOOL)::CallWindowProcA(m_pfnSuper, m_hWnd, CB_GETDROPPEDSTATE, 0, 0);
+  BOOL dropped = (BOOL)CWnd::DefWindowProc(CB_GETDROPPEDSTATE, 0, 0);
   BOOL pressed = dropped || m_nPressed == HitButton;
   if (theme) {
     ::FillRect(hdc, &button, window);
@@ -1261,6 +1272,13 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         HBITMAP bmp = ::CreateCompatibleBitmap(hdc, m_cx, m_cy);
         HGDIOBJ old = ::SelectObject(mem, bmp);
         Paint(mem);
+        // The combo does not clip its children: leave the edit field alone.
+        if (m_hEdit && ::IsWindowVisible(m_hEdit)) {
+          RECT er;
+          ::GetWindowRect(m_hEdit, &er);
+          ::MapWindowPoints(nullptr, m_hWnd, (LPPOINT)&er, 2);
+          ::ExcludeClipRect(hdc, er.left, er.top, er.right, er.bottom);
+        }
         ::BitBlt(hdc, 0, 0, m_cx, m_cy, mem, 0, 0, SRCCOPY);
         ::SelectObject(mem, old);
         ::DeleteObject(bmp);
@@ -1305,7 +1323,7 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
           return 0;
         case VK_F4:
           EnterEditMode();
-          ::CallWindowProcA(m_pfnSuper, m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+          CWnd::DefWindowProc(CB_SHOWDROPDOWN, TRUE, 0);
           return 0;
       }
       return 0;
@@ -1314,6 +1332,9 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (m_bEditMode) break;
       if (m_nOpenList >= 0) ListChar((UINT)wParam);
       return 0;
+    case WM_GETDLGCODE:
+      if (m_bEditMode) break;
+      return DlgCode(lParam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
@@ -1321,7 +1342,7 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (hit == HitButton) {
         m_nPressed = HitButton;
         EnterEditMode();
-        ::CallWindowProcA(m_pfnSuper, m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+        CWnd::DefWindowProc(CB_SHOWDROPDOWN, TRUE, 0);
         m_nPressed = -1;
         return 0;
       }
@@ -1439,6 +1460,21 @@ LRESULT CPathComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return CComboBox::WindowProc(message, wParam, lParam);
 }
 
+// What the dialog manager must leave to the control: the arrows, and Enter and Escape while
+// they mean something here. The edit field hands its keys on to the combo, so both ask.
+LRESULT CPathComboBox::DlgCode(LPARAM lParam) const {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  LRESULT r = DLGC_WANTARROWS;
+  if (msg && msg->message == WM_KEYDOWN) {
+    BOOL wanted = m_bEditMode ? (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE ||
+                                 (msg->wParam == VK_TAB && (m_dwOptions & PCO_TABNEXT)))
+                              : (m_nOpenList >= 0 && msg->wParam != VK_TAB) ||
+                                    (m_nFocus >= 0 && msg->wParam == VK_RETURN);
+    if (wanted) r |= DLGC_WANTMESSAGE;
+  }
+  return r;
+}
+
 LRESULT CALLBACK CPathComboBox::EditThunk(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<CPathComboBox*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   return self->EditProc(message, wParam, lParam);
@@ -1455,8 +1491,8 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
     case WM_CHAR:
       if (!m_bEditMode) {
-        ::PostMessageA(m_hWnd, message, wParam, lParam);
-        return 0;
+        // Handed on at once: posted, a key would fall behind the keys already queued.
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
       }
       if (message == WM_KEYDOWN && wParam == VK_RETURN) {
         TakeEditText(TRUE);
@@ -1476,18 +1512,8 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (message == WM_CHAR && (wParam == '\r' || wParam == 27 || (wParam == '\t' && (m_dwOptions & PCO_TABNEXT))))
         return 0;
       break;
-    case WM_GETDLGCODE: {
-      LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
-      const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-      if (msg && msg->message == WM_KEYDOWN) {
-        BOOL wanted = m_bEditMode ? (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE ||
-                                     (msg->wParam == VK_TAB && (m_dwOptions & PCO_TABNEXT)))
-                                  : (m_nOpenList >= 0 && msg->wParam != VK_TAB) ||
-                                        (m_nFocus >= 0 && msg->wParam == VK_RETURN);
-        if (wanted) r |= DLGC_WANTMESSAGE;
-      }
-      return r | DLGC_WANTARROWS;
-    }
+    case WM_GETDLGCODE:
+      return ::CallWindowProcA(super, m_hEdit, message, wParam, lParam) | DlgCode(lParam);
     case WM_SETFOCUS: {
       LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
       if (m_bEditMode) PlaceEdit();
@@ -1496,7 +1522,7 @@ LRESULT CPathComboBox::EditProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS: {
       LRESULT r = ::CallWindowProcA(super, m_hEdit, message, wParam, lParam);
       HWND to = (HWND)wParam;
-      if (to != m_hList) CloseList();
+      if (to != m_hList && to != m_hWnd) CloseList();
       if (m_bEditMode && to != m_hWnd) {
         if (m_bEditChanged) TakeEditText(FALSE);
         else if (m_bSegments) LeaveEditMode(FALSE);

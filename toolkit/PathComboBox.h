@@ -159,6 +159,7 @@ private:
   void SetHot(int element);
   void OnStyleChanging(STYLESTRUCT* ss);
   BOOL PlaceEdit();
+  LRESULT DlgCode(LPARAM lParam) const;
   LRESULT EditProc(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT ListProc(UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK EditThunk(HWND, UINT, WPARAM, LPARAM);

@@ -270,6 +270,12 @@ void CPathDlg::OnOK() {
     ::MessageBeep(MB_ICONASTERISK);
     return;
   }
+  if (path.GetLength() >= CPathComboBox::MaxPlainPath) {
+    CString text;
+    text.Format("Der Pfad ist zu lang:\n%s", (LPCSTR)path);
+    ::MessageBoxA(m_hWnd, text, AfxGetAppName(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   int kind = PathGetKindA(path);
   if (kind == 1) {
     CString text;

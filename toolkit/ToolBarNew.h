@@ -1,9 +1,11 @@
-// CToolBarNew: the frame's toolbar, a control bar over the standard toolbar control: buttons
-// and images from a toolbar resource and its bitmap, command states updated when idle,
-// tooltips and status-bar prompts from the commands' strings.
+// CToolBarNew: the frame's toolbar, a control bar over the "ToolbarExWindow32" control: buttons
+// and images from a toolbar resource and its bitmap, command states updated when idle, the
+// control's hot-tracking timer answered, tooltips and status-bar prompts from the commands'
+// strings.
 #pragma once
 #include <vector>
 #include "framework/Framework.h"
+#include "toolkit/ToolbarEx.h"
 
 class CToolBarNew : public CControlBar {
   DECLARE_DYNAMIC(CToolBarNew)
@@ -28,15 +30,21 @@ public:
   int GetButtonCount() const { return (int)SendMessage(TB_BUTTONCOUNT); }
   UINT GetItemID(int nIndex) const;
   int CommandToIndex(UINT nIDFind) const { return (int)SendMessage(TB_COMMANDTOINDEX, nIDFind); }
-  BOOL IsButtonEnabled(UINT nID) const { return (BOOL)SendMessage(TB_ISBUTTONENABLED, nID); }
-  BOOL IsButtonChecked(UINT nID) const { return (BOOL)SendMessage(TB_ISBUTTONCHECKED, nID); }
+  BOOL IsButtonEnabled(UINT nID) const { return SendMessage(TB_ISBUTTONENABLED, nID) == 1; }
+  BOOL IsButtonChecked(UINT nID) const { return SendMessage(TB_ISBUTTONCHECKED, nID) == 1; }
+  // The bar's own tooltip window (the control has none).
+  HWND GetToolTips() const { return m_hTips; }
 
   CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz) override;
   void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
 
 protected:
-  void OnHotItemChange(NMHDR* pNMHDR, LRESULT* pResult);
-  HIMAGELIST m_hImages = nullptr;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL AddButtons(const UINT* ids, int count, HINSTANCE inst, UINT_PTR bitmap, int cx, int cy);
+  void UpdateTips();
+  void UpdateFlyBy();
+  HWND m_hTips = nullptr;
+  UINT m_nFlyBy = 0;  // command whose prompt the status bar shows, 0 none
   CSize m_sizeImage = CSize(16, 15);
   DECLARE_MESSAGE_MAP()
 };

@@ -1,9 +1,11 @@
 // The rename dialog's format check, its messages and the new-name and path rules.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/RenameDlg.h"
+#include "text/Match.h"
 
 namespace {
 
@@ -29,6 +31,36 @@ TEST(RenameFormat, CheckTable) {
   EXPECT_STREQ("< Ein Tauschblock ist nicht mit '|' abgeschlossen >", RenameFormatMessage(4));
   EXPECT_EQ(1u, RenameNameFlags(false, false));
   EXPECT_EQ(11u, RenameNameFlags(true, true));
+}
+
+// New names under the dialog's options: swap blocks or not, dots allowed or not, the parts
+// outside the blocks as a filter or not ("" = no new name).
+TEST(RenameFormat, NamesUnderTheOptions) {
+  struct Case {
+    const char *format, *name;
+    bool points, outside;
+    const char* expected;
+  } cases[] = {
+      {"*.bak", "bericht.txt", false, false, "bericht.bak"},
+      {"???.txt", "abcdef.doc", false, false, "abc.txt"},
+      {"???.txt", "abcdef.doc", false, true, ""},
+      {"|Foto|Urlaub|*", "Foto 001.jpg", false, false, "Urlaub 001.jpg"},
+      {"|Foto|Urlaub|*", "Bild.jpg", false, false, ""},
+      {"*|.jpeg|.jpg|", "x.jpeg", false, false, ""},
+      {"*|.jpeg|.jpg|", "x.jpeg", true, false, "x.jpg"},
+      {"*|alt|neu|*.txt", "alt_1.doc", false, false, "neu_1.txt"},
+      {"*|alt|neu|*.txt", "alt_1.doc", false, true, ""},
+      {"*|alt|neu|*.txt", "alt_1.txt", false, true, "neu_1.txt"},
+  };
+  for (const Case& c : cases) {
+    char out[MAX_PATH];
+    int n = RenameByPattern(c.format, (int)strlen(c.name), c.name, out, sizeof out,
+                            RenameNameFlags(c.points, c.outside));
+    EXPECT_EQ(c.expected, n > 0 ? std::string(out) : std::string()) << c.format << " " << c.name;
+  }
+  char mask[MAX_PATH];
+  EXPECT_EQ(1, RenamePatternToMask("IMG_|????|2023|*.jpg", mask, RenameNameFlags(false, true)));
+  EXPECT_STREQ("IMG_*.jpg", mask);
 }
 
 TEST(RenameFormat, NewNamesThatStayInTheFolder) {

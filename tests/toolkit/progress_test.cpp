@@ -18,6 +18,7 @@ struct Counters {
   std::atomic<int> cancels{0};
   std::atomic<bool> jobEnded{false};
   std::atomic<bool> sawCancel{false};
+  std::atomic<bool> seen{false};  // the test has read the open dialog
   DWORD tickThread = 0;
   DWORD jobThread = 0;
 };
@@ -35,6 +36,8 @@ int CountingJob(CProgressDlg* dlg) {
     }
     if (i % 100 == 0) ::Sleep(20);
   }
+  // A loaded machine may be slow to show the dialog: end only once it was seen and ticked.
+  for (int waited = 0; waited < 10000 && !(c->seen && c->ticks > 0); waited += 10) ::Sleep(10);
   c->jobEnded = true;
   return (int)dlg->m_dwUser[1];
 }
@@ -79,7 +82,10 @@ TEST_F(ProgressTest, RunsTheJobOnAWorkerAndShowsItsProgress) {
   dlg.SetLineCount(2);
   dlg.SetLineText(0, "Suche in :  C:\\x");
   std::string caption;
-  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) { caption = fwtest::WindowText(h); });
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) {
+    caption = fwtest::WindowText(h);
+    c.seen = true;
+  });
   EXPECT_EQ(dlg.DoModal(), IDOK);
   EXPECT_EQ(dlg.m_nJobResult, 42);
   EXPECT_TRUE(c.jobEnded);

@@ -58,9 +58,13 @@ TEST_F(ToolbarTest, ButtonsFromTheResourceAndLayout) {
   EXPECT_EQ(bar.GetItemID(3), 32772u);
   EXPECT_EQ(bar.CommandToIndex(32772), 3);
   EXPECT_EQ(bar.GetBarStyle(), 0x00402834u);
-  EXPECT_NE(bar.GetStyle() & TBSTYLE_TOOLTIPS, 0u);
+  char cls[64] = "";
+  ::GetClassNameA(bar.m_hWnd, cls, sizeof cls);
+  EXPECT_STREQ(cls, "ToolbarExWindow32");
   EXPECT_NE(bar.GetStyle() & TBSTYLE_FLAT, 0u);
-  EXPECT_NE(::SendMessageA(bar.m_hWnd, TB_GETTOOLTIPS, 0, 0), 0);
+  // One tip per button: the bar keeps its own tooltip window.
+  ASSERT_NE(bar.GetToolTips(), nullptr);
+  EXPECT_EQ(::SendMessageA(bar.GetToolTips(), TTM_GETTOOLCOUNT, 0, 0), 3);
   CRect client, rb;
   frame->GetClientRect(&client);
   bar.GetWindowRect(&rb);
@@ -96,23 +100,25 @@ TEST_F(ToolbarTest, StatesWhenIdleAndCommands) {
 }
 
 TEST_F(ToolbarTest, TooltipAndPromptComeFromTheCommandString) {
+  CToolBarNew& bar = frame->m_bar;
+  // The tooltip asks the bar, which hands the question to the frame.
   NMTTDISPINFOA di = {};
-  di.hdr.hwndFrom = (HWND)::SendMessageA(frame->m_bar.m_hWnd, TB_GETTOOLTIPS, 0, 0);
+  di.hdr.hwndFrom = bar.GetToolTips();
   di.hdr.idFrom = 32772;
   di.hdr.code = TTN_GETDISPINFOA;
-  frame->SendMessage(WM_NOTIFY, 0, (LPARAM)&di);
+  bar.SendMessage(WM_NOTIFY, 0, (LPARAM)&di);
   ASSERT_NE(di.lpszText, nullptr);
   EXPECT_STREQ(di.lpszText, "Text Suche");
-  frame->m_bar.SendMessage(WM_NULL);
-  NMTBHOTITEM hot = {};
-  hot.hdr.hwndFrom = frame->m_bar.m_hWnd;
-  hot.hdr.idFrom = 0xE800;
-  hot.hdr.code = TBN_HOTITEMCHANGE;
-  hot.idNew = 57635;
-  frame->SendMessage(WM_NOTIFY, 0xE800, (LPARAM)&hot);
+  // The prompt follows the pointer over a button; the control's timer tick notices it left.
+  CRect r;
+  ASSERT_TRUE(bar.SendMessage(TB_GETITEMRECT, 0, (LPARAM)&r));
+  CPoint pt = r.CenterPoint();
+  bar.ClientToScreen(&pt);
+  ::SetCursorPos(pt.x, pt.y);
+  bar.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(r.CenterPoint().x, r.CenterPoint().y));
   EXPECT_STREQ(frame->m_status.GetPaneText(0), "Schneidet aus");
-  hot.dwFlags = HICF_LEAVING;
-  frame->SendMessage(WM_NOTIFY, 0xE800, (LPARAM)&hot);
+  ::SetCursorPos(pt.x, pt.y + 200);
+  EXPECT_EQ(bar.SendMessage(WM_TIMER, TBX_TIMER), 0);
   EXPECT_STREQ(frame->m_status.GetPaneText(0), "Bereit");
 }
 

@@ -377,9 +377,19 @@ TEST_F(ArchiveOps, ErrorTextsAndCodes) {
 }
 
 TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
+  // Fixed write times: "same time" must not depend on how fast the steps run.
+  auto setTime = [&](uint64_t hoursLater) {
+    HANDLE h = CreateFileA(a.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ULARGE_INTEGER v;
+    v.QuadPart = 132223104000000000ull + hoursLater * 36000000000ull;  // 2020-01-01 00:00 UTC
+    FILETIME t = {v.LowPart, v.HighPart};
+    SetFileTime(h, nullptr, nullptr, &t);
+    CloseHandle(h);
+  };
   ASSERT_EQ(0, Pack({a}));
   // a.txt again with other content: replaced.
   ASSERT_TRUE(WriteFileText(a, "neu"));
+  setTime(0);
   {
     CZipFile zip;
     ASSERT_EQ(0, zip.Open(zipPath.c_str(), 2, 9));
@@ -393,6 +403,7 @@ TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
   r.Close();
   // With option 0x40 the existing entry stays.
   ASSERT_TRUE(WriteFileText(a, "neuer"));
+  setTime(0);
   {
     CZipFile zip;
     ASSERT_EQ(0, zip.Open(zipPath.c_str(), 2 | ZIP_OPT_SKIP_EXISTING, 9));
@@ -409,17 +420,7 @@ TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
     ASSERT_EQ(0, zip.Open(zipPath.c_str(), 2 | ZIP_OPT_NEWER_ONLY, 9));
     EXPECT_EQ(0, zip.AddFiles(a.c_str(), nullptr, nullptr, ""));  // same time: kept
     EXPECT_EQ(36, zip.AddFile(a.c_str(), "a.txt"));
-    HANDLE h = CreateFileA(a.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME later;
-    GetSystemTimeAsFileTime(&later);
-    ULARGE_INTEGER v;
-    v.LowPart = later.dwLowDateTime;
-    v.HighPart = later.dwHighDateTime;
-    v.QuadPart += 36000000000ull;  // an hour ahead
-    later.dwLowDateTime = v.LowPart;
-    later.dwHighDateTime = v.HighPart;
-    SetFileTime(h, nullptr, nullptr, &later);
-    CloseHandle(h);
+    setTime(1);  // an hour ahead
     EXPECT_EQ(1, zip.AddFiles(a.c_str(), nullptr, nullptr, ""));
     EXPECT_EQ(0, zip.Close());
   }

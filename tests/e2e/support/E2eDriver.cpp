@@ -376,6 +376,16 @@ bool WaitFor(const std::function<bool()> &fn, DWORD timeoutMs, DWORD stepMs) {
   }
 }
 
+LRESULT SendWithBuffer(HWND hwnd, UINT msg, WPARAM wParam, void *data, size_t size) {
+  RemoteBuffer buf(hwnd, size);
+  if (!buf.Ok() || !buf.Write(0, data, size)) return -1;
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(hwnd, msg, wParam, reinterpret_cast<LPARAM>(buf.Address()), SMTO_ABORTIFHUNG, 5000, &r))
+    return -1;
+  buf.Read(0, data, size);
+  return static_cast<LRESULT>(r);
+}
+
 LRESULT SendCopyData(HWND target, ULONG_PTR code, const void *data, DWORD size, DWORD timeoutMs) {
   HWND sender = CreateWindowExA(0, "STATIC", "e2e sender", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   COPYDATASTRUCT cds = {code, size, const_cast<void *>(data)};

@@ -96,6 +96,10 @@ bool Responds(HWND hwnd, DWORD timeoutMs = 2000);
 // Polls fn until it returns true; false after the time-out.
 bool WaitFor(const std::function<bool()> &fn, DWORD timeoutMs, DWORD stepMs = 50);
 
+// Sends a message whose lParam points to size bytes of data: copied into the window's process,
+// and back again after the answer. -1 when the memory cannot be had.
+LRESULT SendWithBuffer(HWND hwnd, UINT msg, WPARAM wParam, void *data, size_t size);
+
 // Sends WM_COPYDATA from a hidden window of the test; returns the receiver's answer.
 LRESULT SendCopyData(HWND target, ULONG_PTR code, const void *data, DWORD size, DWORD timeoutMs = 5000);
 

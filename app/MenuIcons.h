@@ -1,0 +1,87 @@
+// Owner-drawn menus with icons: the toolbar's button images beside their commands (normal and
+// faded for disabled items), the accelerator texts in a column of their own, and the item
+// records that the frame's WM_MEASUREITEM, WM_DRAWITEM and WM_MENUCHAR answers read.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+// One owner-drawn command item. The menu item's data holds its address with bit 0 set.
+struct MenuItemRecord {
+  char text[64];     // the item's text, at most 63 characters
+  int tab;           // index of the '\t' in the text, -1 without
+  WORD icon;         // index in the image lists, 0xFFFF none
+  WORD height;       // larger of the icon height and SM_CYMENU
+  WORD width;        // label width plus accelerator column
+  WORD accelWidth;   // accelerator column
+};
+
+// What MeasureMenuText finds.
+struct MenuTextSize {
+  int label;    // label width with the icon column
+  int accel;    // accelerator column (at least 24), 0 without a tab
+  int tab;      // index of the '\t', -1 without
+  bool noIcon;  // the label ends in a no-break space (0xA0): no icon
+};
+
+enum : UINT { MENU_RECENT_FIRST = 57616, MENU_RECENT_LAST = 57631 };
+
+class CMenuIcons {
+public:
+  CMenuIcons() = default;
+  ~CMenuIcons();
+  CMenuIcons(const CMenuIcons&) = delete;
+  CMenuIcons& operator=(const CMenuIcons&) = delete;
+
+  // Loads toolbar resources (type 241; list ending with 0, at most count entries) and their
+  // bitmaps of the same id from inst: icon size from the first, the normal and faded image
+  // lists, the command table. TRUE when at least one command id was found (then the pens and
+  // the menu font are made too); FALSE changes nothing else.
+  BOOL LoadMenuIcons(HINSTANCE inst, const UINT* ids, int count);
+  // Turns every item of the menu bar's popups (and their nested popups) into owner-drawn
+  // items; recent-file entries are left to PreparePopup.
+  void PrepareMenu(HMENU bar);
+  // When a popup opens: recent-file entries, separators and new string items become
+  // owner-drawn; existing records only give their accelerator widths.
+  void PreparePopup(HMENU popup);
+
+  // Label and accelerator widths of a menu text in the menu font (hdc null: the screen's).
+  MenuTextSize MeasureMenuText(const char* text, HDC hdc) const;
+  // Makes item pos of menu owner-drawn with a new record; returns its accelerator width.
+  int OwnerDrawMenuItem(HMENU menu, int pos, const char* text, UINT id, HDC hdc);
+  // Every record of the menu gets the accelerator column width (its width follows).
+  void SetMenuAccelWidth(HMENU menu, int width);
+
+  // WM_MEASUREITEM / WM_DRAWITEM of a menu item; FALSE for other controls.
+  BOOL MeasureItem(MEASUREITEMSTRUCT* mis) const;
+  BOOL DrawItem(const DRAWITEMSTRUCT* dis) const;
+  // WM_MENUCHAR: the item whose '&' letter is ch (MNC_EXECUTE, or MNC_SELECT when several
+  // share it), else 0 (MNC_IGNORE).
+  LRESULT MenuChar(UINT ch, HMENU menu) const;
+
+  // The record behind an item's data; null for other data.
+  static MenuItemRecord* RecordOf(ULONG_PTR data) {
+    return (data & 1) ? reinterpret_cast<MenuItemRecord*>(data & ~(ULONG_PTR)1) : nullptr;
+  }
+  int IconIndex(UINT command) const;
+  int CommandCount() const { return (int)m_commands.size(); }
+  SIZE IconSize() const { return m_icon; }
+  HIMAGELIST Normal() const { return m_normal; }
+  HIMAGELIST Faded() const { return m_faded; }
+  const char* RecentText(int slot) const { return slot >= 0 && slot < 16 ? m_recent[slot] : ""; }
+
+private:
+  MenuItemRecord* NewRecord();
+  // The item's text (empty for non-strings) and its type, data, id and submenu.
+  bool ItemInfo(HMENU menu, int pos, char* text, int size, MENUITEMINFOA* mii) const;
+  void SetOwnerDraw(HMENU menu, int pos, ULONG_PTR data) const;
+
+  char m_recent[16][64] = {};
+  HFONT m_font = nullptr;
+  HIMAGELIST m_normal = nullptr, m_faded = nullptr;
+  SIZE m_icon = {16, 15};
+  std::vector<WORD> m_commands;
+  HPEN m_pens[4] = {};
+  std::vector<MenuItemRecord*> m_records;  // freed with the object
+};

@@ -1,0 +1,38 @@
+// Run as the unprivileged user: a listed file that the user may not read is counted as not
+// searched by both engines, and the readable file beside it is searched as usual.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/TempTree.h"
+#include "app/HexSearch.h"
+#include "app/TextSearch.h"
+#include "app/ValueSyntax.h"
+
+TEST(SkippedFiles, FileDeniedToTheUserIsCounted)
+{
+    // The system's password file exists everywhere and only its owner group may read it.
+    const char denied[] = "Z:\\etc\\shadow";
+    if (GetFileAttributesA(denied) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no file denied to this user";
+    testcommon::TempDir dir;
+    std::string readable = dir.Write("a.txt", "needle");
+    CStrList paths;
+    paths.Insert(denied);
+    paths.Insert(readable.c_str());
+
+    CTextSearch text;
+    EXPECT_EQ(1, text.SearchFiles(paths, "needle", 0));
+    CHexSearch hex;
+    char term[VALUE_TERM_SIZE];
+    BuildTerm("\"needle\"", GetValueKind("\"needle\""), WIDTH_VARIABLE, 0, -1, term, sizeof term);
+    std::string group = std::string("0\0", 2) + term + std::string("\0\0", 2);
+    EXPECT_EQ(1, hex.SearchFiles(paths, group.c_str(), 0));
+    for (const CSkippedFiles* s : {&text.m_skipped, &hex.m_skipped}) {
+        ASSERT_EQ(1, s->Count());
+        EXPECT_EQ(denied, s->Kept()[0].path);
+        EXPECT_EQ(SKIP_OPEN, s->Kept()[0].reason);
+    }
+}
