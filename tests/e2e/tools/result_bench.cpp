@@ -135,7 +135,8 @@ int main(int argc, char** argv) {
     SetWindowTextA(GetDlgItem(dlg, 1001), text.c_str());
     double start = Now(), lastAnswer = start, worstGap = 0, filled = 0;
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    int count = 0;
+    int count = 0, lastCount = -1;
+    double lastChange = start;
     while (Now() - start < 600) {
       double t = Now();
       bool answered = false;
@@ -151,9 +152,16 @@ int main(int argc, char** argv) {
         count = int(Ask(results, LB_GETCOUNT, 0, 0, 5000));
         if (Now() - lastAnswer > worstGap) worstGap = Now() - lastAnswer;
         lastAnswer = Now();
-        // The list answers while it is being filled: done when every line is in.
-        if (count >= expected && !WaitWindow(pi.dwProcessId, "Vellmorant", 0, "#32770")) {
+        // The list answers while it is being filled: done when every line is in, or when
+        // fewer lines than expected have held still for a second.
+        if (count != lastCount) lastCount = count, lastChange = Now();
+        bool box = WaitWindow(pi.dwProcessId, "Vellmorant", 0, "#32770") != nullptr;
+        if (!box && count >= expected) {
           filled = Now() - start;
+          break;
+        }
+        if (!box && count > 0 && Now() - lastChange > 1.0) {
+          filled = lastChange - start;
           break;
         }
       }
