@@ -146,7 +146,10 @@ run_case() {
     n=$(wc -l <"$tmp/want")
     for f in rg1 rg eng; do cmp -s "$tmp/want" "$tmp/$f" || agree="DIFFER($f)"; done
     [ "$agree" = ok ] || status=1
-    echo "$name|$needle|$*|$n|$t_grep|$t_rg1" >>"$tmp/cases"
+    # the program lists one line per hit (grep one per line)
+    local hits
+    hits=$(sed -n 's/^run 1: \([0-9]*\) hits.*/\1/p' "$tmp/err2")
+    echo "$name|$needle|$*|${hits:-$n}|$t_grep|$t_rg1" >>"$tmp/cases"
     LC_ALL=C printf "%-24s %7.3f %7.3f %7.3f %7.3f %7.3f %7.3f %7.3f  %11.2f %10.2f %12.2f  %s, %d lines\n" "$name" \
         "$t_grep" "$t_rg1" "$t_rg" "$t_eng" "${t_int:-0}" "${t_first:-0}" "${t_cached:-0}" \
         "$(echo "${t_first:-0} $floor" | LC_ALL=C awk '{print $1 / $2}')" \
@@ -174,7 +177,8 @@ app_case() {  # app_case NAME NEEDLE LINES GREP RG1
         out=$(wine "$app_bench" "$(winpath "$app")" "$(winpath "$corpus")" "$needle" 1000000 "$n" 2 2>/dev/null) || true
         f=$(echo "$out" | awk '$2 == 1 {print $6}')
         a=$(echo "$out" | awk '$2 == 2 {print $6}')
-        [ "$(echo "$out" | awk '$2 == 1 {print $4}')" = "$n" ] || echo "$name: the program listed $(echo "$out" | awk '$2 == 1 {print $4}') lines, grep $n"
+        [ "$(echo "$out" | awk '$2 == 1 {print $4}')" = "$n" ] ||
+            echo "$name: the program listed $(echo "$out" | awk '$2 == 1 {print $4}') lines, the engine $n hits"
         first=$(echo "${f:-999} $first" | LC_ALL=C awk '{print ($1 < $2 ? $1 : $2)}')
         again=$(echo "${a:-999} $again" | LC_ALL=C awk '{print ($1 < $2 ? $1 : $2)}')
     done
@@ -183,7 +187,7 @@ app_case() {  # app_case NAME NEEDLE LINES GREP RG1
         "$(echo "$again $t_grep" | LC_ALL=C awk '{print $1 / $2}')" "$(echo "$again $t_rg1" | LC_ALL=C awk '{print $1 / $2}')"
 }
 echo
-LC_ALL=C printf "%-24s %7s %9s %9s %7s %7s  %-22s %s\n" "program (dialog to list)" lines first cached grep rg-j1 \
+LC_ALL=C printf "%-24s %7s %9s %9s %7s %7s  %-22s %s\n" "program (dialog to list)" hits first cached grep rg-j1 \
     "first/floor cached/grep" "cached/rg-j1"
 while IFS='|' read -r name needle opts n t_grep t_rg1; do
     [ -z "$opts" ] || continue   # the dialog's default options: literal, case sensitive
