@@ -242,18 +242,3 @@ bool ExpandExecFolder(const char* text, const ExecItemValues& v, std::string& ou
     out = (out[1] == 'D' ? v.dir : v.dirSep) + out.substr(2);
   return out.size() <= size_t(kExecMaxPath);
 }
-
-std::string ExecPathOfCompareLine(const char* line, int length) {
-  if (!line) return std::string();
-  if (length < 0) length = int(strlen(line));
-  int colon = -1;
-  for (int i = 2; i < length; ++i)
-    if (line[i] == ':') {
-      colon = i;
-      break;
-    }
-  if (colon < 0) return std::string();
-  int end = colon;
-  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
-  return std::string(line, end);
-}

@@ -51,7 +51,3 @@ int ExpandExecArguments(const char* text, const ExecItemValues& values, std::vec
 // A working folder: a leading "%D" or "%d" becomes the item's folder without or with its
 // separator. False when the result would exceed kExecMaxPath.
 bool ExpandExecFolder(const char* text, const ExecItemValues& values, std::string& out);
-
-// The path of a directory-compare result line: the text before the first ':' behind its
-// first two characters, without the blanks before it. Empty for a line without such a ':'.
-std::string ExecPathOfCompareLine(const char* line, int length);

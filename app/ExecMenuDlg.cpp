@@ -166,8 +166,10 @@ void CExecMenuDlg::LoadMenuNames() {
   m_names.RemoveAll();
   ::SendDlgItemMessageA(m_hWnd, IDC_EM_MENU, CB_RESETCONTENT, 0, 0);
   ReadExecMenuNames(m_names);
-  for (int i = 0; i < m_names.m_nCount; ++i)
-    ::SendDlgItemMessageA(m_hWnd, IDC_EM_MENU, CB_ADDSTRING, 0, (LPARAM)(const char*)WithoutAmpersands(m_names.GetString(i)));
+  for (int i = 0; i < m_names.m_nCount; ++i) {
+    CString shown = WithoutAmpersands(m_names.GetString(i));
+    ::SendDlgItemMessageA(m_hWnd, IDC_EM_MENU, CB_ADDSTRING, 0, (LPARAM)(const char*)shown);
+  }
 }
 
 void CExecMenuDlg::LoadMenu(int index) {

@@ -2,6 +2,7 @@
 #include "app/ExecRun.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "app/FileCache.h"
@@ -96,17 +97,18 @@ void CExecRun::Run(const std::vector<ExecItem>& items) {
       uses |= r;
       fits = !(r & kExecTooLong) && ExpandExecFolder(e.dir, values, text);
     }
+    bool repeat = path == previous && !previousUsesHit;
+    previous = path;
+    previousUsesHit = (uses & kExecUsesHit) != 0;
+    if (repeat) continue;
     if (!fits) {
       if (m_nSkipped++ == 0) m_firstSkipped = item.path;
       continue;
     }
-    if (path == previous && !previousUsesHit) continue;
     if (m_pDlg) {
       m_pDlg->SetLineTextCompact(0, "", path.c_str(), 0, 0);
       m_pDlg->SetPos64(i);
     }
-    previous = path;
-    previousUsesHit = (uses & kExecUsesHit) != 0;
     for (size_t n = 0; n < m_entries.size() && !Cancelled() && !m_bAbort; ++n) {
       for (;;) {
         std::string what;
@@ -205,8 +207,11 @@ bool CExecRun::RunShell(const ExecEntry& e, const ExecItemValues& v, const std::
     params += (const char*)QuoteCommandArg(args[i].c_str(), int(args[i].size()));
   }
   const char* verb = e.shellMode.IsEmpty() || EqualNoCase(e.shellMode, "SHELL") ? "open" : (const char*)e.shellMode;
+  // The shell may hand the call to COM objects: this worker thread needs an apartment.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HINSTANCE r = ShellExecuteA(nullptr, verb, args[0].c_str(), params.empty() ? nullptr : params.c_str(),
                               folder.empty() ? nullptr : folder.c_str(), show);
+  if (SUCCEEDED(com)) CoUninitialize();
   return INT_PTR(r) > 32;
 }
 
@@ -226,7 +231,8 @@ bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std
   if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
 
   char stream[1024];
-  int streamLength = e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
+  int streamLength =
+      e.stream.IsEmpty() ? 0 : StrUnquoteC(stream, (sizeof stream - 1) | UNQUOTE_NO_QUOTE, e.stream, nullptr);
   if (streamLength <= 0) {
     if (!m_runner.Start(0)) return false;
     if (e.noWait)

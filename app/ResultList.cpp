@@ -82,8 +82,9 @@ int ResultLinePath(const char* line, int length, bool dirCompare, char* out, int
         }
     if (dirCompare)
         end -= SpanClassBack(line + end, CC_WHITE, end);
-    // A trailing "(digits)": the line number or offset.
-    if (end >= 3 && line[end - 1] == ')') {
+    // A trailing "(digits)": the line number or offset (compare lines carry none, and a name
+    // such as "copy(2)" must stay whole).
+    if (!dirCompare && end >= 3 && line[end - 1] == ')') {
         int digits = SpanClassBack(line + end - 1, CC_DIGIT, end - 1);
         int open = end - 2 - digits;
         if (digits > 0 && open >= 0 && line[open] == '(')

@@ -125,6 +125,21 @@ BEGIN_MESSAGE_MAP(CVellmorantView, CView)
   ON_COMMAND(ID_INSERT_LINES, OnInsertLines)
   ON_COMMAND(ID_DELETE_LINES, OnDeleteLines)
   ON_COMMAND(ID_IDENTICAL_FILES, OnIdenticalFiles)
+  // Sibling programs, the file popup menu and the file compares (ViewSibling.cpp).
+  ON_CONTROL(LBN_DBLCLK, IDC_RESULT_LIST, OnResultDblClk)
+  ON_NOTIFY(NM_RCLICK, IDC_FILE_LIST, OnFileListRClick)
+  ON_NOTIFY(BCN_CONTEXTMENU, IDC_EXPLORER_PANE, OnExplorerMenu)
+  ON_COMMAND(ID_OPEN_BLENKOR, OnOpenEditTool)
+  ON_COMMAND(ID_OPEN_QUORBITAL, OnOpenHexTool)
+  ON_COMMAND(ID_FILE_OPEN_ENTRY, OnShellOpen)
+  ON_COMMAND(ID_COPY_PATH, OnCopyFolder)
+  ON_COMMAND(ID_COPY_NAME, OnCopyPath)
+  ON_COMMAND(ID_COPY_COLUMN, OnCopyColumn)
+  ON_COMMAND(ID_COPY_NAMES, OnCopyName)
+  ON_COMMAND(ID_COPY_FILE_LIST, OnCopyFileList)
+  ON_COMMAND(ID_COMPARE_FILES, OnCompareFiles)
+  ON_COMMAND(ID_COMPARE_TEXT, OnCompareText)
+  ON_COMMAND(ID_C_FORMAT, OnFormatC)
 END_MESSAGE_MAP()
 
 CVellmorantView::CVellmorantView() : m_nCacheSize(kFileCacheDefaultSize), m_cache(16), m_compareResults(4) {
@@ -204,6 +219,7 @@ BOOL CVellmorantView::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD 
     m_wndResults.SendMessage(CLB_SETSTYLE, 0x60000, 0x60000);
     m_wndResults.SendMessage(WM_SETFONT, (WPARAM)::GetStockObject(DEFAULT_GUI_FONT), TRUE);
     m_wndResults.SetOption(11, 1);
+    SubclassControl(m_wndResults.m_hWnd, ListKeyProc);
   }
   if (m_wndBrowse.m_List.m_hWnd) m_wndBrowse.m_List.SetSort((int)m_nSortMode, 0);
   if (m_wndFiles.m_hWnd) m_wndFiles.SetSort((int)m_nSortList, 0);

@@ -161,6 +161,30 @@ public:
   void OnInsertLines();
   void OnDeleteLines();
   void RunLinesDialog(BOOL deleteMode);
+  // Sibling programs, the file popup menu and the file compares (ViewSibling.cpp).
+  void OnResultDblClk();
+  // A double click (or Enter) on directory-compare line index, below the compare lines.
+  void OpenCompareResult(int index);
+  void OnFileListRClick(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnExplorerMenu(NMHDR* pNMHDR, LRESULT* pResult);
+  // The file popup menu for path at point (screen; null: the cursor). A path that is not an
+  // existing file empties the pending file and shows nothing.
+  void ShowFileListMenu(const char* path, const POINT* point = nullptr);
+  void OnOpenEditTool();
+  void OnOpenHexTool();
+  void OnShellOpen();
+  void OnCopyFolder();
+  void OnCopyPath();
+  void OnCopyColumn();
+  void OnCopyName();
+  void OnCopyFileList();
+  void OnCompareFiles();
+  void OnCompareText();
+  // "C Formatieren" and its job (ViewFormatC.cpp; the job returns 0).
+  void OnFormatC();
+  static int FormatCJob(CProgressDlg* pDlg);
+  // The result list's procedure: Enter double-clicks the selected line, Delete deletes it.
+  static LRESULT CALLBACK ListKeyProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
   void RecalcLayout();
@@ -197,6 +221,15 @@ protected:
   WINDOWPLACEMENT m_placements[3];
   DWORD m_toolFlags[3] = {0, 0, 0};
   int m_nJobDepth = 0;
+  CStartProg m_fileCompare;        // the file-compare program (its own runner: no placement)
+
+  // Sibling programs (ViewSibling.cpp): starts the text tool (slot 0) or the hex tool (slot 1)
+  // unless it runs; FALSE when it is not found or cannot be started.
+  BOOL StartTool(int slot, BOOL watch);
+  // Watches the program of slot from now on and puts it where it was last seen.
+  void WatchTool(int slot);
+  // Entry index's full path of the file list ("" when none).
+  CString FileListPath(int index);
 
   // The file scan job and its progress callback.
   struct ScanJob {

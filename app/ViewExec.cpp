@@ -6,6 +6,7 @@
 #include "app/ExecMenuDlg.h"
 #include "app/ExecMenuStore.h"
 #include "app/ExecRun.h"
+#include "app/ResultList.h"
 #include "app/VellmorantView.h"
 #include "system/RegKeys.h"
 #include "toolkit/InputDlgs.h"
@@ -74,7 +75,11 @@ void CVellmorantView::CollectExecItems(int source, std::vector<ExecItem>& items)
       item.pos = hit->position;
       item.length = hit->length;
     } else {
-      item.path = ExecPathOfCompareLine(m_compareResults.GetString(i), m_compareResults.GetLength(i));
+      // A buffer beyond the longest path lets a path that is too long reach the run, which
+      // skips it and says so.
+      char path[1024];
+      if (ResultLinePath(m_compareResults.GetString(i), m_compareResults.GetLength(i), true, path, sizeof path) > 0)
+        item.path = path;
     }
   }
 }
@@ -107,14 +112,14 @@ void CVellmorantView::OnRunExecMenu() {
   int source = window ? m_nResultKind : -1;
   int count = ExecItemCount(source);
   if (count < 1) {
-    AfxMessageBox("Es sind keine Eintäge im Fenster vorhanden !", MB_OK | MB_ICONERROR);
+    MessageBox("Es sind keine Eintäge im Fenster vorhanden !", "Fehler", MB_OK | MB_ICONERROR);
     return;
   }
 
   CStrList names;
   ReadExecMenuNames(names);
   if (names.m_nCount == 0) {
-    AfxMessageBox("Es sind keine Ausführungsmenüs definiert !", MB_OK | MB_ICONINFORMATION);
+    MessageBox("Es sind keine Ausführungsmenüs definiert !", "Information", MB_OK | MB_ICONINFORMATION);
     return;
   }
   choice.RemoveAll();
@@ -155,7 +160,7 @@ void CVellmorantView::OnRunExecMenu() {
     text.Format("Es wurden %i Einträge übersprungen, weil ihr Pfad oder ihre Kommandozeile zu lang "
                 "ist:\n\n%.300s",
                 run.SkippedCount(), run.FirstSkipped().c_str());
-    AfxMessageBox(text, MB_OK | MB_ICONWARNING);
+    MessageBox(text, "Warnung", MB_OK | MB_ICONWARNING);
   }
 }
 

@@ -12,8 +12,8 @@
 #    message sent to the main window every 10 ms, scrolling to the end, memory per line.
 #
 #   BUILD_DIR=/work/build-x bash bench/search-bench.sh [corpus folder]
-# Environment: BUILD_DIR (built tree with tests/app/textsearch_grep.exe, read_floor.exe,
-# tests/e2e/result_bench.exe, app/Vellmorant.exe and a Wine prefix), BENCH_BIG (large files,
+# Environment: BUILD_DIR (built tree with tests/app/textsearch_grep.exe, bench/read_floor.exe,
+# bench/result_bench.exe, app/Vellmorant.exe and a Wine prefix), BENCH_BIG (large files,
 # default 20), BENCH_BIG_MB (size of each, default 10), BENCH_SMALL (small files, default
 # 5000), BENCH_RUNS (timed runs per tool, best counts; default 3), BENCH_MILLION (0 skips the
 # million-line case), WINEPREFIX (default: the build's prefix).
@@ -26,8 +26,8 @@ big_mb=${BENCH_BIG_MB:-10}
 small=${BENCH_SMALL:-5000}
 runs=${BENCH_RUNS:-3}
 tool=$build/tests/app/textsearch_grep.exe
-floor_tool=$build/tests/app/read_floor.exe
-app_bench=$build/tests/e2e/result_bench.exe
+floor_tool=$build/bench/read_floor.exe
+app_bench=$build/bench/result_bench.exe
 app=$build/app/Vellmorant.exe
 for f in "$tool" "$floor_tool" "$app_bench" "$app"; do
     [ -f "$f" ] || { echo "missing $f: build first (scripts/build.sh)"; exit 2; }

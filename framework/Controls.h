@@ -4,7 +4,6 @@
 #pragma once
 #include "framework/Wnd.h"
 
-class CImageList;
 
 class CStatic : public CWnd {
   DECLARE_DYNAMIC(CStatic)

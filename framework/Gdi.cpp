@@ -19,16 +19,6 @@ BOOL CGdiObject::DeleteObject() {
   return TRUE;
 }
 
-BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, HDC hDC) {
-  LOGFONTA lf = {};
-  HDC hdc = hDC ? hDC : ::GetDC(nullptr);
-  lf.lfHeight = -MulDiv(nPointSize, ::GetDeviceCaps(hdc, LOGPIXELSY), 720);
-  if (!hDC) ::ReleaseDC(nullptr, hdc);
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, lpszFaceName ? lpszFaceName : "", LF_FACESIZE);
-  return CreateFontIndirect(&lf);
-}
-
 BOOL CBitmap::LoadBitmap(UINT nIDResource) {
   return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource)));
 }
@@ -136,48 +126,4 @@ CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) { Attac
 CClientDC::~CClientDC() {
   RestoreSelections();
   ::ReleaseDC(m_hWnd, Detach());
-}
-
-CWindowDC::CWindowDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) { Attach(::GetWindowDC(m_hWnd)); }
-
-CWindowDC::~CWindowDC() {
-  RestoreSelections();
-  ::ReleaseDC(m_hWnd, Detach());
-}
-
-BOOL CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow) {
-  return Attach(ImageList_Create(cx, cy, nFlags, nInitial, nGrow));
-}
-
-BOOL CImageList::Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask) {
-  return Attach(ImageList_LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nBitmapID), cx, nGrow, crMask,
-                                     IMAGE_BITMAP, LR_CREATEDIBSECTION));
-}
-
-BOOL CImageList::Attach(HIMAGELIST hImageList) {
-  if (m_hImageList || !hImageList) return FALSE;
-  m_hImageList = hImageList;
-  m_bShared = FALSE;
-  return TRUE;
-}
-
-BOOL CImageList::AttachShared(HIMAGELIST hImageList) {
-  if (!Attach(hImageList)) return FALSE;
-  m_bShared = TRUE;
-  return TRUE;
-}
-
-HIMAGELIST CImageList::Detach() {
-  HIMAGELIST h = m_hImageList;
-  m_hImageList = nullptr;
-  m_bShared = FALSE;
-  return h;
-}
-
-BOOL CImageList::DeleteImageList() {
-  if (!m_hImageList) return FALSE;
-  BOOL shared = m_bShared;
-  HIMAGELIST h = Detach();
-  if (!shared) ImageList_Destroy(h);
-  return TRUE;
 }

@@ -1,5 +1,5 @@
-// Device contexts and GDI objects: thin owners of HDC, HPEN, HBRUSH, HFONT, HBITMAP, HRGN and
-// image lists. Each object deletes only what it created or was given with Attach.
+// Device contexts and GDI objects: thin owners of HDC, HPEN, HBRUSH, HFONT, HBITMAP and HRGN.
+// Each object deletes only what it created or was given with Attach.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -46,9 +46,6 @@ public:
 class CFont : public CGdiObject {
 public:
   BOOL CreateFontIndirect(const LOGFONTA* lpLogFont) { return Attach(::CreateFontIndirectA(lpLogFont)); }
-  // nPointSize in tenths of a point for the screen.
-  BOOL CreatePointFont(int nPointSize, LPCSTR lpszFaceName, HDC hDC = nullptr);
-  int GetLogFont(LOGFONTA* pLogFont) const { return GetObject(sizeof(LOGFONTA), pLogFont); }
   operator HFONT() const { return (HFONT)m_hObject; }
 };
 
@@ -173,50 +170,4 @@ private:
   HWND m_hWnd;
 };
 
-// GetWindowDC/ReleaseDC of a whole window.
-class CWindowDC : public CDC {
-public:
-  explicit CWindowDC(CWnd* pWnd);
-  ~CWindowDC();
 
-private:
-  HWND m_hWnd;
-};
-
-// An image list. Lists made by Create, or given by Attach, are destroyed with the object;
-// AttachShared wraps a list that belongs to someone else (the shell's system image list,
-// which must never be destroyed) and is only let go.
-class CImageList {
-public:
-  HIMAGELIST m_hImageList = nullptr;
-  CImageList() {}
-  ~CImageList() { DeleteImageList(); }
-  CImageList(const CImageList&) = delete;
-  CImageList& operator=(const CImageList&) = delete;
-  operator HIMAGELIST() const { return m_hImageList; }
-  HIMAGELIST GetSafeHandle() const { return m_hImageList; }
-
-  BOOL Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow);
-  // From a bitmap strip: images cx wide, crMask the transparent colour (CLR_NONE for none).
-  BOOL Create(UINT nBitmapID, int cx, int nGrow, COLORREF crMask);
-  BOOL Attach(HIMAGELIST hImageList);
-  BOOL AttachShared(HIMAGELIST hImageList);
-  HIMAGELIST Detach();
-  // Destroys an owned list; only lets go of a shared one.
-  BOOL DeleteImageList();
-  BOOL IsShared() const { return m_bShared; }
-
-  int GetImageCount() const { return ImageList_GetImageCount(m_hImageList); }
-  int Add(HBITMAP hbmImage, HBITMAP hbmMask) { return ImageList_Add(m_hImageList, hbmImage, hbmMask); }
-  int Add(HBITMAP hbmImage, COLORREF crMask) { return ImageList_AddMasked(m_hImageList, hbmImage, crMask); }
-  int Add(HICON hIcon) { return ImageList_AddIcon(m_hImageList, hIcon); }
-  BOOL Draw(CDC* pDC, int nImage, POINT pt, UINT nStyle) {
-    return ImageList_Draw(m_hImageList, nImage, pDC->m_hDC, pt.x, pt.y, nStyle);
-  }
-  HICON ExtractIcon(int nImage) { return ImageList_GetIcon(m_hImageList, nImage, ILD_NORMAL); }
-  BOOL GetIconSize(int* cx, int* cy) const { return ImageList_GetIconSize(m_hImageList, cx, cy); }
-  COLORREF SetBkColor(COLORREF c) { return ImageList_SetBkColor(m_hImageList, c); }
-
-private:
-  BOOL m_bShared = FALSE;
-};

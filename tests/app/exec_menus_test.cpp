@@ -1,5 +1,5 @@
 // Execution menus: placeholder values and their expansion into command lines and program
-// arguments, compare lines as items, batch text, and the menus' registry round trips.
+// arguments, batch text, skipped items, and the menus' registry round trips.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include "app/ExecMenuStore.h"
 #include "app/ExecRun.h"
 #include "system/RegKeys.h"
+#include "system/StartProg.h"
 #include "system/StrList.h"
 
 namespace {
@@ -114,22 +115,11 @@ TEST_F(ExecExpand, Arguments) {
   EXPECT_EQ(ExpandExecArguments(text.c_str(), Values("C:\\a\\x.txt"), args) & kExecTooLong, kExecTooLong);
 }
 
-TEST_F(ExecExpand, FolderAndCompareLines) {
+TEST_F(ExecExpand, Folder) {
   std::string out;
   EXPECT_TRUE(ExpandExecFolder("%d..\\b", Values("C:\\a\\x.txt"), out));
   EXPECT_EQ(out, "C:\\a\\..\\b");
   EXPECT_FALSE(ExpandExecFolder(("%d" + std::string(255, 'z')).c_str(), Values("C:\\a\\x.txt"), out));
-
-  struct Case {
-    const char *line, *path;
-  } lines[] = {
-      {"C:\\a\\x.txt       :ver\xE4ndert", "C:\\a\\x.txt"},
-      {"C:\\a\\b\\new file.txt  :Neue Datei gefunden", "C:\\a\\b\\new file.txt"},
-      {"\\\\srv\\s\\f.c     :HIDDEN+RONLY-", "\\\\srv\\s\\f.c"},
-      {"Keine Unterschiede gefunden.", ""},
-      {"C:", ""},
-  };
-  for (const Case& c : lines) EXPECT_EQ(ExecPathOfCompareLine(c.line, -1), c.path) << c.line;
 }
 
 TEST(ExecBatch, OemText) {
@@ -138,6 +128,22 @@ TEST(ExecBatch, OemText) {
   EXPECT_EQ(out, "type \"M\x81ller 5%%.txt\"");
   // The euro sign has no form in code page 850.
   EXPECT_FALSE(CExecRun::BatchText("type \x80.txt", out));
+}
+
+TEST(ExecRunTest, ItemsThatWouldBeCutAreSkipped) {
+  std::string many;
+  for (int i = 0; i < 100; ++i) many += "%f ";
+  std::vector<ExecEntry> entries(1);
+  entries[0].execute = "C:\\nowhere\\none.exe";
+  entries[0].param = many.c_str();
+  CStartProg runner;
+  CExecRun run(nullptr, runner, entries, nullptr);
+  ExecItem longName, longPath;
+  longName.path = "C:\\a\\" + std::string(20, 'n');
+  longPath.path = "C:\\" + std::string(300, 'p');
+  run.Run({longName, longPath});
+  EXPECT_EQ(run.SkippedCount(), 2);
+  EXPECT_EQ(run.FirstSkipped(), longName.path);
 }
 
 // Registry round trips under a key of the test's own.
@@ -191,18 +197,16 @@ TEST_F(ExecStore, RoundTripAndDelete) {
   std::vector<ExecEntry> back;
   ASSERT_TRUE(ReadExecMenu(0, name, back));
   EXPECT_STREQ(name, "&Eins");
-  ASSERT_EQ(back.size(), one.size());
-  for (size_t i = 0; i < one.size(); ++i) {
-    EXPECT_STREQ(back[i].execute, one[i].execute);
-    EXPECT_STREQ(back[i].param, one[i].param);
-    EXPECT_STREQ(back[i].dir, one[i].dir);
-    EXPECT_STREQ(back[i].stream, one[i].stream);
-    EXPECT_STREQ(back[i].shellMode, one[i].shellMode);
-    EXPECT_EQ(back[i].show, one[i].show);
-    EXPECT_EQ(back[i].noWait, one[i].noWait);
-    EXPECT_EQ(back[i].usePath, one[i].usePath);
-    EXPECT_EQ(back[i].command, one[i].command);
-  }
+  // Every field as one text, for whole-entry compares.
+  auto text = [](const std::vector<ExecEntry>& v) {
+    std::string s;
+    for (const ExecEntry& e : v)
+      s += std::string(e.execute) + "|" + e.param.GetString() + "|" + e.dir.GetString() + "|" + e.stream.GetString() +
+           "|" + e.shellMode.GetString() + "|" + std::to_string(e.show) + std::to_string(e.noWait) +
+           std::to_string(e.usePath) + std::to_string(e.command) + "\n";
+    return s;
+  };
+  EXPECT_EQ(text(back), text(one));
 
   // Deleting the middle menu moves the third down and leaves no third key.
   ASSERT_TRUE(DeleteExecMenu(1, 3));

@@ -120,6 +120,7 @@ TEST(ResultLines, PathOfALine)
     EXPECT_EQ("C:\\d\\x(a)", path("C:\\d\\x(a): y"));      // not a number
     EXPECT_EQ("\\\\srv\\s\\a.c", path("\\\\srv\\s\\a.c(1): q"));
     EXPECT_EQ("C:\\d\\a.c", path("C:\\d\\a.c       \t:verändert", true));
+    EXPECT_EQ("C:\\d\\copy(2)", path("C:\\d\\copy(2)  :Neue Datei gefunden", true));
     EXPECT_EQ("C:\\d\\a.c       ", path("C:\\d\\a.c       :x", false));
     EXPECT_EQ("Keine Einträge gefunden.", path("Keine Einträge gefunden."));
     EXPECT_EQ("", path(":x"));
@@ -315,12 +316,4 @@ TEST(SearchJobs, HexJobAndProgress)
     // Totals beyond 32 bits.
     t = StepSearchProgress(st, 3ull << 40, 0, 4ull << 40, 1024, 3, 7);
     EXPECT_EQ(768, t.position);
-
-    CTextSearch te;
-    StopTextSearch(te);
-    EXPECT_EQ(1, te.m_bLineStop);
-    EXPECT_EQ(1, te.m_bFileStop);
-    StopHexSearch(e);
-    EXPECT_EQ(1, e.m_bBufferStop);
-    EXPECT_EQ(1, e.m_bFileStop);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/TempTree.h"
 #include "app/MainFrm.h"
 #include "app/Resource.h"
 #include "app/StartOptions.h"
@@ -18,14 +19,6 @@ StartOptions Parse(std::initializer_list<const char*> args) {
   std::vector<const char*> argv = {"Vellmorant.exe"};
   argv.insert(argv.end(), args.begin(), args.end());
   return ParseStartOptions((int)argv.size(), argv.data());
-}
-
-std::string TempFolder(const char* tag) {
-  char tmp[MAX_PATH];
-  GetTempPathA(MAX_PATH, tmp);
-  std::string dir = std::string(tmp) + "vm_spine_" + tag + "_" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(dir.c_str(), nullptr);
-  return dir;
 }
 
 COPYDATASTRUCT Cds(ULONG_PTR code, size_t size, const void* data) {
@@ -69,18 +62,15 @@ TEST(StartOptions, IgnoredAndOverriddenArguments) {
 }
 
 TEST(DocumentFolder, FoldersRootsSharesAndFiles) {
-  std::string dir = TempFolder("doc");
-  std::string file = dir + "\\a.txt";
-  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(h);
+  testcommon::TempDir tmp("vm_spine_");
+  const std::string& dir = tmp.Path();
+  std::string file = tmp.Write("a.txt", "");
   EXPECT_STREQ(dir.c_str(), DocumentFolderFor(dir.c_str()));
   EXPECT_STREQ((dir + "\\").c_str(), DocumentFolderFor(file.c_str()));
   EXPECT_STREQ("C:\\", DocumentFolderFor("C:\\"));
   EXPECT_STREQ("\\\\server", DocumentFolderFor("\\\\server"));
   EXPECT_STREQ("\\\\server\\share", DocumentFolderFor("\\\\server\\share"));
   EXPECT_STREQ("", DocumentFolderFor(""));
-  DeleteFileA(file.c_str());
-  RemoveDirectoryA(dir.c_str());
 }
 
 TEST(CopyData, BoundedTerminatedTexts) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/FileCache.h"
+#include "common/TempTree.h"
 #include "app/TextSearch.h"
 #include "system/DirList.h"
 
@@ -20,44 +21,19 @@ class TextSearchCache : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        dir_ = std::string(tmp) + "vm_textsearch_" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(dir_.c_str(), nullptr);
+        dir_ = tmp_.Path() + "\\";
         FileCacheInit(&cache_);
         engine_.m_pCache = &cache_;
         engine_.m_nCacheLimit = 1 << 20;
     }
-    void TearDown() override
-    {
-        FileCacheClear(&cache_);
-        for (const std::string& f : files_)
-            DeleteFileA(f.c_str());
-        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it)
-            RemoveDirectoryA(it->c_str());
-        RemoveDirectoryA(dir_.c_str());
-    }
+    void TearDown() override { FileCacheClear(&cache_); }
     std::string Write(const char* name, const std::string& data, uint32_t unixTime = kTime)
     {
-        std::string path = dir_ + name;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, h);
-        DWORD put = 0;
-        WriteFile(h, data.data(), (DWORD)data.size(), &put, nullptr);
-        CloseHandle(h);
+        std::string path = tmp_.Write(name, data);
         SetTime(path, unixTime);
-        files_.push_back(path);
         return path;
     }
-    static void SetTime(const std::string& path, uint32_t unixTime)
-    {
-        HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        ULONGLONG t = (ULONGLONG)unixTime * 10000000ULL + 116444736000000000ULL;
-        FILETIME ft = {(DWORD)t, (DWORD)(t >> 32)};
-        SetFileTime(h, nullptr, nullptr, &ft);
-        CloseHandle(h);
-    }
+    static void SetTime(const std::string& path, uint32_t unixTime) { ASSERT_TRUE(testcommon::SetTimes(path, -1, unixTime)); }
     int Search(const std::string& path, const char* text)
     {
         CStrList paths;
@@ -67,8 +43,8 @@ protected:
     }
     FileCacheEntry* Entry(int i) { return cache_.Item<FileCacheEntry>(i); }
 
+    testcommon::TempDir tmp_{"vm_textsearch_"};
     std::string dir_;
-    std::vector<std::string> files_, dirs_;
     CStrList cache_;
     CTextSearch engine_;
 };
@@ -224,18 +200,21 @@ TEST_F(TextSearchCache, ReadAheadKeepsOrderAndCache)
 {
     CStrList paths;
     std::vector<std::pair<std::string, int>> want;   // path and line of every hit
+    std::string seventh;
     for (int k = 0; k < 50; ++k) {
         std::string text = "none\n";
         for (int n = 0; n < k % 3; ++n)
             text += "hit " + std::to_string(k) + "\n";
         std::string path = Write(("ra" + std::to_string(k) + ".txt").c_str(), text + std::string(k * 10, '.'));
         paths.Insert(path.c_str());
+        if (k == 7)
+            seventh = path;
         for (int n = 0; n < k % 3; ++n)
             want.push_back({path, n + 2});
         if (k == 20)
             paths.Insert((dir_ + "missing.txt").c_str());
     }
-    EXPECT_EQ(1, Search(files_[7], "hit"));   // cached before the walk
+    EXPECT_EQ(1, Search(seventh, "hit"));   // cached before the walk
     engine_.m_nCacheLimit = 4000;
     engine_.Clear();
     EXPECT_EQ((int)want.size(), engine_.SearchFiles(paths, "hit", 0));
@@ -254,7 +233,6 @@ TEST_F(TextSearchCache, FileListWalk)
     Write("2.txt", "x x\n");
     std::string sub = dir_ + "sub";
     CreateDirectoryA(sub.c_str(), nullptr);
-    dirs_.push_back(sub);
     Write("sub\\3.txt", "y x\n");
     CDirList list;
     ASSERT_EQ(4, list.Open(dir_.c_str(), CDirList::DL_RECURSE | CDirList::DL_FOLDERS));   // the folder too

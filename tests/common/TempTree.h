@@ -55,6 +55,22 @@ inline std::string ReadFileBytes(const std::string &path, bool *opened = nullptr
   return out;
 }
 
+// Sets a file's or folder's creation and write time to Unix seconds (a negative creation time
+// leaves that one alone). False on failure.
+inline bool SetTimes(const std::string &path, long long created, long long written) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  auto ft = [](long long t) {
+    unsigned long long v = (unsigned long long)t * 10000000ULL + 116444736000000000ULL;
+    return FILETIME{DWORD(v), DWORD(v >> 32)};
+  };
+  FILETIME c = ft(created), w = ft(written);
+  BOOL ok = SetFileTime(h, created < 0 ? nullptr : &c, nullptr, &w);
+  CloseHandle(h);
+  return ok != 0;
+}
+
 // The folder of the running test program, with a trailing separator.
 inline std::string ExeDir() {
   char p[MAX_PATH];

@@ -17,6 +17,7 @@
 
 #include "common/TempTree.h"
 #include "controls/FileListCtrl.h"
+#include "framework/support/gui_util.h"
 
 namespace {
 
@@ -46,35 +47,8 @@ protected:
     }
 };
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Pumps messages until pred holds or ms pass; returns pred().
-bool PumpUntil(const std::function<bool()>& pred, int ms = 5000) {
-    DWORD start = GetTickCount();
-    while (!pred()) {
-        if (int(GetTickCount() - start) > ms) return pred();
-        Pump();
-        Sleep(2);
-    }
-    return true;
-}
-
-using testcommon::RemoveTree;
-
-std::string TempFolder(const char* tag) {
-    char tmp[MAX_PATH];
-    GetTempPathA(MAX_PATH, tmp);
-    std::string dir = std::string(tmp) + "vmfl_" + tag + "_" + std::to_string(GetCurrentProcessId());
-    RemoveTree(dir);  // left by an earlier run that was killed (process ids repeat)
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
+void Pump() { fwtest::PumpFor(0); }
+using fwtest::PumpUntil;
 
 void MakeFile(const std::string& path, size_t size) {
     ASSERT_TRUE(testcommon::WriteFileBytes(path, std::string(size, 'x'))) << path;
@@ -119,7 +93,8 @@ class FileListTest : public ::testing::Test {
 protected:
     CParentWnd parent;
     CFileListCtrl list;
-    std::string dir;
+    testcommon::TempDir tmp{"vmfl_"};
+    std::string dir = tmp.Path();
 
     void SetUp() override {
         ASSERT_TRUE(parent.CreateEx(0, nullptr, "filelist", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500, nullptr,
@@ -130,7 +105,6 @@ protected:
         list.DestroyWindow();
         parent.DestroyWindow();
         Pump();
-        if (!dir.empty()) RemoveTree(dir);
     }
 
     // Reads the folder on a worker thread, painting meanwhile; returns ReadPath's result.
@@ -154,7 +128,6 @@ protected:
 };
 
 TEST_F(FileListTest, WorkerFillShowsEveryEntryThroughTheListViewMessages) {
-    dir = TempFolder("fill");
     std::set<std::string> expected;
     for (int i = 0; i < 300; ++i) {
         std::string name = "file" + std::to_string(i) + ".txt";
@@ -203,7 +176,6 @@ TEST_F(FileListTest, MissingFolderGivesItsCodeAndNoEntries) {
 }
 
 TEST_F(FileListTest, SelectionFocusAndSummary) {
-    dir = TempFolder("sel");
     for (int i = 0; i < 10; ++i) MakeFile(dir + "\\s" + std::to_string(i) + ".dat", size_t(1000 * (i + 1)));
     list.SetSort(FLS_NAME, 0);
     ASSERT_EQ(FillOnWorker(dir, 0), 10);
@@ -268,7 +240,6 @@ TEST_F(FileListTest, SelectionFocusAndSummary) {
 }
 
 TEST_F(FileListTest, SortKeepsTheSelectionWithItsEntries) {
-    dir = TempFolder("sort");
     const int sizes[] = {500, 20, 7000, 3, 64};
     const char* names[] = {"b10.txt", "a2.txt", "B2.log", "a10.txt", "c1.h"};
     for (int i = 0; i < 5; ++i) MakeFile(dir + "\\" + names[i], size_t(sizes[i]));
@@ -354,7 +325,6 @@ void MakeTree(const std::string& dir, int folders, int files) {
 }
 
 TEST_F(FileListTest, StopFlagEndsAFillPromptly) {
-    dir = TempFolder("stop");
     MakeTree(dir, 10, 200);
     StopEarly(list, dir, 2000);
     // The full fill afterwards reads everything.
@@ -379,7 +349,6 @@ TEST_F(FileListTest, StopFlagEndsALargeFillPromptly) {
 }
 
 TEST_F(FileListTest, DestroyingTheListStopsAndWaitsForItsScan) {
-    dir = TempFolder("kill");
     MakeTree(dir, 10, 200);
     CFileListCtrl* other = new CFileListCtrl;
     ASSERT_TRUE(other->Create(0, WS_VISIBLE, CRect(0, 0, 300, 300), &parent, kListId + 1));
@@ -397,7 +366,6 @@ TEST_F(FileListTest, DestroyingTheListStopsAndWaitsForItsScan) {
 }
 
 TEST_F(FileListTest, FocusNotifiesTheParentAndTabHandsItBack) {
-    dir = TempFolder("focus");
     MakeFile(dir + "\\one.txt", 1);
     MakeFile(dir + "\\two.txt", 2);
     ASSERT_EQ(FillOnWorker(dir, 0), 2);

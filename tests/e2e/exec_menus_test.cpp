@@ -4,18 +4,17 @@
 // Cancel during a wait, and the editing dialog with its limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "e2e/support/AppSession.h"
-#include "e2e/support/E2eDriver.h"
+#include "e2e/support/CommandSession.h"
 
 using namespace e2e;
 
 namespace {
 
-const int kTextSearch = 32772, kEditMenus = 32790, kRunMenu = 32791;
-const int kFileList = 21396;
+const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397;
 
 struct Entry {
   std::string execute, param, dir, stream;
@@ -73,20 +72,16 @@ std::vector<std::vector<std::string>> Runs(const std::string &exe) {
   return runs;
 }
 
-std::string MessageText(HWND box) { return GetText(FindChildById(box, 0xFFFF)); }
-
-class App {
+// The program on a tree whose files are listed by name.
+class App : public CommandSession {
  public:
   bool Start(const TempTree &tree, int files) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    if (!RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) {
       SetDword(key, "SortList", 1);
       RegCloseKey(key);
     }
-    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt")) return false;
-    main = WaitMain(p);
-    HWND list = main ? FindChildById(main, kFileList) : nullptr;
-    return list && SettledCount(p, list) == files;
+    return CommandSession::Start(tree, files);
   }
   // Picks the entry index in a selection dialog with the caption and confirms it.
   bool Choose(const std::string &caption, int index) {
@@ -102,14 +97,15 @@ class App {
     PostCommand(main, kRunMenu);
     return Choose("Fenster w\xE4hlen", window) && Choose(std::string("Ausf\xFChrungsmen\xFC ") + windowText, 0);
   }
+  // Waits until no progress window showed for a few polls in a row.
   bool WaitDone(DWORD timeoutMs = 60000) {
-    return WaitFor([&] { return !FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") && Responds(main); }, timeoutMs,
-                   100);
+    int quiet = 0;
+    return WaitFor([&] {
+      quiet = FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") ? 0 : quiet + 1;
+      return quiet >= 5 && Responds(main);
+    }, timeoutMs, 100);
   }
   void Close() { EXPECT_TRUE(CloseMain(p, main)); }
-
-  Process p;
-  HWND main = nullptr;
 };
 
 class ExecMenus : public ::testing::Test {
@@ -122,31 +118,27 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   TempTree tree("exec_run"), tools("exec_tools");
   std::string a = tree.Write("a b.txt", "x"), c = tree.Write("sub\\c.txt", "y");
   std::string rec1 = Recorder(tools, "rec1.exe"), rec2 = Recorder(tools, "rec2.exe");
+  std::string rec3 = Recorder(tools, "rec3.exe");
   SetEnvironmentVariableA("VM_EXEC_VAR", "v a l");
   SetEnvironmentVariableA("VM_EXEC_NONE", nullptr);
   StoreMenu(1, "&Test", {{rec1, "%p --in=%D;%b.%e", "%D", "a\\nb\\x00c", 2},
                          {"COMMAND", "\"" + rec2 + "\" %f", "", "", 0, 0, 1},
-                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3}});
+                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3},
+                         {"SHELL", "\"" + rec3 + "\" %f --x", "%D", ""}});
   App app;
   ASSERT_TRUE(app.Start(tree, 2));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec2).size() == 4 && Runs(rec3).size() == 2; }, 60000));
   ASSERT_TRUE(app.WaitDone());
 
-  struct Expect {
-    std::string exe;
-    std::vector<std::string> lines;
-  } expected[] = {
-      {rec1, {"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt", "CWD " + Folder(tree), "SHOW 3",
-              "STDIN 61 0A 62 00 63", "EOF"}},
-      {rec1, {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt", "CWD " + tree.Path("sub"), "SHOW 3",
-              "STDIN 61 0A 62 00 63", "EOF"}},
-  };
-  auto runs = Runs(rec1);
-  ASSERT_EQ(runs.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(runs[i], expected[i].lines) << i;
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(Runs(rec1), (std::vector<Lines>{{"ARG " + a, "ARG --in=" + Folder(tree) + ";a b.txt",
+                                             "CWD " + Folder(tree), "SHOW 3", "STDIN 61 0A 62 00 63", "EOF"},
+                                            {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt",
+                                             "CWD " + tree.Path("sub"), "SHOW 3", "STDIN 61 0A 62 00 63", "EOF"}}));
 
   // rec2 ran through the batch (the name as one argument) and directly, for each file.
-  runs = Runs(rec2);
+  auto runs = Runs(rec2);
   ASSERT_EQ(runs.size(), 4u);
   EXPECT_EQ(runs[0][0], "ARG a b.txt");
   EXPECT_EQ(runs[1][0], "ARG v a l");
@@ -154,26 +146,22 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   EXPECT_EQ(runs[1][2], "ARG end");
   EXPECT_EQ(runs[1][4], "SHOW 6");
   EXPECT_EQ(runs[2][0], "ARG c.txt");
+  // The shell call opened the program with the parameters, each value one argument.
+  runs = Runs(rec3);
+  std::sort(runs.begin(), runs.end());
+  EXPECT_EQ(runs[0][0] + "|" + runs[0][1] + "|" + runs[0][2], "ARG a b.txt|ARG --x|CWD " + Folder(tree));
+  EXPECT_EQ(runs[1][0] + "|" + runs[1][1], "ARG c.txt|ARG --x");
   app.Close();
 }
 
-// Starts the program on the tree, searches "foo" and runs menu 1 on the hits.
-void RunOnHits(const TempTree &tree) {
+// Starts the program on the tree, searches "foo" and runs menu 1 on the hits; returns when
+// exe has run at least once and the run is over.
+void RunOnHits(const TempTree &tree, const std::string &exe) {
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
-  PostCommand(app.main, kTextSearch);
-  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
-  ASSERT_NE(nullptr, dlg);
-  SetText(GetDlgItem(dlg, 1001), "foo");
-  ClickButton(dlg, IDOK);
-  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  // The search is over once no progress window showed for a few polls in a row.
-  int quiet = 0;
-  ASSERT_TRUE(WaitFor([&] {
-    quiet = FindTopWindow(app.p.Pid(), "Textsuche") ? 0 : quiet + 1;
-    return quiet >= 5 && Responds(app.main);
-  }, 30000, 100));
+  ASSERT_TRUE(app.Search(kCmdTextSearch, "foo"));
   ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(WaitFor([&] { return !Runs(exe).empty(); }, 60000));
   ASSERT_TRUE(app.WaitDone());
   app.Close();
 }
@@ -183,7 +171,7 @@ TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
   tree.Write("h.txt", "one\nfoo\nfoo\nfoo\n");
   std::string perFile = Recorder(tools, "perfile.exe"), perHit = Recorder(tools, "perhit.exe");
   StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}, {perHit, "%l:%o:%s", "", ""}});
-  RunOnHits(tree);
+  RunOnHits(tree, perHit);
   // A menu that uses a hit value runs every entry once per hit.
   auto hits = Runs(perHit);
   ASSERT_EQ(hits.size(), 3u);
@@ -194,7 +182,7 @@ TEST_F(ExecMenus, HitsRunOncePerFileUnlessTheMenuNamesTheHit) {
   // Without one the same hits run the menu once.
   DeleteFileA((perFile + ".log").c_str());
   StoreMenu(1, "Treffer", {{perFile, "%f", "", ""}});
-  RunOnHits(tree);
+  RunOnHits(tree, perFile);
   EXPECT_EQ(Runs(perFile).size(), 1u);
 }
 
@@ -212,10 +200,9 @@ TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
   ASSERT_TRUE(app.Start(tree, 3));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
   // The read-only file cannot be deleted: the user is asked, and Ignore goes on.
-  HWND box = WaitTopWindow(app.p.Pid(), "Fehler", 60000);
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ(MessageText(box), "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
-  ClickButton(box, IDIGNORE);
+  std::string shown;
+  ASSERT_TRUE(app.Answer("Fehler", "'del \"" + kept + "\"'", IDIGNORE, &shown));
+  EXPECT_EQ(shown, "Fehler beim Ausf\xFChren von 'del \"" + kept + "\"' !\nWeiter machen ?");
   ASSERT_TRUE(app.WaitDone());
 
   EXPECT_EQ(ReadLines(tree.Path("M\xFCller 50%.bak")), std::vector<std::string>{"inhalt"});
@@ -227,6 +214,45 @@ TEST_F(ExecMenus, CommandLinesAndDirectDelete) {
   EXPECT_EQ(GetFileAttributesA((std::string(temp) + batch).c_str()), INVALID_FILE_ATTRIBUTES);
   app.Close();
   SetFileAttributesA(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// F7 against other with the default options; returns once the result list begins with first.
+void Compare(App &app, const TempTree &tree, const TempTree &other, const std::string &first) {
+  PostCommand(app.main, kDirCompare);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Verzeichnisse vergleichen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  SetText(GetDlgItem(dlg, 1004), Folder(other));
+  ClickButton(dlg, IDOK);
+  HWND results = FindChildById(app.main, kResults);
+  ASSERT_TRUE(WaitFor([&] { return app.LineText(results, 0).rfind(first, 0) == 0 && Responds(app.main); }, 30000));
+}
+
+TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
+  TempTree tree("exec_dc"), changed("exec_dc_changed"), same("exec_dc_same"), tools("exec_tools");
+  tree.Write("copy(2).txt", "1");
+  tree.Write("y.txt", "same");
+  changed.Write("copy(2).txt", "2");
+  changed.Write("y.txt", "same");
+  same.Write("copy(2).txt", "1");
+  same.Write("y.txt", "same");
+  std::string rec = Recorder(tools, "rec.exe");
+  StoreMenu(1, "Vergleich", {{rec, "%p", "", ""}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  Compare(app, tree, changed, changed.Path("copy(2).txt"));
+  ASSERT_TRUE(app.Run(1, "Aus Ergebnisliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() == 1; }, 30000));
+  ASSERT_TRUE(app.WaitDone());
+  EXPECT_EQ(Runs(rec)[0][0], "ARG " + changed.Path("copy(2).txt"));
+
+  // The line that says there is no difference is no item.
+  Compare(app, tree, same, "Keine Unterschiede gefunden.");
+  PostCommand(app.main, kRunMenu);
+  ASSERT_TRUE(app.Choose("Fenster w\xE4hlen", 1));
+  EXPECT_TRUE(app.Answer("Fehler", "Es sind keine Eint\xE4ge im Fenster vorhanden !", IDOK));
+  EXPECT_EQ(Runs(rec).size(), 1u);
+  app.Close();
 }
 
 TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
@@ -262,18 +288,6 @@ void Notify(HWND dlg, int id, int code) {
                       &r);
 }
 
-// Clicks a button that opens a message box of the program; returns the box's text and
-// closes it.
-std::string MessageOf(App &app, HWND dlg, int id) {
-  PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0);
-  HWND box = WaitTopWindow(app.p.Pid(), "Vellmorant", 10000, "#32770");
-  if (!box) return "<none>";
-  std::string text = MessageText(box);
-  ClickButton(box, IDOK);
-  WaitWindowGone(box, 10000);
-  return text;
-}
-
 TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   TempTree tree("exec_dialog");
   tree.Write("a.txt", "1");
@@ -305,7 +319,8 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   DWORD_PTR r = 0;
   SendMessageTimeoutA(combo, CB_SETCURSEL, 1, 0, SMTO_ABORTIFHUNG, 5000, &r);
   Notify(dlg, 1001, CBN_SELCHANGE);
-  EXPECT_EQ(MessageOf(app, dlg, 5), "Es gibt zuvile Eintr\xE4ge.");
+  PostMessageA(GetDlgItem(dlg, 5), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.Answer("Vellmorant", "Es gibt zuvile Eintr\xE4ge.", IDOK));
 
   // The 31st menu is made, a 32nd is refused.
   PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
@@ -315,7 +330,8 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   ClickButton(input, IDOK);
   ASSERT_TRUE(WaitWindowGone(input, 10000));
   EXPECT_EQ(ComboText(combo, 30), "Drei");
-  EXPECT_EQ(MessageOf(app, dlg, 3), "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).");
+  PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
+  EXPECT_TRUE(app.Answer("Vellmorant", "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).", IDOK));
   Notify(dlg, 5, BN_CLICKED);
   SetText(GetDlgItem(dlg, 1054), "prog.exe");
   SetText(param, "%p");

@@ -1,5 +1,4 @@
-// GDI and menu wrappers: selections restored, owned and shared handles, image lists that
-// must not destroy the shell's shared list, sub-menu wrappers.
+// GDI and menu wrappers: selections restored, owned and shared handles, sub-menu wrappers.
 #include <gtest/gtest.h>
 #include "framework/Framework.h"
 #include "framework/support/gui_util.h"
@@ -34,43 +33,6 @@ TEST(GdiTest, SelectionsAreRestoredAndObjectsDeleted) {
   EXPECT_FALSE(bmp.Attach(h));
   EXPECT_TRUE(bmp.DeleteObject());
   EXPECT_EQ(::GetObjectType(h), 0u);  // gone
-
-  CFont font;
-  ASSERT_TRUE(font.CreatePointFont(90, "Arial"));
-  LOGFONTA lf;
-  EXPECT_GT(font.GetLogFont(&lf), 0);
-  EXPECT_STREQ(lf.lfFaceName, "Arial");
-  EXPECT_LT(lf.lfHeight, 0);
-}
-
-TEST(GdiTest, ImageListsOwnedOrShared) {
-  fwtest::InitControls();
-  SHFILEINFOA sfi = {};
-  HIMAGELIST sys = (HIMAGELIST)::SHGetFileInfoA("x.txt", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
-                                                SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
-  ASSERT_NE(sys, nullptr);
-  int count = ImageList_GetImageCount(sys);
-  {
-    CImageList shared;
-    ASSERT_TRUE(shared.AttachShared(sys));
-    EXPECT_TRUE(shared.IsShared());
-    EXPECT_EQ(shared.GetImageCount(), count);
-  }
-  // Still alive after its wrapper went.
-  EXPECT_EQ(ImageList_GetImageCount(sys), count);
-  int cx = 0, cy = 0;
-  EXPECT_TRUE(ImageList_GetIconSize(sys, &cx, &cy));
-
-  CImageList own;
-  ASSERT_TRUE(own.Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4));
-  EXPECT_FALSE(own.IsShared());
-  HICON icon = ::LoadIcon(nullptr, IDI_APPLICATION);
-  EXPECT_EQ(own.Add(icon), 0);
-  EXPECT_EQ(own.GetImageCount(), 1);
-  HIMAGELIST h = own.Detach();
-  EXPECT_EQ(own.m_hImageList, nullptr);
-  EXPECT_TRUE(own.Attach(h));
-  EXPECT_TRUE(own.DeleteImageList());
 }
 
 TEST(MenuTest, SubMenuWrappersAndOwnership) {

@@ -356,8 +356,4 @@ TEST_F(BrowsePaneTest, CopyCutAndPasteFilesThroughTheClipboard) {
     ASSERT_TRUE(ListHas(8));
 }
 
-TEST(BrowsePane, NoOpCallbackAnswersZero) {
-    EXPECT_EQ(BrowserNoOpCallback(nullptr, BCB_OPENFILE, "C:\\x.txt", nullptr), 0);
-}
-
 }  // namespace

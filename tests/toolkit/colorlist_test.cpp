@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "common/WinData.h"
 #include "framework/support/gui_util.h"
 #include "toolkit/ColorListBox.h"
 #include "toolkit/WndHelpers.h"
@@ -33,16 +34,7 @@ BEGIN_MESSAGE_MAP(CHost, CWnd)
   ON_NOTIFY(CLN_SELCHANGE, IDC_RESULTS, OnSelChange)
 END_MESSAGE_MAP()
 
-std::string Clipboard() {
-  std::string s;
-  if (!::OpenClipboard(nullptr)) return "<busy>";
-  if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
-    s = static_cast<const char*>(::GlobalLock(h));
-    ::GlobalUnlock(h);
-  }
-  ::CloseClipboard();
-  return s;
-}
+using testcommon::ClipboardText;
 
 int AddColored(CWnd& list, const std::string& text, BYTE color, int index = -1) {
   std::vector<BYTE> colors(text.size(), color);
@@ -125,7 +117,7 @@ TEST_F(ColorListTest, SelectAllAndCopyToTheClipboard) {
   EXPECT_EQ(first, 0u);
   EXPECT_EQ(last, 2u);
   list.Copy();
-  EXPECT_EQ(Clipboard(), "erste Zeile\r\nzweite Zeile\r\ndritte Zeile mit \xC4");
+  EXPECT_EQ(ClipboardText(), "erste Zeile\r\nzweite Zeile\r\ndritte Zeile mit \xC4");
   CString s;
   EXPECT_EQ(list.GetSelectedText(s), 2);
   EXPECT_STREQ(s, "");
@@ -135,7 +127,7 @@ TEST_F(ColorListTest, SelectAllAndCopyToTheClipboard) {
   list.SetCurSel(1);
   EXPECT_EQ(list.SendMessage(CLB_GETTEXTSEL), 0);
   list.Copy();
-  EXPECT_EQ(Clipboard(), "zweite Zeile");
+  EXPECT_EQ(ClipboardText(), "zweite Zeile");
 }
 
 TEST_F(ColorListTest, MouseSelectionWithinOneLineAndAcrossLines) {

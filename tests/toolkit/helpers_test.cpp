@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "common/TempTree.h"
+#include "common/WinData.h"
 #include "framework/support/gui_util.h"
 #include "system/RegKeys.h"
 #include "toolkit/ControlHelpers.h"
@@ -27,14 +29,6 @@ std::vector<std::string> ReadMulti(const char* key, const char* value) {
     for (const char* p = buf; *p; p += strlen(p) + 1) out.push_back(p);
   ::RegCloseKey(h);
   return out;
-}
-
-std::string TempFolder() {
-  char tmp[MAX_PATH];
-  ::GetTempPathA(MAX_PATH, tmp);
-  std::string d = std::string(tmp) + "fwhelpers";
-  ::CreateDirectoryA(d.c_str(), nullptr);
-  return d;
 }
 
 class HelpersTest : public ::testing::Test {
@@ -95,7 +89,8 @@ TEST_F(HelpersTest, ComboHistoriesRoundTripThroughTheRegistry) {
 }
 
 TEST_F(HelpersTest, DroppedFilesBlockAndTheDropFileCombo) {
-  std::string dir = TempFolder();
+  testcommon::TempDir tmp("fwhelpers_");
+  const std::string& dir = tmp.Path();
   std::string a = dir + "\\a.c", b = dir + "\\Grüße.txt";
   std::ofstream(a) << "x";
   std::ofstream(b) << "y";
@@ -121,8 +116,6 @@ TEST_F(HelpersTest, DroppedFilesBlockAndTheDropFileCombo) {
   EXPECT_NE(combo.GetExStyle() & WS_EX_ACCEPTFILES, 0u);
   combo.SendMessage(WM_DROPFILES, (WPARAM)h);  // frees the block
   EXPECT_EQ(fwtest::WindowText(combo.m_hWnd), a);
-  ::DeleteFileA(a.c_str());
-  ::DeleteFileA(b.c_str());
 }
 
 class CFocusDlg : public CWnd {
@@ -168,7 +161,8 @@ TEST_F(HelpersTest, FileDialogHistories) {
   ofn.lpstrFilter = nullptr;
   EXPECT_STREQ(OfnHistoryValueName(&ofn), "OfnList");
 
-  std::string dir = TempFolder();
+  testcommon::TempDir tmp("fwhelpers_");
+  const std::string& dir = tmp.Path();
   EXPECT_STREQ(OfnInitialFolder("OfnListtxt"), "");
   ASSERT_TRUE(OfnRememberFolder("OfnListtxt", "C:\\gibt\\es\\nicht"));
   ASSERT_TRUE(OfnRememberFolder("OfnListtxt", (dir + "\\").c_str()));
@@ -202,12 +196,7 @@ TEST(WndHelpersTest, PathCompactionClipboardAndPlacement) {
   EXPECT_STREQ(out, "C:\\a");  // cut to the buffer
 
   ASSERT_TRUE(CopyTextToClipboard("Zeile 1\r\nZeile 2 äö", -1));
-  ASSERT_TRUE(::OpenClipboard(nullptr));
-  HANDLE h = ::GetClipboardData(CF_TEXT);
-  ASSERT_NE(h, nullptr);
-  EXPECT_STREQ(static_cast<const char*>(::GlobalLock(h)), "Zeile 1\r\nZeile 2 \xE4\xF6");
-  ::GlobalUnlock(h);
-  ::CloseClipboard();
+  EXPECT_EQ(testcommon::ClipboardText(), "Zeile 1\r\nZeile 2 \xE4\xF6");
 
   CWnd w;
   ASSERT_TRUE(w.CreateEx(0, nullptr, "w", WS_POPUP, 30, 40, 100, 50, nullptr, nullptr));

@@ -378,13 +378,8 @@ TEST_F(ArchiveOps, ErrorTextsAndCodes) {
 
 TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
   // Fixed write times: "same time" must not depend on how fast the steps run.
-  auto setTime = [&](uint64_t hoursLater) {
-    HANDLE h = CreateFileA(a.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ULARGE_INTEGER v;
-    v.QuadPart = 132223104000000000ull + hoursLater * 36000000000ull;  // 2020-01-01 00:00 UTC
-    FILETIME t = {v.LowPart, v.HighPart};
-    SetFileTime(h, nullptr, nullptr, &t);
-    CloseHandle(h);
+  auto setTime = [&](int hoursLater) {
+    ASSERT_TRUE(testcommon::SetTimes(a, -1, 1577836800 + hoursLater * 3600));  // 2020-01-01 00:00 UTC
   };
   ASSERT_EQ(0, Pack({a}));
   // a.txt again with other content: replaced.

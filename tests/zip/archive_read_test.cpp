@@ -45,10 +45,10 @@ RawEntry ZipCryptEntry(const std::string &name, const std::string &plain, const 
   ZipCryptEncode(&keys, &data[0], static_cast<int32_t>(data.size()));
   e.data = data;
   if (descriptor) {
-    Le32(e.descriptor, 0x08074B50);
-    Le32(e.descriptor, e.crc);
-    Le32(e.descriptor, static_cast<uint32_t>(e.data.size()));
-    Le32(e.descriptor, static_cast<uint32_t>(e.size));
+    Le32(e.trailer, 0x08074B50);
+    Le32(e.trailer, e.crc);
+    Le32(e.trailer, static_cast<uint32_t>(e.data.size()));
+    Le32(e.trailer, static_cast<uint32_t>(e.size));
   }
   return e;
 }
@@ -63,12 +63,13 @@ RawEntry AesEntry(const std::string &name, const std::string &plain, const char 
   e.crc = version == 1 ? Crc(plain) : 0;
   e.method = 99;
   e.flags = 1;
-  Le16(e.extra, 0x9901);
-  Le16(e.extra, 7);
-  Le16(e.extra, static_cast<uint32_t>(version));
-  e.extra += "AE";
-  e.extra += static_cast<char>(strength);
-  Le16(e.extra, deflated ? 8 : 0);
+  Le16(e.centralExtra, 0x9901);
+  Le16(e.centralExtra, 7);
+  Le16(e.centralExtra, static_cast<uint32_t>(version));
+  e.centralExtra += "AE";
+  e.centralExtra += static_cast<char>(strength);
+  Le16(e.centralExtra, deflated ? 8 : 0);
+  e.localExtra = e.centralExtra;
   std::string salt(ZipAesSaltSize(strength), 0);
   for (size_t i = 0; i < salt.size(); ++i) salt[i] = static_cast<char>(0x30 + i * 7);
   ZipAesContext ctx;
@@ -386,10 +387,10 @@ TEST_F(ArchiveRead, DescriptorEntriesSurviveAnUpdate) {
     e.crc = Crc(TextData(5000, name[0]));
     e.method = 8;
     e.flags = 8;
-    Le32(e.descriptor, 0x08074B50);
-    Le32(e.descriptor, e.crc);
-    Le32(e.descriptor, static_cast<uint32_t>(e.data.size()));
-    Le32(e.descriptor, 5000);
+    Le32(e.trailer, 0x08074B50);
+    Le32(e.trailer, e.crc);
+    Le32(e.trailer, static_cast<uint32_t>(e.data.size()));
+    Le32(e.trailer, 5000);
     entries.push_back(e);
   }
   path = dir / "desc.zip";

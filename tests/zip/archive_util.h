@@ -10,6 +10,7 @@
 
 #include "common/LeBytes.h"
 #include "common/TempTree.h"
+#include "common/ZipBuilder.h"
 #include "zip/ZipFile.h"
 
 namespace archivetest {
@@ -114,63 +115,20 @@ inline std::string Extract(CZipFile &zip, int index, int *rc = nullptr) {
   return r ? "<error " + std::to_string(r) + ">" : sink.data;
 }
 
-// Raw archive bytes: entries with given stored data and header fields, then the directory.
-struct RawEntry {
-  std::string name;
-  std::string data;       // as stored (compressed / encrypted)
-  uint32_t crc = 0;
-  uint64_t size = 0;      // uncompressed
-  uint16_t method = 0;
-  uint16_t flags = 0;
-  uint32_t dosTime = 0x52E77B1C;
-  std::string extra;      // central and local extra
-  std::string descriptor; // bytes after the data (flag bit 3)
+// Hand-made archive bytes (encrypted and damaged entries): entries as NTFS writes them, with
+// version 2.0; then the directory.
+struct RawEntry : testcommon::ArchiveBuilder::Entry {
+  RawEntry() {
+    madeBy = 0x0B17;
+    version = 20;
+    dosTime = 0x52E77B1C;
+  }
 };
 
 inline std::string BuildArchive(const std::vector<RawEntry> &entries) {
-  std::string out, central;
-  for (const RawEntry &e : entries) {
-    uint32_t offset = static_cast<uint32_t>(out.size());
-    Le32(out, 0x04034B50);
-    Le16(out, 20);
-    Le16(out, e.flags);
-    Le16(out, e.method);
-    Le32(out, e.dosTime);
-    Le32(out, e.crc);
-    Le32(out, static_cast<uint32_t>(e.data.size()));
-    Le32(out, static_cast<uint32_t>(e.size));
-    Le16(out, static_cast<uint32_t>(e.name.size()));
-    Le16(out, static_cast<uint32_t>(e.extra.size()));
-    out += e.name + e.extra + e.data + e.descriptor;
-    Le32(central, 0x02014B50);
-    Le16(central, 0x0B17);
-    Le16(central, 20);
-    Le16(central, e.flags);
-    Le16(central, e.method);
-    Le32(central, e.dosTime);
-    Le32(central, e.crc);
-    Le32(central, static_cast<uint32_t>(e.data.size()));
-    Le32(central, static_cast<uint32_t>(e.size));
-    Le16(central, static_cast<uint32_t>(e.name.size()));
-    Le16(central, static_cast<uint32_t>(e.extra.size()));
-    Le16(central, 0);
-    Le16(central, 0);
-    Le16(central, 0);
-    Le32(central, 0x20);
-    Le32(central, offset);
-    central += e.name + e.extra;
-  }
-  uint32_t start = static_cast<uint32_t>(out.size());
-  out += central;
-  Le32(out, 0x06054B50);
-  Le16(out, 0);
-  Le16(out, 0);
-  Le16(out, static_cast<uint32_t>(entries.size()));
-  Le16(out, static_cast<uint32_t>(entries.size()));
-  Le32(out, static_cast<uint32_t>(central.size()));
-  Le32(out, start);
-  Le16(out, 0);
-  return out;
+  testcommon::ArchiveBuilder b;
+  for (const RawEntry &e : entries) b.Add(e);
+  return b.Finish();
 }
 
 }  // namespace archivetest

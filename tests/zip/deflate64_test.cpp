@@ -8,62 +8,13 @@
 #include <vector>
 
 #include "zip/InfBack9.h"
+#include "zip/support/codec_testutil.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-// Writes deflate bit fields: plain values least significant bit first, Huffman codes
-// most significant bit first.
-class BitWriter {
- public:
-  void Bits(uint32_t value, unsigned n) {
-    for (unsigned i = 0; i < n; i++) Bit((value >> i) & 1);
-  }
-  void Code(uint32_t code, unsigned len) {
-    while (len--) Bit((code >> len) & 1);
-  }
-  void AlignByte() {
-    while (m_used != 0) Bit(0);
-  }
-  void Byte(uint8_t b) {
-    AlignByte();
-    m_out.push_back(b);
-  }
-  // Fixed-code literal/length symbol and distance symbol.
-  void FixedSymbol(unsigned sym) {
-    if (sym < 144)
-      Code(0x30 + sym, 8);
-    else if (sym < 256)
-      Code(0x190 + sym - 144, 9);
-    else if (sym < 280)
-      Code(sym - 256, 7);
-    else
-      Code(0xC0 + sym - 280, 8);
-  }
-  void FixedDistance(unsigned sym) { Code(sym, 5); }
-  void StoredBlock(const uint8_t *data, unsigned len, bool last) {
-    Bits(last ? 1 : 0, 1);
-    Bits(0, 2);
-    AlignByte();
-    Bits(len, 16);
-    Bits(~len & 0xFFFF, 16);
-    m_out.insert(m_out.end(), data, data + len);
-  }
-  Bytes Finish() {
-    AlignByte();
-    return m_out;
-  }
-
- private:
-  void Bit(unsigned b) {
-    if (m_used == 0) m_out.push_back(0);
-    m_out.back() |= (uint8_t)(b << m_used);
-    m_used = (m_used + 1) & 7;
-  }
-  Bytes m_out;
-  unsigned m_used = 0;
-};
+using codectest::BitWriter;
+using codectest::Bytes;
+using codectest::FarCopyStream;
 
 // Canonical codes of a set of code lengths (as RFC 1951 assigns them).
 std::vector<unsigned> CanonicalCodes(const std::vector<unsigned> &lens) {
@@ -151,35 +102,9 @@ Result Inflate64(const Bytes &data, size_t chunk = 1 << 20, int failAfter = -1, 
   return r;
 }
 
-Bytes Pattern(size_t n, uint32_t seed) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; i++) {
-    seed ^= seed << 13;
-    seed ^= seed >> 17;
-    seed ^= seed << 5;
-    b[i] = (uint8_t)seed;
-  }
-  return b;
-}
-
-// 65536 bytes of history in two stored blocks, then one copy of length 65538 from 65536
-// bytes back.
-Bytes FarCopyStream(const Bytes &history) {
-  BitWriter w;
-  w.StoredBlock(history.data(), 65535, false);
-  w.StoredBlock(history.data() + 65535, 1, false);
-  w.Bits(1, 1);
-  w.Bits(1, 2);
-  w.FixedSymbol(285);
-  w.Bits(65535, 16);
-  w.FixedDistance(31);
-  w.Bits(16383, 14);
-  w.FixedSymbol(256);
-  return w.Finish();
-}
 
 TEST(Deflate64, LongestCopyFromFarthestDistance) {
-  Bytes history = Pattern(65536, 7);
+  Bytes history = codectest::Noise(65536, 7);
   Result r = Inflate64(FarCopyStream(history));
   ASSERT_EQ(Z_STREAM_END, r.ret) << r.msg;
   Bytes want = history;
@@ -195,7 +120,7 @@ TEST(Deflate64, LongestCopyFromFarthestDistance) {
 }
 
 TEST(Deflate64, ByteByByteInputAndPreloadGiveTheSameOutput) {
-  Bytes history = Pattern(65536, 11);
+  Bytes history = codectest::Noise(65536, 11);
   Bytes stream = FarCopyStream(history);
   Result whole = Inflate64(stream);
   Result single = Inflate64(stream, 1);
@@ -207,7 +132,7 @@ TEST(Deflate64, ByteByByteInputAndPreloadGiveTheSameOutput) {
 }
 
 TEST(Deflate64, DistanceMustNotReachBeforeTheStart) {
-  Bytes history = Pattern(65535, 3);
+  Bytes history = codectest::Noise(65535, 3);
   for (unsigned have : {100u, 65535u}) {
     BitWriter w;
     w.StoredBlock(history.data(), have, false);
@@ -254,7 +179,7 @@ TEST(Deflate64, OverlappingCopyRepeatsItsOutput) {
 
 TEST(Deflate64, CopyWrapsAroundTheWindow) {
   // 65530 literal bytes of history (stored), then copies that straddle the window end.
-  Bytes history = Pattern(65530, 5);
+  Bytes history = codectest::Noise(65530, 5);
   BitWriter w;
   w.StoredBlock(history.data(), 65530, false);
   w.Bits(1, 1);
@@ -446,7 +371,7 @@ TEST(Deflate64, PlainDeflateWithoutLength258DecodesTheSame) {
 }
 
 TEST(Deflate64, InputCutShortAndRefusedOutputAreBufferErrors) {
-  Bytes stream = FarCopyStream(Pattern(65536, 1));
+  Bytes stream = FarCopyStream(codectest::Noise(65536, 1));
   for (size_t cut : {(size_t)1, (size_t)40000, stream.size() - 1}) {
     Bytes part(stream.begin(), stream.begin() + (long)cut);
     Result r = Inflate64(part, 1000);

@@ -179,92 +179,58 @@ TEST(LibCodecErrors, TruncatedStreams) {
   EXPECT_THROWS(b, Unpack(b, Bytes()), 6, "Ung\xFCltiges BZIP Format");
 }
 
-TEST(LibCodecErrors, FailingAndShortSinks) {
+// Sinks that fail or stop taking bytes, and sources that fail part way, in both directions:
+// an error of the right class and text, never a success.
+TEST(LibCodecErrors, FailingChannels) {
   const Bytes data = Mixed(300000);
   struct Want {
-    const char *name;
-    const char *compress;
-    const char *decompress;
+    const char *name, *write;
+    int readClass;
+    const char *readCompress, *readDecompress;
   };
   const Want wants[] = {
-      {"stored", "Fehler beim Schreiben in die Datei", "Fehler beim Schreiben in die Datei"},
-      {"deflate", "Fehler beim Schreiben in Datei !", "Fehler beim Schreiben in Datei !"},
-      {"bzip2", "Fehler beim Schreiben in die Datei", "Fehler beim Schreiben in die Datei"},
-      {"lzma", "Fehler beim Speichern", "Fehler beim Speichern"},
-      {"xz", "Schreibfehler", "Schreibfehler"}};
-  for (const Factory &f : Compressors()) {
-    const Want *w = nullptr;
-    for (const Want &x : wants)
-      if (std::string(x.name) == f.name) w = &x;
-    ASSERT_TRUE(w);
+      {"stored", "Fehler beim Schreiben in die Datei", 1, "Fehler beim Lesen", "Fehler beim Lesen"},
+      {"deflate", "Fehler beim Schreiben in Datei !", 1, "Fehler beim Lesen aus Datei !", "Fehler beim Lesen aus Datei !"},
+      {"bzip2", "Fehler beim Schreiben in die Datei", 1, "Fehler beim Lesen", "Fehler beim Lesen"},
+      {"lzma", "Fehler beim Speichern", 1, "Fehler beim Einlesen", "Fehler beim Lesen"},
+      {"xz", "Schreibfehler", 4, "Ende der Eingabe erreicht", "Lesefehler"}};
+  const std::vector<Factory> factories = Compressors();
+  for (size_t i = 0; i < factories.size(); ++i) {
+    const Factory &f = factories[i];
+    const Want &w = wants[i];
+    ASSERT_STREQ(w.name, f.name);
     std::unique_ptr<CCodec> ref(f.make(300000));
     const Bytes packed = Pack(*ref, data, f.level);
-    for (bool fail : {false, true}) {
-      SCOPED_TRACE(std::string(f.name) + (fail ? " failing" : " short"));
-      std::unique_ptr<CCodec> c(f.make(300000));
-      VecSource src;
+    // sink limited (short or failing), then source failing half way.
+    for (int variant = 0; variant < 3; ++variant) {
+      SCOPED_TRACE(std::string(f.name) + " variant " + std::to_string(variant));
+      VecSource src, dsrc;
       src.data = &data;
-      VecSink sink;
-      sink.limit = 1000;
-      sink.failWhenFull = fail;
+      dsrc.data = &packed;
+      VecSink sink, dsink;
+      if (variant < 2) {
+        sink.limit = dsink.limit = 1000;
+        sink.failWhenFull = dsink.failWhenFull = variant == 1;
+      } else {
+        src.failAt = 100000;
+        dsrc.failAt = static_cast<int64_t>(packed.size() / 2);
+      }
+      std::unique_ptr<CCodec> c(f.make(300000));
       c->SetInputCallback(&src, VecSource::Read, 0);
       c->SetOutputCallback(&sink, VecSink::Write, CODEC_NO_CRC);
-      EXPECT_THROWS(*c, c->Compress(f.level), CODEC_ERR_WRITE, w->compress);
-
-      // A sink that stops taking bytes during decompression is an error, never a success.
       std::unique_ptr<CCodec> d(f.make(300000));
       if (f.level == 0) d->m_mode = 0;
-      VecSink dsink;
-      dsink.limit = 1000;
-      dsink.failWhenFull = fail;
-      d->SetInputMemory(static_cast<int32_t>(packed.size()), packed.data(), CODEC_NO_CRC, nullptr);
+      d->SetInputCallback(&dsrc, VecSource::Read, CODEC_NO_CRC);
       d->SetOutputCallback(&dsink, VecSink::Write, 0);
-      EXPECT_THROWS(*d, d->Decompress(-2), CODEC_ERR_WRITE, w->decompress);
-      EXPECT_LE(d->m_uncompressed, 1000u);
+      if (variant < 2) {
+        EXPECT_THROWS(*c, c->Compress(f.level), CODEC_ERR_WRITE, w.write);
+        EXPECT_THROWS(*d, d->Decompress(-2), CODEC_ERR_WRITE, w.write);
+        EXPECT_LE(d->m_uncompressed, 1000u);
+      } else {
+        EXPECT_THROWS(*c, c->Compress(f.level), w.readClass, w.readCompress);
+        EXPECT_THROWS(*d, d->Decompress(-2), CODEC_ERR_READ, w.readDecompress);
+      }
     }
-  }
-}
-
-TEST(LibCodecErrors, FailingSources) {
-  const Bytes data = Mixed(200000);
-  struct Want {
-    const char *name;
-    int compressClass;
-    const char *compress;
-    const char *decompress;
-  };
-  const Want wants[] = {{"stored", 1, "Fehler beim Lesen", "Fehler beim Lesen"},
-                        {"deflate", 1, "Fehler beim Lesen aus Datei !", "Fehler beim Lesen aus Datei !"},
-                        {"bzip2", 1, "Fehler beim Lesen", "Fehler beim Lesen"},
-                        {"lzma", 1, "Fehler beim Einlesen", "Fehler beim Lesen"},
-                        {"xz", 4, "Ende der Eingabe erreicht", "Lesefehler"}};
-  for (const Factory &f : Compressors()) {
-    SCOPED_TRACE(f.name);
-    const Want *w = nullptr;
-    for (const Want &x : wants)
-      if (std::string(x.name) == f.name) w = &x;
-    ASSERT_TRUE(w);
-    std::unique_ptr<CCodec> ref(f.make(200000));
-    const Bytes packed = Pack(*ref, data, f.level);
-
-    std::unique_ptr<CCodec> c(f.make(200000));
-    VecSource src;
-    src.data = &data;
-    src.failAt = 100000;
-    VecSink sink;
-    c->SetInputCallback(&src, VecSource::Read, 0);
-    c->SetOutputCallback(&sink, VecSink::Write, CODEC_NO_CRC);
-    EXPECT_THROWS(*c, c->Compress(f.level), w->compressClass, w->compress);
-
-    std::unique_ptr<CCodec> d(f.make(200000));
-    if (f.level == 0) d->m_mode = 0;
-    VecSource dsrc;
-    dsrc.data = &packed;
-    dsrc.failAt = static_cast<int64_t>(packed.size() / 2);
-    VecSink dsink;
-    d->SetInputCallback(&dsrc, VecSource::Read, CODEC_NO_CRC);
-    d->SetOutputCallback(&dsink, VecSink::Write, 0);
-    EXPECT_THROWS(*d, d->Decompress(-2), CODEC_ERR_READ, w->decompress);
   }
   // xz: a source that fails before delivering anything.
   CXzCodec x;
@@ -480,110 +446,33 @@ TEST(LibCodecErrors, XzErrorTexts) {
   EXPECT_TRUE(t.cls == 3 || t.cls == 6) << t.text;
 }
 
-namespace {
-
-// Writes bits LSB first, as deflate does.
-class BitWriter {
- public:
-  void Bits(uint32_t value, int n) {
-    for (int i = 0; i < n; ++i) Bit((value >> i) & 1);
-  }
-  // Huffman codes go most significant bit first.
-  void Code(uint32_t code, int n) {
-    for (int i = n - 1; i >= 0; --i) Bit((code >> i) & 1);
-  }
-  void Align() {
-    while (m_fill) Bit(0);
-  }
-  void Byte(uint8_t b) { m_out.push_back(b); }
-  const Bytes &Out() const { return m_out; }
-  void FixedLiteral(int sym) {
-    if (sym < 144) Code(0x30 + sym, 8);
-    else if (sym < 256) Code(0x190 + sym - 144, 9);
-    else if (sym < 280) Code(sym - 256, 7);
-    else Code(0xC0 + sym - 280, 8);
-  }
-
- private:
-  void Bit(int b) {
-    m_acc |= b << m_fill;
-    if (++m_fill == 8) {
-      m_out.push_back(static_cast<uint8_t>(m_acc));
-      m_acc = 0;
-      m_fill = 0;
-    }
-  }
-  Bytes m_out;
-  int m_acc = 0, m_fill = 0;
-};
-
-void Copy(Bytes &out, size_t dist, size_t len) {
-  for (size_t i = 0; i < len; ++i) out.push_back(out[out.size() - dist]);
-}
-
-}  // namespace
-
-// A Deflate64 stream with distances beyond 32 KiB (codes 30, 31) and a 65538-byte length (code 285).
+// The codec in Deflate64 mode: the longest copy from the farthest distance, and the error
+// paths of the Deflate64 decoder mapped to the codec's texts.
 TEST(LibCodecErrors, Deflate64Stream) {
-  const Bytes noise = Noise(50000);
-  BitWriter w;
-  w.Bits(0, 1);  // stored block, not final
-  w.Bits(0, 2);
-  w.Align();
-  w.Byte(50000 & 0xFF);
-  w.Byte(50000 >> 8);
-  w.Byte(static_cast<uint8_t>(~50000 & 0xFF));
-  w.Byte(static_cast<uint8_t>((~50000 >> 8) & 0xFF));
-  for (uint8_t b : noise) w.Byte(b);
-  w.Bits(1, 1);  // fixed block, final
-  w.Bits(1, 2);
-  w.FixedLiteral('A');
-  w.FixedLiteral(284);  // length 227 + 31 = 258
-  w.Bits(31, 5);
-  w.Code(30, 5);  // distance 32769 + 7230 = 39999 back from after 'A'
-  w.Bits(39999 - 32769, 14);
-  w.FixedLiteral(285);  // length 3 + 65535
-  w.Bits(65535, 16);
-  w.Code(31, 5);  // distance 49153 + 0
-  w.Bits(0, 14);
-  w.FixedLiteral(256);
-  w.Align();
-  Bytes expect = noise;
-  expect.push_back('A');
-  Copy(expect, 39999, 258);
-  Copy(expect, 49153, 65538);
-  const Bytes stream = w.Out();
-
-  for (int kind = 0; kind < 3; ++kind) {
-    SCOPED_TRACE(kind);
+  const Bytes history = Noise(65536);
+  const Bytes stream = FarCopyStream(history);
+  Bytes expect = history;
+  expect.insert(expect.end(), history.begin(), history.end());
+  expect.insert(expect.end(), history.begin(), history.begin() + 2);
+  for (bool byMode : {false, true}) {
+    SCOPED_TRACE(byMode);
     CDeflateCodec d;
     VecSink sink;
-    Bytes block(expect.size());
     VecSource src;
     src.data = &stream;
     src.chunk = 999;
-    if (kind == 0) {
-      d.SetInputMemory(static_cast<int32_t>(stream.size()), stream.data(), CODEC_NO_CRC, nullptr);
-      d.SetOutputMemory(static_cast<int32_t>(block.size()), block.data(), 0, nullptr);
-    } else {
-      d.SetInputCallback(&src, VecSource::Read, CODEC_NO_CRC);
-      d.SetOutputCallback(&sink, VecSink::Write, 0);
-    }
-    if (kind == 2) {
-      d.m_mode = 9;
-      EXPECT_EQ(expect.size(), d.Decompress(-2));
-    } else {
-      EXPECT_EQ(expect.size(), d.Decompress(9));
-    }
-    EXPECT_EQ(expect, kind == 0 ? block : sink.data);
+    d.SetInputCallback(&src, VecSource::Read, CODEC_NO_CRC);
+    d.SetOutputCallback(&sink, VecSink::Write, 0);
+    d.m_mode = byMode ? 9 : 8;
+    EXPECT_EQ(expect.size(), d.Decompress(byMode ? -2 : 9));
+    EXPECT_EQ(expect, sink.data);
     EXPECT_EQ(ZipCrc(expect), d.SinkCrc());
-    EXPECT_EQ(expect.size(), d.m_uncompressed);
     EXPECT_EQ(stream.size(), d.m_compressed);
   }
-  // Not valid as plain deflate (distance code 30).
+  // Not valid as plain deflate (distance code 31).
   CDeflateCodec p;
   EXPECT_THROWS(p, Unpack(p, stream, 8), 6, "Ung\xFCldige Huffmann-Tabelle !");
-  // Cut short, failing sink, memory sink one byte short.
+  // Cut short, failing sink, memory sink one byte short, failing source.
   CDeflateCodec q;
   Bytes cut(stream.begin(), stream.end() - 20);
   EXPECT_THROWS(q, Unpack(q, cut, 9), 6, "Ung\xFCldige Huffmann-Tabelle !");

@@ -1,7 +1,10 @@
 // Stand-in for the sibling programs (text tool, hex tool, compare programs, formatter).
 // Copied under the sibling's name; it records in "<its exe path>.log" the arguments it was
 // started with and every WM_COPYDATA and private message it receives. When "<exe path>.exit"
-// exists, it records its arguments and exits at once with the number written there.
+// exists, it records its arguments and exits at once with the number written there. When
+// "<exe path>.mode" says "noanswer" it answers every WM_COPYDATA with 0; "hang" makes it stop
+// answering (for a minute) once a WM_COPYDATA arrived; "upper" turns the letters of the file
+// named by its last argument to capitals, keeping the file's size and time.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +13,7 @@
 namespace {
 
 std::string g_exe;
+std::string g_mode;
 
 void Log(const std::string &line) {
   FILE *f = fopen((g_exe + ".log").c_str(), "ab");
@@ -33,6 +37,22 @@ std::string Printable(const char *data, size_t n) {
   return s;
 }
 
+void UpperCaseFile(const char *path) {
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FILETIME written;
+  GetFileTime(h, nullptr, nullptr, &written);
+  char data[4096];
+  DWORD n = 0;
+  ReadFile(h, data, sizeof data, &n, nullptr);
+  CharUpperBuffA(data, n);
+  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+  WriteFile(h, data, n, &n, nullptr);
+  SetFileTime(h, nullptr, nullptr, &written);
+  CloseHandle(h);
+  Log("UPPER");
+}
+
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   char line[128];
   switch (msg) {
@@ -41,7 +61,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       snprintf(line, sizeof line, "COPYDATA 0x%08lX %lu ", static_cast<unsigned long>(cds->dwData),
                static_cast<unsigned long>(cds->cbData));
       Log(line + Printable(static_cast<const char *>(cds->lpData), cds->cbData));
-      return TRUE;
+      if (g_mode == "hang") Sleep(60000);
+      return g_mode == "noanswer" ? FALSE : TRUE;
     }
     case 0x27F3:
     case 0x27F4:
@@ -67,6 +88,13 @@ int main(int argc, char **argv) {
   g_exe.assign(path, n);
   Log("START");
   for (int i = 1; i < argc; ++i) Log("ARG " + std::string(argv[i]));
+
+  if (FILE *f = fopen((g_exe + ".mode").c_str(), "rb")) {
+    char mode[32] = {};
+    if (fscanf(f, "%31s", mode) == 1) g_mode = mode;
+    fclose(f);
+  }
+  if (g_mode == "upper" && argc > 1) UpperCaseFile(argv[argc - 1]);
 
   if (FILE *f = fopen((g_exe + ".exit").c_str(), "rb")) {
     int code = 0;

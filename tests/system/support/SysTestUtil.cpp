@@ -15,22 +15,4 @@ bool MakeLargeFile(const std::string& path, long long size) {
     return ok;
 }
 
-static FILETIME ToFileTime(long long t) {
-    unsigned long long v = (unsigned long long)t * 10000000ULL + 116444736000000000ULL;
-    FILETIME ft;
-    ft.dwLowDateTime = DWORD(v);
-    ft.dwHighDateTime = DWORD(v >> 32);
-    return ft;
-}
-
-bool SetTimes(const std::string& path, long long created, long long written) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FILETIME c = ToFileTime(created), w = ToFileTime(written);
-    BOOL ok = SetFileTime(h, &c, nullptr, &w);
-    CloseHandle(h);
-    return ok != 0;
-}
-
 }  // namespace systest

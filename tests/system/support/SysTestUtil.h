@@ -20,11 +20,10 @@ public:
 using testcommon::ExeDir;
 using testcommon::ReadFileBytes;
 using testcommon::RemoveTree;
+using testcommon::SetTimes;
 using testcommon::WriteFileBytes;
 
 // Makes a file of the given size without writing its bytes (sparse where the disk allows).
 bool MakeLargeFile(const std::string& path, long long size);
-// Sets a file's or folder's creation and write time to Unix seconds.
-bool SetTimes(const std::string& path, long long created, long long written);
 
 }  // namespace systest

@@ -106,4 +106,18 @@ uint32_t ZipCrc(const Bytes &b) {
   return ~Crc32Update(0xFFFFFFFFu, b.data(), static_cast<int32_t>(b.size()));
 }
 
+Bytes FarCopyStream(const Bytes &history) {
+  BitWriter w;
+  w.StoredBlock(history.data(), 65535, false);
+  w.StoredBlock(history.data() + 65535, 1, false);
+  w.Bits(1, 1);
+  w.Bits(1, 2);
+  w.FixedSymbol(285);
+  w.Bits(65535, 16);
+  w.FixedDistance(31);
+  w.Bits(16383, 14);
+  w.FixedSymbol(256);
+  return w.Finish();
+}
+
 }  // namespace codectest

@@ -67,4 +67,52 @@ struct VecSource {
 
 uint32_t ZipCrc(const Bytes &b);
 
+// Writes deflate bit fields: plain values least significant bit first, Huffman codes most
+// significant bit first.
+class BitWriter {
+ public:
+  void Bits(uint32_t value, unsigned n) {
+    for (unsigned i = 0; i < n; i++) Bit((value >> i) & 1);
+  }
+  void Code(uint32_t code, unsigned len) {
+    while (len--) Bit((code >> len) & 1);
+  }
+  void AlignByte() {
+    while (m_used != 0) Bit(0);
+  }
+  // Fixed-code literal/length symbol and distance symbol.
+  void FixedSymbol(unsigned sym) {
+    if (sym < 144) Code(0x30 + sym, 8);
+    else if (sym < 256) Code(0x190 + sym - 144, 9);
+    else if (sym < 280) Code(sym - 256, 7);
+    else Code(0xC0 + sym - 280, 8);
+  }
+  void FixedDistance(unsigned sym) { Code(sym, 5); }
+  void StoredBlock(const uint8_t *data, unsigned len, bool last) {
+    Bits(last ? 1 : 0, 1);
+    Bits(0, 2);
+    AlignByte();
+    Bits(len, 16);
+    Bits(~len & 0xFFFF, 16);
+    m_out.insert(m_out.end(), data, data + len);
+  }
+  Bytes Finish() {
+    AlignByte();
+    return m_out;
+  }
+
+ private:
+  void Bit(unsigned b) {
+    if (m_used == 0) m_out.push_back(0);
+    m_out.back() |= (uint8_t)(b << m_used);
+    m_used = (m_used + 1) & 7;
+  }
+  Bytes m_out;
+  unsigned m_used = 0;
+};
+
+// 65536 bytes of history in two stored blocks, then one Deflate64 copy of length 65538 from
+// 65536 bytes back: the longest length and the farthest distance.
+Bytes FarCopyStream(const Bytes &history);
+
 }  // namespace codectest

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Prints compression and decompression times and ratios of each library codec on ~40 MB of
-# text-like data (not a test; run by hand). Usage: libcodec_bench.sh BUILD_DIR [SOURCE_DIR]
+# text-like data (not a test; run by hand). Usage: libcodec-bench.sh BUILD_DIR [SOURCE_DIR]
 set -euo pipefail
-build=${1:?usage: libcodec_bench.sh BUILD_DIR [SOURCE_DIR]}
-src=${2:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+build=${1:?usage: libcodec-bench.sh BUILD_DIR [SOURCE_DIR]}
+src=${2:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 tool=$build/tests/zip/libcodec_tool.exe
 work=$(mktemp -d /tmp/libcodec-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT

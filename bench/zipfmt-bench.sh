@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Prints timings of the entry table (adding with lookup, finding, sorting) and of reading and
 # writing the directory of a Python-made archive with 200,000 entries. Not a test.
-# Usage: BUILD_DIR=... bash tests/zip/zipfmt_bench.sh [count]
+# Usage: BUILD_DIR=... bash bench/zipfmt-bench.sh [count]
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 count=${1:-200000}
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
