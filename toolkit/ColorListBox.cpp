@@ -297,6 +297,19 @@ private:
     return index;
   }
 
+  int AddLines(const ColorListLines* lines) {
+    if (!lines || !lines->get) return 0;
+    int added = 0;
+    for (int i = 0; i < lines->count; ++i) {
+      ColorListItem item = {};
+      if (!lines->get(lines->context, i, &item)) break;
+      item.index = -1;
+      if (AddLine(&item) < 0) break;
+      ++added;
+    }
+    return added;
+  }
+
   int GetLine(ColorListItem* item) const {
     if (!item || item->index < 0 || item->index >= Count()) return -1;
     LineBlock* b = m_lines[item->index];
@@ -718,6 +731,8 @@ LRESULT ColorList::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case CLB_ADDLINE:
       return AddLine(reinterpret_cast<const ColorListItem*>(lp));
+    case CLB_ADDLINES:
+      return AddLines(reinterpret_cast<const ColorListLines*>(lp));
     case CLB_SETCOLOR: {
       int n = (int)wp;
       if (n < 0 || n >= 64) return 0;

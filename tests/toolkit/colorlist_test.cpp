@@ -228,6 +228,23 @@ TEST_F(ColorListTest, ColoursOptionsAndStyleBits) {
   EXPECT_EQ((DWORD)list.SendMessage(CLB_SETSTYLE, 0, 0), 0x82020000u);
 }
 
+// Lines from a source in one message go after the others; the source may end early.
+TEST_F(ColorListTest, AddLinesTakesLinesFromASource) {
+  ASSERT_EQ(list.AddLine("erste"), 0);
+  static const char* const kTexts[] = {"zwei", "drei", "vier"};
+  auto get = [](void*, int i, ColorListItem* item) -> BOOL {
+    if (i == 2) return FALSE;
+    item->mask = CLIF_TEXT;
+    item->pszText = const_cast<char*>(kTexts[i]);
+    item->cchText = -1;
+    return TRUE;
+  };
+  EXPECT_EQ(list.AddLines(3, get, nullptr), 2);
+  ASSERT_EQ(list.GetCount(), 3);
+  EXPECT_EQ(Line(list, 1), "zwei");
+  EXPECT_EQ(Line(list, 2), "drei");
+}
+
 // A run of one colour longer than a stored run (2047 characters) keeps its colour to its end.
 TEST_F(ColorListTest, LongRunsKeepTheirColours) {
   list.SendMessage(CLB_SETCOLOR, 32 + 7, RGB(0, 255, 0));
