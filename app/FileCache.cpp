@@ -68,14 +68,17 @@ const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* 
     return entry->bytes;
 }
 
-unsigned char* FileCacheAlloc(const CStrList* cache, int64_t limit, size_t size)
+bool FileCacheHasRoom(const CStrList* cache, int64_t limit, size_t size)
 {
     if (!cache || size == 0 || size > 0xFFFFFFFFu)
-        return nullptr;
+        return false;
     // In 64 bits: a total near the limit plus a large file must not wrap round.
-    if ((int64_t)(FileCacheTotal(cache) + (uint64_t)size) >= limit)
-        return nullptr;
-    return (unsigned char*)malloc(size);
+    return (int64_t)(FileCacheTotal(cache) + (uint64_t)size) < limit;
+}
+
+unsigned char* FileCacheAlloc(const CStrList* cache, int64_t limit, size_t size)
+{
+    return FileCacheHasRoom(cache, limit, size) ? (unsigned char*)malloc(size) : nullptr;
 }
 
 bool FileCacheInsert(CStrList* cache, const char* path, unsigned char* bytes, size_t size, uint32_t writeTime)

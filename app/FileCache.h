@@ -52,6 +52,8 @@ bool FileCacheAdd(CStrList* cache, int64_t limit, const char* path, const void* 
 // path is replaced) and returns true, or false when the entry cannot be added: the buffer
 // then stays the caller's, who frees it.
 unsigned char* FileCacheAlloc(const CStrList* cache, int64_t limit, size_t size);
+// True when a copy of size bytes (1 or more) fits: the byte total plus size stays below limit.
+bool FileCacheHasRoom(const CStrList* cache, int64_t limit, size_t size);
 bool FileCacheInsert(CStrList* cache, const char* path, unsigned char* bytes, size_t size, uint32_t writeTime);
 
 // Frees entry index's copy, lowers the total and removes the entry. False when out of range.

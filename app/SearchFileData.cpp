@@ -37,6 +37,16 @@ void CSearchFileData::Close()
     m_nSize = 0;
 }
 
+void CSearchFileData::Adopt(const char* path, unsigned char* bytes, DWORD size, CStrList* cache,
+                            int64_t cacheLimit, uint32_t writeTime)
+{
+    Close();
+    if (!(FileCacheHasRoom(cache, cacheLimit, size) && FileCacheInsert(cache, path, bytes, size, writeTime)))
+        m_pOwned = bytes;
+    m_pData = bytes;
+    m_nSize = (int)size;
+}
+
 int CSearchFileData::Load(const char* path, CStrList* cache, int64_t cacheLimit, uint32_t writeTime,
                           std::vector<unsigned char>& scratch)
 {

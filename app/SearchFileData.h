@@ -48,6 +48,10 @@ public:
     // SKIP_READ or SKIP_TOO_LARGE (SearchSkipReason) with nothing loaded.
     int Load(const char* path, CStrList* cache, int64_t cacheLimit, uint32_t writeTime,
              std::vector<unsigned char>& scratch);
+    // Takes bytes already read (malloc'd, size 1 or more, ownership passes): they join cache
+    // as path's copy when it has room, else they are freed on Close.
+    void Adopt(const char* path, unsigned char* bytes, DWORD size, CStrList* cache, int64_t cacheLimit,
+               uint32_t writeTime);
     const unsigned char* Data() const { return m_pData; }
     int Size() const { return m_nSize; }
     // Releases the mapping and a copy the cache did not take.

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "app/FileCache.h"
+#include "app/ReadAhead.h"
 #include "app/TextMatcher.h"
 #include "app/TextScan.h"
 #include "system/DirList.h"
@@ -137,6 +138,25 @@ void CTextSearch::FinishFile()
     m_nLinePos = 0;
 }
 
+namespace {
+
+// Searches a file whose bytes were read ahead, as SearchFile would have read them.
+int SearchReadAhead(CTextSearch& engine, const char* path, unsigned char* bytes, DWORD size, uint32_t writeTime,
+                    const char* text, unsigned flags)
+{
+    engine.m_bLineStop = 0;
+    engine.m_nLinePos = 0;
+    engine.m_nSortColumn = -1;
+    engine.m_nSortDir = 0;
+    CSearchFileData data;
+    data.Adopt(path, bytes, size, engine.m_pCache, engine.m_nCacheLimit, writeTime);
+    if (engine.m_hits.m_nCount >= engine.m_nResultLimit)
+        return 0;
+    return engine.SearchBuffer(data.Data(), data.Size(), path, text, flags);
+}
+
+} // namespace
+
 template <class PathAt>
 int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags)
 {
@@ -147,6 +167,18 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
     m_skipped.Clear();
     if (count <= 0 || !text || !*text)
         return 0;
+    // The next files are read by other threads while this one searches; files the cache
+    // holds are left to it.
+    std::vector<std::string> paths((size_t)count);
+    std::vector<char> cached((size_t)count, 0);
+    for (int i = 0; i < count; i++) {
+        const char* path = pathAt(i);
+        if (path && *path) {
+            paths[i] = path;
+            cached[i] = m_pCache && FileCacheFind(m_pCache, path) >= 0;
+        }
+    }
+    CReadAhead ahead(std::move(paths), std::move(cached), CSearchFileData::ReadMax, m_pCache != nullptr);
     int total = 0;
     for (int i = 0; i < count; i++) {
         if (m_bFileStop)
@@ -155,7 +187,12 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
         const char* path = pathAt(i);
         if (m_hits.m_nCount >= m_nResultLimit)
             break;
-        if (path && *path)
+        unsigned char* bytes = nullptr;
+        DWORD size = 0;
+        uint32_t writeTime = 0;
+        if (ahead.Take(i, &bytes, &size, &writeTime) && path && *path)
+            total += SearchReadAhead(*this, path, bytes, size, writeTime, text, flags);
+        else if (path && *path)
             total += SearchOneFile(path, text, flags);
         FinishFile();
     }

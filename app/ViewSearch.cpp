@@ -103,18 +103,6 @@ int HexSearchJob(CProgressDlg* pDlg)
     return RunHexSearchJob(*reinterpret_cast<const HexSearchJobData*>(pDlg->m_dwUser[1]));
 }
 
-// Appends one coloured line to the result list.
-void AddColoredLine(CColorListBox& list, char* text, int length, const unsigned char* colors)
-{
-    ColorListItem item = {};
-    item.mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
-    item.index = -1;
-    item.pszText = text;
-    item.cchText = length;
-    item.pColors = colors;
-    list.SendMessage(CLB_ADDLINE, 0, (LPARAM)&item);
-}
-
 // Runs a search job under a modal progress dialog: the progress and cancel callbacks get ui,
 // the job gets the view and its data.
 void RunSearchProgress(CVellmorantView* view, const char* title, CProgressDlg::CallbackFn progressFn,
@@ -260,6 +248,27 @@ void CVellmorantView::OnHexSearch()
 
 namespace {
 
+// The hits of an engine as a source of coloured result lines.
+template <class Engine>
+struct ResultLineSource {
+    const Engine* engine;
+    int (*build)(const Engine&, int, char*, unsigned char*);
+    char line[kResultLineSize];
+    unsigned char colors[kResultLineSize];
+    CSentMessagePump pump;   // a million lines take a second or two
+
+    static BOOL Get(void* context, int i, ColorListItem* item)
+    {
+        ResultLineSource* s = static_cast<ResultLineSource*>(context);
+        s->pump.Tick();
+        item->mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
+        item->pszText = s->line;
+        item->cchText = s->build(*s->engine, i, s->line, s->colors);
+        item->pColors = s->colors;
+        return TRUE;
+    }
+};
+
 // Fills the result list with one coloured line per hit of an engine (or the "no results" line);
 // drawing waits until every line is in. Returns the hit count.
 template <class Engine>
@@ -268,12 +277,10 @@ int FillResultLines(CColorListBox& list, const Engine& engine,
 {
     int count = engine.GetHitCount();
     list.SetOption(CLBO_REDRAW, 2);
-    char line[kResultLineSize];
-    unsigned char colors[kResultLineSize];
-    for (int i = 0; i < count; ++i) {
-        int n = build(engine, i, line, colors);
-        AddColoredLine(list, line, n, colors);
-    }
+    ResultLineSource<Engine> source;
+    source.engine = &engine;
+    source.build = build;
+    list.AddLines(count, ResultLineSource<Engine>::Get, &source);
     if (count == 0)
         list.AddLine(kNoResultsLine);
     list.SetOption(CLBO_REDRAW, 1);

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Benchmark of the zip archive (not a test; CI does not run it). Generates a tree (source-like
 # text, logs, some binary and incompressible files), packs it with CZipFile through
-# archive_tool under Wine (deflate at levels 6 and 9), with Info-ZIP (zip -6, -9) and with 7z
-# (-tzip -mx=5, -mx=9), checks that every archive tests clean, and prints each time (best of
-# BENCH_RUNS) and size with their ratios to Info-ZIP at the same level.
+# archive_tool under Wine with every packing method, and with its peers at the same settings:
+# Info-ZIP for deflate (zip -6, -9) and bzip2 (zip -6 -Z bzip2), 7z -tzip -mmt=1 for LZMA and
+# PPMd (same level, dictionary, order and model size) and, for reference, deflate. Checks that
+# every archive tests clean and prints each time (best of BENCH_RUNS) and size with their
+# ratios to the peer, plus the cost of starting Wine, which every CZipFile time includes.
 #
 #   BUILD_DIR=/work/build-x bash bench/zip-bench.sh [tree folder]
 # Environment: BUILD_DIR (built tree with tests/zip/archive_tool.exe and a Wine prefix),
-# BENCH_MB (size of the tree in MB, default 200), BENCH_RUNS (timed runs per packer, default 3).
+# BENCH_MB (size of the tree in MB, default 200), BENCH_RUNS (timed runs per packer, default 3),
+# BENCH_METHODS (default "deflate bzip2 lzma ppmd").
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 tree=${1:-/tmp/vm-zip-bench}
 mb=${BENCH_MB:-200}
 runs=${BENCH_RUNS:-3}
+methods=${BENCH_METHODS:-deflate bzip2 lzma ppmd}
 tool=$build/tests/zip/archive_tool.exe
 [ -f "$tool" ] || { echo "missing $tool: build first (scripts/build.sh)"; exit 2; }
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEDEBUG=-all LANG=de_DE.UTF-8 TZ=Europe/Berlin LC_NUMERIC=C
@@ -93,22 +97,64 @@ best() {  # best LABEL ARCHIVE COMMAND...: runs the command, keeps the fastest t
 }
 
 : >"$out/results"
-best "CZipFile-6" "$out/v6.zip" "$root/scripts/wine-run.sh" "$tool" pack "$(winpath "$out/v6.zip")" deflate 6 "" "$(winpath "$tree")"
-best "CZipFile-9" "$out/v9.zip" "$root/scripts/wine-run.sh" "$tool" pack "$(winpath "$out/v9.zip")" deflate 9 "" "$(winpath "$tree")"
-best "zip-6" "$out/z6.zip" bash -c "cd '$tree' && zip -qr -6 '$out/z6.zip' . -x '.tree-*'"
-best "zip-9" "$out/z9.zip" bash -c "cd '$tree' && zip -qr -9 '$out/z9.zip' . -x '.tree-*'"
-best "7z-mx5" "$out/s5.zip" bash -c "cd '$tree' && 7z a -tzip -mx=5 '$out/s5.zip' . -x'!.tree-*' "
-best "7z-mx9" "$out/s9.zip" bash -c "cd '$tree' && 7z a -tzip -mx=9 '$out/s9.zip' . -x'!.tree-*' "
+tool_pack() {  # tool_pack ARCHIVE METHOD LEVEL
+  "$root/scripts/wine-run.sh" "$tool" pack "$(winpath "$1")" "$2" "$3" "" "$(winpath "$tree")"
+}
+in_tree() { (cd "$tree" && "$@"); }
+# Starting Wine alone: archive_tool listing a one-entry archive.
+printf 'x' >"$out/one.txt"
+(cd "$out" && zip -q one.zip one.txt)
+best_wine() {
+  local t b=999999 start
+  for _ in $(seq "$runs"); do
+    start=$(date +%s.%N)
+    "$root/scripts/wine-run.sh" "$tool" list "$(winpath "$out/one.zip")" >/dev/null 2>&1
+    t=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.3f", e - s }')
+    b=$(awk -v a="$t" -v b="$b" 'BEGIN { print (a + 0 < b + 0) ? a : b }')
+  done
+  echo "$b"
+}
+wine_start=$(best_wine)
+# PPMd level 6 of CZipFile: model order 10 and 13 MB (order 16 - level, level + 7 MB).
+# LZMA level 5: 16 MB dictionary, as 7z's -mx=5.
+for m in $methods; do
+  case $m in
+    deflate)
+      best "CZipFile-6" "$out/v6.zip" tool_pack "$out/v6.zip" deflate 6
+      best "zip-6" "$out/z6.zip" in_tree zip -qr -6 "$out/z6.zip" . -x '.tree-*'
+      best "7z-mx5" "$out/s5.zip" in_tree 7z a -tzip -mmt=1 -mx=5 "$out/s5.zip" . '-x!.tree-*'
+      best "CZipFile-9" "$out/v9.zip" tool_pack "$out/v9.zip" deflate 9
+      best "zip-9" "$out/z9.zip" in_tree zip -qr -9 "$out/z9.zip" . -x '.tree-*'
+      best "7z-mx9" "$out/s9.zip" in_tree 7z a -tzip -mmt=1 -mx=9 "$out/s9.zip" . '-x!.tree-*' ;;
+    bzip2)
+      best "CZipFile-bz2" "$out/vb.zip" tool_pack "$out/vb.zip" bzip2 6
+      best "zip-bz2" "$out/zb.zip" in_tree zip -qr -6 -Z bzip2 "$out/zb.zip" . -x '.tree-*' ;;
+    lzma)
+      best "CZipFile-lzma" "$out/vl.zip" tool_pack "$out/vl.zip" lzma 5
+      best "7z-lzma" "$out/sl.zip" in_tree 7z a -tzip -mmt=1 -mm=LZMA -mx=5 "$out/sl.zip" . '-x!.tree-*' ;;
+    ppmd)
+      best "CZipFile-ppmd" "$out/vp.zip" tool_pack "$out/vp.zip" ppmd 6
+      best "7z-ppmd" "$out/sp.zip" in_tree 7z a -tzip -mmt=1 -mm=PPMd -mo=10 -mmem=13m "$out/sp.zip" . '-x!.tree-*' ;;
+  esac
+done
 
-awk -v bytes="$bytes" '
+awk -v bytes="$bytes" -v wine="$wine_start" '
+  function peer(l) {
+    if (l ~ /bz2/) return "zip-bz2"
+    if (l ~ /lzma/) return "7z-lzma"
+    if (l ~ /ppmd/) return "7z-ppmd"
+    return (l ~ /-9|mx9/) ? "zip-9" : "zip-6"
+  }
   { label[NR] = $1; t[$1] = $2; s[$1] = $3 }
   END {
-    printf "%-12s %9s %13s %8s %12s %12s\n", "packer", "time (s)", "size", "ratio", "time/zip", "size/zip"
+    printf "%-14s %9s %13s %8s %9s %9s %-8s\n", "packer", "time (s)", "size", "ratio", "time/peer", "size/peer", "peer"
     for (i = 1; i <= NR; i++) {
-      l = label[i]
-      ref = (l ~ /-9|mx9/) ? "zip-9" : "zip-6"
-      printf "%-12s %9.2f %13d %7.2f%% %12.2f %12.4f\n", l, t[l], s[l], 100 * s[l] / bytes, t[l] / t[ref], s[l] / s[ref]
+      l = label[i]; r = peer(l)
+      if (!(r in t)) continue
+      printf "%-14s %9.2f %13d %7.2f%% %9.2f %9.4f %-8s\n", l, t[l], s[l], 100 * s[l] / bytes, t[l] / t[r], s[l] / s[r], r
     }
+    printf "starting Wine (archive_tool listing a one-entry archive): %.2f s\n", wine
   }' "$out/results"
-echo "(ratio: archive size / tree size; time/zip and size/zip: against Info-ZIP at level 6 or 9;"
+echo "(ratio: archive size / tree size; time/peer and size/peer: against Info-ZIP at the same level"
+echo " for deflate and bzip2, 7z -tzip -mmt=1 with the same settings for LZMA and PPMd;"
 echo " CZipFile runs under Wine, its time includes starting Wine for each run)"

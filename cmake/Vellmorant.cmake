@@ -44,7 +44,8 @@ endfunction()
 
 # Third-party compression libraries.
 add_library(vm_zlib STATIC IMPORTED GLOBAL)
-set_target_properties(vm_zlib PROPERTIES IMPORTED_LOCATION /usr/i686-w64-mingw32/lib/libz.a)
+set_target_properties(vm_zlib PROPERTIES IMPORTED_LOCATION ${VM_DEPS_DIR}/lib/libz.a
+  INTERFACE_INCLUDE_DIRECTORIES ${VM_DEPS_DIR}/include/zlib)
 add_library(vm_bz2 STATIC IMPORTED GLOBAL)
 set_target_properties(vm_bz2 PROPERTIES IMPORTED_LOCATION ${VM_DEPS_DIR}/lib/libbz2.a
   INTERFACE_INCLUDE_DIRECTORIES ${VM_DEPS_DIR}/include/bzip2)

@@ -1,17 +1,44 @@
 #!/usr/bin/env bash
-# Cross-builds libbzip2 and the LZMA SDK from Debian's source packages into static
-# libraries under BUILD/deps. Built once; a stamp file makes later calls return at once.
+# Cross-builds libbzip2, the LZMA SDK and zlib from Debian's source packages into static
+# libraries under BUILD/deps. Built once; stamp files make later calls return at once.
 # Usage: build-deps.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath -m "${1:?usage: build-deps.sh BUILD_DIR}")
 deps="$build/deps"
 stamp="$deps/.built-v1"
-[ -f "$stamp" ] && exit 0
+zstamp="$deps/.built-zlib-v1"
+[ -f "$stamp" ] && [ -f "$zstamp" ] && exit 0
 
 CC=${CC:-i686-w64-mingw32-gcc-posix}
 AR=${AR:-i686-w64-mingw32-ar}
 # -fexceptions: our C++ callbacks run inside these libraries' frames.
 CFLAGS="-O2 -fexceptions -Wno-unused-but-set-variable"
+
+build_zlib() {
+  # zlib 1.2.13. MinGW's packaged build is about a quarter slower at deflate: x86 reads
+  # unaligned words (UNALIGNED_OK compares two bytes at once in the match search) and -O3
+  # unrolls the hot loops. Built without unwind tables: nothing is thrown through it.
+  mkdir -p "$deps/src" "$deps/lib" "$deps/include/zlib"
+  cd "$deps/src"
+  [ -n "$(find . -maxdepth 1 -type d -name 'zlib-*')" ] ||
+    apt-get source -q zlib >/dev/null 2>&1 || apt-get source zlib
+  local zdir
+  zdir=$(find . -maxdepth 1 -type d -name 'zlib-*' | head -n1)
+  rm -rf obj-zlib
+  mkdir -p obj-zlib
+  for f in adler32 crc32 deflate inflate inftrees inffast trees zutil compress uncompr; do
+    "$CC" -O3 -DUNALIGNED_OK -c "$zdir/$f.c" -o "obj-zlib/$f.o"
+  done
+  rm -f "$deps/lib/libz.a"
+  "$AR" rcs "$deps/lib/libz.a" obj-zlib/*.o
+  cp "$zdir/zlib.h" "$zdir/zconf.h" "$deps/include/zlib/"
+  touch "$zstamp"
+}
+
+if [ -f "$stamp" ]; then
+  build_zlib
+  exit 0
+fi
 rm -rf "$deps"
 mkdir -p "$deps/src" "$deps/lib" "$deps/include/bzip2" "$deps/include/lzma"
 
@@ -38,3 +65,4 @@ done
 cp "$lzdir"/C/*.h "$deps/include/lzma/"
 
 touch "$stamp"
+build_zlib

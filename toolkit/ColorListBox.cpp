@@ -10,40 +10,92 @@ namespace {
 const char kClassName[] = "ColorListBox";
 
 // One line in one block: the header, the text with its terminator, then the colour runs.
-struct Run {
-  WORD count;
-  BYTE color;
-  BYTE reserved;
-};
+// A run is one 16-bit word, the palette index in the low 5 bits and the character count (1 to
+// 2047) above: with a million result lines every byte of a line counts.
+typedef WORD Run;
+const int kRunMax = 2047;
+inline int RunCount(Run r) { return r >> 5; }
+inline int RunColor(Run r) { return r & 31; }
+
 struct LineBlock {
   int len;
   int nRuns;
   int width;  // pixels, by the font's width table when it was added
   char* Text() { return reinterpret_cast<char*>(this + 1); }
-  Run* Runs() { return reinterpret_cast<Run*>(reinterpret_cast<char*>(this + 1) + ((len + 1 + 3) & ~3)); }
+  Run* Runs() { return reinterpret_cast<Run*>(reinterpret_cast<char*>(this + 1) + ((len + 1 + 1) & ~1)); }
 };
 
-LineBlock* MakeLine(const char* text, int len, const BYTE* colors, bool perChar) {
-  // Runs of equal colour, at most 65535 characters each.
-  std::vector<Run> runs;
-  if (colors) {
+// The lines' memory: blocks carved one after another from large chunks, all freed together
+// when the list is emptied (a deleted line's bytes stay until then). Saves the heap's
+// per-allocation header and most of the time of a million single allocations.
+class LinePool {
+public:
+  ~LinePool() { Clear(); }
+  void* Allocate(size_t size) {
+    size = (size + 3) & ~(size_t)3;
+    if (size > m_left) {
+      size_t chunk = size > kChunk ? size : kChunk;
+      char* p = static_cast<char*>(malloc(chunk));
+      if (!p) return nullptr;
+      m_chunks.push_back(p);
+      m_next = p;
+      m_left = chunk;
+    }
+    void* block = m_next;
+    m_next += size;
+    m_left -= size;
+    return block;
+  }
+  void Clear() {
+    for (char* p : m_chunks) free(p);
+    m_chunks.clear();
+    m_next = nullptr;
+    m_left = 0;
+  }
+
+private:
+  static const size_t kChunk = 256 * 1024;
+  std::vector<char*> m_chunks;
+  char* m_next = nullptr;
+  size_t m_left = 0;
+};
+
+LineBlock* MakeLine(LinePool& pool, const char* text, int len, const BYTE* colors, bool perChar) {
+  // Runs of equal colour, counted first so that the line takes one block.
+  int nRuns = 0;
+  if (colors && len > 0) {
+    int c = -1, count = 0;
     for (int i = 0; i < len; ++i) {
-      BYTE c = (BYTE)((perChar ? colors[i] : colors[0]) & 31);
-      if (!runs.empty() && runs.back().color == c && runs.back().count < 0xFFFF)
-        ++runs.back().count;
-      else
-        runs.push_back({1, c, 0});
+      int ci = (perChar ? colors[i] : colors[0]) & 31;
+      if (ci != c || count == kRunMax) {
+        ++nRuns;
+        c = ci;
+        count = 0;
+      }
+      ++count;
     }
   }
-  size_t textBytes = ((size_t)len + 1 + 3) & ~(size_t)3;
-  LineBlock* b = static_cast<LineBlock*>(malloc(sizeof(LineBlock) + textBytes + runs.size() * sizeof(Run)));
+  size_t textBytes = ((size_t)len + 1 + 1) & ~(size_t)1;
+  LineBlock* b = static_cast<LineBlock*>(pool.Allocate(sizeof(LineBlock) + textBytes + nRuns * sizeof(Run)));
   if (!b) return nullptr;
   b->len = len;
-  b->nRuns = (int)runs.size();
+  b->nRuns = nRuns;
   b->width = 0;
   memcpy(b->Text(), text, len);
   b->Text()[len] = 0;
-  if (!runs.empty()) memcpy(b->Runs(), runs.data(), runs.size() * sizeof(Run));
+  if (nRuns) {
+    Run* runs = b->Runs();
+    int r = -1, c = -1, count = 0;
+    for (int i = 0; i < len; ++i) {
+      int ci = (perChar ? colors[i] : colors[0]) & 31;
+      if (ci != c || count == kRunMax) {
+        ++r;
+        c = ci;
+        count = 0;
+      }
+      runs[r] = (Run)(++count << 5 | ci);
+    }
+  }
   return b;
 }
 
@@ -67,6 +119,7 @@ public:
 private:
   HWND m_hWnd;
   std::vector<LineBlock*> m_lines;
+  LinePool m_pool;
   COLORREF m_text[32], m_back[32];
   HFONT m_hFont = nullptr;
   int m_widths[256] = {};
@@ -102,8 +155,9 @@ private:
   }
 
   void Reset() {
-    for (LineBlock* b : m_lines) free(b);
     m_lines.clear();
+    m_lines.shrink_to_fit();
+    m_pool.Clear();
     m_top = m_xOffset = m_maxWidth = 0;
     m_curSel = -1;
     m_anchor = m_caret = {0, 0};
@@ -229,7 +283,7 @@ private:
     if (!item || !(item->mask & CLIF_TEXT) || !item->pszText) return -1;
     int len = item->cchText < 0 ? (int)strlen(item->pszText) : item->cchText;
     const BYTE* colors = (item->mask & CLIF_COLOR) ? item->pColors : nullptr;
-    LineBlock* b = MakeLine(item->pszText, len, colors, (item->mask & CLIF_COLORPERCHAR) != 0);
+    LineBlock* b = MakeLine(m_pool, item->pszText, len, colors, (item->mask & CLIF_COLORPERCHAR) != 0);
     if (!b) return -1;
     b->width = TextWidthByTable(b->Text(), len, m_widths);
     if (b->width > m_maxWidth) m_maxWidth = b->width;
@@ -237,9 +291,23 @@ private:
     if (index < 0 || index > Count()) index = Count();
     m_lines.insert(m_lines.begin() + index, b);
     if (m_curSel >= index) ++m_curSel;
+    if (Holding()) return index;
     if (index < m_top + VisibleLines() + 1) Redraw();
     UpdateScrollBars();
     return index;
+  }
+
+  int AddLines(const ColorListLines* lines) {
+    if (!lines || !lines->get) return 0;
+    int added = 0;
+    for (int i = 0; i < lines->count; ++i) {
+      ColorListItem item = {};
+      if (!lines->get(lines->context, i, &item)) break;
+      item.index = -1;
+      if (AddLine(&item) < 0) break;
+      ++added;
+    }
+    return added;
   }
 
   int GetLine(ColorListItem* item) const {
@@ -256,7 +324,6 @@ private:
 
   int DeleteLine(int i) {
     if (i < 0 || i >= Count()) return LB_ERR;
-    free(m_lines[i]);
     m_lines.erase(m_lines.begin() + i);
     if (m_curSel > i || m_curSel >= Count()) --m_curSel;
     m_anchor = m_caret = {m_curSel >= 0 ? m_curSel : 0, 0};
@@ -291,11 +358,11 @@ private:
     }
     const char* t = b->Text();
     Run* runs = b->Runs();
-    int run = 0, left = b->nRuns ? runs[0].count : b->len + 1;
+    int run = 0, left = b->nRuns ? RunCount(runs[0]) : b->len + 1;
     int dx[256];
     int i = 0;
     while (i < b->len) {
-      int color = b->nRuns && run < b->nRuns ? runs[run].color : 0;
+      int color = b->nRuns && run < b->nRuns ? RunColor(runs[run]) : 0;
       bool sel = i >= selFrom && i < selTo;
       // The segment ends at the run's end, a selection edge, the line's end or 256 characters.
       int n = left;
@@ -315,7 +382,7 @@ private:
       x += w;
       i += n;
       left -= n;
-      if (left == 0 && b->nRuns && ++run < b->nRuns) left = runs[run].count;
+      if (left == 0 && b->nRuns && ++run < b->nRuns) left = RunCount(runs[run]);
     }
     // The rest of the row; a selection that goes on past the line's end marks it.
     r = row;
@@ -664,6 +731,8 @@ LRESULT ColorList::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case CLB_ADDLINE:
       return AddLine(reinterpret_cast<const ColorListItem*>(lp));
+    case CLB_ADDLINES:
+      return AddLines(reinterpret_cast<const ColorListLines*>(lp));
     case CLB_SETCOLOR: {
       int n = (int)wp;
       if (n < 0 || n >= 64) return 0;

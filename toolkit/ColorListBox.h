@@ -13,6 +13,7 @@
 #define CLB_GETLINE 0x3812     // (0, ColorListItem* with index, buffer, size) -> text length, -1 for a bad index
 #define CLB_SETSTYLE 0x381B    // (mask, value) -> the former style bits
 #define CLB_GETSELTEXT 0x3820  // (buffer size, char* buffer or NULL) -> length of the selected text
+#define CLB_ADDLINES 0x3830    // (0, const ColorListLines*) appends lines from a source -> lines added
 
 // Notifications (WM_NOTIFY with an NMHDR) to the parent.
 #define CLN_SELCHANGE 0x1302   // the current line or the text selection changed
@@ -44,6 +45,15 @@ struct ColorListItem {
   const BYTE* pColors;   // palette indexes 0..31
 };
 
+// A source of lines for CLB_ADDLINES: sets item's mask, text, length and colours for line i
+// (index and the buffers stay its own until the next call); FALSE ends the adding early.
+typedef BOOL (*ColorListLineFunc)(void* context, int i, ColorListItem* item);
+struct ColorListLines {
+  int count;               // lines 0..count-1 are asked for in order
+  ColorListLineFunc get;
+  void* context;
+};
+
 // Registers the window class "ColorListBox" (once). FALSE on failure.
 BOOL RegisterColorListBoxClass();
 
@@ -67,6 +77,12 @@ public:
   int GetSelectedText(CString& rString, int bAlways = 0);
 
   int AddLine(LPCSTR lpszText, int nLength = -1, const BYTE* pColors = nullptr);
+  // Appends count lines from get in one message (a million lines do not each pass the
+  // window's procedures). Returns the lines added.
+  int AddLines(int count, ColorListLineFunc get, void* context) {
+    ColorListLines lines = {count, get, context};
+    return (int)SendMessage(CLB_ADDLINES, 0, (LPARAM)&lines);
+  }
   int GetLineText(int nIndex, CString& rString) const;
   int GetCount() const { return (int)SendMessage(LB_GETCOUNT); }
   int GetCurSel() const { return (int)SendMessage(LB_GETCURSEL); }

@@ -197,3 +197,9 @@ int TrackSplitter(HWND hWnd, int, const RECT* limitScreen, int barPos, int x, in
   (void)x;
   return cancelled ? 0 : cur - barPos;
 }
+
+void CSentMessagePump::Answer() {
+  MSG msg;
+  ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  m_last = ::GetTickCount();
+}

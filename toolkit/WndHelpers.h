@@ -28,6 +28,22 @@ BOOL SizeWindowTo(HWND hWnd, int width, int height, BOOL relative);
 // Brings a window to the front even when another program is in the foreground.
 void ForceForegroundWindow(HWND hWnd);
 
+// Keeps a thread that works for long on its own messages answering messages other threads and
+// programs send it: Tick, called often, answers them once every interval milliseconds. Input
+// and posted messages stay queued, so nothing the user does runs in the middle of the work.
+class CSentMessagePump {
+public:
+  explicit CSentMessagePump(DWORD intervalMs = 50) : m_interval(intervalMs), m_last(::GetTickCount()) {}
+  void Tick() {
+    if (++m_calls % 256 == 0 && ::GetTickCount() - m_last >= m_interval) Answer();
+  }
+
+private:
+  void Answer();
+  DWORD m_interval, m_last;
+  unsigned m_calls = 0;
+};
+
 // Tracks a horizontal splitter bar with the mouse (captured until the button goes up).
 // limitScreen bounds the bar in screen coordinates; barPos the bar's top in window client
 // coordinates, barHeight its height; x and offset are where the drag started. Returns the

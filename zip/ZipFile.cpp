@@ -279,10 +279,13 @@ void CZipFile::EnsureWorkFile() {
 void CZipFile::ReplaceTarget() {
   if (!m_workPath[0]) return;
   m_io.Flush();
-  FlushFileBuffers(m_io.Handle());
+  // An archive that replaces another reaches the disk before the old one goes; a new one has
+  // nothing to lose, and waiting for the disk would cost as much as packing it.
+  const bool replacing = m_targetLock.IsOpen();
+  if (replacing) FlushFileBuffers(m_io.Handle());
   if (!m_io.Close()) ZipRaise(ZIP_E_WRITE);
   m_targetLock.Close();
-  if (!MoveFileExA(m_workPath, m_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExA(m_workPath, m_path, MOVEFILE_REPLACE_EXISTING | (replacing ? MOVEFILE_WRITE_THROUGH : 0)))
     ZipRaise(ZIP_E_WRITE);
   m_workPath[0] = 0;
 }

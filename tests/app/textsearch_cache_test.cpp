@@ -194,6 +194,39 @@ TEST_F(TextSearchCache, ResultLimitAcrossFilesAndProgress)
     EXPECT_EQ(0, engine_.SearchFiles(paths, "", 0));
 }
 
+// Walks over more files than are read ahead at once: hits in list order, a missing file in
+// the middle, a file already cached, and a cache that fills up halfway (later copies freed).
+TEST_F(TextSearchCache, ReadAheadKeepsOrderAndCache)
+{
+    CStrList paths;
+    std::vector<std::pair<std::string, int>> want;   // path and line of every hit
+    std::string seventh;
+    for (int k = 0; k < 50; ++k) {
+        std::string text = "none\n";
+        for (int n = 0; n < k % 3; ++n)
+            text += "hit " + std::to_string(k) + "\n";
+        std::string path = Write(("ra" + std::to_string(k) + ".txt").c_str(), text + std::string(k * 10, '.'));
+        paths.Insert(path.c_str());
+        if (k == 7)
+            seventh = path;
+        for (int n = 0; n < k % 3; ++n)
+            want.push_back({path, n + 2});
+        if (k == 20)
+            paths.Insert((dir_ + "missing.txt").c_str());
+    }
+    EXPECT_EQ(1, Search(seventh, "hit"));   // cached before the walk
+    engine_.m_nCacheLimit = 4000;
+    engine_.Clear();
+    EXPECT_EQ((int)want.size(), engine_.SearchFiles(paths, "hit", 0));
+    std::vector<std::pair<std::string, int>> got;
+    for (int i = 0; i < engine_.GetHitCount(); ++i)
+        got.push_back({engine_.GetHitPath(i), engine_.GetHitLine(i)});
+    EXPECT_EQ(want, got);
+    EXPECT_GT(FileCacheTotal(&cache_), 3000u);
+    EXPECT_LT(FileCacheTotal(&cache_), 4000u);
+    EXPECT_EQ(1, engine_.m_skipped.Count());
+}
+
 TEST_F(TextSearchCache, FileListWalk)
 {
     Write("1.txt", "x\n");

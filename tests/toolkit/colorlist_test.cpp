@@ -228,6 +228,45 @@ TEST_F(ColorListTest, ColoursOptionsAndStyleBits) {
   EXPECT_EQ((DWORD)list.SendMessage(CLB_SETSTYLE, 0, 0), 0x82020000u);
 }
 
+// Lines from a source in one message go after the others; the source may end early.
+TEST_F(ColorListTest, AddLinesTakesLinesFromASource) {
+  ASSERT_EQ(list.AddLine("erste"), 0);
+  static const char* const kTexts[] = {"zwei", "drei", "vier"};
+  auto get = [](void*, int i, ColorListItem* item) -> BOOL {
+    if (i == 2) return FALSE;
+    item->mask = CLIF_TEXT;
+    item->pszText = const_cast<char*>(kTexts[i]);
+    item->cchText = -1;
+    return TRUE;
+  };
+  EXPECT_EQ(list.AddLines(3, get, nullptr), 2);
+  ASSERT_EQ(list.GetCount(), 3);
+  EXPECT_EQ(Line(list, 1), "zwei");
+  EXPECT_EQ(Line(list, 2), "drei");
+}
+
+// A run of one colour longer than a stored run (2047 characters) keeps its colour to its end.
+TEST_F(ColorListTest, LongRunsKeepTheirColours) {
+  list.SendMessage(CLB_SETCOLOR, 32 + 7, RGB(0, 255, 0));
+  list.SendMessage(CLB_SETCOLOR, 32 + 9, RGB(255, 0, 0));
+  std::string text = std::string(2100, 'i') + std::string(40, 'W');
+  std::vector<BYTE> colors(2100, 7);
+  colors.resize(text.size(), 9);
+  ColorListItem item = {CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR, -1, &text[0], (int)text.size(), 0, colors.data()};
+  ASSERT_EQ(list.SendMessage(CLB_ADDLINE, 0, (LPARAM)&item), 0);
+  list.SetCurSel(-1);
+  for (int i = 0; i < 100 && ::GetScrollPos(list.m_hWnd, SB_HORZ) + 400 < XOf(text, 2110); ++i)
+    list.SendMessage(WM_HSCROLL, SB_PAGERIGHT);
+  int pos = ::GetScrollPos(list.m_hWnd, SB_HORZ);
+  list.Invalidate();
+  list.UpdateWindow();
+  HDC dc = ::GetDC(list.m_hWnd);
+  COLORREF before = ::GetPixel(dc, XOf(text, 2099) - pos, 1), after = ::GetPixel(dc, XOf(text, 2101) - pos + 1, 1);
+  ::ReleaseDC(list.m_hWnd, dc);
+  EXPECT_EQ(before, RGB(0, 255, 0));
+  EXPECT_EQ(after, RGB(255, 0, 0));
+}
+
 LRESULT CALLBACK KeyProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   WNDPROC old = (WNDPROC)::GetWindowLongPtrA(h, GWLP_USERDATA);
   if (msg == WM_KEYDOWN && wp == VK_DELETE) return 4711;

@@ -1,0 +1,61 @@
+// Read-ahead for a search that walks files in order: two reader threads open and read the next
+// files while the search works on the current one, so that the wait for the system's file
+// reads overlaps the search. Memory stays bounded: at most kFiles files and kBytes bytes are
+// held ahead of the search, plus the file each reader is reading.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "system/WinHandle.h"
+
+class CReadAhead {
+public:
+    enum { kFiles = 16, kThreads = 2 };
+    static const DWORD kBytes = 32u << 20;
+
+    // paths: the files in the order the search takes them (empty: nothing to read);
+    // skip[i] nonzero: file i is not read (the search has it already). maxSize: larger files
+    // are left to the search. withTime: each file's last write time is read before its bytes.
+    CReadAhead(std::vector<std::string> paths, std::vector<char> skip, DWORD maxSize, bool withTime);
+    ~CReadAhead();   // stops the readers; bytes not taken are freed
+    CReadAhead(const CReadAhead&) = delete;
+    CReadAhead& operator=(const CReadAhead&) = delete;
+
+    // File i's bytes; files must be taken in order, each once (i = 0, 1, 2...). Waits until
+    // the file is read. true: *data (malloc'd, the caller frees it), its size (> 0) and write
+    // time; false: the file was skipped, empty, too large or could not be read: the caller
+    // reads it itself as it would without read-ahead (it also does when no reader could start).
+    bool Take(int i, unsigned char** data, DWORD* size, uint32_t* writeTime);
+
+private:
+    struct Slot {
+        int index = -1;          // the file this slot holds (or is being read into)
+        bool done = false;       // read (or given up)
+        unsigned char* data = nullptr;
+        DWORD size = 0;
+        uint32_t writeTime = 0;
+    };
+
+    static DWORD WINAPI ReaderProc(void* self);
+    void Reader();
+    void ReadOne(int i, Slot& out) const;
+
+    std::vector<std::string> m_paths;
+    std::vector<char> m_skip;
+    DWORD m_maxSize;
+    bool m_withTime;
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE m_readerWake = CONDITION_VARIABLE_INIT;  // room ahead, or stop
+    CONDITION_VARIABLE m_takerWake = CONDITION_VARIABLE_INIT;   // a file is read
+    Slot m_slots[kFiles];
+    int m_next = 0;       // the next file a reader claims
+    int m_taken = 0;      // files the search has taken
+    DWORD m_held = 0;     // bytes read and not yet taken
+    bool m_stop = false;
+    bool m_running = false;   // a reader thread started (else Take always says no)
+    CWinHandle m_threads[kThreads];
+};
