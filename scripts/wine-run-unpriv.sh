@@ -14,7 +14,8 @@ env_args=(DISPLAY="${DISPLAY:-}" WINEPREFIX="$prefix" HOME="$home" PATH="$PATH")
 (
   flock 9
   if [ ! -f "$prefix/.vellmorant-ready" ] || ! runuser -u "$user" -- env "${env_args[@]}" bash -c 'pgrep -u "$(id -u)" -x wineserver32 >/dev/null || pgrep -u "$(id -u)" wineserver >/dev/null'; then
-    runuser -u "$user" -- env "${env_args[@]}" bash -c ". '$here/wine-env.sh'; '$here/wine-prefix.sh'; wineserver -p; wine cmd.exe /c exit" </dev/null >/dev/null 2>&1
+    # The persistent wineserver must not inherit the lock: it would hold it for good.
+    runuser -u "$user" -- env "${env_args[@]}" bash -c ". '$here/wine-env.sh'; '$here/wine-prefix.sh'; wineserver -p; wine cmd.exe /c exit" </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>/tmp/vellmorant-unpriv.lock
 # The executable must be readable by the user: give it a copy in the user's home.

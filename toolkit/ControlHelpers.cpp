@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <ole2.h>
 #include <shlobj.h>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 #include "system/Draw.h"
 #include "system/Paths.h"
@@ -11,12 +13,6 @@
 #include "system/StrList.h"
 
 namespace {
-
-std::string PropName(WNDPROC proc) {
-  char buf[32];
-  wsprintfA(buf, "VmSub%p", (void*)proc);
-  return buf;
-}
 
 const int kHistoryMax = 16;
 
@@ -29,12 +25,50 @@ BOOL OpenHistoryKey(CRegKeys& keys, LPCSTR lpszKey, int mode) {
 
 }  // namespace
 
+namespace {
+
+// The procedures that the subclass procedures replaced, by window and procedure. A window
+// property would cost a round trip to the window server on every message.
+class CSubclassTable {
+ public:
+  CSubclassTable() { ::InitializeSRWLock(&m_lock); }
+  bool Add(HWND hWnd, WNDPROC proc, WNDPROC old) {
+    ::AcquireSRWLockExclusive(&m_lock);
+    bool added = m_old.emplace(Key(hWnd, proc), old).second;
+    ::ReleaseSRWLockExclusive(&m_lock);
+    return added;
+  }
+  WNDPROC Find(HWND hWnd, WNDPROC proc, bool remove) {
+    WNDPROC old = nullptr;
+    if (remove) ::AcquireSRWLockExclusive(&m_lock);
+    else ::AcquireSRWLockShared(&m_lock);
+    auto it = m_old.find(Key(hWnd, proc));
+    if (it != m_old.end()) {
+      old = it->second;
+      if (remove) m_old.erase(it);
+    }
+    if (remove) ::ReleaseSRWLockExclusive(&m_lock);
+    else ::ReleaseSRWLockShared(&m_lock);
+    return old;
+  }
+
+ private:
+  static std::pair<HWND, WNDPROC> Key(HWND hWnd, WNDPROC proc) { return {hWnd, proc}; }
+  SRWLOCK m_lock;
+  std::map<std::pair<HWND, WNDPROC>, WNDPROC> m_old;
+};
+
+CSubclassTable& Subclasses() {
+  static CSubclassTable table;
+  return table;
+}
+
+}  // namespace
+
 BOOL SubclassControl(HWND hWnd, WNDPROC proc) {
   if (!::IsWindow(hWnd) || !proc) return FALSE;
-  std::string name = PropName(proc);
-  if (::GetPropA(hWnd, name.c_str())) return FALSE;
   WNDPROC old = (WNDPROC)::GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
-  ::SetPropA(hWnd, name.c_str(), (HANDLE)old);
+  if (old == proc || !Subclasses().Add(hWnd, proc, old)) return FALSE;
   ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)proc);
   if (proc == ComboDropFileProc) ::DragAcceptFiles(hWnd, TRUE);
   if (proc == ComboFocusNotifyProc) {
@@ -45,12 +79,8 @@ BOOL SubclassControl(HWND hWnd, WNDPROC proc) {
 }
 
 LRESULT CallSubclassedProc(WNDPROC proc, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  std::string name = PropName(proc);
-  WNDPROC old = (WNDPROC)::GetPropA(hWnd, name.c_str());
-  if (message == WM_NCDESTROY) {
-    ::RemovePropA(hWnd, name.c_str());
-    if (old) ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)old);
-  }
+  WNDPROC old = Subclasses().Find(hWnd, proc, message == WM_NCDESTROY);
+  if (message == WM_NCDESTROY && old) ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)old);
   return old ? ::CallWindowProcA(old, hWnd, message, wParam, lParam) : ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
