@@ -40,18 +40,6 @@ const int kPatternCode[19] = {0, 1, 2, 3, 4, 5, 7, 9, 10, 11, 12, 13, 14, 15, 17
 const int kModeIds[5] = {IDC_CH_MODE_REPLACE, IDC_CH_MODE_UPTO, IDC_CH_MODE_FROM, IDC_CH_MODE_UPTO_TEXT,
                          IDC_CH_MODE_FROM_TEXT};
 
-CString WindowText(HWND h)
-{
-    CString s;
-    int n = GetWindowTextLengthA(h);
-    if (n <= 0)
-        return s;
-    char* p = s.GetBuffer(n + 1);
-    int got = GetWindowTextA(h, p, n + 1);
-    s.ReleaseBuffer(got < 0 ? 0 : got);
-    return s;
-}
-
 void LoadHistory(CRegKeys& reg, const char* name, CStrList& list)
 {
     char* block = nullptr;
@@ -220,7 +208,8 @@ void CChangeDlg::OnInsertToken(UINT nID)
     if (number < 1 || number > 18)
         return;
     HWND combo = ::GetDlgItem(m_hWnd, IDC_CH_OFFSET);
-    CString text = WindowText(combo);
+    CString text;
+    GetDlgItemText(IDC_CH_OFFSET, text);
     if (text.GetLength() > 254)
         text = text.Left(254);
     DWORD start = 0, end = 0;

@@ -52,6 +52,16 @@ bool Report(CChangeHost& host, const char* format, const char* path, const char*
     return host.Fail(text);
 }
 
+// Whether path is as the search saw it; a changed file is reported (and a Cancel there sets
+// r.aborted).
+bool StillAsSearched(CChangeHost& host, CResultStamps* stamps, const char* path, ChangeRunResult& r)
+{
+    if (!stamps || stamps->Unchanged(path))
+        return true;
+    r.aborted = !Report(host, kChangedSinceSearch, path);
+    return false;
+}
+
 bool IsEmptyFile(const char* path)
 {
     WIN32_FILE_ATTRIBUTE_DATA a;
@@ -107,9 +117,9 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
-        if (stamps && !stamps->Unchanged(file.path)) {
-            if (!Report(host, kChangedSinceSearch, file.path))
-                return r.aborted = true, r;
+        if (!StillAsSearched(host, stamps, file.path, r)) {
+            if (r.aborted)
+                return r;
             continue;
         }
         CMapFile map;
@@ -174,9 +184,9 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
-        if (stamps && !stamps->Unchanged(file.path)) {
-            if (!Report(host, kChangedSinceSearch, file.path))
-                return r.aborted = true, r;
+        if (!StillAsSearched(host, stamps, file.path, r)) {
+            if (r.aborted)
+                return r;
             continue;
         }
         CMapFile map;

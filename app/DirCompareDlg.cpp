@@ -41,18 +41,6 @@ const History kHistories[] = {
     {IDC_DC_MINUS, "FilterMinus", &CDirCompareDlg::m_strMinus},
 };
 
-CString ControlText(HWND dlg, int id)
-{
-    CString s;
-    HWND h = ::GetDlgItem(dlg, id);
-    int n = ::GetWindowTextLengthA(h);
-    if (char* buf = s.GetBuffer(n + 1)) {
-        ::GetWindowTextA(h, buf, n + 1);
-        s.ReleaseBuffer();
-    }
-    return s;
-}
-
 const int kBrowseButtons[] = {IDC_DC_BROWSE_PATH, IDC_DC_BROWSE_COMPARE};
 
 }  // namespace
@@ -125,8 +113,10 @@ void CDirCompareDlg::OnAddedClicked()
 
 void CDirCompareDlg::Browse(int comboId, const char* settings)
 {
+    CString path;
+    GetDlgItemText(comboId, path);
     CPathDlg dlg(this);
-    dlg.SetPath(ControlText(m_hWnd, comboId));
+    dlg.SetPath(path);
     if (dlg.DoModalEx(settings, 0) == 1)
         ::SetWindowTextA(::GetDlgItem(m_hWnd, comboId), dlg.GetPath());
 }
@@ -138,7 +128,7 @@ void CDirCompareDlg::OnOK()
 {
     g_place.Remember(m_hWnd);
     for (const History& h : kHistories) {
-        this->*h.member = ControlText(m_hWnd, h.id);
+        GetDlgItemText(h.id, this->*h.member);
         // An empty text is not entered into the history, which other dialogs share.
         SaveComboHistory(m_hWnd, h.id, h.value, nullptr);
     }

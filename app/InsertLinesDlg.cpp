@@ -15,19 +15,6 @@ namespace {
 CDialogPlace g_place;
 const char kKey[] = "ZipDialog";
 
-CString ItemText(HWND dlg, int id)
-{
-    CString s;
-    HWND h = ::GetDlgItem(dlg, id);
-    int n = h ? GetWindowTextLengthA(h) : 0;
-    if (n <= 0)
-        return s;
-    char* p = s.GetBuffer(n + 1);
-    int got = GetWindowTextA(h, p, n + 1);
-    s.ReleaseBuffer(got < 0 ? 0 : got);
-    return s;
-}
-
 void SetItemNumber(HWND dlg, int id, int value)
 {
     char text[16];
@@ -100,10 +87,13 @@ void CInsertLinesDlg::OnOK()
     }
     if (m_bRunning)
         return;
-    m_nPosition = StrToInt(ItemText(m_hWnd, IDC_IL_POSITION), 0, nullptr);
-    m_nCount = StrToInt(ItemText(m_hWnd, IDC_IL_COUNT), 0, nullptr);
-    m_strText = ItemText(m_hWnd, IDC_IL_TEXT);
-    m_strSuffix = ItemText(m_hWnd, IDC_IL_SUFFIX);
+    CString number;
+    GetDlgItemText(IDC_IL_POSITION, number);
+    m_nPosition = StrToInt(number, 0, nullptr);
+    GetDlgItemText(IDC_IL_COUNT, number);
+    m_nCount = StrToInt(number, 0, nullptr);
+    GetDlgItemText(IDC_IL_TEXT, m_strText);
+    GetDlgItemText(IDC_IL_SUFFIX, m_strSuffix);
     CRegKeys reg;
     if (reg.Open(nullptr, nullptr, 2) && reg.OpenSubKey(kKey)) {
         DWORD v = DWORD(m_nPosition);
