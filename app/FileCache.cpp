@@ -20,11 +20,13 @@ void SetTotal(CStrList* cache, uint64_t total)
 // Unchanged: the same size and the same write time in two-second steps (the resolution of
 // FAT, as FileTimeDiffersA mode 2 compares). The size catches most rewrites within one step.
 // One attribute query gives both.
-bool FileUnchanged(const char* path, const FileCacheEntry* entry)
+bool FileUnchanged(const char* path, const FileCacheEntry* entry, uint64_t* written)
 {
     FileInfo info;
     if (FileStat(path, &info) != 0 || (info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
+    if (written)
+        *written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
     uint32_t writeTime = FileTimeToUnixSecondsClamped(info.ftLastWrite);
     return info.nSize == entry->size && (writeTime & ~1u) == (entry->writeTime & ~1u);
 }
@@ -52,13 +54,13 @@ int FileCacheFind(const CStrList* cache, const char* path)
     return index >= 0 ? index : -1;
 }
 
-const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size)
+const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written)
 {
     int index = FileCacheFind(cache, path);
     if (index < 0)
         return nullptr;
     FileCacheEntry* entry = cache->Item<FileCacheEntry>(index);
-    if (!FileUnchanged(path, entry)) {
+    if (!FileUnchanged(path, entry, written)) {
         FileCacheRemoveAt(cache, index);
         return nullptr;
     }

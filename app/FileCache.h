@@ -35,8 +35,9 @@ int FileCacheFind(const CStrList* cache, const char* path);
 // Returns the cached copy of path when the file is unchanged since it was copied (same size,
 // same write time in two-second steps) and marks the entry used; *size gets its length.
 // A changed, vanished or unreadable file loses its entry (copy freed, total lowered).
-// Returns null when the path has no (valid) entry, or cache is null.
-const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size);
+// Returns null when the path has no (valid) entry, or cache is null. written (may be null)
+// gets the file's exact last-write time (FILETIME ticks) that the check saw.
+const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written = nullptr);
 
 // Copies size bytes of path's contents into the cache, marked used, when the byte total plus
 // size stays below limit and the memory can be had; an older entry of the path is replaced.

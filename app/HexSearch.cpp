@@ -245,6 +245,8 @@ int CHexSearch::AddHit(const BYTE* pb, int nLength, int nPos, const char* pszPat
             if (i < 0)
                 return 0;
             m_nameIndex.emplace(std::move(key), i);
+            m_seen.resize(size_t(m_names.m_nCount));
+            m_seen[size_t(i)] = m_current;
             *pnNameIndex = i;
         }
     }
@@ -332,23 +334,33 @@ int CHexSearch::SearchFileGroup(const char* pszPath, const HexSearchGroup& group
     m_nSortDirection = 0;
     if (group.nTerms < 1 || !pszPath || !*pszPath || m_hits.m_nCount >= m_nResultLimit)
         return 0;
-    uint32_t dwTime = m_pCache ? FileGetUnixTimeA(pszPath, 0) : 0;
     CSearchFileData data;
-    int nReason = data.Load(pszPath, m_pCache, m_nCacheLimit, dwTime, m_scratch);
+    int nReason = data.Load(pszPath, m_pCache, m_nCacheLimit, m_scratch);
     if (nReason != SKIP_NONE) {
         m_skipped.Add(pszPath, nReason);
         return 0;
     }
-    return data.Size() > 0 ? SearchBufferGroup(data.Data(), data.Size(), pszPath, group, flags) : 0;
+    return data.Size() > 0 ? SearchSeen(data.Data(), data.Size(), pszPath, data.Stamp(), group, flags) : 0;
+}
+
+int CHexSearch::SearchSeen(const BYTE* pBuffer, int nLength, const char* pszPath, const FileStamp& stamp,
+                           const HexSearchGroup& group, int flags)
+{
+    m_current = stamp;
+    int added = SearchBufferGroup(pBuffer, nLength, pszPath, group, flags);
+    m_current = FileStamp();
+    return added;
 }
 
 int CHexSearch::SearchPathGroup(const char* pszPath, const HexSearchGroup& group, int flags)
 {
     if (m_pCache) {
         size_t nSize = 0;
-        const unsigned char* pCopy = FileCacheLookup(m_pCache, pszPath, &nSize);
+        uint64_t written = 0;
+        const unsigned char* pCopy = FileCacheLookup(m_pCache, pszPath, &nSize, &written);
         if (pCopy)
-            return SearchBufferGroup(pCopy, nSize > 0x7FFFFFFF ? 0x7FFFFFFF : (int)nSize, pszPath, group, flags);
+            return SearchSeen(pCopy, nSize > 0x7FFFFFFF ? 0x7FFFFFFF : (int)nSize, pszPath,
+                              CachedFileStamp(nSize, written), group, flags);
     }
     return SearchFileGroup(pszPath, group, flags);
 }
@@ -448,6 +460,7 @@ int CHexSearch::Clear()
     m_hits.RemoveAll();
     m_names.RemoveAll();
     m_nameIndex.clear();
+    m_seen.clear();
     return 1;
 }
 
@@ -459,6 +472,7 @@ int CHexSearch::RemoveHit(int nIndex)
     if (m_hits.m_nCount == 0) {
         m_names.RemoveAll();
         m_nameIndex.clear();
+        m_seen.clear();
     }
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include <vector>
+#include "app/ResultStamps.h"
 #include "app/SkippedFiles.h"
 #include "app/ValueSyntax.h"
 #include "system/StrList.h"
@@ -32,6 +33,9 @@ public:
     CStrList* m_pCache;
     // Full paths of the files with hits, in the order of their first hit (no item data).
     CStrList m_names;
+    // What the search saw of each file of m_names when it read it (same index; not known for
+    // a buffer searched without its file).
+    std::vector<FileStamp> m_seen;
     // One entry per hit: the hex-dump line, with a HexSearchHit as item data.
     CStrList m_hits;
     // A file is copied into the cache only while the cache's total plus its size stays below.
@@ -125,8 +129,13 @@ private:
                   const HexSearchGroup& group, int flags);
     int AddHit(const BYTE* pBuffer, int nLength, int nPos, const char* pszPath, int* pnNameIndex);
 
+    // Searches the bytes of the file pszPath as seen in stamp.
+    int SearchSeen(const BYTE* pBuffer, int nLength, const char* pszPath, const FileStamp& stamp,
+                   const HexSearchGroup& group, int flags);
+
     // Index into m_names by the path with its ASCII letters folded.
     std::unordered_map<std::string, int> m_nameIndex;
+    FileStamp m_current;  // the file being searched
     // Buffer of the files read without being cached.
     std::vector<unsigned char> m_scratch;
 };

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <utility>
 
-#include "system/Files.h"
 
-CReadAhead::CReadAhead(std::vector<std::string> paths, std::vector<char> skip, DWORD maxSize, bool withTime)
-    : m_paths(std::move(paths)), m_skip(std::move(skip)), m_maxSize(maxSize), m_withTime(withTime)
+CReadAhead::CReadAhead(std::vector<std::string> paths, DWORD maxSize)
+    : m_paths(std::move(paths)), m_maxSize(maxSize)
 {
-    m_skip.resize(m_paths.size(), 0);
+    if (m_paths.empty())
+        return;
     for (CWinHandle& t : m_threads)
         t.Reset(CreateThread(nullptr, 64 * 1024, ReaderProc, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     m_running = m_threads[0].Get() || m_threads[1].Get();
@@ -59,23 +59,23 @@ void CReadAhead::Reader()
 void CReadAhead::ReadOne(int i, Slot& out) const
 {
     out.done = true;
-    if (m_skip[i] || m_paths[i].empty())
+    if (m_paths[i].empty())
         return;
     const char* path = m_paths[i].c_str();
-    // The time is read before the bytes, as the search itself does.
-    uint32_t writeTime = m_withTime ? FileGetUnixTimeA(path, 0) : 0;
     CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size;
-    if (!file.Get() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > m_maxSize)
+    // The stamp is read before the bytes, as the search itself does.
+    FileStamp stamp;
+    if (!file.Get() || !ReadHandleStamp(file.Get(), &stamp) || stamp.size == 0 || stamp.size > m_maxSize)
         return;
-    unsigned char* data = static_cast<unsigned char*>(malloc((size_t)size.QuadPart));
+    const DWORD size = (DWORD)stamp.size;
+    unsigned char* data = static_cast<unsigned char*>(malloc(size));
     if (!data)
         return;
     DWORD done = 0;
-    while (done < (DWORD)size.QuadPart) {
+    while (done < size) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), data + done, (DWORD)size.QuadPart - done, &got, nullptr) || got == 0)
+        if (!ReadFile(file.Get(), data + done, size - done, &got, nullptr) || got == 0)
             break;
         done += got;
     }
@@ -85,14 +85,14 @@ void CReadAhead::ReadOne(int i, Slot& out) const
     }
     out.data = data;
     out.size = done;
-    out.writeTime = writeTime;
+    out.stamp = stamp;
 }
 
-bool CReadAhead::Take(int i, unsigned char** data, DWORD* size, uint32_t* writeTime)
+bool CReadAhead::Take(int i, unsigned char** data, DWORD* size, FileStamp* stamp)
 {
     *data = nullptr;
     *size = 0;
-    *writeTime = 0;
+    *stamp = FileStamp();
     if (!m_running || i < 0 || i >= (int)m_paths.size() || i != m_taken)
         return false;
     Slot& s = m_slots[i % kFiles];
@@ -101,7 +101,7 @@ bool CReadAhead::Take(int i, unsigned char** data, DWORD* size, uint32_t* writeT
         SleepConditionVariableSRW(&m_takerWake, &m_lock, INFINITE, 0);
     *data = s.data;
     *size = s.size;
-    *writeTime = s.writeTime;
+    *stamp = s.stamp;
     m_held -= s.size;
     s = Slot();
     m_taken = i + 1;

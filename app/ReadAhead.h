@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ResultStamps.h"
 #include "system/WinHandle.h"
 
 class CReadAhead {
@@ -17,19 +18,20 @@ public:
     enum { kFiles = 16, kThreads = 2 };
     static const DWORD kBytes = 32u << 20;
 
-    // paths: the files in the order the search takes them (empty: nothing to read);
-    // skip[i] nonzero: file i is not read (the search has it already). maxSize: larger files
-    // are left to the search. withTime: each file's last write time is read before its bytes.
-    CReadAhead(std::vector<std::string> paths, std::vector<char> skip, DWORD maxSize, bool withTime);
+    // paths: the files to read, in the order the search takes them (empty: nothing to read,
+    // and no reader starts); files the search has already are left out by the caller, so that
+    // it never waits for them. maxSize: larger files are left to the search. Each file's stamp
+    // is read before its bytes.
+    CReadAhead(std::vector<std::string> paths, DWORD maxSize);
     ~CReadAhead();   // stops the readers; bytes not taken are freed
     CReadAhead(const CReadAhead&) = delete;
     CReadAhead& operator=(const CReadAhead&) = delete;
 
     // File i's bytes; files must be taken in order, each once (i = 0, 1, 2...). Waits until
-    // the file is read. true: *data (malloc'd, the caller frees it), its size (> 0) and write
-    // time; false: the file was skipped, empty, too large or could not be read: the caller
-    // reads it itself as it would without read-ahead (it also does when no reader could start).
-    bool Take(int i, unsigned char** data, DWORD* size, uint32_t* writeTime);
+    // the file is read. true: *data (malloc'd, the caller frees it), its size (> 0) and stamp;
+    // false: the file was skipped, empty, too large or could not be read: the caller reads it
+    // itself as it would without read-ahead (it also does when no reader could start).
+    bool Take(int i, unsigned char** data, DWORD* size, FileStamp* stamp);
 
 private:
     struct Slot {
@@ -37,7 +39,7 @@ private:
         bool done = false;       // read (or given up)
         unsigned char* data = nullptr;
         DWORD size = 0;
-        uint32_t writeTime = 0;
+        FileStamp stamp;
     };
 
     static DWORD WINAPI ReaderProc(void* self);
@@ -45,9 +47,7 @@ private:
     void ReadOne(int i, Slot& out) const;
 
     std::vector<std::string> m_paths;
-    std::vector<char> m_skip;
     DWORD m_maxSize;
-    bool m_withTime;
     SRWLOCK m_lock = SRWLOCK_INIT;
     CONDITION_VARIABLE m_readerWake = CONDITION_VARIABLE_INIT;  // room ahead, or stop
     CONDITION_VARIABLE m_takerWake = CONDITION_VARIABLE_INIT;   // a file is read

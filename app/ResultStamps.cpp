@@ -16,28 +16,65 @@ std::string Key(const char* path)
     return k;
 }
 
-}  // namespace
+// The file index through ntdll (the same number GetFileInformationByHandle gives).
+typedef LONG(WINAPI* NtQueryInformationFileFn)(HANDLE, void* status, void* info, ULONG size, int infoClass);
+const int kFileInternalInformation = 6;
 
-bool ReadFileStamp(const char* path, FileStamp* stamp)
+bool ReadFileIndex(HANDLE h, uint64_t* index)
 {
-    CWinHandle h(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             0, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!h || !GetFileInformationByHandle(h.Get(), &info))
+    static const NtQueryInformationFileFn query = reinterpret_cast<NtQueryInformationFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+    ULONG_PTR status[2];
+    LARGE_INTEGER value;
+    if (!query || query(h, status, &value, sizeof value, kFileInternalInformation) < 0)
         return false;
-    stamp->size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp->written = info.ftLastWriteTime;
-    stamp->volume = info.dwVolumeSerialNumber;
-    stamp->indexHigh = info.nFileIndexHigh;
-    stamp->indexLow = info.nFileIndexLow;
+    *index = uint64_t(value.QuadPart);
     return true;
 }
 
-void CResultStamps::Capture(const CStrList& names)
+}  // namespace
+
+bool ReadHandleStamp(HANDLE file, FileStamp* stamp)
+{
+    // Not GetFileInformationByHandle: its volume serial asks the mount manager, a round trip
+    // to another process per file.
+    FILE_BASIC_INFO basic;
+    LARGE_INTEGER size;
+    uint64_t index = 0;
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) || !GetFileSizeEx(file, &size) ||
+        !ReadFileIndex(file, &index))
+        return false;
+    stamp->known = true;
+    stamp->size = uint64_t(size.QuadPart);
+    stamp->written.dwLowDateTime = basic.LastWriteTime.LowPart;
+    stamp->written.dwHighDateTime = DWORD(basic.LastWriteTime.HighPart);
+    stamp->index = index;
+    return true;
+}
+
+FileStamp CachedFileStamp(uint64_t size, uint64_t written)
+{
+    FileStamp stamp;
+    stamp.known = true;
+    stamp.size = size;
+    stamp.written.dwLowDateTime = DWORD(written);
+    stamp.written.dwHighDateTime = DWORD(written >> 32);
+    return stamp;
+}
+
+bool ReadFileStamp(const char* path, FileStamp* stamp)
+{
+    CWinHandle h(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+    return h && ReadHandleStamp(h.Get(), stamp);
+}
+
+void CResultStamps::Capture(const CStrList& names, const std::vector<FileStamp>& seen)
 {
     m_stamps.clear();
-    for (int i = 0; i < names.m_nCount; ++i)
-        Renew(names.GetString(i));
+    for (int i = 0; i < names.m_nCount && i < int(seen.size()); ++i)
+        if (seen[size_t(i)].known)
+            m_stamps[Key(names.GetString(i))] = seen[size_t(i)];
 }
 
 bool CResultStamps::Unchanged(const char* path) const
@@ -47,8 +84,9 @@ bool CResultStamps::Unchanged(const char* path) const
     if (it == m_stamps.end() || !ReadFileStamp(path, &now))
         return false;
     const FileStamp& was = it->second;
-    return was.size == now.size && CompareFileTime(&was.written, &now.written) == 0 && was.volume == now.volume &&
-           was.indexHigh == now.indexHigh && was.indexLow == now.indexLow;
+    // A copy served by the file cache was seen without its identity.
+    return was.size == now.size && CompareFileTime(&was.written, &now.written) == 0 &&
+           (was.index == 0 || was.index == now.index);
 }
 
 void CResultStamps::Renew(const char* path)

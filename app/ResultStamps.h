@@ -7,24 +7,33 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 class CStrList;
 
 struct FileStamp {
-    uint64_t size;
-    FILETIME written;
-    DWORD volume, indexHigh, indexLow;
+    bool known = false;   // false: nothing was seen (the file gets no stamp)
+    uint64_t size = 0;
+    FILETIME written = {0, 0};
+    uint64_t index = 0;   // the file's identity on its volume; 0 when not read
 };
 
-// The file's stamp; false when it cannot be read.
+// The stamp of an open file (size, last write time, identity). False when it cannot be read.
+bool ReadHandleStamp(HANDLE file, FileStamp* stamp);
+// The stamp of a copy that the file cache served: its size and the exact write time the
+// cache's check saw (FILETIME ticks); the identity is not known.
+FileStamp CachedFileStamp(uint64_t size, uint64_t written);
+// The stamp of the file at path; false when it cannot be opened or read.
 bool ReadFileStamp(const char* path, FileStamp* stamp);
 
 class CResultStamps {
 public:
     void Clear() { m_stamps.clear(); }
-    // Notes the stamp of every path in names (a file that cannot be read gets none).
-    void Capture(const CStrList& names);
-    // True when path was noted and its stamp is still the same.
+    // Notes what the search saw of every path in names: seen[i] belongs to names' entry i
+    // (an entry without a known stamp gets none, so its file counts as changed).
+    void Capture(const CStrList& names, const std::vector<FileStamp>& seen);
+    // True when path was noted and its size, write time and (when noted) identity are still
+    // the same.
     bool Unchanged(const char* path) const;
     // After the program itself rewrote path: its new stamp counts.
     void Renew(const char* path);

@@ -5,6 +5,7 @@
 
 #include "app/FileCache.h"
 #include "app/SkippedFiles.h"
+#include "system/Files.h"
 
 namespace {
 
@@ -35,19 +36,22 @@ void CSearchFileData::Close()
     m_pOwned = nullptr;
     m_pData = nullptr;
     m_nSize = 0;
+    m_stamp = FileStamp();
 }
 
-void CSearchFileData::Adopt(const char* path, unsigned char* bytes, DWORD size, CStrList* cache,
-                            int64_t cacheLimit, uint32_t writeTime)
+void CSearchFileData::Adopt(const char* path, unsigned char* bytes, DWORD size, const FileStamp& stamp,
+                            CStrList* cache, int64_t cacheLimit)
 {
     Close();
+    m_stamp = stamp;
+    uint32_t writeTime = FileTimeToUnixSecondsClamped(stamp.written);
     if (!(FileCacheHasRoom(cache, cacheLimit, size) && FileCacheInsert(cache, path, bytes, size, writeTime)))
         m_pOwned = bytes;
     m_pData = bytes;
     m_nSize = (int)size;
 }
 
-int CSearchFileData::Load(const char* path, CStrList* cache, int64_t cacheLimit, uint32_t writeTime,
+int CSearchFileData::Load(const char* path, CStrList* cache, int64_t cacheLimit,
                           std::vector<unsigned char>& scratch)
 {
     Close();
@@ -55,16 +59,18 @@ int CSearchFileData::Load(const char* path, CStrList* cache, int64_t cacheLimit,
                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file)
         return SKIP_OPEN;
-    LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(m_file.Get(), &fileSize)) {
+    // Read before the bytes: a change in between makes the copy look stale, never a stale
+    // copy look current.
+    if (!ReadHandleStamp(m_file.Get(), &m_stamp)) {
         Close();
         return SKIP_READ;
     }
-    if (fileSize.QuadPart > MaxSize) {
+    if (m_stamp.size > uint64_t(MaxSize)) {
         Close();
         return SKIP_TOO_LARGE;
     }
-    const DWORD size = (DWORD)fileSize.QuadPart;
+    const DWORD size = (DWORD)m_stamp.size;
+    const uint32_t writeTime = FileTimeToUnixSecondsClamped(m_stamp.written);
     if (size == 0) {
         m_file.Close();
         return SKIP_NONE;

@@ -6,6 +6,7 @@
 #include <stdint.h>
 #include <vector>
 
+#include "app/ResultStamps.h"
 #include "system/WinHandle.h"
 
 class CStrList;
@@ -43,17 +44,17 @@ public:
     // Opens path so that other programs' handles (writers and deleters included) do not block
     // it, and loads its bytes: read into a copy that joins cache (when cache is not null and
     // its total plus the size stays below cacheLimit) or into scratch, or mapped and then copied
-    // into the cache when there is room. writeTime: the file's last-write time, read before.
-    // Returns SKIP_NONE with Data and Size set (Size 0 for an empty file), or SKIP_OPEN,
-    // SKIP_READ or SKIP_TOO_LARGE (SearchSkipReason) with nothing loaded.
-    int Load(const char* path, CStrList* cache, int64_t cacheLimit, uint32_t writeTime,
-             std::vector<unsigned char>& scratch);
-    // Takes bytes already read (malloc'd, size 1 or more, ownership passes): they join cache
-    // as path's copy when it has room, else they are freed on Close.
-    void Adopt(const char* path, unsigned char* bytes, DWORD size, CStrList* cache, int64_t cacheLimit,
-               uint32_t writeTime);
+    // into the cache when there is room. The file's stamp (Stamp) is read before its bytes.
+    // Returns SKIP_NONE with Data, Size and Stamp set (Size 0 for an empty file), or
+    // SKIP_OPEN, SKIP_READ or SKIP_TOO_LARGE (SearchSkipReason) with nothing loaded.
+    int Load(const char* path, CStrList* cache, int64_t cacheLimit, std::vector<unsigned char>& scratch);
+    // Takes bytes already read (malloc'd, size 1 or more, ownership passes) and the stamp read
+    // before them: they join cache as path's copy when it has room, else they are freed on Close.
+    void Adopt(const char* path, unsigned char* bytes, DWORD size, const FileStamp& stamp, CStrList* cache,
+               int64_t cacheLimit);
     const unsigned char* Data() const { return m_pData; }
     int Size() const { return m_nSize; }
+    const FileStamp& Stamp() const { return m_stamp; }
     // Releases the mapping and a copy the cache did not take.
     void Close();
 
@@ -64,4 +65,5 @@ private:
     unsigned char* m_pOwned = nullptr;   // a copy the cache refused, freed on Close
     const unsigned char* m_pData = nullptr;
     int m_nSize = 0;
+    FileStamp m_stamp;
 };

@@ -80,8 +80,11 @@ int CTextSearch::AddName(const char* path)
     if (it != m_nameIndex.end())
         return it->second;
     int index = m_names.Insert(path, -1, nullptr);
-    if (index >= 0)
+    if (index >= 0) {
         m_nameIndex.emplace(std::move(key), index);
+        m_seen.resize(size_t(m_names.m_nCount));
+        m_seen[size_t(index)] = m_current;
+    }
     return index;
 }
 
@@ -109,25 +112,32 @@ int CTextSearch::SearchFile(const char* path, const char* text, unsigned flags)
     m_nSortDir = 0;
     if (!text || !*text || !path || m_hits.m_nCount >= m_nResultLimit)
         return 0;
-    // The time is read before the bytes: a change in between makes the copy look stale, never
-    // a stale copy look current.
-    uint32_t writeTime = m_pCache ? FileGetUnixTimeA(path, 0) : 0;
     CSearchFileData data;
-    int reason = data.Load(path, m_pCache, m_nCacheLimit, writeTime, m_scratch);
+    int reason = data.Load(path, m_pCache, m_nCacheLimit, m_scratch);
     if (reason != SKIP_NONE) {
         m_skipped.Add(path, reason);
         return 0;
     }
-    return data.Size() > 0 ? SearchBuffer(data.Data(), data.Size(), path, text, flags) : 0;
+    return data.Size() > 0 ? SearchSeen(data.Data(), data.Size(), path, data.Stamp(), text, flags) : 0;
+}
+
+int CTextSearch::SearchSeen(const unsigned char* bytes, int length, const char* path, const FileStamp& stamp,
+                            const char* text, unsigned flags)
+{
+    m_current = stamp;
+    int added = SearchBuffer(bytes, length, path, text, flags);
+    m_current = FileStamp();
+    return added;
 }
 
 int CTextSearch::SearchOneFile(const char* path, const char* text, unsigned flags)
 {
     if (m_pCache) {
         size_t size = 0;
-        const unsigned char* bytes = FileCacheLookup(m_pCache, path, &size);
+        uint64_t written = 0;
+        const unsigned char* bytes = FileCacheLookup(m_pCache, path, &size, &written);
         if (bytes)
-            return SearchBuffer(bytes, (int)size, path, text, flags);
+            return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, written), text, flags);
     }
     return SearchFile(path, text, flags);
 }
@@ -141,21 +151,21 @@ void CTextSearch::FinishFile()
 namespace {
 
 // Searches a file whose bytes were read ahead, as SearchFile would have read them.
-int SearchReadAhead(CTextSearch& engine, const char* path, unsigned char* bytes, DWORD size, uint32_t writeTime,
-                    const char* text, unsigned flags)
-{
-    engine.m_bLineStop = 0;
-    engine.m_nLinePos = 0;
-    engine.m_nSortColumn = -1;
-    engine.m_nSortDir = 0;
-    CSearchFileData data;
-    data.Adopt(path, bytes, size, engine.m_pCache, engine.m_nCacheLimit, writeTime);
-    if (engine.m_hits.m_nCount >= engine.m_nResultLimit)
-        return 0;
-    return engine.SearchBuffer(data.Data(), data.Size(), path, text, flags);
-}
-
 } // namespace
+
+int CTextSearch::SearchReadAhead(const char* path, unsigned char* bytes, DWORD size, const FileStamp& stamp,
+                                 const char* text, unsigned flags)
+{
+    m_bLineStop = 0;
+    m_nLinePos = 0;
+    m_nSortColumn = -1;
+    m_nSortDir = 0;
+    CSearchFileData data;
+    data.Adopt(path, bytes, size, stamp, m_pCache, m_nCacheLimit);
+    if (m_hits.m_nCount >= m_nResultLimit)
+        return 0;
+    return SearchSeen(data.Data(), data.Size(), path, stamp, text, flags);
+}
 
 template <class PathAt>
 int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags)
@@ -168,17 +178,17 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
     if (count <= 0 || !text || !*text)
         return 0;
     // The next files are read by other threads while this one searches; files the cache
-    // holds are left to it.
-    std::vector<std::string> paths((size_t)count);
-    std::vector<char> cached((size_t)count, 0);
+    // holds are left to it (the search never waits for them).
+    std::vector<std::string> toRead;
+    std::vector<int> readSlot((size_t)count, -1);
     for (int i = 0; i < count; i++) {
         const char* path = pathAt(i);
-        if (path && *path) {
-            paths[i] = path;
-            cached[i] = m_pCache && FileCacheFind(m_pCache, path) >= 0;
+        if (path && *path && !(m_pCache && FileCacheFind(m_pCache, path) >= 0)) {
+            readSlot[(size_t)i] = (int)toRead.size();
+            toRead.push_back(path);
         }
     }
-    CReadAhead ahead(std::move(paths), std::move(cached), CSearchFileData::ReadMax, m_pCache != nullptr);
+    CReadAhead ahead(std::move(toRead), CSearchFileData::ReadMax);
     int total = 0;
     for (int i = 0; i < count; i++) {
         if (m_bFileStop)
@@ -189,9 +199,9 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
             break;
         unsigned char* bytes = nullptr;
         DWORD size = 0;
-        uint32_t writeTime = 0;
-        if (ahead.Take(i, &bytes, &size, &writeTime) && path && *path)
-            total += SearchReadAhead(*this, path, bytes, size, writeTime, text, flags);
+        FileStamp stamp;
+        if (readSlot[(size_t)i] >= 0 && ahead.Take(readSlot[(size_t)i], &bytes, &size, &stamp) && path && *path)
+            total += SearchReadAhead(path, bytes, size, stamp, text, flags);
         else if (path && *path)
             total += SearchOneFile(path, text, flags);
         FinishFile();
@@ -217,6 +227,7 @@ int CTextSearch::Clear()
     m_hits.RemoveAll();
     m_names.RemoveAll();
     m_nameIndex.clear();
+    m_seen.clear();
     return 1;
 }
 
@@ -228,6 +239,7 @@ int CTextSearch::RemoveHit(int index)
     if (m_hits.m_nCount == 0) {
         m_names.RemoveAll();
         m_nameIndex.clear();
+        m_seen.clear();
     }
     return 1;
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/ResultStamps.h"
 #include "app/SkippedFiles.h"
 #include "system/StrList.h"
 
@@ -35,6 +36,9 @@ public:
     CStrList* m_pCache;
     // Full path of every file with a hit, in the order of their first hits.
     CStrList m_names;
+    // What the search saw of each file of m_names when it read it (same index; not known for
+    // a buffer searched without its file).
+    std::vector<FileStamp> m_seen;
     // One entry per hit: the line's text (at most MaxLineText bytes), TextSearchHit item data.
     CStrList m_hits;
     // A file is copied into the cache only while the cache's total plus its size stays below.
@@ -120,6 +124,14 @@ private:
     template <class PathAt> int WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags);
     int AddName(const char* path);
     void FinishFile();
+    // Searches a file whose bytes were read ahead, as SearchFile would have read them.
+    int SearchReadAhead(const char* path, unsigned char* bytes, DWORD size, const FileStamp& stamp,
+                        const char* text, unsigned flags);
+    // Searches the bytes of path's file as seen in stamp.
+    int SearchSeen(const unsigned char* bytes, int length, const char* path, const FileStamp& stamp,
+                   const char* text, unsigned flags);
+
+    FileStamp m_current;  // the file being searched
 
     // Names list index by ASCII-folded path, so that adding a file's first hit does not
     // search the whole names list.

@@ -193,7 +193,7 @@ void CVellmorantView::DoTextSearch(const char* text)
     RunSearchProgress(this, "Textsuche", TextSearchProgress, TextSearchCancel, TextSearchJob, &job, ui);
     --m_nJobDepth;
     ReportSearchEnd(GetMainFrame(), m_textSearch.GetHitCount(), m_textSearch.m_nResultLimit);
-    m_resultStamps.Capture(m_textSearch.m_names);
+    m_resultStamps.Capture(m_textSearch.m_names, m_textSearch.m_seen);
     FillTextResults();
     ShowResults(TRUE);
     ReportSkippedFiles(m_textSearch.m_skipped);
@@ -234,7 +234,7 @@ void CVellmorantView::OnHexSearch()
     RunSearchProgress(this, "HEX-Suche", HexSearchProgress, HexSearchCancel, HexSearchJob, &job, ui);
     --m_nJobDepth;
     ReportSearchEnd(GetMainFrame(), m_hexSearch.GetHitCount(), m_hexSearch.m_nResultLimit);
-    m_resultStamps.Capture(m_hexSearch.m_names);
+    m_resultStamps.Capture(m_hexSearch.m_names, m_hexSearch.m_seen);
     CValueSearchDlg::SaveSettings(options, history, groupList);
     MultiStrFree(&history);
     MultiStrFree(&groupList);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ChangeRun.h"
+#include "app/FileCache.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
 #include "common/TempTree.h"
@@ -215,7 +216,7 @@ TEST(ChangeEdit, FilesChangedSinceTheSearchAreLeftAlone) {
   CTextSearch e;
   for (const std::string& f : {a, b, c, d}) e.SearchFile(f.c_str(), "ab", 0);
   CResultStamps stamps;
-  stamps.Capture(e.m_names);
+  stamps.Capture(e.m_names, e.m_seen);
   // After the search b gets other content and a and c swap names: their hits point elsewhere.
   ASSERT_TRUE(testcommon::WriteFileBytes(b, "zzab"));
   std::string t = dir / "t.txt";
@@ -235,4 +236,40 @@ TEST(ChangeEdit, FilesChangedSinceTheSearchAreLeftAlone) {
   request.bytes = &two;
   r = RunTextChange(e, nullptr, request, false, host, &stamps);
   EXPECT_EQ("2 2", ReadFileBytes(d));
+}
+
+// A search served by the file cache stamps its files too: the change acts on the file as it
+// was, and leaves alone one rewritten since with bytes of the same size.
+TEST(ChangeEdit, SearchFromTheCacheStampsItsFiles) {
+  TempDir dir;
+  std::string a = dir.Write("a.txt", "ab ab"), b = dir.Write("b.txt", "ab ab");
+  CStrList cache, paths;
+  FileCacheInit(&cache);
+  paths.Insert(a.c_str());
+  paths.Insert(b.c_str());
+  CTextSearch e;
+  e.m_pCache = &cache;
+  e.m_nCacheLimit = 1 << 20;
+  e.SearchFiles(paths, "ab", 0);
+  e.Clear();
+  ASSERT_EQ(4, e.SearchFiles(paths, "ab", 0));
+  ASSERT_EQ(2u, e.m_seen.size());
+  EXPECT_EQ(0u, e.m_seen[0].index);   // served by the cache
+  CResultStamps stamps;
+  stamps.Capture(e.m_names, e.m_seen);
+  ASSERT_TRUE(testcommon::WriteFileBytes(b, "ba ba"));
+  FileStamp now;
+  ASSERT_TRUE(ReadFileStamp(b.c_str(), &now));
+  reinterpret_cast<ULARGE_INTEGER&>(now.written).QuadPart += 20000000;   // 2 s later
+  HANDLE h = CreateFileA(b.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_TRUE(h != INVALID_HANDLE_VALUE && SetFileTime(h, nullptr, nullptr, &now.written));
+  CloseHandle(h);
+  unsigned char one = '1';
+  ChangeRequest request = {0, &one, 1, 0, "", 0, false};
+  ScriptHost host;
+  EXPECT_EQ(2, RunTextChange(e, &cache, request, false, host, &stamps).changes);
+  EXPECT_EQ("1 1", ReadFileBytes(a));
+  EXPECT_EQ("ba ba", ReadFileBytes(b));
+  EXPECT_EQ(1u, host.failures.size());
+  FileCacheClear(&cache);
 }
