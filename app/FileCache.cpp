@@ -20,13 +20,10 @@ void SetTotal(CStrList* cache, uint64_t total)
 // Unchanged: the same size and the same write time in two-second steps (the resolution of
 // FAT, as FileTimeDiffersA mode 2 compares). The size catches most rewrites within one step.
 // One attribute query gives both.
-bool FileUnchanged(const char* path, const FileCacheEntry* entry, uint64_t* written)
+bool FileUnchanged(int statResult, const FileInfo& info, const FileCacheEntry* entry)
 {
-    FileInfo info;
-    if (FileStat(path, &info) != 0 || (info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (statResult != 0 || (info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    if (written)
-        *written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
     uint32_t writeTime = FileTimeToUnixSecondsClamped(info.ftLastWrite);
     return info.nSize == entry->size && (writeTime & ~1u) == (entry->writeTime & ~1u);
 }
@@ -56,11 +53,23 @@ int FileCacheFind(const CStrList* cache, const char* path)
 
 const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written)
 {
+    if (FileCacheFind(cache, path) < 0)
+        return nullptr;
+    FileInfo info;
+    int statResult = FileStat(path, &info);
+    if (written && statResult == 0)
+        *written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
+    return FileCacheLookupStat(cache, path, statResult, info, size);
+}
+
+const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int statResult, const FileInfo& info,
+                                         size_t* size)
+{
     int index = FileCacheFind(cache, path);
     if (index < 0)
         return nullptr;
     FileCacheEntry* entry = cache->Item<FileCacheEntry>(index);
-    if (!FileUnchanged(path, entry, written)) {
+    if (!FileUnchanged(statResult, info, entry)) {
         FileCacheRemoveAt(cache, index);
         return nullptr;
     }

@@ -8,6 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "system/Files.h"
 #include "system/StrList.h"
 
 // Item data of a cache entry.
@@ -38,6 +39,10 @@ int FileCacheFind(const CStrList* cache, const char* path);
 // Returns null when the path has no (valid) entry, or cache is null. written (may be null)
 // gets the file's exact last-write time (FILETIME ticks) that the check saw.
 const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written = nullptr);
+// FileCacheLookup with path's attributes already read: statResult and info are what FileStat
+// returned for it.
+const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int statResult, const FileInfo& info,
+                                         size_t* size);
 
 // Copies size bytes of path's contents into the cache, marked used, when the byte total plus
 // size stays below limit and the memory can be had; an older entry of the path is replaced.

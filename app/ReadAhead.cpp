@@ -109,3 +109,55 @@ bool CReadAhead::Take(int i, unsigned char** data, DWORD* size, FileStamp* stamp
     WakeAllConditionVariable(&m_readerWake);
     return *data != nullptr;
 }
+
+CStatAhead::CStatAhead(std::vector<std::string> paths)
+    : m_paths(std::move(paths)), m_state(new std::atomic<int>[m_paths.size()]), m_info(m_paths.size()),
+      m_result(m_paths.size(), 0)
+{
+    for (size_t i = 0; i < m_paths.size(); ++i)
+        m_state[i].store(kFree, std::memory_order_relaxed);
+    if (m_paths.size() >= kMinFiles)
+        m_thread.Reset(CreateThread(nullptr, 64 * 1024, ThreadProc, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+}
+
+CStatAhead::~CStatAhead()
+{
+    m_stop = true;
+    if (m_thread.Get())
+        WaitForSingleObject(m_thread.Get(), INFINITE);
+}
+
+DWORD WINAPI CStatAhead::ThreadProc(void* self)
+{
+    static_cast<CStatAhead*>(self)->Run();
+    return 0;
+}
+
+void CStatAhead::Run()
+{
+    for (int i = 0; i < (int)m_paths.size() && !m_stop; ++i) {
+        while (i >= m_taken + kAhead && !m_stop)
+            Sleep(1);
+        int expected = kFree;
+        if (!m_state[i].compare_exchange_strong(expected, kBusy))
+            continue;   // the search got there first
+        m_result[i] = FileStat(m_paths[i].c_str(), &m_info[i]);
+        m_state[i].store(kDone, std::memory_order_release);
+    }
+}
+
+int CStatAhead::Get(int i, FileInfo* info)
+{
+    m_taken = i + 1;
+    int expected = kFree;
+    if (m_state[i].compare_exchange_strong(expected, kBusy))
+        return FileStat(m_paths[i].c_str(), info);
+    // The thread is reading this file's attributes: a few microseconds, unless it lost its core.
+    for (int spin = 0; m_state[i].load(std::memory_order_acquire) != kDone; ++spin)
+        if (spin < 2000)
+            YieldProcessor();
+        else
+            SwitchToThread();
+    *info = m_info[i];
+    return m_result[i];
+}

@@ -7,10 +7,13 @@
 #include <windows.h>
 
 #include <stdint.h>
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ResultStamps.h"
+#include "system/Files.h"
 #include "system/WinHandle.h"
 
 class CReadAhead {
@@ -58,4 +61,37 @@ private:
     bool m_stop = false;
     bool m_running = false;   // a reader thread started (else Take always says no)
     CWinHandle m_threads[kThreads];
+};
+
+// The attributes of the files a search takes from the file cache, read ahead by one thread:
+// the check that a copy is still current costs more than searching a small file. The search
+// reads a file's attributes itself when the thread has not claimed it yet, so it never waits
+// for a file the thread has not started; the thread stays at most kAhead files ahead.
+class CStatAhead {
+public:
+    enum { kAhead = 256, kMinFiles = 64 };
+
+    // paths: the files in the order the search takes them; with fewer than kMinFiles no thread
+    // starts (Get then reads each file's attributes itself).
+    explicit CStatAhead(std::vector<std::string> paths);
+    ~CStatAhead();   // stops the thread
+    CStatAhead(const CStatAhead&) = delete;
+    CStatAhead& operator=(const CStatAhead&) = delete;
+
+    // File i's attributes as FileStat reads them (its result code returned, info set when 0);
+    // files must be asked for in order, each once.
+    int Get(int i, FileInfo* info);
+
+private:
+    enum State { kFree, kBusy, kDone };
+    static DWORD WINAPI ThreadProc(void* self);
+    void Run();
+
+    std::vector<std::string> m_paths;
+    std::unique_ptr<std::atomic<int>[]> m_state;
+    std::vector<FileInfo> m_info;
+    std::vector<int> m_result;
+    std::atomic<int> m_taken{0};
+    std::atomic<bool> m_stop{false};
+    CWinHandle m_thread;
 };

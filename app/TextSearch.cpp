@@ -167,6 +167,18 @@ int CTextSearch::SearchReadAhead(const char* path, unsigned char* bytes, DWORD s
     return SearchSeen(data.Data(), data.Size(), path, stamp, text, flags);
 }
 
+int CTextSearch::SearchCached(const char* path, CStatAhead& checks, int slot, const char* text, unsigned flags)
+{
+    FileInfo info;
+    int statResult = checks.Get(slot, &info);
+    size_t size = 0;
+    const unsigned char* bytes = FileCacheLookupStat(m_pCache, path, statResult, info, &size);
+    if (!bytes)
+        return SearchFile(path, text, flags);   // changed since it was copied
+    uint64_t written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
+    return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, written), text, flags);
+}
+
 template <class PathAt>
 int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned flags)
 {
@@ -179,16 +191,23 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
         return 0;
     // The next files are read by other threads while this one searches; files the cache
     // holds are left to it (the search never waits for them).
-    std::vector<std::string> toRead;
-    std::vector<int> readSlot((size_t)count, -1);
+    // Whether a cached copy is still current is checked ahead too.
+    std::vector<std::string> toRead, toCheck;
+    std::vector<int> readSlot((size_t)count, -1), checkSlot((size_t)count, -1);
     for (int i = 0; i < count; i++) {
         const char* path = pathAt(i);
-        if (path && *path && !(m_pCache && FileCacheFind(m_pCache, path) >= 0)) {
+        if (!path || !*path)
+            continue;
+        if (m_pCache && FileCacheFind(m_pCache, path) >= 0) {
+            checkSlot[(size_t)i] = (int)toCheck.size();
+            toCheck.push_back(path);
+        } else {
             readSlot[(size_t)i] = (int)toRead.size();
             toRead.push_back(path);
         }
     }
     CReadAhead ahead(std::move(toRead), CSearchFileData::ReadMax);
+    CStatAhead checks(std::move(toCheck));
     int total = 0;
     for (int i = 0; i < count; i++) {
         if (m_bFileStop)
@@ -200,7 +219,9 @@ int CTextSearch::WalkFiles(int count, PathAt pathAt, const char* text, unsigned 
         unsigned char* bytes = nullptr;
         DWORD size = 0;
         FileStamp stamp;
-        if (readSlot[(size_t)i] >= 0 && ahead.Take(readSlot[(size_t)i], &bytes, &size, &stamp) && path && *path)
+        if (checkSlot[(size_t)i] >= 0)
+            total += SearchCached(path, checks, checkSlot[(size_t)i], text, flags);
+        else if (readSlot[(size_t)i] >= 0 && ahead.Take(readSlot[(size_t)i], &bytes, &size, &stamp))
             total += SearchReadAhead(path, bytes, size, stamp, text, flags);
         else if (path && *path)
             total += SearchOneFile(path, text, flags);

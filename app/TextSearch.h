@@ -25,6 +25,8 @@ struct TextSearchHit {
 };
 static_assert(sizeof(TextSearchHit) == 16, "TextSearchHit is 16 bytes");
 
+class CStatAhead;
+
 class CTextSearch {
 public:
     // Search flags.
@@ -127,6 +129,9 @@ private:
     // Searches a file whose bytes were read ahead, as SearchFile would have read them.
     int SearchReadAhead(const char* path, unsigned char* bytes, DWORD size, const FileStamp& stamp,
                         const char* text, unsigned flags);
+    // Searches path's copy in the file cache, checked with the attributes read ahead (slot in
+    // checks), or the file itself when the copy is stale.
+    int SearchCached(const char* path, CStatAhead& checks, int slot, const char* text, unsigned flags);
     // Searches the bytes of path's file as seen in stamp.
     int SearchSeen(const unsigned char* bytes, int length, const char* path, const FileStamp& stamp,
                    const char* text, unsigned flags);
