@@ -1,7 +1,8 @@
 // Read-ahead for a search that walks files in order: two reader threads open and read the next
 // files while the search works on the current one, so that the wait for the system's file
-// reads overlaps the search. Memory stays bounded: at most kFiles files and kBytes bytes are
-// held ahead of the search, plus the file each reader is reading.
+// reads overlaps the search; for the files the file cache holds, one thread reads their
+// attributes ahead. Memory stays bounded: at most kFiles files and kBytes bytes are held ahead
+// of the search, plus the file each reader is reading.
 #pragma once
 
 #include <windows.h>
