@@ -221,6 +221,7 @@ void CProgressDlg::ApplyUpdates() {
 }
 
 INT_PTR CProgressDlg::DoModal() {
+  if (m_hWnd) return -1;
   // Lines of 9 dialog units, the bar below them, Cancel at the bottom.
   const int width = 260, lineHeight = 11;
   int y = 7 + m_nLines * lineHeight + 2;
@@ -232,7 +233,6 @@ INT_PTR CProgressDlg::DoModal() {
                          (WORD)(IDC_PROG_LINE0 + i));
   m_pTemplate->AddItem(PROGRESS_CLASSA, "", PBS_SMOOTH | WS_BORDER, 7, y, width - 14, 12, IDC_PROG_BAR);
   m_pTemplate->AddItem("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, (width - 50) / 2, y + 18, 50, 14, IDCANCEL);
-  if (m_hWnd) return -1;
   m_bCancel = 0;
   m_bCancelCalled = FALSE;
   m_bDone = m_bShown = FALSE;
