@@ -191,23 +191,36 @@ private:
     if (m_style & CLBS_SELNOTIFY) Notify(CLN_SELCHANGE);
   }
 
+  // What the bars were last given (max, page, pos); a max of -1 has not been given.
+  struct BarState {
+    int max = -1, page = 0, pos = 0;
+  };
+  BarState m_vertBar, m_horzBar;
+
+  // Gives the bars what changed without drawing them at once: the frame is painted with the
+  // next WM_PAINT, so that a fill or a scroll costs one paint however often it gets here.
   void UpdateScrollBars() {
     if (Holding()) return;
     RECT rc;
     ::GetClientRect(m_hWnd, &rc);
-    SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
-    si.nMin = 0;
-    si.nMax = Count() ? Count() - 1 : 0;
-    si.nPage = (UINT)VisibleLines();
-    si.nPos = m_top;
-    ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
-    if (m_style & CLBS_HSCROLL) {
-      SCROLLINFO hi = {sizeof hi, SIF_RANGE | SIF_PAGE | SIF_POS};
-      hi.nMax = m_maxWidth + Margin() * 2;
-      hi.nPage = (UINT)rc.right;
-      hi.nPos = m_xOffset;
-      ::SetScrollInfo(m_hWnd, SB_HORZ, &hi, TRUE);
-    }
+    bool changed = SetBar(SB_VERT, m_vertBar, Count() ? Count() - 1 : 0, VisibleLines(), m_top);
+    if (m_style & CLBS_HSCROLL) changed |= SetBar(SB_HORZ, m_horzBar, m_maxWidth + Margin() * 2, rc.right, m_xOffset);
+    if (changed) ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+  }
+  bool SetBar(int bar, BarState& last, int max, int page, int pos) {
+    if (last.max == max && last.page == page && last.pos == pos) return false;
+    // Noted first: showing or hiding a bar resizes the client and comes back here.
+    last.max = max;
+    last.page = page;
+    last.pos = pos;
+    SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS};
+    // The vertical bar stays, disabled, when everything fits.
+    if (bar == SB_VERT) si.fMask |= SIF_DISABLENOSCROLL;
+    si.nMax = max;
+    si.nPage = (UINT)page;
+    si.nPos = pos;
+    ::SetScrollInfo(m_hWnd, bar, &si, FALSE);
+    return true;
   }
   void ScrollTo(int top) {
     int maxTop = Count() - VisibleLines();
@@ -750,6 +763,7 @@ LRESULT ColorList::Proc(UINT msg, WPARAM wp, LPARAM lp) {
           m_xOffset = 0;
           ::ShowScrollBar(m_hWnd, SB_HORZ, FALSE);
         }
+        m_horzBar = BarState();
         UpdateScrollBars();
       }
       Redraw();

@@ -10,6 +10,7 @@ enum : UINT {
   IDC_PROG_LINE0 = 1100,  // lines 1100..1103
   IDC_PROG_BAR = 1110,
   TIMER_CALLBACK = 1,
+  TIMER_SHOW = 2,
 };
 
 struct AskRequest {
@@ -147,13 +148,14 @@ void CProgressDlg::SetMarquee(UINT nInterval) {
 }
 
 LRESULT CProgressDlg::OnApplyUpdates(WPARAM, LPARAM) {
+  // While the window is hidden the changes wait, marked dirty, for ShowNow.
   ::InterlockedExchange(&m_bUpdatePosted, 0);
   ApplyUpdates();
   return 0;
 }
 
 void CProgressDlg::ApplyUpdates() {
-  if (!m_hWnd) return;
+  if (!m_hWnd || !m_bShown) return;
   CString texts[MaxLines];
   Line lines[MaxLines];
   ULONGLONG range, pos;
@@ -219,6 +221,7 @@ void CProgressDlg::ApplyUpdates() {
 }
 
 INT_PTR CProgressDlg::DoModal() {
+  if (m_hWnd) return -1;
   // Lines of 9 dialog units, the bar below them, Cancel at the bottom.
   const int width = 260, lineHeight = 11;
   int y = 7 + m_nLines * lineHeight + 2;
@@ -230,14 +233,71 @@ INT_PTR CProgressDlg::DoModal() {
                          (WORD)(IDC_PROG_LINE0 + i));
   m_pTemplate->AddItem(PROGRESS_CLASSA, "", PBS_SMOOTH | WS_BORDER, 7, y, width - 14, 12, IDC_PROG_BAR);
   m_pTemplate->AddItem("BUTTON", "Abbrechen", BS_PUSHBUTTON | WS_TABSTOP, (width - 50) / 2, y + 18, 50, 14, IDCANCEL);
-  SetTemplate(m_pTemplate->Get());
   m_bCancel = 0;
   m_bCancelCalled = FALSE;
+  m_bDone = m_bShown = FALSE;
   m_dwUiThread = ::GetCurrentThreadId();
-  INT_PTR r = CDialog::DoModal();
+  HWND hFocus = ::GetFocus();
+  // Modal from the start, shown or not: the owner takes no input while the job runs.
+  HWND hOwner = ParentForDialog();
+  BOOL disabledOwner = hOwner && !::EnableWindow(hOwner, FALSE);
+  // The template has no WS_VISIBLE: the window is created hidden and shown by ShowNow.
+  BOOL created = CreateIndirect(m_pTemplate->Get(), m_pParentWnd);
+  if (created) RunModalLoop();
+  // The owner is enabled before the window goes, so that the activation returns to it.
+  if (disabledOwner) ::EnableWindow(hOwner, TRUE);
+  if (m_hWnd) {
+    if (::IsWindow(m_hWnd))
+      DestroyWindow();
+    else
+      Detach();
+  }
   WaitForWorker();
-  if (r == -1) return -1;
+  if (!created) return -1;
+  // Back to the control that had the focus, unless the user has gone to another window.
+  if (hFocus && ::IsWindow(hFocus) && ::GetFocus() != hFocus && ::GetAncestor(hFocus, GA_ROOT) == ::GetActiveWindow())
+    ::SetFocus(hFocus);
   return m_bCancel ? IDCANCEL : IDOK;
+}
+
+void CProgressDlg::RunModalLoop() {
+  HWND hDlg = m_hWnd;
+  DWORD start = ::GetTickCount();
+  SetTimer(TIMER_SHOW, ShowDelayMs);
+  while (!m_bDone && ::IsWindow(hDlg)) {
+    MSG msg;
+    if (!::GetMessageA(&msg, nullptr, 0, 0)) {
+      // The application is quitting: the request goes on to the main loop, the job is told
+      // to stop when the window goes.
+      ::PostQuitMessage((int)msg.wParam);
+      break;
+    }
+    // Until the window shows, keys would reach the focus window of the disabled owner.
+    BOOL dropKey = !m_bShown && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
+    if (!dropKey && !::IsDialogMessageA(hDlg, &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    // A queue kept busy by the job's updates holds timer messages back.
+    if (!m_bShown && !m_bDone && ::GetTickCount() - start >= ShowDelayMs) ShowNow();
+  }
+}
+
+void CProgressDlg::ShowNow() {
+  if (m_bShown || !m_hWnd) return;
+  m_bShown = TRUE;
+  KillTimer(TIMER_SHOW);
+  {
+    CCritSecLock lock(m_cs);
+    m_bDirty = TRUE;
+  }
+  ApplyUpdates();
+  ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+  // The focus was not set at creation (that would have activated the hidden window).
+  if (::GetActiveWindow() == m_hWnd && !::IsChild(m_hWnd, ::GetFocus())) {
+    HWND hCancel = ::GetDlgItem(m_hWnd, IDCANCEL);
+    ::SetFocus(hCancel && ::IsWindowEnabled(hCancel) ? hCancel : m_hWnd);
+  }
 }
 
 BOOL CProgressDlg::OnInitDialog() {
@@ -254,11 +314,12 @@ BOOL CProgressDlg::OnInitDialog() {
   if (!m_hThread) {
     // Without a worker the job runs nowhere: close at once.
     PostMessage(WM_PROG_DONE);
-    return TRUE;
+    return FALSE;
   }
   ::SetThreadPriority(m_hThread, m_nPriority);
   ::ResumeThread(m_hThread);
-  return TRUE;
+  // No focus yet: setting it would activate the hidden window.
+  return FALSE;
 }
 
 DWORD WINAPI CProgressDlg::ThreadProc(LPVOID pParam) {
@@ -274,7 +335,7 @@ LRESULT CProgressDlg::OnJobDone(WPARAM, LPARAM) {
   // One last tick so that the callback shows the final counts.
   if (m_pfnTimer) m_pfnTimer(this, m_pTimerArg);
   ApplyUpdates();
-  EndDialog(m_bCancel ? IDCANCEL : IDOK);
+  m_bDone = TRUE;
   return 0;
 }
 
@@ -291,12 +352,15 @@ void CProgressDlg::OnCancel() {
 void CProgressDlg::OnTimer(UINT_PTR nIDEvent) {
   if (nIDEvent == TIMER_CALLBACK && m_pfnTimer)
     m_pfnTimer(this, m_pTimerArg);
+  else if (nIDEvent == TIMER_SHOW)
+    ShowNow();
   else
     Default();
 }
 
 void CProgressDlg::OnDestroy() {
   KillTimer(TIMER_CALLBACK);
+  KillTimer(TIMER_SHOW);
   // Gone before the job returned (its owner went): the job is told to stop.
   if (m_hThread && ::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) ::InterlockedExchange(&m_bCancel, 1);
   Default();
@@ -304,6 +368,8 @@ void CProgressDlg::OnDestroy() {
 
 LRESULT CProgressDlg::OnAsk(WPARAM, LPARAM lParam) {
   const AskRequest* req = reinterpret_cast<const AskRequest*>(lParam);
+  // The question needs its owner on screen.
+  ShowNow();
   return ::MessageBoxA(m_hWnd, req->text, req->caption ? req->caption : AfxGetAppName(), req->type);
 }
 

@@ -1,7 +1,8 @@
 // CProgressDlg: the modal progress dialog that runs a job on a worker thread. The job sets a
 // 64-bit position and up to four text lines from its thread, asks questions that the dialog's
 // thread shows, and reads the cancel flag; the dialog closes when the job returns and the
-// object waits for the worker before it is destroyed.
+// object waits for the worker before it is destroyed. The window shows only once the job has
+// run for a moment; the owner takes no input from the start.
 #pragma once
 #include "framework/Framework.h"
 
@@ -50,10 +51,13 @@ public:
   // A NULL caption gives the application's name.
   int MessageBox(LPCSTR lpszText, LPCSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
-  // Opens the dialog, starts the job and returns when the job has returned: IDOK, or
-  // IDCANCEL when the user cancelled; -1 when the dialog could not be opened (the job did
-  // not run).
+  // Opens the dialog (shown after ShowDelayMs, or at the job's first question), starts the
+  // job and returns when the job has returned: IDOK, or IDCANCEL when the user cancelled;
+  // -1 when the dialog could not be opened (the job did not run).
   INT_PTR DoModal() override;
+  // A job that ends sooner never shows its window: showing, activating and hiding it would
+  // cost more than the job, and a flash tells the user nothing.
+  enum { ShowDelayMs = 250 };
   BOOL IsRunning() const { return m_hThread != nullptr; }
 
 protected:
@@ -69,6 +73,8 @@ protected:
 private:
   static DWORD WINAPI ThreadProc(LPVOID pParam);
   void RequestUpdate();
+  void RunModalLoop();
+  void ShowNow();
   void ApplyUpdates();
   void WaitForWorker();
 
@@ -84,6 +90,8 @@ private:
   HANDLE m_hThread = nullptr;
   DWORD m_dwUiThread = 0;
   BOOL m_bCancelCalled = FALSE;
+  BOOL m_bDone = FALSE;   // the job has returned: the modal loop ends
+  BOOL m_bShown = FALSE;  // the window has been shown
 
   // Shared with the worker, under m_cs.
   CCriticalSection m_cs;

@@ -91,7 +91,7 @@ class DirCompare : public ::testing::Test {
   bool Idle() {
     int quiet = 0;
     return WaitFor([&] {
-      quiet = FindTopWindow(p.Pid(), "Dateien vergleichen") ? 0 : quiet + 1;
+      quiet = FindTopWindow(p.Pid(), "Dateien vergleichen") || JobRunsUnseen(p.Pid(), main) ? 0 : quiet + 1;
       return quiet >= 4 && Responds(main);
     }, 60000, 100);
   }

@@ -101,7 +101,7 @@ class App : public CommandSession {
   bool WaitDone(DWORD timeoutMs = 60000) {
     int quiet = 0;
     return WaitFor([&] {
-      quiet = FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") ? 0 : quiet + 1;
+      quiet = FindTopWindow(p.Pid(), "Ausf\xFChrungsmen\xFC") || JobRunsUnseen(p.Pid(), main) ? 0 : quiet + 1;
       return quiet >= 5 && Responds(main);
     }, timeoutMs, 100);
   }

@@ -81,7 +81,8 @@ TEST(Pictures, MainWindowAndSearchDialogs) {
   EXPECT_TRUE(SaveWindow(dlg, dir + "text-search.bmp"));
   ClickButton(dlg, IDOK);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(p.Pid(), "Textsuche") && Responds(main); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return Responds(main) && !FindTopWindow(p.Pid(), "Textsuche") && !JobRunsUnseen(p.Pid(), main); },
+                      30000));
   Sleep(800);
   EXPECT_TRUE(SaveWindow(main, dir + "main-window.bmp"));
 

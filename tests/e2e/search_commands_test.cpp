@@ -49,7 +49,8 @@ class App {
     int quiet = 0;
     return WaitFor([&] {
       bool busy = FindTopWindow(p.Pid(), "Textsuche") || FindTopWindow(p.Pid(), "HEX-Suche") ||
-                  FindTopWindow(p.Pid(), "Text suchen") || FindTopWindow(p.Pid(), "Wert suchen");
+                  FindTopWindow(p.Pid(), "Text suchen") || FindTopWindow(p.Pid(), "Wert suchen") ||
+                  JobRunsUnseen(p.Pid(), main);
       quiet = busy ? 0 : quiet + 1;
       return quiet >= 4 && Responds(main);
     }, 60000, 100);

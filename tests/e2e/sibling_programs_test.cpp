@@ -79,8 +79,8 @@ struct Session {
     for (char ch : text) SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)ch, 1, SMTO_ABORTIFHUNG, 5000, &r);
     ClickButton(dlg, IDOK);
     ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-    ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(p.Pid(), "Textsuche") && !FindTopWindow(p.Pid(), "HEX-Suche") &&
-                                     Responds(main); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return Responds(main) && !FindTopWindow(p.Pid(), "Textsuche") &&
+                                     !FindTopWindow(p.Pid(), "HEX-Suche") && !JobRunsUnseen(p.Pid(), main); }, 30000));
   }
   void Select(int line) {
     DWORD_PTR r = 0;
@@ -324,7 +324,8 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDRETRY));
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDIGNORE));
   EXPECT_EQ("Die Datei 'c.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
-  EXPECT_TRUE(WaitFor([&] { return !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") && Responds(s.main); }, 20000));
+  EXPECT_TRUE(WaitFor([&] { return Responds(s.main) && !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") &&
+                                   !JobRunsUnseen(s.p.Pid(), s.main); }, 20000));
   Lines expected;
   for (const std::string *file : {&a, &a, &h})
     expected.insert(expected.end(), {"START", "ARG -h", "ARG -m", "ARG Ansi", "ARG " + *file, "EXIT -1"});
@@ -347,7 +348,8 @@ TEST(SiblingPrograms, FormattedFilesLeaveTheCacheAndAFailedStartIsReported) {
   PostCommand(s.main, kFormatC);
   ClickButton(WaitTopWindow(s.p.Pid(), "Modus ausw\xE4hlen", 10000), IDOK);
   ASSERT_EQ("EXIT 0", LogOf(tool, 7).back());
-  ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") && Responds(s.main); }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return Responds(s.main) && !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") &&
+                                   !JobRunsUnseen(s.p.Pid(), s.main); }, 20000));
   EXPECT_EQ(Lines{"INT NEEDLE;"}, ReadLines(a));
   s.Search(kTextSearch, "Text suchen", "needle");
   EXPECT_EQ("0 Eintr\xE4ge", StatusBarText(s.status, 1));

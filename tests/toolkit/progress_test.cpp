@@ -163,7 +163,7 @@ TEST_F(ProgressTest, LinesBarsMarqueeAndCompactPaths) {
                           "C:\\ein\\sehr\\langer\\Pfad\\mit\\vielen\\Ordnern\\darin\\und\\noch\\mehr\\Ordnern\\"
                           "bis\\zum\\Ende\\der\\Zeile\\datei.txt",
                           2, '@');
-    ::Sleep(300);
+    ::Sleep(1000);  // long enough to be shown
     return 0;
   });
   dlg.SetLineCount(3);
@@ -189,6 +189,47 @@ TEST_F(ProgressTest, LinesBarsMarqueeAndCompactPaths) {
   EXPECT_EQ(line0.rfind("Suche in :  C:\\...\\", 0), 0u) << line0;
   EXPECT_NE(line0.find("\\datei.txt"), std::string::npos) << line0;
   EXPECT_LT(line0.size(), 120u);
+}
+
+TEST_F(ProgressTest, OnlyAJobThatTakesAWhileShowsItsWindowAndFocusComesBack) {
+  CWnd owner;
+  ASSERT_TRUE(owner.CreateEx(0, nullptr, "Haupt", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr));
+  HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, owner.m_hWnd, nullptr, nullptr, nullptr);
+  ::SetForegroundWindow(owner.m_hWnd);
+  ::SetFocus(edit);
+  struct Case {
+    CProgressDlg::JobFn job;
+    INT_PTR result;
+    int jobResult;
+    bool shown;
+  } cases[] = {
+      {[](CProgressDlg* d) -> int { return ::IsWindowVisible(d->m_hWnd) || ::IsWindowEnabled(::GetParent(d->m_hWnd)) ? 1 : 5; },
+       IDOK, 5, false},
+      {UntilCancelled, IDCANCEL, 7, true},
+  };
+  for (const Case& k : cases) {
+    CProgressDlg dlg(&owner);
+    dlg.SetJob(k.job, (DWORD_PTR)&c);
+    bool shown = false, cancelFocused = false;
+    DWORD start = ::GetTickCount(), shownAfter = 0;
+    fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) {
+      shown = true;
+      shownAfter = ::GetTickCount() - start;
+      cancelFocused = ::GetFocus() == ::GetDlgItem(h, IDCANCEL);
+      ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    }, 1500);
+    EXPECT_EQ(dlg.DoModal(), k.result);
+    EXPECT_EQ(dlg.m_nJobResult, k.jobResult);
+    EXPECT_EQ(shown, k.shown);
+    if (shown) {
+      EXPECT_GE(shownAfter + 20, (DWORD)CProgressDlg::ShowDelayMs);
+    }
+    EXPECT_EQ(cancelFocused, k.shown);
+    EXPECT_TRUE(owner.IsWindowEnabled());
+    EXPECT_EQ(::GetFocus(), edit);
+    fwtest::PumpFor(k.shown ? 0 : 1500);  // the poll ends before the next case
+  }
+  owner.DestroyWindow();
 }
 
 }  // namespace

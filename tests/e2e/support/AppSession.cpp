@@ -55,7 +55,7 @@ HWND WaitMain(Process &p, DWORD timeoutMs) {
 int SettledCount(Process &p, HWND list, DWORD timeoutMs) {
   int last = -2, same = 0;
   WaitFor([&] {
-    if (FindTopWindow(p.Pid(), "Dateisuche")) {
+    if (FindTopWindow(p.Pid(), "Dateisuche") || JobRunsUnseen(p.Pid(), GetAncestor(list, GA_ROOT))) {
       same = 0;
       return false;
     }

@@ -41,7 +41,7 @@ bool CommandSession::Search(int command, const std::string &text) {
   // A command posted while the search job runs would be refused.
   int quiet = 0;
   return WaitFor([&] {
-    bool busy = FindTopWindow(p.Pid(), "Textsuche") || FindTopWindow(p.Pid(), "HEX-Suche");
+    bool busy = FindTopWindow(p.Pid(), "Textsuche") || FindTopWindow(p.Pid(), "HEX-Suche") || JobRunsUnseen(p.Pid(), main);
     quiet = busy ? 0 : quiet + 1;
     return quiet >= 4 && Responds(main);
   }, 60000, 100);

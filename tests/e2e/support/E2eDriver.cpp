@@ -233,6 +233,35 @@ HWND WaitTopWindowSuffix(DWORD pid, const std::string &suffix, DWORD timeoutMs, 
   return nullptr;
 }
 
+namespace {
+
+struct OtherWindow {
+  DWORD pid;
+  HWND main;
+  bool shown;
+};
+
+BOOL CALLBACK OtherWindowProc(HWND hwnd, LPARAM lp) {
+  auto *o = reinterpret_cast<OtherWindow *>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner != o->pid || hwnd == o->main || !IsWindowVisible(hwnd)) return TRUE;
+  char cls[256] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (!lstrcmpiA(cls, "IME") || !lstrcmpiA(cls, "tooltips_class32")) return TRUE;
+  o->shown = true;
+  return FALSE;
+}
+
+}  // namespace
+
+bool JobRunsUnseen(DWORD pid, HWND main) {
+  if (!main || IsWindowEnabled(main)) return false;
+  OtherWindow other = {pid, main, false};
+  EnumWindows(OtherWindowProc, reinterpret_cast<LPARAM>(&other));
+  return !other.shown;
+}
+
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   do {

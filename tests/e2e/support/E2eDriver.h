@@ -64,6 +64,9 @@ HWND WaitTopWindow(DWORD pid, const char *caption, DWORD timeoutMs, const char *
 // Polls for a visible top-level window of the process whose caption ends with the text (an
 // empty suffix matches any caption); nullptr after the time-out.
 HWND WaitTopWindowSuffix(DWORD pid, const std::string &suffix, DWORD timeoutMs, const char *className = nullptr);
+// True while a job holds the program without a window: its main window is disabled and no
+// other window of the process shows (a progress window shows only after a moment).
+bool JobRunsUnseen(DWORD pid, HWND main);
 // Polls until the window is gone (destroyed or hidden); false after the time-out.
 bool WaitWindowGone(HWND hwnd, DWORD timeoutMs);
 
