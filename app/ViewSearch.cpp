@@ -248,11 +248,11 @@ void CVellmorantView::OnHexSearch()
 
 namespace {
 
-// The hits of an engine as a source of coloured result lines.
-template <class Engine>
+// Result lines from a maker of lines (Build(index, line, colors) -> length) as a source of the
+// result list's lines.
+template <class Maker>
 struct ResultLineSource {
-    const Engine* engine;
-    int (*build)(const Engine&, int, char*, unsigned char*);
+    Maker* maker;
     char line[kResultLineSize];
     unsigned char colors[kResultLineSize];
     CSentMessagePump pump;   // a million lines take a second or two
@@ -263,24 +263,27 @@ struct ResultLineSource {
         s->pump.Tick();
         item->mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
         item->pszText = s->line;
-        item->cchText = s->build(*s->engine, i, s->line, s->colors);
+        item->cchText = s->maker->Build(i, s->line, s->colors);
         item->pColors = s->colors;
         return TRUE;
     }
 };
 
-// Fills the result list with one coloured line per hit of an engine (or the "no results" line);
-// drawing waits until every line is in. Returns the hit count.
-template <class Engine>
-int FillResultLines(CColorListBox& list, const Engine& engine,
-                    int (*build)(const Engine&, int, char*, unsigned char*))
+// The value hits' lines as a maker of lines.
+struct HexLineMaker {
+    const CHexSearch* engine;
+    int Build(int i, char* line, unsigned char* colors) { return BuildHexResultLine(*engine, i, line, colors); }
+};
+
+// Fills the result list with count coloured lines from maker (or the "no results" line);
+// drawing waits until every line is in. Returns count.
+template <class Maker>
+int FillResultLines(CColorListBox& list, int count, Maker& maker)
 {
-    int count = engine.GetHitCount();
     list.SetOption(CLBO_REDRAW, 2);
-    ResultLineSource<Engine> source;
-    source.engine = &engine;
-    source.build = build;
-    list.AddLines(count, ResultLineSource<Engine>::Get, &source);
+    ResultLineSource<Maker> source;
+    source.maker = &maker;
+    list.AddLines(count, ResultLineSource<Maker>::Get, &source);
     if (count == 0)
         list.AddLine(kNoResultsLine);
     list.SetOption(CLBO_REDRAW, 1);
@@ -293,7 +296,8 @@ void CVellmorantView::FillTextResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    m_nResultCount = FillResultLines(m_wndResults, m_textSearch, BuildTextResultLine);
+    CTextResultLineMaker maker(m_textSearch);
+    m_nResultCount = FillResultLines(m_wndResults, m_textSearch.GetHitCount(), maker);
     m_nResultKind = RESULTS_TEXT;
 }
 
@@ -301,7 +305,8 @@ void CVellmorantView::FillHexResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    m_nResultCount = FillResultLines(m_wndResults, m_hexSearch, BuildHexResultLine);
+    HexLineMaker maker = {&m_hexSearch};
+    m_nResultCount = FillResultLines(m_wndResults, m_hexSearch.GetHitCount(), maker);
     m_nResultKind = RESULTS_HEX;
 }
 

@@ -73,6 +73,47 @@ TEST(ResultLines, TextHitsBecomeColouredLines)
         EXPECT_EQ(RC_DEFAULT, colors[i]) << i;
 }
 
+TEST(ResultLines, LineMakerMatchesTheLineBuilder)
+{
+    // Suffixes of each syntax, paths that the maker must leave to the builder (a ':' inside,
+    // too long for "(line): "), files whose hits interleave, tabs, lines cut at the buffer.
+    std::string longLine(1500, 'y');
+    longLine.replace(0, 12, "int\ta(x);//");
+    std::string longPath = "C:\\" + std::string(1010, 'd') + ".c";
+    const struct {
+        std::string path;
+        std::string text;
+    } files[] = {
+        {"C:\\src\\a.c", "int\tx = 0x1F; // x\n\tcall(x);\n" + longLine + "\n"},
+        {"C:\\asm\\b.asm", "\tmov ax, x\n"},
+        {"C:\\doc\\readme", "x\t(1): \"y\"\n"},
+        {"C:\\src\\a.c", "#include <x.h>\n"},
+        {"C:\\w\\p(2).xml", "<a x=\"1\">x</a>\n"},
+        {"C:\\odd:name.c", "x\n"},
+        {"C:\\tab\tx.c", "x\n"},
+        {longPath, "x\n"},
+        {"", "x\n"},
+    };
+    CTextSearch e;
+    for (const auto& f : files)
+        e.SearchBuffer(f.text.data(), int(f.text.size()), f.path.c_str(), "x", 0);
+    ASSERT_EQ(15, e.GetHitCount());
+    for (int sorted = 0; sorted < 2; ++sorted) {
+        if (sorted) {
+            ASSERT_EQ(1, e.SortBy(1, 1));
+        }
+        CTextResultLineMaker maker(e);
+        for (int i = -1; i <= e.GetHitCount(); ++i) {
+            char want[kResultLineSize], got[kResultLineSize];
+            unsigned char wantColors[kResultLineSize], gotColors[kResultLineSize];
+            int n = BuildTextResultLine(e, i, want, wantColors);
+            ASSERT_EQ(n, maker.Build(i, got, gotColors)) << i;
+            EXPECT_EQ(Line(want, n), Line(got, n)) << i;
+            EXPECT_EQ(0, memcmp(wantColors, gotColors, size_t(n))) << i;
+        }
+    }
+}
+
 TEST(ResultLines, ValueHitsBecomeDumpLines)
 {
     CHexSearch e;
