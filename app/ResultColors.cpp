@@ -85,11 +85,41 @@ unsigned char CWordColor(const char* word, int length)
 
 }  // namespace
 
+namespace {
+
+// Where the keywords of each first byte stand in the sorted table and which lengths they have:
+// most words of a text are no keyword and need no search.
+struct KeywordIndex {
+    int from[257];          // the keywords starting with byte c: from[c] .. from[c + 1] - 1
+    unsigned lengths[256];  // bit n: one of them is n bytes long (n < 32)
+
+    KeywordIndex() : from(), lengths()
+    {
+        for (int i = TextSearchKeywordCount - 1; i >= 0; --i) {
+            unsigned char c = (unsigned char)TextSearchKeywords[i][0];
+            from[c] = i;
+            size_t n = strlen(TextSearchKeywords[i]);
+            lengths[c] |= n < 32 ? 1u << n : 0u;
+        }
+        // A byte that starts no keyword gets an empty range at the next one's start.
+        from[256] = TextSearchKeywordCount;
+        for (int c = 255; c >= 0; --c)
+            if (!lengths[c])
+                from[c] = from[c + 1];
+    }
+};
+
+}  // namespace
+
 bool IsTextSearchKeyword(const char* word, int length)
 {
-    if (!word || length < 1)
+    static const KeywordIndex index;
+    if (!word || length < 1 || length >= 32)
         return false;
-    int lo = 0, hi = TextSearchKeywordCount - 1;
+    unsigned char first = (unsigned char)word[0];
+    if (!(index.lengths[first] >> length & 1))
+        return false;
+    int lo = index.from[first], hi = index.from[first + 1] - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
         int c = CompareKeyword(TextSearchKeywords[mid], word, length);

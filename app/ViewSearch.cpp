@@ -7,6 +7,7 @@
 #include "app/MainFrm.h"
 #include "app/MultiString.h"
 #include "app/Resource.h"
+#include "app/ResultLineFeed.h"
 #include "app/ResultList.h"
 #include "app/ResultMenu.h"
 #include "app/SearchCommands.h"
@@ -248,23 +249,22 @@ void CVellmorantView::OnHexSearch()
 
 namespace {
 
-// Result lines from a maker of lines (Build(index, line, colors) -> length) as a source of the
-// result list's lines.
-template <class Maker>
+// The lines of a feed as a source of the result list's lines.
 struct ResultLineSource {
-    Maker* maker;
-    char line[kResultLineSize];
-    unsigned char colors[kResultLineSize];
+    CResultLineFeed* feed;
     CSentMessagePump pump;   // a million lines take a second or two
 
-    static BOOL Get(void* context, int i, ColorListItem* item)
+    static BOOL Get(void* context, int, ColorListItem* item)
     {
         ResultLineSource* s = static_cast<ResultLineSource*>(context);
         s->pump.Tick();
+        const char* text;
+        const unsigned char* colors;
+        if (!s->feed->Next(&text, &item->cchText, &colors))
+            return FALSE;
         item->mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
-        item->pszText = s->line;
-        item->cchText = s->maker->Build(i, s->line, s->colors);
-        item->pColors = s->colors;
+        item->pszText = const_cast<char*>(text);
+        item->pColors = colors;
         return TRUE;
     }
 };
@@ -275,15 +275,19 @@ struct HexLineMaker {
     int Build(int i, char* line, unsigned char* colors) { return BuildHexResultLine(*engine, i, line, colors); }
 };
 
-// Fills the result list with count coloured lines from maker (or the "no results" line);
-// drawing waits until every line is in. Returns count.
+// Fills the result list with count coloured lines from maker (or the "no results" line), made
+// ahead on a helper thread while the list adds them; drawing waits until every line is in.
+// Returns count.
 template <class Maker>
 int FillResultLines(CColorListBox& list, int count, Maker& maker)
 {
     list.SetOption(CLBO_REDRAW, 2);
-    ResultLineSource<Maker> source;
-    source.maker = &maker;
-    list.AddLines(count, ResultLineSource<Maker>::Get, &source);
+    CResultLineFeed feed(count, [](void* m, int i, char* line, unsigned char* colors) {
+        return static_cast<Maker*>(m)->Build(i, line, colors);
+    }, &maker);
+    ResultLineSource source;
+    source.feed = &feed;
+    list.AddLines(count, ResultLineSource::Get, &source);
     if (count == 0)
         list.AddLine(kNoResultsLine);
     list.SetOption(CLBO_REDRAW, 1);
