@@ -72,15 +72,13 @@ int CompareKeyword(const char* key, const char* word, int length)
     return key[length] ? 1 : 0;
 }
 
-// Colour of a C word: keyword, word without small letters, other identifier.
-unsigned char CWordColor(const char* word, int length)
+// Colour of a C word whose characters' classes together are classes: keyword, other identifier
+// (with a small letter), word without small letters.
+unsigned char CWordColor(const char* word, int length, unsigned classes)
 {
     if (IsTextSearchKeyword(word, length))
         return RC_KEYWORD;
-    for (int i = 0; i < length; ++i)
-        if (Is(word, i, kSmallLetter))
-            return RC_IDENT;
-    return RC_CONSTANT;
+    return (classes & kSmallLetter) ? RC_IDENT : RC_CONSTANT;
 }
 
 }  // namespace
@@ -187,6 +185,10 @@ void ColorCLike(const char* s, int n, unsigned char* colors)
     int i = 0;
     while (i < n) {
         unsigned char c = (unsigned char)s[i];
+        if (c == ' ') {   // the commonest character changes nothing
+            ++i;
+            continue;
+        }
         if (c == '"') {
             int k = StrScanTokenA(s + i, '\\', '"', n - i);
             Fill(colors, i, k, RC_STRING);
@@ -263,8 +265,12 @@ void ColorCLike(const char* s, int n, unsigned char* colors)
                 colors[i++] = RC_IDENT;
                 continue;
             }
-            int k = WordLength(s + i, n - i);
-            Fill(colors, i, k, CWordColor(s + i, k));
+            // The word's length and its characters' classes in one pass.
+            unsigned classes = CharClassTable[c];
+            int k = 1;
+            while (i + k < n && Is(s, i + k, CC_WORD))
+                classes |= CharClassTable[(unsigned char)s[i + k++]];
+            Fill(colors, i, k, CWordColor(s + i, k, classes));
             i += k;
             continue;
         }
