@@ -13,8 +13,8 @@ public:
 
     // Feeds lines 0..count-1 of make(maker, ...) in order. With many lines a helper thread makes
     // them ahead: maker must then stand being called from that thread, and what it reads must
-    // not change, while the feed lives. With few lines, or when no thread or buffer can be had,
-    // Next makes them itself.
+    // not change, while the feed lives. With few lines, or when no thread can be had, Next makes
+    // them itself; when not even one buffer can be had, Next gives no line.
     CResultLineFeed(int count, MakeFn make, void* maker);
     // Stops the helper thread (also before the last line) and waits for it.
     ~CResultLineFeed();
@@ -27,6 +27,8 @@ public:
     bool Next(const char** text, int* length, const unsigned char** colors);
 
 private:
+    // The buffers, whatever the count: kChunks chunks of kChunkBytes of text and as many
+    // colours, at most kChunkLines lines each (about 540 KB in all).
     enum { kChunks = 4, kChunkBytes = 64 * 1024, kChunkLines = 1024 };
     struct Chunk {
         int count;                    // lines in the chunk
