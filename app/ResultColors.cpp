@@ -72,24 +72,52 @@ int CompareKeyword(const char* key, const char* word, int length)
     return key[length] ? 1 : 0;
 }
 
-// Colour of a C word: keyword, word without small letters, other identifier.
-unsigned char CWordColor(const char* word, int length)
+// Colour of a C word whose characters' classes together are classes: keyword, other identifier
+// (with a small letter), word without small letters.
+unsigned char CWordColor(const char* word, int length, unsigned classes)
 {
     if (IsTextSearchKeyword(word, length))
         return RC_KEYWORD;
-    for (int i = 0; i < length; ++i)
-        if (Is(word, i, kSmallLetter))
-            return RC_IDENT;
-    return RC_CONSTANT;
+    return (classes & kSmallLetter) ? RC_IDENT : RC_CONSTANT;
 }
+
+}  // namespace
+
+namespace {
+
+// Where the keywords of each first byte stand in the sorted table and which lengths they have:
+// most words of a text are no keyword and need no search.
+struct KeywordIndex {
+    int from[257];          // the keywords starting with byte c: from[c] .. from[c + 1] - 1
+    unsigned lengths[256];  // bit n: one of them is n bytes long (n < 32)
+
+    KeywordIndex() : from(), lengths()
+    {
+        for (int i = TextSearchKeywordCount - 1; i >= 0; --i) {
+            unsigned char c = (unsigned char)TextSearchKeywords[i][0];
+            from[c] = i;
+            size_t n = strlen(TextSearchKeywords[i]);
+            lengths[c] |= n < 32 ? 1u << n : 0u;
+        }
+        // A byte that starts no keyword gets an empty range at the next one's start.
+        from[256] = TextSearchKeywordCount;
+        for (int c = 255; c >= 0; --c)
+            if (!lengths[c])
+                from[c] = from[c + 1];
+    }
+};
 
 }  // namespace
 
 bool IsTextSearchKeyword(const char* word, int length)
 {
-    if (!word || length < 1)
+    static const KeywordIndex index;
+    if (!word || length < 1 || length >= 32)
         return false;
-    int lo = 0, hi = TextSearchKeywordCount - 1;
+    unsigned char first = (unsigned char)word[0];
+    if (!(index.lengths[first] >> length & 1))
+        return false;
+    int lo = index.from[first], hi = index.from[first + 1] - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
         int c = CompareKeyword(TextSearchKeywords[mid], word, length);
@@ -157,6 +185,10 @@ void ColorCLike(const char* s, int n, unsigned char* colors)
     int i = 0;
     while (i < n) {
         unsigned char c = (unsigned char)s[i];
+        if (c == ' ') {   // the commonest character changes nothing
+            ++i;
+            continue;
+        }
         if (c == '"') {
             int k = StrScanTokenA(s + i, '\\', '"', n - i);
             Fill(colors, i, k, RC_STRING);
@@ -233,8 +265,12 @@ void ColorCLike(const char* s, int n, unsigned char* colors)
                 colors[i++] = RC_IDENT;
                 continue;
             }
-            int k = WordLength(s + i, n - i);
-            Fill(colors, i, k, CWordColor(s + i, k));
+            // The word's length and its characters' classes in one pass.
+            unsigned classes = CharClassTable[c];
+            int k = 1;
+            while (i + k < n && Is(s, i + k, CC_WORD))
+                classes |= CharClassTable[(unsigned char)s[i + k++]];
+            Fill(colors, i, k, CWordColor(s + i, k, classes));
             i += k;
             continue;
         }

@@ -47,6 +47,84 @@ int BuildTextResultLine(const CTextSearch& engine, int index, char* line, unsign
     return n;
 }
 
+void CTextResultLineMaker::TakeFile(int name)
+{
+    m_name = name;
+    m_fast = false;
+    const CStrList& names = m_engine.m_names;
+    if (name < 0 || name >= names.m_nCount)
+        return;
+    const char* path = names.GetString(name);
+    int n = names.GetLength(name);
+    // The line is put together as the engine formats it and the prefix's colours read only
+    // while the path is all the line begins with: no NUL in it, no ':' from index 2 on (the
+    // prefix ends at the first), room for "(line): " behind it. Other paths go the long way.
+    if (n + 16 > kResultLineSize || memchr(path, 0, size_t(n)) || (n > 2 && memchr(path + 2, ':', size_t(n - 2))))
+        return;
+    for (int i = 0; i < n; ++i) {
+        char c = path[i];
+        m_path[i] = c == '\t' ? ' ' : c;
+        m_pathColors[i] = c == '\\' ? RC_DEFAULT : RC_PATH;
+    }
+    m_pathLength = n;
+    m_syntax = GetResultSyntax(path);
+    m_fast = true;
+}
+
+int CTextResultLineMaker::Build(int index, char* line, unsigned char* colors)
+{
+    const CStrList& hits = m_engine.m_hits;
+    if (index < 0 || index >= hits.m_nCount)
+        return BuildTextResultLine(m_engine, index, line, colors);
+    const TextSearchHit* hit = hits.Item<TextSearchHit>(index);
+    if (hit->nameIndex != m_name)
+        TakeFile(hit->nameIndex);
+    if (!m_fast)
+        return BuildTextResultLine(m_engine, index, line, colors);
+    // "path(line): ", blanks to the column, the found line cut at the buffer's end.
+    int len = m_pathLength;
+    memcpy(line, m_path, size_t(len));
+    line[len++] = '(';
+    char digits[12];
+    int d = 0;
+    unsigned number = hit->line < 0 ? 0u - unsigned(hit->line) : unsigned(hit->line);
+    do
+        digits[d++] = char('0' + number % 10);
+    while (number /= 10);
+    if (hit->line < 0)
+        line[len++] = '-';
+    while (d > 0)
+        line[len++] = digits[--d];
+    int close = len;
+    line[len++] = ')';
+    line[len++] = ':';
+    line[len++] = ' ';
+    int start = len - 1;   // the content begins behind the ':'
+    while (len < kResultColumn)
+        line[len++] = ' ';
+    int n = hits.GetLength(index);
+    if (n > kResultLineSize - 1 - len)
+        n = kResultLineSize - 1 - len;
+    const char* text = hits.GetString(index);
+    for (int i = 0; i < n; ++i) {
+        char c = text[i];
+        line[len + i] = c == '\t' ? ' ' : c;
+    }
+    len += n;
+    line[len] = 0;
+
+    memcpy(colors, m_pathColors, size_t(m_pathLength));
+    colors[m_pathLength] = RC_PAREN;
+    memset(colors + m_pathLength + 1, RC_NUMBER_POS, size_t(close - m_pathLength - 1));
+    colors[close] = RC_PAREN;
+    memset(colors + close + 1, RC_DEFAULT, size_t(len - close - 1));
+    if (m_syntax == SYNTAX_C)
+        ColorCLike(line + start, len - start, colors + start);
+    else if (m_syntax == SYNTAX_XML)
+        ColorXmlLike(line + start, len - start, colors + start);
+    return len;
+}
+
 int BuildHexResultLine(const CHexSearch& engine, int index, char* line, unsigned char* colors)
 {
     int n = engine.FormatHitLine(index, line, kResultLineSize, kResultColumn);

@@ -25,6 +25,30 @@ int BuildTextResultLine(const CTextSearch& engine, int index, char* line, unsign
 // The same for value hit index (path, "(offset): ", blanks, the hex dump).
 int BuildHexResultLine(const CHexSearch& engine, int index, char* line, unsigned char* colors);
 
+// Makes the result lines of one engine's text hits, each the same as BuildTextResultLine's,
+// faster when consecutive hits share a file: the file's part of the line (its path and the
+// path's colours, the syntax of its suffix) is worked out once for such a run of hits. The
+// engine must outlive the maker and not change while it is used.
+class CTextResultLineMaker {
+public:
+    explicit CTextResultLineMaker(const CTextSearch& engine) : m_engine(engine) {}
+    // Result line and colours of hit index as BuildTextResultLine(engine, index, line, colors)
+    // gives them (line and colors: kResultLineSize bytes each). Returns the length; 0 for an
+    // index out of range.
+    int Build(int index, char* line, unsigned char* colors);
+
+private:
+    void TakeFile(int name);
+
+    const CTextSearch& m_engine;
+    int m_name = -1;          // the names-list index of the file kept below; -1 none yet
+    bool m_fast = false;      // its lines can be put together from the kept parts
+    int m_syntax = 0;
+    int m_pathLength = 0;
+    char m_path[kResultLineSize];   // the path, tabs made blanks
+    unsigned char m_pathColors[kResultLineSize];
+};
+
 // Line index of the directory-compare lines with every tab made a blank (cut to
 // kResultLineSize - 1 bytes) and its colours (ColorDirCompareLine). Returns the length; 0 for
 // an index out of range.

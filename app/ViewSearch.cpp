@@ -7,6 +7,7 @@
 #include "app/MainFrm.h"
 #include "app/MultiString.h"
 #include "app/Resource.h"
+#include "app/ResultLineFeed.h"
 #include "app/ResultList.h"
 #include "app/ResultMenu.h"
 #include "app/SearchCommands.h"
@@ -248,39 +249,45 @@ void CVellmorantView::OnHexSearch()
 
 namespace {
 
-// The hits of an engine as a source of coloured result lines.
-template <class Engine>
+// The lines of a feed as a source of the result list's lines.
 struct ResultLineSource {
-    const Engine* engine;
-    int (*build)(const Engine&, int, char*, unsigned char*);
-    char line[kResultLineSize];
-    unsigned char colors[kResultLineSize];
+    CResultLineFeed* feed;
     CSentMessagePump pump;   // a million lines take a second or two
 
-    static BOOL Get(void* context, int i, ColorListItem* item)
+    static BOOL Get(void* context, int, ColorListItem* item)
     {
         ResultLineSource* s = static_cast<ResultLineSource*>(context);
         s->pump.Tick();
+        const char* text;
+        const unsigned char* colors;
+        if (!s->feed->Next(&text, &item->cchText, &colors))
+            return FALSE;
         item->mask = CLIF_TEXT | CLIF_COLOR | CLIF_COLORPERCHAR;
-        item->pszText = s->line;
-        item->cchText = s->build(*s->engine, i, s->line, s->colors);
-        item->pColors = s->colors;
+        item->pszText = const_cast<char*>(text);
+        item->pColors = colors;
         return TRUE;
     }
 };
 
-// Fills the result list with one coloured line per hit of an engine (or the "no results" line);
-// drawing waits until every line is in. Returns the hit count.
-template <class Engine>
-int FillResultLines(CColorListBox& list, const Engine& engine,
-                    int (*build)(const Engine&, int, char*, unsigned char*))
+// The value hits' lines as a maker of lines.
+struct HexLineMaker {
+    const CHexSearch* engine;
+    int Build(int i, char* line, unsigned char* colors) { return BuildHexResultLine(*engine, i, line, colors); }
+};
+
+// Fills the result list with count coloured lines from maker (or the "no results" line), made
+// ahead on a helper thread while the list adds them; drawing waits until every line is in.
+// Returns count.
+template <class Maker>
+int FillResultLines(CColorListBox& list, int count, Maker& maker)
 {
-    int count = engine.GetHitCount();
     list.SetOption(CLBO_REDRAW, 2);
-    ResultLineSource<Engine> source;
-    source.engine = &engine;
-    source.build = build;
-    list.AddLines(count, ResultLineSource<Engine>::Get, &source);
+    CResultLineFeed feed(count, [](void* m, int i, char* line, unsigned char* colors) {
+        return static_cast<Maker*>(m)->Build(i, line, colors);
+    }, &maker);
+    ResultLineSource source;
+    source.feed = &feed;
+    list.AddLines(count, ResultLineSource::Get, &source);
     if (count == 0)
         list.AddLine(kNoResultsLine);
     list.SetOption(CLBO_REDRAW, 1);
@@ -293,7 +300,8 @@ void CVellmorantView::FillTextResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    m_nResultCount = FillResultLines(m_wndResults, m_textSearch, BuildTextResultLine);
+    CTextResultLineMaker maker(m_textSearch);
+    m_nResultCount = FillResultLines(m_wndResults, m_textSearch.GetHitCount(), maker);
     m_nResultKind = RESULTS_TEXT;
 }
 
@@ -301,7 +309,8 @@ void CVellmorantView::FillHexResults()
 {
     if (!m_wndResults.m_hWnd)
         return;
-    m_nResultCount = FillResultLines(m_wndResults, m_hexSearch, BuildHexResultLine);
+    HexLineMaker maker = {&m_hexSearch};
+    m_nResultCount = FillResultLines(m_wndResults, m_hexSearch.GetHitCount(), maker);
     m_nResultKind = RESULTS_HEX;
 }
 

@@ -60,42 +60,37 @@ private:
   size_t m_left = 0;
 };
 
-LineBlock* MakeLine(LinePool& pool, const char* text, int len, const BYTE* colors, bool perChar) {
-  // Runs of equal colour, counted first so that the line takes one block.
-  int nRuns = 0;
+// A line's block from its text and colours (null: none; one per character with perChar, else
+// colors[0] for the whole line), its width by widths. One pass over the line gathers the colour
+// runs into runs (room for len of them) and the width; the block then takes both.
+LineBlock* MakeLine(LinePool& pool, const char* text, int len, const BYTE* colors, bool perChar,
+                    const int widths[256], Run* runs) {
+  int nRuns = 0, width = 0;
   if (colors && len > 0) {
-    int c = -1, count = 0;
+    int c = (colors[0] & 31), count = 0;
     for (int i = 0; i < len; ++i) {
-      int ci = (perChar ? colors[i] : colors[0]) & 31;
+      width += widths[(BYTE)text[i]];
+      int ci = perChar ? (colors[i] & 31) : c;
       if (ci != c || count == kRunMax) {
-        ++nRuns;
+        runs[nRuns++] = (Run)(count << 5 | c);
         c = ci;
         count = 0;
       }
       ++count;
     }
+    runs[nRuns++] = (Run)(count << 5 | c);
+  } else {
+    width = TextWidthByTable(text, len, widths);
   }
   size_t textBytes = ((size_t)len + 1 + 1) & ~(size_t)1;
   LineBlock* b = static_cast<LineBlock*>(pool.Allocate(sizeof(LineBlock) + textBytes + nRuns * sizeof(Run)));
   if (!b) return nullptr;
   b->len = len;
   b->nRuns = nRuns;
-  b->width = 0;
+  b->width = width;
   memcpy(b->Text(), text, len);
   b->Text()[len] = 0;
-  if (nRuns) {
-    Run* runs = b->Runs();
-    int r = -1, c = -1, count = 0;
-    for (int i = 0; i < len; ++i) {
-      int ci = (perChar ? colors[i] : colors[0]) & 31;
-      if (ci != c || count == kRunMax) {
-        ++r;
-        c = ci;
-        count = 0;
-      }
-      runs[r] = (Run)(++count << 5 | ci);
-    }
-  }
+  memcpy(b->Runs(), runs, nRuns * sizeof(Run));
   return b;
 }
 
@@ -120,6 +115,7 @@ private:
   HWND m_hWnd;
   std::vector<LineBlock*> m_lines;
   LinePool m_pool;
+  std::vector<Run> m_runs;  // a line's colour runs while it is added
   COLORREF m_text[32], m_back[32];
   HFONT m_hFont = nullptr;
   int m_widths[256] = {};
@@ -296,9 +292,10 @@ private:
     if (!item || !(item->mask & CLIF_TEXT) || !item->pszText) return -1;
     int len = item->cchText < 0 ? (int)strlen(item->pszText) : item->cchText;
     const BYTE* colors = (item->mask & CLIF_COLOR) ? item->pColors : nullptr;
-    LineBlock* b = MakeLine(m_pool, item->pszText, len, colors, (item->mask & CLIF_COLORPERCHAR) != 0);
+    if (colors && (int)m_runs.size() < len) m_runs.resize(len);
+    LineBlock* b = MakeLine(m_pool, item->pszText, len, colors, (item->mask & CLIF_COLORPERCHAR) != 0, m_widths,
+                            m_runs.data());
     if (!b) return -1;
-    b->width = TextWidthByTable(b->Text(), len, m_widths);
     if (b->width > m_maxWidth) m_maxWidth = b->width;
     int index = item->index;
     if (index < 0 || index > Count()) index = Count();
@@ -313,6 +310,7 @@ private:
   int AddLines(const ColorListLines* lines) {
     if (!lines || !lines->get) return 0;
     int added = 0;
+    if (lines->count > 0) m_lines.reserve(m_lines.size() + lines->count);
     for (int i = 0; i < lines->count; ++i) {
       ColorListItem item = {};
       if (!lines->get(lines->context, i, &item)) break;

@@ -13,6 +13,7 @@
 #include "app/FileCache.h"
 #include "app/HexSearch.h"
 #include "app/ResultColors.h"
+#include "app/ResultLineFeed.h"
 #include "app/ResultList.h"
 #include "app/SearchCommands.h"
 #include "app/TextSearch.h"
@@ -71,6 +72,89 @@ TEST(ResultLines, TextHitsBecomeColouredLines)
     n = BuildTextResultLine(t, 0, line, colors);
     for (int i = 32; i < n; ++i)
         EXPECT_EQ(RC_DEFAULT, colors[i]) << i;
+}
+
+TEST(ResultLines, LineMakerMatchesTheLineBuilder)
+{
+    // Suffixes of each syntax, paths that the maker must leave to the builder (a ':' inside,
+    // too long for "(line): "), files whose hits interleave, tabs, lines cut at the buffer.
+    std::string longLine(1500, 'y');
+    longLine.replace(0, 12, "int\ta(x);//");
+    std::string longPath = "C:\\" + std::string(1010, 'd') + ".c";
+    const struct {
+        std::string path;
+        std::string text;
+    } files[] = {
+        {"C:\\src\\a.c", "int\tx = 0x1F; // x\n\tcall(x);\n" + longLine + "\n"},
+        {"C:\\asm\\b.asm", "\tmov ax, x\n"},
+        {"C:\\doc\\readme", "x\t(1): \"y\"\n"},
+        {"C:\\src\\a.c", "#include <x.h>\n"},
+        {"C:\\w\\p(2).xml", "<a x=\"1\">x</a>\n"},
+        {"C:\\odd:name.c", "x\n"},
+        {"C:\\tab\tx.c", "x\n"},
+        {longPath, "x\n"},
+        {"", "x\n"},
+    };
+    CTextSearch e;
+    for (const auto& f : files)
+        e.SearchBuffer(f.text.data(), int(f.text.size()), f.path.c_str(), "x", 0);
+    ASSERT_EQ(15, e.GetHitCount());
+    for (int sorted = 0; sorted < 2; ++sorted) {
+        if (sorted) {
+            ASSERT_EQ(1, e.SortBy(1, 1));
+        }
+        CTextResultLineMaker maker(e);
+        for (int i = -1; i <= e.GetHitCount(); ++i) {
+            char want[kResultLineSize], got[kResultLineSize];
+            unsigned char wantColors[kResultLineSize], gotColors[kResultLineSize];
+            int n = BuildTextResultLine(e, i, want, wantColors);
+            ASSERT_EQ(n, maker.Build(i, got, gotColors)) << i;
+            EXPECT_EQ(Line(want, n), Line(got, n)) << i;
+            EXPECT_EQ(0, memcmp(wantColors, gotColors, size_t(n))) << i;
+        }
+    }
+}
+
+namespace {
+
+// Line i of a feed test: i % 7 == 0 empty; else a byte pattern, short for the first 4000
+// lines (a chunk ends by its line count) and up to a full line after (by its bytes).
+int MakeTestLine(void*, int i, char* line, unsigned char* colors)
+{
+    int n = i % 7 == 0 ? 0 : i < 4000 ? i % 3 : (i * 37) % kResultLineSize;
+    for (int k = 0; k < n; ++k) {
+        line[k] = char('a' + (i + k) % 26);
+        colors[k] = (unsigned char)((i + k / 5) % 32);
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(ResultLines, FeedGivesEveryLineInOrder)
+{
+    // Few lines are made on the caller's thread, many on a helper over chunks of fixed size;
+    // a feed left halfway stops its helper.
+    for (int count : {0, 5, 3000, 20000}) {
+        for (int stopAt : {count, count / 2}) {
+            CResultLineFeed feed(count, MakeTestLine, nullptr);
+            char want[kResultLineSize];
+            unsigned char wantColors[kResultLineSize];
+            const char* text;
+            const unsigned char* colors;
+            int n = -1;
+            for (int i = 0; i < stopAt; ++i) {
+                ASSERT_TRUE(feed.Next(&text, &n, &colors)) << count << " " << i;
+                int k = MakeTestLine(nullptr, i, want, wantColors);
+                ASSERT_EQ(k, n) << count << " " << i;
+                ASSERT_EQ(0, memcmp(want, text, size_t(k))) << count << " " << i;
+                ASSERT_EQ(0, memcmp(wantColors, colors, size_t(k))) << count << " " << i;
+            }
+            if (stopAt == count) {
+                EXPECT_FALSE(feed.Next(&text, &n, &colors));
+            }
+        }
+    }
 }
 
 TEST(ResultLines, ValueHitsBecomeDumpLines)
