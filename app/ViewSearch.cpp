@@ -301,7 +301,11 @@ void CVellmorantView::FillTextResults()
     if (!m_wndResults.m_hWnd)
         return;
     CTextResultLineMaker maker(m_textSearch);
+    // The list answers sent messages while it fills and a thread reads the hits: no command
+    // may change them meanwhile.
+    ++m_nJobDepth;
     m_nResultCount = FillResultLines(m_wndResults, m_textSearch.GetHitCount(), maker);
+    --m_nJobDepth;
     m_nResultKind = RESULTS_TEXT;
 }
 
@@ -310,7 +314,9 @@ void CVellmorantView::FillHexResults()
     if (!m_wndResults.m_hWnd)
         return;
     HexLineMaker maker = {&m_hexSearch};
+    ++m_nJobDepth;
     m_nResultCount = FillResultLines(m_wndResults, m_hexSearch.GetHitCount(), maker);
+    --m_nJobDepth;
     m_nResultKind = RESULTS_HEX;
 }
 
@@ -334,7 +340,7 @@ int CVellmorantView::CollectResultFiles(CStrList& list)
 
 void CVellmorantView::OnDeleteResult()
 {
-    if (!m_wndResults.m_hWnd)
+    if (!m_wndResults.m_hWnd || IsJobRunning())
         return;
     int sel = m_wndResults.GetCurSel();
     // Only a selected line that stands for a result.
@@ -403,7 +409,7 @@ void CVellmorantView::OnSortByType() { SortResults(2); }
 
 void CVellmorantView::SortResults(int column)
 {
-    if (!m_wndResults.m_hWnd)
+    if (!m_wndResults.m_hWnd || IsJobRunning())
         return;
     CWaitCursor wait;
     if (m_nResultKind == RESULTS_TEXT) {
