@@ -122,6 +122,8 @@ public:
   void FillHexResults();
   // Shows or hides the result pane.
   void ShowResults(BOOL show);
+  // Shows the pane during a search (WM_VM_SHOW_RESULTS).
+  LRESULT OnShowResultsPosted(WPARAM, LPARAM);
   // Fills list with every file that the results name (sorted, once each); returns the count.
   int CollectResultFiles(CStrList& list);
   void OnResultBeginDrag(NMHDR* pNMHDR, LRESULT* pResult);

@@ -190,6 +190,8 @@ void CVellmorantView::DoTextSearch(const char* text)
     SearchUi ui = {&m_textSearch, nullptr, inResults ? nullptr : &files, inResults ? &paths : nullptr,
                    m_nTotalSize, &g_textProgress};
 
+    if (!m_layout.resultShown)
+        PostMessage(WM_VM_SHOW_RESULTS);
     ++m_nJobDepth;
     RunSearchProgress(this, "Textsuche", TextSearchProgress, TextSearchCancel, TextSearchJob, &job, ui);
     --m_nJobDepth;
@@ -231,6 +233,8 @@ void CVellmorantView::OnHexSearch()
     g_hexProgress = SearchProgressState();
     SearchUi ui = {nullptr, &m_hexSearch, &files, nullptr, m_nTotalSize, &g_hexProgress};
 
+    if (!m_layout.resultShown)
+        PostMessage(WM_VM_SHOW_RESULTS);
     ++m_nJobDepth;
     RunSearchProgress(this, "HEX-Suche", HexSearchProgress, HexSearchCancel, HexSearchJob, &job, ui);
     --m_nJobDepth;
@@ -329,6 +333,12 @@ void CVellmorantView::ShowResults(BOOL show)
         RecalcLayout();
         RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
+}
+
+LRESULT CVellmorantView::OnShowResultsPosted(WPARAM, LPARAM)
+{
+    ShowResults(TRUE);
+    return 0;
 }
 
 int CVellmorantView::CollectResultFiles(CStrList& list)
