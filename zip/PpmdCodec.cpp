@@ -132,6 +132,7 @@ uint64_t CPpmdCodec::Compress(int level) {
   const unsigned order = 16 - static_cast<unsigned>(level);
   const uint32_t memory = static_cast<uint32_t>(level + 7) << 20;
   StartCall();
+  m_flags &= ~CODEC_FLAG_LARGER;
   if (!PrepareInputBuffer(kCompressBuffer) || !PrepareOutputBuffer(kCompressBuffer))
     Fail(CODEC_ERR_MEMORY, kTextNoMemory);
 
@@ -174,6 +175,8 @@ uint64_t CPpmdCodec::Compress(int level) {
   m_uncompressed = m_source.total;
   m_compressed = m_sink.total;
   if (errorClass != CODEC_ERR_NONE) Fail(errorClass, ChannelText(errorClass));
+  // Incompressible data grows by a few percent: the archive then stores it, as for deflate.
+  if (m_compressed > m_uncompressed) m_flags |= CODEC_FLAG_LARGER;
   return m_compressed;
 }
 

@@ -121,6 +121,18 @@ TEST(Ppmd, CompressionMatchesTheReferenceEncoder) {
   EXPECT_EQ(FromHex(kSampleOrder9), CompressMem(plain, 7, 0));
 }
 
+TEST(Ppmd, OnlyIncompressibleDataIsMarkedLarger) {
+  CPpmdCodec c;
+  VecSink sink;
+  c.SetOutputCallback(&sink, VecSink::Write, 0);
+  for (bool noise : {true, false}) {
+    Bytes plain = noise ? Noise(20000) : Text(20000);
+    c.SetInputMemory((int32_t)plain.size(), plain.data(), 0, nullptr);
+    c.Compress(5);
+    EXPECT_EQ(noise, (c.m_flags & CODEC_FLAG_LARGER) != 0);
+  }
+}
+
 TEST(Ppmd, LevelIsClampedAndKept) {
   CPpmdCodec c;
   c.m_mode = PPMD_MODE_PROPERTIES;
