@@ -124,6 +124,8 @@ class CPpmdModel {
   // Range coder.
   void EncNormalize(CPpmdByteOut& out);
   void Encode(uint32_t start, uint32_t size, uint32_t total, CPpmdByteOut& out);
+  // As Encode, with range / total already taken (unit).
+  void EncodeUnits(uint32_t start, uint32_t size, uint32_t unit, CPpmdByteOut& out);
   uint32_t DecThreshold(uint32_t total) { return m_code / (m_range /= total); }
   void Decode(uint32_t start, uint32_t size, CPpmdByteIn& in);
 
