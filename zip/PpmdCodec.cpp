@@ -72,29 +72,33 @@ class CPpmdInput : public CPpmdByteIn {
   bool m_failed;
 };
 
-// Bytes into the stream's buffered output. A memory sink's buffer is the caller's block:
-// when it is still full after the flush, nothing more may be written.
+// Bytes into the stream's buffered output, written in place; Sync hands the count back to
+// the stream before it flushes. A memory sink's buffer is the caller's block: when it is
+// still full after the flush, nothing more may be written.
 class CPpmdOutput : public CPpmdByteOut {
  public:
-  explicit CPpmdOutput(CCodecStream &stream) : m_stream(stream), m_errorClass(CODEC_ERR_NONE) {}
-  void Put(uint8_t v) override {
-    CodecOutBuffer &b = m_stream.m_outBuf;
-    if (b.fill >= b.capacity) {
-      if (m_errorClass != CODEC_ERR_NONE) return;
-      if (m_stream.FlushOutput() != 0) {
-        m_errorClass = CODEC_ERR_WRITE;
-        return;
-      }
-      if (b.fill >= b.capacity) {
-        m_errorClass = CODEC_ERR_DATA;
-        return;
-      }
-    }
-    b.data[b.fill++] = v;
-  }
+  explicit CPpmdOutput(CCodecStream &stream) : m_stream(stream), m_errorClass(CODEC_ERR_NONE) { Attach(); }
   int ErrorClass() const { return m_errorClass; }
+  void Sync() { m_stream.m_outBuf.fill = static_cast<int32_t>(m_pos - m_stream.m_outBuf.data); }
 
  private:
+  void Attach() {
+    CodecOutBuffer &b = m_stream.m_outBuf;
+    m_pos = b.data + b.fill;
+    m_end = b.data + b.capacity;
+  }
+  bool Drain() override {
+    if (m_errorClass != CODEC_ERR_NONE) return false;
+    Sync();
+    int flushed = m_stream.FlushOutput();
+    Attach();
+    if (flushed != 0)
+      m_errorClass = CODEC_ERR_WRITE;
+    else if (m_pos == m_end)
+      m_errorClass = CODEC_ERR_DATA;
+    return m_errorClass == CODEC_ERR_NONE;
+  }
+
   CCodecStream &m_stream;
   int m_errorClass;
 };
@@ -132,6 +136,7 @@ uint64_t CPpmdCodec::Compress(int level) {
   const unsigned order = 16 - static_cast<unsigned>(level);
   const uint32_t memory = static_cast<uint32_t>(level + 7) << 20;
   StartCall();
+  m_flags &= ~CODEC_FLAG_LARGER;
   if (!PrepareInputBuffer(kCompressBuffer) || !PrepareOutputBuffer(kCompressBuffer))
     Fail(CODEC_ERR_MEMORY, kTextNoMemory);
 
@@ -140,12 +145,14 @@ uint64_t CPpmdCodec::Compress(int level) {
   CPpmdModel &model = SharedModel();
   if (!model.Allocate(memory)) Fail(CODEC_ERR_MEMORY, kTextNoMemory);
 
+  if ((m_mode & PPMD_MODE_PROPERTIES) && m_outBuf.capacity - m_outBuf.fill < 2 && FlushOutput() != 0)
+    Fail(CODEC_ERR_WRITE, kTextWrite);
   CPpmdOutput out(*this);
   if (m_mode & PPMD_MODE_PROPERTIES) {
     const unsigned word = (static_cast<unsigned>(level) + 6) * 16 + (15 - static_cast<unsigned>(level));
-    if (m_outBuf.capacity - m_outBuf.fill < 2 && FlushOutput() != 0) Fail(CODEC_ERR_WRITE, kTextWrite);
     out.Put(static_cast<uint8_t>(word));
     out.Put(static_cast<uint8_t>(word >> 8));
+    out.Sync();
     if (out.ErrorClass() != CODEC_ERR_NONE) Fail(out.ErrorClass(), ChannelText(out.ErrorClass()));
     m_compressed += 2;
   }
@@ -166,6 +173,7 @@ uint64_t CPpmdCodec::Compress(int level) {
     model.EncodeSymbol(-1, out);
     model.EncoderFlush(out);
   }
+  out.Sync();
   if (errorClass == CODEC_ERR_NONE) errorClass = out.ErrorClass();
   lock.Release();
 
@@ -174,6 +182,8 @@ uint64_t CPpmdCodec::Compress(int level) {
   m_uncompressed = m_source.total;
   m_compressed = m_sink.total;
   if (errorClass != CODEC_ERR_NONE) Fail(errorClass, ChannelText(errorClass));
+  // Incompressible data grows by a few percent: the archive then stores it, as for deflate.
+  if (m_compressed > m_uncompressed) m_flags |= CODEC_FLAG_LARGER;
   return m_compressed;
 }
 
@@ -248,6 +258,7 @@ uint64_t CPpmdCodec::Decompress(int mode) {
       break;
     }
   }
+  out.Sync();
   lock.Release();
 
   if (errorClass == CODEC_ERR_NONE && FlushOutput() != 0) {

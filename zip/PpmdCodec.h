@@ -16,7 +16,8 @@ class CPpmdCodec : public CCodec {
 
   // level -1 keeps m_level; the level is clamped to 1..7: order 16 - level, memory
   // level + 7 MiB, restart on exhaustion. With PPMD_MODE_PROPERTIES in m_mode the properties
-  // word comes first. Returns the compressed count (properties included). Throws with class
+  // word comes first. Returns the compressed count (properties included); sets
+  // CODEC_FLAG_LARGER when it exceeds the source's count. Throws with class
   // 7 "Zu wenig SPeicher", 1 "Fehler beim Lesen", 2 "Fehler beim Speichern", 3 when a memory
   // sink is full.
   uint64_t Compress(int level) override;

@@ -944,6 +944,12 @@ void CPpmdModel::Encode(uint32_t start, uint32_t size, uint32_t total, CPpmdByte
   EncNormalize(out);
 }
 
+void CPpmdModel::EncodeUnits(uint32_t start, uint32_t size, uint32_t unit, CPpmdByteOut& out) {
+  m_low += start * unit;
+  m_range = unit * size;
+  EncNormalize(out);
+}
+
 void CPpmdModel::EncoderFlush(CPpmdByteOut& out) {
   for (int i = 0; i < 4; i++, m_low <<= 8) out.Put((uint8_t)(m_low >> 24));
 }
@@ -975,8 +981,10 @@ void CPpmdModel::EncodeSymbol(int symbol, CPpmdByteOut& out) {
   int8_t charMask[256];
   if (m_minContext->numStats != 0) {
     State* s = StatsOf(m_minContext);
+    // The coder's division does not depend on the search: started first, it overlaps it.
+    const uint32_t unit = m_range / m_minContext->summFreq;
     if (s->symbol == symbol) {
-      Encode(0, s->freq, m_minContext->summFreq, out);
+      EncodeUnits(0, s->freq, unit, out);
       m_foundState = s;
       Update1_0();
       return;
@@ -986,7 +994,7 @@ void CPpmdModel::EncodeSymbol(int symbol, CPpmdByteOut& out) {
     unsigned i = m_minContext->numStats;
     do {
       if ((++s)->symbol == symbol) {
-        Encode(sum, s->freq, m_minContext->summFreq, out);
+        EncodeUnits(sum, s->freq, unit, out);
         m_foundState = s;
         Update1();
         return;
@@ -999,7 +1007,7 @@ void CPpmdModel::EncodeSymbol(int symbol, CPpmdByteOut& out) {
     do {
       charMask[(--s)->symbol] = 0;
     } while (--i);
-    Encode(sum, m_minContext->summFreq - sum, m_minContext->summFreq, out);
+    EncodeUnits(sum, m_minContext->summFreq - sum, unit, out);
   } else {
     uint16_t* prob = BinSumm();
     State* s = OneState(m_minContext);
@@ -1031,27 +1039,26 @@ void CPpmdModel::EncodeSymbol(int symbol, CPpmdByteOut& out) {
     uint32_t escFreq;
     See* see = MakeEscFreq(numMasked, &escFreq);
     State* s = StatsOf(m_minContext);
+    State* const end = s + m_minContext->numStats + 1;
     uint32_t sum = 0;
-    unsigned i = m_minContext->numStats + 1;
     do {
-      int cur = s->symbol;
-      if (cur == symbol) {
-        uint32_t low = sum;
+      const unsigned cur = s->symbol;
+      if ((int)cur == symbol) {
+        // The symbol was in none of the longer contexts, so it is not masked.
+        const uint32_t low = sum;
         State* found = s;
-        do {
-          sum += (s->freq & (int)charMask[s->symbol]);
-          s++;
-        } while (--i);
+        sum += s->freq;
+#pragma GCC unroll 2
+        while (++s != end) sum += s->freq & (unsigned)(int)charMask[s->symbol];
         Encode(low, found->freq, sum + escFreq, out);
         SeeUpdate(see);
         m_foundState = found;
         Update2();
         return;
       }
-      sum += (s->freq & (int)charMask[cur]);
+      sum += s->freq & (unsigned)(int)charMask[cur];
       charMask[cur] = 0;
-      s++;
-    } while (--i);
+    } while (++s != end);
     Encode(sum, escFreq, sum + escFreq, out);
     see->summ = (uint16_t)(see->summ + sum + escFreq);
   }

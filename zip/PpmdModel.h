@@ -13,12 +13,23 @@ class CPpmdByteIn {
   ~CPpmdByteIn() {}
 };
 
+// The output puts bytes straight into a buffer [m_pos, m_end) that the channel provides;
+// only a full buffer costs a call.
 class CPpmdByteOut {
  public:
-  virtual void Put(uint8_t b) = 0;
+  void Put(uint8_t b) {
+    if (m_pos == m_end && !Drain()) return;
+    *m_pos++ = b;
+  }
 
  protected:
   ~CPpmdByteOut() {}
+  // Called when the buffer is full: empties it or provides another one. Returns false
+  // when no room could be made (the byte is dropped).
+  virtual bool Drain() = 0;
+
+  uint8_t* m_pos = nullptr;
+  uint8_t* m_end = nullptr;
 };
 
 enum { PPMD_MIN_ORDER = 2, PPMD_MAX_ORDER = 16 };
@@ -113,6 +124,8 @@ class CPpmdModel {
   // Range coder.
   void EncNormalize(CPpmdByteOut& out);
   void Encode(uint32_t start, uint32_t size, uint32_t total, CPpmdByteOut& out);
+  // As Encode, with range / total already taken (unit).
+  void EncodeUnits(uint32_t start, uint32_t size, uint32_t unit, CPpmdByteOut& out);
   uint32_t DecThreshold(uint32_t total) { return m_code / (m_range /= total); }
   void Decode(uint32_t start, uint32_t size, CPpmdByteIn& in);
 

@@ -1224,11 +1224,14 @@ void CZipFile::WritePendingEntry(int index) {
     CZipHandle file(CreateFileA(e->sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsOpen()) throw SkipEntry{ZIP_E_SOURCE_OPEN};
-    LARGE_INTEGER size;
-    BY_HANDLE_FILE_INFORMATION fileInfo;
-    if (!GetFileSizeEx(file.Get(), &size) || !GetFileInformationByHandle(file.Get(), &fileInfo) ||
-        (fileInfo.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    // Size and the directory mark in one query: the full handle information also asks the
+    // volume for its serial number, which under Wine is a round trip to the mount manager
+    // and costs more than packing a small file.
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(file.Get(), FileStandardInfo, &standard, sizeof(standard)) ||
+        standard.Directory)
       throw SkipEntry{ZIP_E_SOURCE_OPEN};
+    LARGE_INTEGER size = standard.EndOfFile;
     // Stored at the add (store attribute, suffix or setting) with data: stays stored.
     bool forcedStore = e->method == 0 && e->uncompressedSize > 0;
     // The size now decides the method and whether the first header reserves Zip64 sizes.

@@ -121,6 +121,18 @@ TEST(Ppmd, CompressionMatchesTheReferenceEncoder) {
   EXPECT_EQ(FromHex(kSampleOrder9), CompressMem(plain, 7, 0));
 }
 
+TEST(Ppmd, OnlyIncompressibleDataIsMarkedLarger) {
+  CPpmdCodec c;
+  VecSink sink;
+  c.SetOutputCallback(&sink, VecSink::Write, 0);
+  for (bool noise : {true, false}) {
+    Bytes plain = noise ? Noise(20000) : Text(20000);
+    c.SetInputMemory((int32_t)plain.size(), plain.data(), 0, nullptr);
+    c.Compress(5);
+    EXPECT_EQ(noise, (c.m_flags & CODEC_FLAG_LARGER) != 0);
+  }
+}
+
 TEST(Ppmd, LevelIsClampedAndKept) {
   CPpmdCodec c;
   c.m_mode = PPMD_MODE_PROPERTIES;
@@ -209,14 +221,23 @@ TEST(Ppmd, CutOffAndFreezeRestorationRoundTrip) {
     CPpmdModel model;
     ASSERT_TRUE(model.Allocate(1u << 20));
     model.Init(6, method);
+    // A 7-byte buffer: the coder runs into its end at every possible point.
     struct Out : CPpmdByteOut {
       Bytes v;
-      void Put(uint8_t b) override { v.push_back(b); }
+      uint8_t buf[7];
+      Out() { m_pos = m_end = buf; }
+      bool Drain() override {
+        v.insert(v.end(), buf, m_pos);
+        m_pos = buf;
+        m_end = buf + sizeof(buf);
+        return true;
+      }
     } out;
     model.EncoderInit();
     for (uint8_t b : plain) model.EncodeSymbol(b, out);
     model.EncodeSymbol(-1, out);
     model.EncoderFlush(out);
+    out.Drain();
     unsigned word = (6 - 1) | (0 << 4) | (method << 12);
     Bytes packed = out.v;
     packed.insert(packed.begin(), {(uint8_t)word, (uint8_t)(word >> 8)});
