@@ -51,23 +51,12 @@ int FileCacheFind(const CStrList* cache, const char* path)
     return index >= 0 ? index : -1;
 }
 
-const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written)
-{
-    if (FileCacheFind(cache, path) < 0)
-        return nullptr;
-    FileInfo info;
-    int statResult = FileStat(path, &info);
-    if (written && statResult == 0)
-        *written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
-    return FileCacheLookupStat(cache, path, statResult, info, size);
-}
+namespace {
 
-const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int statResult, const FileInfo& info,
-                                         size_t* size)
+// Entry index's copy when the file's attributes (statResult, info) show it unchanged; a stale
+// entry is removed.
+const unsigned char* ServeEntry(CStrList* cache, int index, int statResult, const FileInfo& info, size_t* size)
 {
-    int index = FileCacheFind(cache, path);
-    if (index < 0)
-        return nullptr;
     FileCacheEntry* entry = cache->Item<FileCacheEntry>(index);
     if (!FileUnchanged(statResult, info, entry)) {
         FileCacheRemoveAt(cache, index);
@@ -77,6 +66,27 @@ const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int 
     if (size)
         *size = entry->size;
     return entry->bytes;
+}
+
+} // namespace
+
+const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, FileInfo* seen)
+{
+    int index = FileCacheFind(cache, path);
+    if (index < 0)
+        return nullptr;
+    FileInfo info;
+    int statResult = FileStat(path, &info);
+    if (seen)
+        *seen = info;
+    return ServeEntry(cache, index, statResult, info, size);
+}
+
+const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int statResult, const FileInfo& info,
+                                         size_t* size)
+{
+    int index = FileCacheFind(cache, path);
+    return index < 0 ? nullptr : ServeEntry(cache, index, statResult, info, size);
 }
 
 bool FileCacheHasRoom(const CStrList* cache, int64_t limit, size_t size)

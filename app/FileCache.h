@@ -36,9 +36,9 @@ int FileCacheFind(const CStrList* cache, const char* path);
 // Returns the cached copy of path when the file is unchanged since it was copied (same size,
 // same write time in two-second steps) and marks the entry used; *size gets its length.
 // A changed, vanished or unreadable file loses its entry (copy freed, total lowered).
-// Returns null when the path has no (valid) entry, or cache is null. written (may be null)
-// gets the file's exact last-write time (FILETIME ticks) that the check saw.
-const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, uint64_t* written = nullptr);
+// Returns null when the path has no (valid) entry, or cache is null. seen (may be null) gets
+// the attributes that the check read when it returned a copy.
+const unsigned char* FileCacheLookup(CStrList* cache, const char* path, size_t* size, FileInfo* seen = nullptr);
 // FileCacheLookup with path's attributes already read: statResult and info are what FileStat
 // returned for it.
 const unsigned char* FileCacheLookupStat(CStrList* cache, const char* path, int statResult, const FileInfo& info,

@@ -356,11 +356,11 @@ int CHexSearch::SearchPathGroup(const char* pszPath, const HexSearchGroup& group
 {
     if (m_pCache) {
         size_t nSize = 0;
-        uint64_t written = 0;
-        const unsigned char* pCopy = FileCacheLookup(m_pCache, pszPath, &nSize, &written);
+        FileInfo seen;
+        const unsigned char* pCopy = FileCacheLookup(m_pCache, pszPath, &nSize, &seen);
         if (pCopy)
             return SearchSeen(pCopy, nSize > 0x7FFFFFFF ? 0x7FFFFFFF : (int)nSize, pszPath,
-                              CachedFileStamp(nSize, written), group, flags);
+                              CachedFileStamp(nSize, seen.ftLastWrite), group, flags);
     }
     return SearchFileGroup(pszPath, group, flags);
 }

@@ -103,8 +103,8 @@
 // Posted by the frame to itself to open the text search after a WM_COPYDATA request has
 // been answered; lParam is a heap copy of the text that the handler frees.
 #define WM_VM_OPEN_TEXT_SEARCH 0x525
-// Posted by the view to itself when a search starts while the result pane is hidden: the
-// pane's layout and first paint then overlap the search.
+// Posted by the view to itself when a search starts: a hidden result pane's layout and first
+// paint then overlap the search.
 #define WM_VM_SHOW_RESULTS 0x526
 
 // WM_COPYDATA codes.

@@ -52,13 +52,12 @@ bool ReadHandleStamp(HANDLE file, FileStamp* stamp)
     return true;
 }
 
-FileStamp CachedFileStamp(uint64_t size, uint64_t written)
+FileStamp CachedFileStamp(uint64_t size, const FILETIME& written)
 {
     FileStamp stamp;
     stamp.known = true;
     stamp.size = size;
-    stamp.written.dwLowDateTime = DWORD(written);
-    stamp.written.dwHighDateTime = DWORD(written >> 32);
+    stamp.written = written;
     return stamp;
 }
 

@@ -21,8 +21,8 @@ struct FileStamp {
 // The stamp of an open file (size, last write time, identity). False when it cannot be read.
 bool ReadHandleStamp(HANDLE file, FileStamp* stamp);
 // The stamp of a copy that the file cache served: its size and the exact write time the
-// cache's check saw (FILETIME ticks); the identity is not known.
-FileStamp CachedFileStamp(uint64_t size, uint64_t written);
+// cache's check saw; the identity is not known.
+FileStamp CachedFileStamp(uint64_t size, const FILETIME& written);
 // The stamp of the file at path; false when it cannot be opened or read.
 bool ReadFileStamp(const char* path, FileStamp* stamp);
 

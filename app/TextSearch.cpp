@@ -134,10 +134,10 @@ int CTextSearch::SearchOneFile(const char* path, const char* text, unsigned flag
 {
     if (m_pCache) {
         size_t size = 0;
-        uint64_t written = 0;
-        const unsigned char* bytes = FileCacheLookup(m_pCache, path, &size, &written);
+        FileInfo seen;
+        const unsigned char* bytes = FileCacheLookup(m_pCache, path, &size, &seen);
         if (bytes)
-            return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, written), text, flags);
+            return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, seen.ftLastWrite), text, flags);
     }
     return SearchFile(path, text, flags);
 }
@@ -175,8 +175,7 @@ int CTextSearch::SearchCached(const char* path, CStatAhead& checks, int slot, co
     const unsigned char* bytes = FileCacheLookupStat(m_pCache, path, statResult, info, &size);
     if (!bytes)
         return SearchFile(path, text, flags);   // changed since it was copied
-    uint64_t written = (uint64_t(info.ftLastWrite.dwHighDateTime) << 32) | info.ftLastWrite.dwLowDateTime;
-    return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, written), text, flags);
+    return SearchSeen(bytes, (int)size, path, CachedFileStamp(size, info.ftLastWrite), text, flags);
 }
 
 template <class PathAt>

@@ -110,6 +110,8 @@ void RunSearchProgress(CVellmorantView* view, const char* title, CProgressDlg::C
                        CProgressDlg::CallbackFn cancelFn, CProgressDlg::JobFn jobFn, const void* jobData,
                        SearchUi& ui)
 {
+    // A hidden result pane then appears while the search runs (nothing when it is shown).
+    view->PostMessage(WM_VM_SHOW_RESULTS);
     CProgressDlg progress(view);
     progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
     progress.SetTitle(title);
@@ -190,8 +192,6 @@ void CVellmorantView::DoTextSearch(const char* text)
     SearchUi ui = {&m_textSearch, nullptr, inResults ? nullptr : &files, inResults ? &paths : nullptr,
                    m_nTotalSize, &g_textProgress};
 
-    if (!m_layout.resultShown)
-        PostMessage(WM_VM_SHOW_RESULTS);
     ++m_nJobDepth;
     RunSearchProgress(this, "Textsuche", TextSearchProgress, TextSearchCancel, TextSearchJob, &job, ui);
     --m_nJobDepth;
@@ -233,8 +233,6 @@ void CVellmorantView::OnHexSearch()
     g_hexProgress = SearchProgressState();
     SearchUi ui = {nullptr, &m_hexSearch, &files, nullptr, m_nTotalSize, &g_hexProgress};
 
-    if (!m_layout.resultShown)
-        PostMessage(WM_VM_SHOW_RESULTS);
     ++m_nJobDepth;
     RunSearchProgress(this, "HEX-Suche", HexSearchProgress, HexSearchCancel, HexSearchJob, &job, ui);
     --m_nJobDepth;

@@ -260,7 +260,9 @@ TEST(ChangeEdit, SearchFromTheCacheStampsItsFiles) {
   ASSERT_TRUE(testcommon::WriteFileBytes(b, "ba ba"));
   FileStamp now;
   ASSERT_TRUE(ReadFileStamp(b.c_str(), &now));
-  reinterpret_cast<ULARGE_INTEGER&>(now.written).QuadPart += 20000000;   // 2 s later
+  ULARGE_INTEGER later = {{now.written.dwLowDateTime, now.written.dwHighDateTime}};
+  later.QuadPart += 20000000;   // 2 s later
+  now.written = {later.LowPart, later.HighPart};
   HANDLE h = CreateFileA(b.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_TRUE(h != INVALID_HANDLE_VALUE && SetFileTime(h, nullptr, nullptr, &now.written));
   CloseHandle(h);
