@@ -403,6 +403,26 @@ const char* CDirList::GetDir(const DirEntry* entry, int relative, int* pLength) 
     return m_dirScratch;
 }
 
+std::vector<int> DirListDistinctFiles(const CDirList& list) {
+    std::vector<int> files;
+    const int n = list.m_nCount;
+    files.reserve(size_t(n));
+    for (int i = 0; i < n; ++i)
+        if (!list.GetEntry(i)->IsFolder()) files.push_back(i);
+    // Sorted by path, then index: the first of each run of equal paths is the one to keep.
+    std::vector<int> order(files);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        int c = PathCompareA(list.GetEntry(a)->FullPath(), list.GetEntry(b)->FullPath());
+        return c != 0 ? c < 0 : a < b;
+    });
+    std::vector<char> drop(size_t(n), 0);
+    for (size_t k = 1; k < order.size(); ++k)
+        if (PathCompareA(list.GetEntry(order[k - 1])->FullPath(), list.GetEntry(order[k])->FullPath()) == 0)
+            drop[size_t(order[k])] = 1;
+    files.erase(std::remove_if(files.begin(), files.end(), [&](int i) { return drop[size_t(i)] != 0; }), files.end());
+    return files;
+}
+
 uint64_t CDirList::GetTotalSize() const {
     uint64_t total = 0;
     int n = m_nCount;

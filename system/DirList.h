@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "framework/String.h"
 
@@ -151,3 +152,9 @@ private:
     DirListNotify m_pNotify;
     void* m_pNotifyContext;
 };
+
+// The listed files, each distinct file once: indices of the file entries (folders left out) in
+// list order, a path listed again (compared as the file system does: '\' and '/' equal, letters
+// without case) keeping only its first index. For the commands that rewrite or move files,
+// which must act on a file at most once per run. The scan must have ended.
+std::vector<int> DirListDistinctFiles(const CDirList& list);

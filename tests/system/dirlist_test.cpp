@@ -93,6 +93,24 @@ TEST_F(DirListTest, RecursionAndTotals) {
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE | CDirList::DL_NO_HIDDEN), 7);  // hidden folders are not entered
 }
 
+TEST_F(DirListTest, DistinctFilesKeepTheFirstOfEachPath) {
+    CDirList l;
+    ASSERT_EQ(Scan(l, CDirList::DL_RECURSE | CDirList::DL_FOLDERS), 11);
+    const int firstCount = l.m_nCount;
+    // The same files again, one by a path in other case and with '/', the folder once more.
+    std::string upper = m_dir.Path() + "/M\xDCLLER.C";
+    ASSERT_EQ(l.Open(upper.c_str(), 0), 1);
+    ASSERT_EQ(l.Open((m_dir / "sub").c_str(), 0), 2);
+    std::vector<int> distinct = DirListDistinctFiles(l);
+    ASSERT_EQ(distinct.size(), 8u);
+    for (int i : distinct) {
+        EXPECT_LT(i, firstCount);
+        EXPECT_FALSE(l.GetEntry(i)->IsFolder());
+    }
+    EXPECT_TRUE(std::is_sorted(distinct.begin(), distinct.end()));
+    EXPECT_TRUE(DirListDistinctFiles(CDirList()).empty());
+}
+
 TEST_F(DirListTest, TotalSizeBeyondFourGigabytes) {
     const long long big = 0x100000003LL;  // 4 GB + 3
     ASSERT_TRUE(systest::MakeLargeFile(m_dir / "sub\\big.bin", big));
