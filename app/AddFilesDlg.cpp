@@ -3,7 +3,7 @@
 
 #include <time.h>
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/Resource.h"
 #include "system/RegKeys.h"
 #include "text/Numbers.h"

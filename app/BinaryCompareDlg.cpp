@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "system/Files.h"
 #include "toolkit/WndHelpers.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/ChangeEdit.h"
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/TextSearchDlg.h"
 #include "system/RegKeys.h"
 

@@ -1,7 +1,7 @@
 // Dialog 144 "Verzeichnisse vergleichen".
 #include "app/DirCompareDlg.h"
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/DirCompare.h"
 #include "app/Resource.h"
 #include "system/Paths.h"

@@ -37,7 +37,7 @@
 
 #include <vector>
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/ExecMenuStore.h"
 #include "framework/Framework.h"
 #include "system/StrList.h"

@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/LineEdit.h"
 #include "app/TextSearch.h"
 #include "system/RegKeys.h"

@@ -1,7 +1,7 @@
 // Dialog 149 "Datein umbenennen" and its worker thread.
 #include "app/RenameDlg.h"
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "controls/FileListCtrl.h"
 #include "system/RegKeys.h"
 #include "text/Match.h"

@@ -40,7 +40,7 @@
 
 #include <windows.h>
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 #include "app/ValueSyntax.h"
 #include "framework/Framework.h"
 
