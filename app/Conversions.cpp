@@ -10,7 +10,6 @@
 #include "system/MapFile.h"
 #include "system/SafeFile.h"
 #include "system/StrList.h"
-#include "system/WinHandle.h"
 #include "text/Format.h"
 
 namespace {
@@ -24,42 +23,13 @@ bool IsReadOnly(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// A file read front to back.
-class CBlockReader {
-public:
-    bool Open(const char* path)
-    {
-        m_file.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        return bool(m_file);
-    }
-    // Fills data with up to size bytes; the count read (less only at the end), -1 on a read error.
-    long Read(char* data, size_t size)
-    {
-        size_t got = 0;
-        while (got < size) {
-            DWORD n = 0;
-            if (!ReadFile(m_file.Get(), data + got, DWORD(size - got), &n, nullptr))
-                return -1;
-            if (n == 0)
-                break;
-            got += n;
-        }
-        return long(got);
-    }
-    void Close() { m_file.Close(); }
-
-private:
-    CWinHandle m_file;
-};
-
 // The new content of a file, written through a buffer to a temporary file while it is
 // compared with the old content, which a reader of its own follows; the old file is replaced
 // only when the two differ. The temporary file goes when the object does, unless committed.
 class CRewrite {
 public:
     explicit CRewrite(const char* path) : m_path(path), m_buffer(kBlock), m_old(kBlock) {}
-    bool Open() { return m_source.Open(m_path) && m_writer.Open(m_path) == SAFE_OK; }
+    bool Open() { return m_source.Open(m_path, CStream::ModeRead) && m_writer.Open(m_path) == SAFE_OK; }
     // Append bytes of the new content; false once a write failed.
     bool Add(const char* data, size_t length)
     {
@@ -107,7 +77,7 @@ private:
         if (m_used == 0)
             return true;
         if (m_same)
-            m_same = m_source.Read(&m_old[0], m_used) == long(m_used) && memcmp(&m_old[0], &m_buffer[0], m_used) == 0;
+            m_same = m_source.Read(&m_old[0], int(m_used)) == int(m_used) && memcmp(&m_old[0], &m_buffer[0], m_used) == 0;
         if (m_writer.Write(&m_buffer[0], m_used) != SAFE_OK)
             return false;
         m_used = 0;
@@ -115,7 +85,7 @@ private:
     }
 
     const char* m_path;
-    CBlockReader m_source;
+    CStream m_source{int(kBlock)};
     CSafeFileWriter m_writer;
     std::vector<char> m_buffer, m_old;
     size_t m_used = 0;
@@ -221,8 +191,8 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
 {
     if (IsReadOnly(path))
         return CONVERT_SKIPPED;
-    CBlockReader in;
-    if (!in.Open(path))
+    CStream in{int(kBlock)};
+    if (!in.Open(path, CStream::ModeRead))
         return CONVERT_SKIPPED;
     CRewrite rewrite(path);
     if (!rewrite.Open())
@@ -240,7 +210,7 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
     for (;;) {
         if (monitor.Cancelled())
             return CONVERT_CANCELLED;
-        long n = in.Read(&block[0], kBlock);
+        int n = in.Read(&block[0], int(kBlock));
         if (n < 0)
             return CONVERT_FAILED;
         if (n == 0)
@@ -285,15 +255,15 @@ int CodePageFile(const char* path, int direction)
 {
     if (IsReadOnly(path))
         return CONVERT_SKIPPED;
-    CBlockReader in;
-    if (!in.Open(path))
+    CStream in{int(kBlock)};
+    if (!in.Open(path, CStream::ModeRead))
         return CONVERT_SKIPPED;
     CRewrite rewrite(path);
     if (!rewrite.Open())
         return CONVERT_FAILED;
     std::vector<char> block(kBlock), converted(kBlock);
     for (;;) {
-        long n = in.Read(&block[0], kBlock);
+        int n = in.Read(&block[0], int(kBlock));
         if (n < 0)
             return CONVERT_FAILED;
         if (n == 0)
