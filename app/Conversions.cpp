@@ -101,17 +101,17 @@ struct StringOut {
 
 // Re-tabs the bytes of lines as they come, keeping only two columns between calls: where the
 // input has got to and where the output has. Whitespace is written only when a byte follows
-// it, so nothing of a line is held.
-template <class Out>
+// it, so nothing of a line is held. Out has Add(data, length) and Fill(c, count).
 class CTabLine {
 public:
-    CTabLine(int oldWidth, int newWidth, bool compress, Out& out)
+    CTabLine(int oldWidth, int newWidth, bool compress)
         : m_old(uint64_t(oldWidth < 1 ? 1 : oldWidth)), m_new(uint64_t(newWidth < 0 ? 0 : newWidth)),
-          m_compress(compress), m_out(out)
+          m_compress(compress)
     {
     }
     // Bytes within a line (no CR or LF).
-    bool Bytes(const char* p, size_t length)
+    template <class Out>
+    bool Bytes(Out& out, const char* p, size_t length)
     {
         const char* end = p + length;
         while (p < end) {
@@ -129,7 +129,7 @@ public:
             const char* q = p + 1;
             while (q < end && *q != '\t' && !(*q == ' ' && m_compress))
                 ++q;
-            if (!Gap() || !m_out.Add(p, size_t(q - p)))
+            if (!Gap(out) || !out.Add(p, size_t(q - p)))
                 return false;
             m_col += uint64_t(q - p);
             m_done = m_col;
@@ -138,35 +138,36 @@ public:
         return true;
     }
     // Ends the line: pending whitespace is dropped, CR LF written.
-    bool EndLine()
+    template <class Out>
+    bool EndLine(Out& out)
     {
         m_col = m_done = 0;
-        return m_out.Add("\r\n", 2);
+        return out.Add("\r\n", 2);
     }
 
 private:
     // Fills the output up to the input's column: tabs up to the last new tab stop within the
     // gap (when it is wider than one column), blanks for the rest.
-    bool Gap()
+    template <class Out>
+    bool Gap(Out& out)
     {
         if (m_col <= m_done)
             return true;
         if (m_new > 0 && m_col - m_done > 1) {
             uint64_t tabs = m_col / m_new - m_done / m_new;
             if (tabs > 0) {
-                if (!m_out.Fill('\t', tabs))
+                if (!out.Fill('\t', tabs))
                     return false;
                 m_done = m_col / m_new * m_new;
             }
         }
         uint64_t blanks = m_col - m_done;
         m_done = m_col;
-        return m_out.Fill(' ', blanks);
+        return out.Fill(' ', blanks);
     }
 
     const uint64_t m_old, m_new;
     const bool m_compress;
-    Out& m_out;
     uint64_t m_col = 0;    // the column the input has reached
     uint64_t m_done = 0;   // the column the output has reached
 };
@@ -187,7 +188,11 @@ int EmptyOrSkipped(const char* path)
                : CONVERT_SKIPPED;
 }
 
-int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor)
+// Converts a file block by block into its rewrite; read-only and unreadable files are skipped.
+// step(rewrite, data, length) converts a block (length 0: the file has ended) and returns
+// CONVERT_DONE to go on, else the file's result.
+template <class Step>
+int StreamRewrite(const char* path, Step step)
 {
     if (IsReadOnly(path))
         return CONVERT_SKIPPED;
@@ -197,8 +202,24 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
     CRewrite rewrite(path);
     if (!rewrite.Open())
         return CONVERT_FAILED;
-    CTabLine<CRewrite> tabs(oldWidth, newWidth, compress, rewrite);
     std::vector<char> block(kBlock);
+    for (;;) {
+        int n = in.Read(&block[0], int(kBlock));
+        if (n < 0)
+            return CONVERT_FAILED;
+        int result = step(rewrite, &block[0], size_t(n));
+        if (result != CONVERT_DONE)
+            return result;
+        if (n == 0)
+            break;
+    }
+    in.Close();
+    return rewrite.Finish();
+}
+
+int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor)
+{
+    CTabLine tabs(oldWidth, newWidth, compress);
     uint64_t pos = 0, reported = 0;
     bool lineOpen = false, skipLF = false;   // skipLF: a CR ended the last block
     auto report = [&](uint64_t at) {
@@ -207,28 +228,25 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
             monitor.progress(monitor.context, at);
         }
     };
-    for (;;) {
+    return StreamRewrite(path, [&](CRewrite& out, const char* block, size_t length) {
         if (monitor.Cancelled())
             return CONVERT_CANCELLED;
-        int n = in.Read(&block[0], int(kBlock));
-        if (n < 0)
-            return CONVERT_FAILED;
-        if (n == 0)
-            break;
-        const char *p = &block[0], *end = p + n;
+        if (length == 0)
+            return lineOpen && !tabs.EndLine(out) ? CONVERT_FAILED : CONVERT_DONE;
+        const char *p = block, *end = block + length;
         if (skipLF && *p == '\n')
             ++p;
         skipLF = false;
         while (p < end) {
             const char* eol = FindLineEnd(p, end);
             if (eol > p) {
-                if (!tabs.Bytes(p, size_t(eol - p)))
+                if (!tabs.Bytes(out, p, size_t(eol - p)))
                     return CONVERT_FAILED;
                 lineOpen = true;
             }
             if (eol == end)
                 break;
-            if (!tabs.EndLine())
+            if (!tabs.EndLine(out))
                 return CONVERT_FAILED;
             lineOpen = false;
             p = eol + 1;
@@ -240,43 +258,24 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
             }
             if (monitor.Cancelled())
                 return CONVERT_CANCELLED;
-            report(pos + uint64_t(p - &block[0]));
+            report(pos + uint64_t(p - block));
         }
-        pos += uint64_t(n);
+        pos += length;
         report(pos);
-    }
-    in.Close();
-    if (lineOpen && !tabs.EndLine())
-        return CONVERT_FAILED;
-    return rewrite.Finish();
+        return CONVERT_DONE;
+    });
 }
 
 int CodePageFile(const char* path, int direction)
 {
-    if (IsReadOnly(path))
-        return CONVERT_SKIPPED;
-    CStream in{int(kBlock)};
-    if (!in.Open(path, CStream::ModeRead))
-        return CONVERT_SKIPPED;
-    CRewrite rewrite(path);
-    if (!rewrite.Open())
-        return CONVERT_FAILED;
-    std::vector<char> block(kBlock), converted(kBlock);
-    for (;;) {
-        int n = in.Read(&block[0], int(kBlock));
-        if (n < 0)
-            return CONVERT_FAILED;
-        if (n == 0)
-            break;
+    std::vector<char> converted(kBlock);
+    return StreamRewrite(path, [&](CRewrite& out, const char* block, size_t length) {
         if (direction == 1)
-            CharToOemBuffA(&block[0], &converted[0], DWORD(n));
+            CharToOemBuffA(block, &converted[0], DWORD(length));
         else
-            OemToCharBuffA(&block[0], &converted[0], DWORD(n));
-        if (!rewrite.Add(&converted[0], size_t(n)))
-            return CONVERT_FAILED;
-    }
-    in.Close();
-    return rewrite.Finish();
+            OemToCharBuffA(block, &converted[0], DWORD(length));
+        return out.Add(&converted[0], length) ? CONVERT_DONE : CONVERT_FAILED;
+    });
 }
 
 int LineEndsFile(const char* path, int style)
@@ -325,9 +324,9 @@ bool PrepareTabWidths(int oldWidth, int newWidth, bool compress, bool onlySpaces
 void ConvertTabsLine(const char* line, size_t length, int oldWidth, int newWidth, bool compress, std::string& out)
 {
     StringOut sink = {out};
-    CTabLine<StringOut> tabs(oldWidth, newWidth, compress, sink);
-    tabs.Bytes(line, length);
-    tabs.EndLine();
+    CTabLine tabs(oldWidth, newWidth, compress);
+    tabs.Bytes(sink, line, length);
+    tabs.EndLine(sink);
 }
 
 int ConvertLineEnds(const char* data, size_t length, int style, std::string& out)

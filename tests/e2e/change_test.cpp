@@ -185,23 +185,3 @@ TEST_F(Change, CancelStopsBetweenFilesAndLeavesEachFileWhole) {
   EXPECT_EQ(Done(changed), shown);
   EXPECT_TRUE(CloseMain(app.p, app.main));
 }
-
-// A file listed twice is searched twice and its hits come twice; each is still changed once.
-TEST_F(Change, FileListedTwiceIsChangedOnce) {
-  TempTree tree("twice");
-  std::string a = tree.Write("a.txt", "x x\n");
-  CommandSession app;
-  ASSERT_TRUE(app.Start(tree, 1));
-  PostCommand(app.main, 32775);   // "Alle Dateien einfügen"
-  ASSERT_EQ(2, SettledCount(app.p, FindChildById(app.main, 21396)));
-  ASSERT_TRUE(app.Search(kTextSearch, "x"));
-  HWND dlg = app.Open(kChange, kChangeCaption);
-  ASSERT_NE(nullptr, dlg);
-  Fill(dlg, "yz", "", 1049, false);
-  ClickButton(dlg, IDOK);
-  std::string shown;
-  EXPECT_TRUE(app.Answer(kChangeCaption, "Es wurden", IDOK, &shown));
-  EXPECT_EQ(Done(2), shown);
-  EXPECT_EQ("yz yz\n", ReadFileBytes(a));
-  EXPECT_TRUE(CloseMain(app.p, app.main));
-}
