@@ -111,7 +111,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
                 return r;
             continue;
         }
-        // As the old program did: OK after an open or create error ends the run with its count.
+        // OK after an open or create error ends the run; its count is still shown.
         CMapFile map;
         if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
