@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -131,14 +132,45 @@ public:
   }
 
 private:
+  // The group's files are keyed by two readers taking them in turn, this thread (which
+  // reports progress and watches for a stop) and a helper from four files on: the system's
+  // reads overlap each other and the keying.
+  struct KeyPass {
+    CIdenticalRun* run;
+    int to;
+    std::atomic<int> next;
+    std::atomic<bool> stop;
+  };
+
+  static DWORD WINAPI KeyHelper(LPVOID param) {
+    KeyPass* pass = static_cast<KeyPass*>(param);
+    std::vector<uint8_t> buffer;
+    for (int k; !pass->stop && (k = pass->next++) < pass->to;) pass->run->KeyFile(k, buffer);
+    return 0;
+  }
+
+  void KeyFile(int k, std::vector<uint8_t>& buffer) {
+    const DWORD size = ListedSize(m_files, k);
+    if (buffer.empty()) buffer.resize(size < kBufferSize ? (size + 4095) & ~4095u : kBufferSize);
+    FileFacts& f = m_facts[size_t(k)];
+    f.content = ReadContentKey(m_files.GetString(k), size, buffer, f.key) ? FileFacts::Keyed : FileFacts::Unreadable;
+  }
+
   void ReadKeys(int from, int to) {
-    if (m_buffer.empty()) m_buffer.resize(1 << 20);
-    for (int k = from; k < to && !m_sink.Stopped(); ++k) {
+    KeyPass pass{this, to, {from}, {false}};
+    CWinHandle helper(to - from >= 4 ? CreateThread(nullptr, 64 * 1024, KeyHelper, &pass,
+                                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
+                                     : nullptr);
+    std::vector<uint8_t> buffer;
+    for (int k; (k = pass.next++) < to;) {
+      if (m_sink.Stopped()) {
+        pass.stop = true;
+        break;
+      }
       m_sink.Current(k + 1, m_files.m_nCount);
-      FileFacts& f = m_facts[size_t(k)];
-      f.content = ReadContentKey(m_files.GetString(k), ListedSize(m_files, k), m_buffer, f.key) ? FileFacts::Keyed
-                                                                                                 : FileFacts::Unreadable;
+      KeyFile(k, buffer);
     }
+    if (helper) WaitForSingleObject(helper.Get(), INFINITE);
     // Sorted by key, then position: each but the last of a run of equal keys has a later partner.
     std::vector<int> order;
     for (int k = from; k < to; ++k)
@@ -204,8 +236,8 @@ private:
 
   CStrList& m_files;
   CIdenticalSink& m_sink;
+  static const DWORD kBufferSize = 1 << 20;
   std::vector<FileFacts> m_facts;  // parallel to the list
-  std::vector<uint8_t> m_buffer;
   int m_pairs = 0;
 };
 
