@@ -133,8 +133,8 @@ public:
 
 private:
   // The group's files are keyed by two readers taking them in turn, this thread (which
-  // reports progress and watches for a stop) and a helper from four files on: the system's
-  // reads overlap each other and the keying.
+  // reports progress and watches for a stop) and a helper when the group is large enough to
+  // pay for a thread: the system's reads overlap each other and the keying.
   struct KeyPass {
     CIdenticalRun* run;
     int to;
@@ -158,9 +158,10 @@ private:
 
   void ReadKeys(int from, int to) {
     KeyPass pass{this, to, {from}, {false}};
-    CWinHandle helper(to - from >= 4 ? CreateThread(nullptr, 64 * 1024, KeyHelper, &pass,
-                                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
-                                     : nullptr);
+    const uint64_t bytes = uint64_t(to - from) * ListedSize(m_files, from);
+    CWinHandle helper(to - from >= 16 || bytes >= (4u << 20) ? CreateThread(nullptr, 64 * 1024, KeyHelper, &pass,
+                                                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
+                                                             : nullptr);
     std::vector<uint8_t> buffer;
     for (int k; (k = pass.next++) < to;) {
       if (m_sink.Stopped()) {
