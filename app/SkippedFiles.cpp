@@ -1,52 +1,7 @@
-// The files a search could not search, and the message about them.
+// The message about the files a search could not search.
 #include "app/SkippedFiles.h"
-
-#include <cstdio>
-
-void CSkippedFiles::Clear()
-{
-    m_nCount = 0;
-    m_kept.clear();
-}
-
-void CSkippedFiles::Add(const char* path, int reason)
-{
-    if (reason == SKIP_NONE)
-        return;
-    ++m_nCount;
-    if ((int)m_kept.size() < MaxKept)
-        m_kept.push_back(Entry{path ? path : "", reason});
-}
-
-const char* SkipReasonText(int reason)
-{
-    switch (reason) {
-    case SKIP_OPEN: return "kann nicht ge\xF6" "ffnet werden";
-    case SKIP_READ: return "kann nicht gelesen werden";
-    case SKIP_TOO_LARGE: return "ist 2 GB gro\xDF oder gr\xF6\xDF" "er";
-    default: return "";
-    }
-}
 
 std::string FormatSkippedMessage(const CSkippedFiles& skipped, int maxShown)
 {
-    const int count = skipped.Count();
-    if (count <= 0)
-        return std::string();
-    char head[96];
-    if (count == 1)
-        snprintf(head, sizeof head, "1 Datei konnte nicht durchsucht werden:\n");
-    else
-        snprintf(head, sizeof head, "%i Dateien konnten nicht durchsucht werden:\n", count);
-    std::string text = head;
-    int shown = 0;
-    for (const CSkippedFiles::Entry& e : skipped.Kept()) {
-        if (shown == maxShown)
-            break;
-        text += "\n" + e.path + ": " + SkipReasonText(e.reason);
-        ++shown;
-    }
-    if (shown < count)
-        text += "\n\x85";
-    return text;
+    return FormatSkippedFiles(skipped, "durchsucht", maxShown);
 }
