@@ -138,10 +138,12 @@ void CAddFilesDlg::OnOK() {
   m_strTime = timeText;
   m_nTime = t < 0 ? 0 : t;
 
-  // Each text goes to the front of its history; an empty text is not entered.
+  // Each text goes to the front of its history. An empty path is not entered; an emptied
+  // filter is kept as the newest entry, so that it stays empty here and in the folder compare,
+  // which shares the filter histories.
   SaveComboHistory(m_hWnd, IDC_ADD_PATH, "FindPath", nullptr);
-  SaveComboHistory(m_hWnd, IDC_ADD_PLUS, "FilterPlus", nullptr);
-  SaveComboHistory(m_hWnd, IDC_ADD_MINUS, "FilterMinus", nullptr);
+  SaveComboHistory(m_hWnd, IDC_ADD_PLUS, "FilterPlus", nullptr, TRUE);
+  SaveComboHistory(m_hWnd, IDC_ADD_MINUS, "FilterMinus", nullptr, TRUE);
 
   CRegKeys reg;
   if (reg.Open(nullptr, nullptr, 2)) {

@@ -129,8 +129,9 @@ void CDirCompareDlg::OnOK()
     g_place.Remember(m_hWnd);
     for (const History& h : kHistories) {
         GetDlgItemText(h.id, this->*h.member);
-        // An empty text is not entered into the history, which other dialogs share.
-        SaveComboHistory(m_hWnd, h.id, h.value, nullptr);
+        // An emptied text is kept as the newest entry: an emptied filter stays empty, here and
+        // in the add-files dialog that shares the filter histories.
+        SaveComboHistory(m_hWnd, h.id, h.value, nullptr, TRUE);
     }
     for (const Option& o : kOptions)
         this->*o.member = IsDlgButtonChecked(o.id) == BST_CHECKED;

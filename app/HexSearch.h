@@ -11,7 +11,7 @@
 
 #include <vector>
 #include "app/ResultStamps.h"
-#include "app/SkippedFiles.h"
+#include "system/SkippedFiles.h"
 #include "app/ValueSyntax.h"
 #include "system/StrList.h"
 

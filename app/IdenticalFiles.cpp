@@ -1,40 +1,260 @@
-// The identical-files search.
+// The identical-files search. Every file that has a candidate of its size is read once for a
+// content key; only files of equal keys are compared byte for byte, and only files of equal
+// bytes are asked for their identity (once each). The pairs come in the order of the plain
+// search: each file in size order against every later file of its size.
 #include "app/IdenticalFiles.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "system/DirList.h"
 #include "system/Files.h"
 #include "system/MapFile.h"
 #include "system/Paths.h"
 #include "system/StrList.h"
+#include "system/WinHandle.h"
 
 namespace {
 
 DWORD ListedSize(const CStrList& files, int i) { return *files.Item<DWORD>(i); }
 
-// The file's identity (volume and index), false when it cannot be read.
-bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  BOOL ok = GetFileInformationByHandle(h, info);
-  CloseHandle(h);
-  return ok != FALSE;
+// What the search learnt about one listed file.
+struct FileFacts {
+  enum { Unread, Keyed, Unreadable };
+  enum { IdUnread, IdKnown, IdUnknown };
+  int content = Unread;
+  uint32_t key[4] = {0, 0, 0, 0};
+  bool laterPartner = false;   // a later file of its size had the same key when they were read
+  int idState = IdUnread;
+  DWORD volume = 0, indexHigh = 0, indexLow = 0;
+
+  bool SameKey(const FileFacts& o) const {
+    return content == Keyed && o.content == Keyed && std::memcmp(key, o.key, sizeof key) == 0;
+  }
+};
+
+// The content key: four lanes of 32-bit words, each lane multiplied through. A word that
+// differs changes its lane for good (each step is a bijection of the lane), so files that
+// differ in one place always get other keys; equal keys are checked byte for byte anyway.
+class CContentKey {
+public:
+  // Takes bytes in steps of 16; only the last call may end with a partial step.
+  void Add(const uint8_t* p, size_t n) {
+    for (; n >= 16; p += 16, n -= 16)
+      for (int l = 0; l < 4; ++l) {
+        uint32_t w;
+        std::memcpy(&w, p + 4 * l, 4);
+        m_lanes[l] = (m_lanes[l] ^ w) * 0x9E3779B1u;
+      }
+    if (n) {
+      uint8_t tail[16] = {};
+      std::memcpy(tail, p, n);
+      tail[15] ^= uint8_t(0x80 | n);
+      Add(tail, 16);
+    }
+  }
+  void Get(uint32_t out[4]) const { std::memcpy(out, m_lanes, sizeof m_lanes); }
+
+private:
+  uint32_t m_lanes[4] = {0x243F6A88u, 0x85A308D3u, 0x13198A2Eu, 0x03707344u};
+};
+
+// Reads the file's content key; false when it cannot be read whole or its size is not size
+// (an empty file counts as unreadable: the search compares mapped files, and an empty file
+// cannot be mapped).
+bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, uint32_t key[4]) {
+  if (size == 0) return false;
+  CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER actual;
+  if (!file || !GetFileSizeEx(file.Get(), &actual) || actual.QuadPart != LONGLONG(size)) return false;
+  CContentKey k;
+  for (DWORD left = size; left > 0;) {
+    // Whole buffers, so that only the last step of the key is partial.
+    DWORD want = left < buffer.size() ? left : DWORD(buffer.size()), got = 0;
+    while (got < want) {
+      DWORD n = 0;
+      if (!ReadFile(file.Get(), buffer.data() + got, want - got, &n, nullptr) || n == 0) return false;
+      got += n;
+    }
+    k.Add(buffer.data(), got);
+    left -= got;
+  }
+  k.Get(key);
+  return true;
 }
 
-bool SameFile(const char* a, const char* b) {
-  if (PathCompareExA(a, b, 3) == 0) return true;
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!FileIdentity(a, &ia) || !FileIdentity(b, &ib)) return true;  // unknown: never offered
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+// The file's identity (volume and index), read once.
+bool Identity(const char* path, FileFacts& f) {
+  if (f.idState == FileFacts::IdUnread) {
+    f.idState = FileFacts::IdUnknown;
+    CWinHandle h(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h && GetFileInformationByHandle(h.Get(), &info)) {
+      f.idState = FileFacts::IdKnown;
+      f.volume = info.dwVolumeSerialNumber;
+      f.indexHigh = info.nFileIndexHigh;
+      f.indexLow = info.nFileIndexLow;
+    }
+  }
+  return f.idState == FileFacts::IdKnown;
 }
+
+// Two entries that name one file (or whose identity cannot be told) never pair.
+bool SameFile(const char* a, FileFacts& fa, const char* b, FileFacts& fb) {
+  if (PathCompareExA(a, b, 3) == 0) return true;
+  if (!Identity(a, fa) || !Identity(b, fb)) return true;  // unknown: never offered
+  return fa.volume == fb.volume && fa.indexHigh == fb.indexHigh && fa.indexLow == fb.indexLow;
+}
+
+// One search over a prepared list.
+class CIdenticalRun {
+public:
+  CIdenticalRun(CStrList& files, CIdenticalSink& sink) : m_files(files), m_sink(sink), m_facts(size_t(files.m_nCount)) {}
+
+  int Run() {
+    int i = 0;
+    while (i < m_files.m_nCount && !m_sink.Stopped()) {
+      const DWORD size = ListedSize(m_files, i);
+      int end = i + 1;
+      while (end < m_files.m_nCount && ListedSize(m_files, end) == size) ++end;
+      // Only files with a candidate of their size are read.
+      if (end - i > 1) ReadKeys(i, end);
+      i = SearchGroup(i, end, size);
+    }
+    return m_pairs;
+  }
+
+private:
+  // The group's files are keyed by two readers taking them in turn, this thread (which
+  // reports progress and watches for a stop) and a helper when the group is large enough to
+  // pay for a thread: the system's reads overlap each other and the keying.
+  struct KeyPass {
+    CIdenticalRun* run;
+    int to;
+    std::atomic<int> next;
+    std::atomic<bool> stop;
+  };
+
+  static DWORD WINAPI KeyHelper(LPVOID param) {
+    KeyPass* pass = static_cast<KeyPass*>(param);
+    std::vector<uint8_t> buffer;
+    for (int k; !pass->stop && (k = pass->next++) < pass->to;) pass->run->KeyFile(k, buffer);
+    return 0;
+  }
+
+  void KeyFile(int k, std::vector<uint8_t>& buffer) {
+    const DWORD size = ListedSize(m_files, k);
+    if (buffer.empty()) buffer.resize(size < kBufferSize ? (size + 4095) & ~4095u : kBufferSize);
+    FileFacts& f = m_facts[size_t(k)];
+    f.content = ReadContentKey(m_files.GetString(k), size, buffer, f.key) ? FileFacts::Keyed : FileFacts::Unreadable;
+  }
+
+  void ReadKeys(int from, int to) {
+    KeyPass pass{this, to, {from}, {false}};
+    const uint64_t bytes = uint64_t(to - from) * ListedSize(m_files, from);
+    CWinHandle helper(to - from >= 16 || bytes >= (4u << 20) ? CreateThread(nullptr, 64 * 1024, KeyHelper, &pass,
+                                                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
+                                                             : nullptr);
+    std::vector<uint8_t> buffer;
+    for (int k; (k = pass.next++) < to;) {
+      if (m_sink.Stopped()) {
+        pass.stop = true;
+        break;
+      }
+      m_sink.Current(k + 1, m_files.m_nCount);
+      KeyFile(k, buffer);
+    }
+    if (helper) WaitForSingleObject(helper.Get(), INFINITE);
+    // Sorted by key, then position: each but the last of a run of equal keys has a later partner.
+    std::vector<int> order;
+    for (int k = from; k < to; ++k)
+      if (m_facts[size_t(k)].content == FileFacts::Keyed) order.push_back(k);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+      int c = std::memcmp(m_facts[size_t(a)].key, m_facts[size_t(b)].key, sizeof m_facts[0].key);
+      return c != 0 ? c < 0 : a < b;
+    });
+    for (size_t n = 0; n + 1 < order.size(); ++n)
+      m_facts[size_t(order[n])].laterPartner = m_facts[size_t(order[n])].SameKey(m_facts[size_t(order[n + 1])]);
+  }
+
+  void Remove(int index) {
+    m_files.RemoveAt(index);
+    m_facts.erase(m_facts.begin() + index);
+  }
+
+  // Each file of the group [from, end) against the later ones; -> where the next group begins
+  // (files deleted on request leave the list).
+  int SearchGroup(int from, int end, DWORD size) {
+    CMapFile first, second;
+    for (int i = from; i < end && !m_sink.Stopped(); ++i) {
+      if (m_facts[size_t(i)].laterPartner && first.Open(m_files.GetString(i)) && first.m_dwSize == size) {
+        m_sink.Current(i + 1, m_files.m_nCount);
+        bool firstGone = false;
+        for (int j = i + 1; j < end && !m_sink.Stopped(); ++j) {
+          if (!m_facts[size_t(i)].SameKey(m_facts[size_t(j)])) continue;
+          const char* a = m_files.GetString(i);
+          const char* b = m_files.GetString(j);
+          // Both files must still have the listed size and the same bytes, and be two files.
+          if (!second.Open(b) || second.m_dwSize != size || std::memcmp(first.m_pData, second.m_pData, size) != 0 ||
+              SameFile(a, m_facts[size_t(i)], b, m_facts[size_t(j)]))
+            continue;
+          ++m_pairs;
+          const bool firstIsUpper = PathCompareA(a, b) <= 0;
+          int answer = m_sink.Pair(firstIsUpper ? a : b, firstIsUpper ? b : a);
+          if (answer != IDENT_DELETE_UPPER && answer != IDENT_DELETE_LOWER) continue;
+          const bool deleteFirst = (answer == IDENT_DELETE_UPPER) == firstIsUpper;
+          const int victim = deleteFirst ? i : j;
+          first.Close();
+          second.Close();
+          if (!DeleteFileForceA(m_files.GetString(victim))) {
+            m_sink.DeleteFailed(m_files.GetString(victim));
+          } else {
+            Remove(victim);
+            --end;
+            if (deleteFirst) {
+              firstGone = true;
+              break;
+            }
+            --j;
+          }
+          if (!first.Open(m_files.GetString(i)) || first.m_dwSize != size) break;
+        }
+        if (firstGone) --i;
+      }
+      first.Close();
+      second.Close();
+      m_sink.Done(i + 1);
+    }
+    return end;
+  }
+
+  CStrList& m_files;
+  CIdenticalSink& m_sink;
+  static const DWORD kBufferSize = 1 << 20;
+  std::vector<FileFacts> m_facts;  // parallel to the list
+  int m_pairs = 0;
+};
 
 }  // namespace
 
 void IdenticalPrepare(CStrList& files) {
+  // A file listed twice is searched once.
+  std::vector<const char*> paths(size_t(files.m_nCount));
+  for (int i = 0; i < files.m_nCount; ++i) paths[size_t(i)] = files.GetString(i);
+  std::vector<int> kept = DistinctPaths(paths);
+  for (int i = files.m_nCount - 1, k = int(kept.size()) - 1; i >= 0; --i) {
+    if (k >= 0 && kept[size_t(k)] == i)
+      --k;
+    else
+      files.RemoveAt(i);
+  }
   for (int i = files.m_nCount - 1; i >= 0; --i) {
     if (ListedSize(files, i) != 0xFFFFFFFF) continue;
     DWORD size = FileGetSizeA(files.GetString(i));
@@ -47,47 +267,6 @@ void IdenticalPrepare(CStrList& files) {
 }
 
 int IdenticalSearch(CStrList& files, CIdenticalSink& sink) {
-  int pairs = 0;
-  CMapFile first, second;
-  for (int i = 0; i < files.m_nCount && !sink.Stopped(); ++i) {
-    const DWORD size = ListedSize(files, i);
-    // Only a file with a candidate of its size is read.
-    const bool candidate = i + 1 < files.m_nCount && ListedSize(files, i + 1) == size;
-    if (candidate && first.Open(files.GetString(i)) && first.m_dwSize == size) {
-      sink.Current(i + 1, files.m_nCount);
-      bool firstGone = false;
-      for (int j = i + 1; j < files.m_nCount && ListedSize(files, j) == size && !sink.Stopped(); ++j) {
-        const char* a = files.GetString(i);
-        const char* b = files.GetString(j);
-        // Both files must still have the listed size and be two files, not one file twice.
-        if (SameFile(a, b) || !second.Open(b) || second.m_dwSize != size ||
-            memcmp(first.m_pData, second.m_pData, size) != 0)
-          continue;
-        ++pairs;
-        const bool firstIsUpper = PathCompareA(a, b) <= 0;
-        int answer = sink.Pair(firstIsUpper ? a : b, firstIsUpper ? b : a);
-        if (answer != IDENT_DELETE_UPPER && answer != IDENT_DELETE_LOWER) continue;
-        const bool deleteFirst = (answer == IDENT_DELETE_UPPER) == firstIsUpper;
-        const int victim = deleteFirst ? i : j;
-        first.Close();
-        second.Close();
-        if (!DeleteFileForceA(files.GetString(victim))) {
-          sink.DeleteFailed(files.GetString(victim));
-        } else {
-          files.RemoveAt(victim);
-          if (deleteFirst) {
-            firstGone = true;
-            break;
-          }
-          --j;
-        }
-        if (!first.Open(files.GetString(i)) || first.m_dwSize != size) break;
-      }
-      if (firstGone) --i;
-    }
-    first.Close();
-    second.Close();
-    sink.Done(i + 1);
-  }
-  return pairs;
+  CIdenticalRun run(files, sink);
+  return run.Run();
 }

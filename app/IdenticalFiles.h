@@ -25,10 +25,12 @@ public:
   virtual void DeleteFailed(const char* path) = 0;
 };
 
-// Makes a list of paths (4-byte sizes as item data, -1 for unknown) ready for the search:
-// unknown sizes are read, entries that have none (folders, missing files) removed, and the
-// rest sorted by size.
+// Makes a list of paths (4-byte sizes as item data, -1 for unknown) ready for the search: a
+// path listed again (compared as the file system does) is removed, unknown sizes are read,
+// entries that have none (folders, missing files) removed, and the rest sorted by size
+// (stable: list order among equal sizes).
 void IdenticalPrepare(CStrList& files);
-// Searches the prepared list; a file deleted on request leaves the list. Returns the number
-// of pairs found.
+// Searches the prepared list: each file in list order against every later file of its size,
+// a pair offered when both still have the listed size and equal bytes. A file deleted on
+// request leaves the list. Returns the number of pairs found.
 int IdenticalSearch(CStrList& files, CIdenticalSink& sink);

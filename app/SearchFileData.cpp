@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/FileCache.h"
-#include "app/SkippedFiles.h"
+#include "system/SkippedFiles.h"
 #include "system/Files.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "app/ResultList.h"
 #include "app/ResultMenu.h"
 #include "app/SearchCommands.h"
-#include "app/SkippedFiles.h"
+#include "system/SkippedFiles.h"
 #include "app/TextSearchDlg.h"
 #include "app/ValueSearchDlg.h"
 #include "app/VellmorantView.h"
@@ -146,7 +146,7 @@ void ReportSearchEnd(CMainFrame* frame, int hits, int limit)
 // is not taken for an absent one. Nothing when every file was searched.
 void ReportSkippedFiles(const CSkippedFiles& skipped)
 {
-    std::string text = FormatSkippedMessage(skipped);
+    std::string text = FormatSkippedFiles(skipped, "durchsucht");
     if (!text.empty())
         AfxMessageBox(text.c_str(), MB_OK | MB_ICONWARNING);
 }

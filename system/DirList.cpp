@@ -403,24 +403,40 @@ const char* CDirList::GetDir(const DirEntry* entry, int relative, int* pLength) 
     return m_dirScratch;
 }
 
-std::vector<int> DirListDistinctFiles(const CDirList& list) {
-    std::vector<int> files;
-    const int n = list.m_nCount;
-    files.reserve(size_t(n));
-    for (int i = 0; i < n; ++i)
-        if (!list.GetEntry(i)->IsFolder()) files.push_back(i);
-    // Sorted by path, then index: the first of each run of equal paths is the one to keep.
-    std::vector<int> order(files);
+std::vector<int> DistinctPaths(const std::vector<const char*>& paths) {
+    const int n = int(paths.size());
+    // Sorted by path, then position: the first of each run of equal paths is the one to keep.
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) order[size_t(i)] = i;
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-        int c = PathCompareA(list.GetEntry(a)->FullPath(), list.GetEntry(b)->FullPath());
+        int c = PathCompareA(paths[size_t(a)], paths[size_t(b)]);
         return c != 0 ? c < 0 : a < b;
     });
     std::vector<char> drop(size_t(n), 0);
     for (size_t k = 1; k < order.size(); ++k)
-        if (PathCompareA(list.GetEntry(order[k - 1])->FullPath(), list.GetEntry(order[k])->FullPath()) == 0)
-            drop[size_t(order[k])] = 1;
-    files.erase(std::remove_if(files.begin(), files.end(), [&](int i) { return drop[size_t(i)] != 0; }), files.end());
-    return files;
+        if (PathCompareA(paths[size_t(order[k - 1])], paths[size_t(order[k])]) == 0) drop[size_t(order[k])] = 1;
+    std::vector<int> kept;
+    kept.reserve(size_t(n));
+    for (int i = 0; i < n; ++i)
+        if (!drop[size_t(i)]) kept.push_back(i);
+    return kept;
+}
+
+std::vector<int> DirListDistinctFiles(const CDirList& list) {
+    std::vector<int> files;
+    std::vector<const char*> paths;
+    const int n = list.m_nCount;
+    files.reserve(size_t(n));
+    paths.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const DirEntry* e = list.GetEntry(i);
+        if (e->IsFolder()) continue;
+        files.push_back(i);
+        paths.push_back(e->FullPath());
+    }
+    std::vector<int> kept = DistinctPaths(paths);
+    for (int& k : kept) k = files[size_t(k)];
+    return kept;
 }
 
 uint64_t CDirList::GetTotalSize() const {

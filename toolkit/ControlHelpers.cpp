@@ -124,25 +124,44 @@ DWORD GetComboLastSel(HWND hCombo) {
   return v ? (DWORD)(v - 1) : (DWORD)::SendMessageA(hCombo, CB_GETEDITSEL, 0, 0);
 }
 
-int LoadComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, int, int) {
-  HWND hCombo = ::GetDlgItem(hDlg, nIDCombo);
-  if (!hCombo) return 0;
+namespace {
+
+// Fills the combo box's list from the history; *pEmptyFirst tells whether its newest entry is
+// the empty text (stored as a leading empty string before the older entries).
+int FillComboHistory(HWND hCombo, LPCSTR lpszValue, LPCSTR lpszKey, bool* pEmptyFirst) {
+  *pEmptyFirst = false;
   CRegKeys keys;
   char* block = nullptr;
-  if (!OpenHistoryKey(keys, lpszKey, 0) || !keys.QueryValueAlloc(&block, lpszValue, REG_MULTI_SZ)) return 0;
+  int size = 0;
+  if (!OpenHistoryKey(keys, lpszKey, 0) || !keys.QueryValueAlloc(&block, lpszValue, REG_MULTI_SZ, &size)) return 0;
+  const char* p = block;
+  const char* end = block + size;
+  if (size > 2 && !*p && p[1]) {
+    *pEmptyFirst = true;
+    ++p;
+  }
   int n = 0;
-  for (const char* p = block; *p && n < kHistoryMax; p += strlen(p) + 1, ++n)
+  for (; p < end && *p && n < kHistoryMax; p += strlen(p) + 1, ++n)
     ::SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)p);
   free(block);
   return n;
 }
 
-int LoadComboHistoryStr(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, CString& rString, int) {
-  int n = LoadComboHistory(hDlg, nIDCombo, lpszValue, lpszKey);
+}  // namespace
+
+int LoadComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, int, int) {
   HWND hCombo = ::GetDlgItem(hDlg, nIDCombo);
-  if (!hCombo) return n;
+  bool emptyFirst;
+  return hCombo ? FillComboHistory(hCombo, lpszValue, lpszKey, &emptyFirst) : 0;
+}
+
+int LoadComboHistoryStr(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, CString& rString, int) {
+  HWND hCombo = ::GetDlgItem(hDlg, nIDCombo);
+  if (!hCombo) return 0;
+  bool emptyFirst;
+  int n = FillComboHistory(hCombo, lpszValue, lpszKey, &emptyFirst);
   char buf[2048];
-  if (rString.IsEmpty() && n > 0 && ::SendMessageA(hCombo, CB_GETLBTEXTLEN, 0, 0) < (LRESULT)sizeof buf) {
+  if (rString.IsEmpty() && n > 0 && !emptyFirst && ::SendMessageA(hCombo, CB_GETLBTEXTLEN, 0, 0) < (LRESULT)sizeof buf) {
     ::SendMessageA(hCombo, CB_GETLBTEXT, 0, (LPARAM)buf);
     rString = buf;
   }
@@ -151,14 +170,14 @@ int LoadComboHistoryStr(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKe
   return n;
 }
 
-BOOL SaveComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey) {
+BOOL SaveComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, BOOL bKeepEmpty) {
   HWND hCombo = ::GetDlgItem(hDlg, nIDCombo);
   if (!hCombo) return FALSE;
   CStrList list(0);
   list.SetRecentLimit(kHistoryMax, 1);
   char buf[2048];
   ::GetWindowTextA(hCombo, buf, sizeof buf);
-  if (*buf) list.Insert(buf);
+  if (*buf || bKeepEmpty) list.Insert(buf);
   int count = (int)::SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; ++i) {
     if (::SendMessageA(hCombo, CB_GETLBTEXTLEN, i, 0) >= (LRESULT)sizeof buf) continue;

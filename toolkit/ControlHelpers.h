@@ -27,11 +27,13 @@ DWORD GetComboLastSel(HWND hCombo);
 // the application's key itself. Fills the combo box's list; returns the number of entries.
 int LoadComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, int reserved1 = 0, int reserved2 = 0);
 // The same; rString (at most 2047 bytes) becomes the combo box's text, or its first entry
-// when it is empty.
+// when it is empty (and stays empty when the history's newest entry is the empty text).
 int LoadComboHistoryStr(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, CString& rString, int reserved = 0);
 // Stores the combo box's text followed by its entries (no duplicates, ASCII case folded, at
-// most 16) the same way. FALSE when the value cannot be written.
-BOOL SaveComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey);
+// most 16) the same way. An empty text is left out, or with bKeepEmpty stored as the newest
+// entry (a leading empty string, which the loaders above understand). FALSE when the value
+// cannot be written.
+BOOL SaveComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, BOOL bKeepEmpty = FALSE);
 
 // A bitmap resource on a push button (BS_BITMAP); FreeButtonBitmap deletes it again.
 BOOL SetButtonBitmap(HWND hButton, UINT nIDBitmap);

@@ -8,6 +8,7 @@
 #include "system/Files.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
+#include "system/SkippedFiles.h"
 #include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/DialogPlace.h"
@@ -355,8 +356,12 @@ void CZipDlg::OnZipStarted()
 
 void CZipDlg::OnZipError()
 {
-  m_bFailed = TRUE;
-  MessageBox(m_error.c_str(), kCaption, MB_OK | MB_ICONERROR);
+  if (m_bNoticeOnly) {
+    MessageBox(m_error.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+  } else {
+    m_bFailed = TRUE;
+    MessageBox(m_error.c_str(), kCaption, MB_OK | MB_ICONERROR);
+  }
   ReleaseSemaphore(m_hSemaphore.Get(), 1, nullptr);
 }
 
@@ -407,10 +412,11 @@ int CZipDlg::OnZipEvent(int event, int index, CArchiveFile* archive, const char*
   return 0;
 }
 
-void CZipDlg::WorkerEnd(const char* errorText)
+void CZipDlg::WorkerEnd(const char* errorText, bool failed)
 {
   if (errorText) {
     m_error = errorText;
+    m_bNoticeOnly = !failed;
     while (!m_error.empty() && m_error[0] == '\n')
       m_error.erase(0, 1);
     Post(ID_ZIP_ERROR);
@@ -501,15 +507,25 @@ void CZipDlg::ZipWorker()
     WorkerEnd("Es gibt keine Dateien zum Zippen !");
     return;
   }
-  // Everything is compressed first; a source that cannot be read leaves the archive
-  // unwritten (an earlier file of that name stays as it was) and is reported.
+  // A source that cannot be opened or read when it is compressed is left out and the archive
+  // written with the others; the skipped ones are listed afterwards.
   m_bCommitting = TRUE;
   int rc = zip.Commit();
-  if (rc == 0)
+  if (zip.GetMode() != ARCHIVE_CLOSED)
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
+  CSkippedFiles skipped;
+  for (const ZipSkippedSource &s : zip.GetSkippedSources())
+    skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
   zip.Abort();
   if (rc == 0 && m_bCancel)
     DeleteFileForceA(zipFile.c_str());
-  WorkerEnd(error.empty() || m_bCancel ? nullptr : error.c_str());
+  if (m_bCancel)
+    WorkerEnd(nullptr);
+  else if (!error.empty())
+    WorkerEnd(error.c_str());
+  else if (skipped.Count())
+    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), false);
+  else
+    WorkerEnd(nullptr);
 }

@@ -103,8 +103,9 @@ private:
   enum { StateScanning = 0, StateReady = 1, StateDone = 2 };
   static DWORD WINAPI ZipThreadProc(LPVOID pParam);
   void ZipWorker();
-  // Ends the worker with text shown to the user first (null: nothing to show).
-  void WorkerEnd(const char* errorText);
+  // Ends the worker with text shown to the user first (null: nothing to show): an error, or
+  // with failed false a notice about an archive that was written.
+  void WorkerEnd(const char* errorText, bool failed = true);
   static int ZipCallback(uintptr_t user, int event, int index, CArchiveFile* archive, const char* text);
   int OnZipEvent(int event, int index, CArchiveFile* archive, const char* text);
   BOOL Validate();
@@ -117,6 +118,7 @@ private:
   volatile LONG m_bCancel = 0;
   BOOL m_bStarted = FALSE;          // OK was accepted: the worker is zipping
   BOOL m_bFailed = FALSE;           // the worker reported an error
+  bool m_bNoticeOnly = false;       // worker: m_error is a notice, the archive was written
   BOOL m_bCommitting = FALSE;       // worker only: the archive is being written
   BOOL m_bTwoSelected = FALSE;
   std::vector<char> m_selected;     // selection snapshot for only selected

@@ -121,6 +121,13 @@ class CMapView {
   uint8_t *m_view = nullptr;
 };
 
+// Opens a file to pack for sequential reading. Others may go on reading, writing and deleting
+// it meanwhile: a log that is being written is packed as it stands.
+HANDLE OpenSourceFile(const char *path) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
 // The folder part of a path, with its separator ("." when it has none).
 std::string FolderOf(const char *path, const char *namePart) {
   std::string folder(path, namePart - path);
@@ -307,6 +314,7 @@ int CZipFile::Open(const char *path, int mode, int reserved) {
   m_mode = ARCHIVE_CLOSED;
   m_lastError = 0;
   m_skipCode = 0;
+  m_skipped.clear();
   m_phase = ARCHIVE_PHASE_DIRECTORY;
   m_progressDone = m_progressTotal = 0;
   ClearSortOrder();
@@ -948,8 +956,7 @@ int CZipFile::AddFiles(const char *path, const char *include, const char *exclud
         // The full path is kept whole (up to the system's limit) for the commit.
         rc = AddEntry(normal.c_str(), full, ARCHIVE_SOURCE_PATH, &ai);
       } else {
-        CZipHandle file(CreateFileA(full, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        CZipHandle file(OpenSourceFile(full));
         if (!file.IsOpen()) {
           SetCurrentName(full);
           Fail(ZIP_E_SOURCE_OPEN);
@@ -1014,8 +1021,7 @@ int CZipFile::AddFile(const char *path, const char *entryName) {
   ai.createTime = FromFileTime(info.ftCreation);
   ai.accessTime = FromFileTime(info.ftLastAccess);
   if (m_deferredAdd) return AddEntry(name.c_str(), full, ARCHIVE_SOURCE_PATH, &ai);
-  CZipHandle file(CreateFileA(full, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  CZipHandle file(OpenSourceFile(full));
   if (!file.IsOpen()) {
     SetCurrentName(full);
     return Fail(ZIP_E_SOURCE_OPEN);
@@ -1102,6 +1108,7 @@ void CZipFile::CommitRaw() {
       // archive completed without it.
       m_running = nullptr;
       SetCurrentName(e->sourcePath ? e->sourcePath : e->name);
+      m_skipped.push_back(ZipSkippedSource{m_currentName, skip.code});
       if (!m_skipCode) m_skipCode = skip.code;
       Fail(skip.code);
       FreeEntry(e->tableIndex);
@@ -1221,8 +1228,7 @@ void CZipFile::WritePendingEntry(int index) {
     e->inFile = 1;
   } else {
     if (!e->sourcePath) ZipRaise(ZIP_E_INDEX);
-    CZipHandle file(CreateFileA(e->sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CZipHandle file(OpenSourceFile(e->sourcePath));
     if (!file.IsOpen()) throw SkipEntry{ZIP_E_SOURCE_OPEN};
     // Size and the directory mark in one query: the full handle information also asks the
     // volume for its serial number, which under Wine is a round trip to the mount manager

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "zip/ArchiveFile.h"
 #include "zip/Codec.h"
@@ -22,6 +23,13 @@ enum {
   ZIP_OPT_NEWER_ONLY = 0x2000,      // an existing entry is replaced only by a newer file
   ZIP_OPT_METHOD_DEFAULT = 0x4000,  // method setting -1
   ZIP_OPT_METHOD_STORE = 0x8000     // method setting 0
+};
+
+// A pending entry that a commit left out: its source path and why (24 the source cannot be
+// opened, 27 it cannot be read).
+struct ZipSkippedSource {
+  std::string path;
+  int code;
 };
 
 // Suffixes of archive types: such files are stored, not compressed.
@@ -73,6 +81,9 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // (otherwise they are dropped). -> 0; 33 closed; 34 bad request; 29 writing not allowed;
   // 18 cannot reopen; 24 a memory archive without a writable block.
   int SetMode(int mode, int commitFirst);
+  // The pending entries that the commits since the archive was opened left out, in the order
+  // they were met. Close still writes the archive with the other entries.
+  const std::vector<ZipSkippedSource> &GetSkippedSources() const { return m_skipped; }
   // Folder for the temporary "AF_" files of memory archives and memory extracts (process-wide);
   // null or "" for the system's temporary folder.
   static void SetTempFolder(const char *folder);
@@ -157,6 +168,7 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   bool m_quietSort;          // internal sorts raise no event
   bool m_memoryArchive;
   int m_skipCode;            // first code of a pending entry skipped by the commit
+  std::vector<ZipSkippedSource> m_skipped;
   // The file archive written through a temporary copy.
   char m_workPath[MAX_PATH];
   CZipHandle m_targetLock;   // keeps others from changing the archive meanwhile

@@ -2,11 +2,15 @@
 // whose size changed), and which files the answers delete.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/IdenticalFiles.h"
 #include "common/TempTree.h"
+#include "system/Files.h"
+#include "system/MapFile.h"
+#include "system/Paths.h"
 #include "system/StrList.h"
 
 namespace {
@@ -25,11 +29,13 @@ class ScriptSink : public CIdenticalSink {
   }
   void DeleteFailed(const char *path) override { pairs += "failed:" + Name(path) + " "; }
   std::string pairs;
+  // Names relative to this folder (its length); 0: the name part alone.
+  size_t root = 0;
 
  private:
-  static std::string Name(const char *path) {
+  std::string Name(const char *path) const {
     std::string s = path;
-    return s.substr(s.find_last_of("\\/") + 1);
+    return root ? s.substr(root) : s.substr(s.find_last_of("\\/") + 1);
   }
   std::vector<int> answers_;
   size_t next_ = 0;
@@ -50,6 +56,7 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
       {"upper deleted twice", {"a", "b", "sub\\c"}, {IDENT_DELETE_UPPER, IDENT_DELETE_UPPER}, "a=b b=c ", "c"},
       {"lower deleted, then kept", {"a", "b", "sub\\c"}, {IDENT_DELETE_LOWER, IDENT_KEEP}, "a=b a=c ", "ac"},
       {"a copy that grew since it was listed", {"a", "grown"}, {IDENT_DELETE_UPPER}, "", "abc"},
+      {"two files each listed twice: one pair", {"a", "b", "=a", "B", "a"}, {}, "a=b ", "abc"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.label);
@@ -73,5 +80,112 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
     for (const char *name : {"a", "b", "sub\\c"})
       if (GetFileAttributesA((dir / name).c_str()) != INVALID_FILE_ATTRIBUTES) remaining += name[0] == 's' ? 'c' : name[0];
     EXPECT_EQ(c.remaining, remaining);
+  }
+}
+
+namespace {
+
+bool SameIdentity(const char *a, const char *b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  for (auto [path, info] : {std::make_pair(a, &ia), std::make_pair(b, &ib)}) {
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    BOOL ok = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, info);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (!ok) return true;
+  }
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+// The plain search, step by step as specified: each file in size order is mapped and compared
+// with every later file of its listed size; a pair of two files of equal bytes is offered.
+void PlainSearch(CStrList &files, CIdenticalSink &sink) {
+  auto size = [&](int i) { return *files.Item<DWORD>(i); };
+  CMapFile first, second;
+  for (int i = 0; i < files.m_nCount; ++i) {
+    if (!first.Open(files.GetString(i)) || first.m_dwSize != size(i)) continue;
+    for (int j = i + 1; j < files.m_nCount && size(j) == size(i); ++j) {
+      const char *a = files.GetString(i), *b = files.GetString(j);
+      if (PathCompareExA(a, b, 3) == 0 || SameIdentity(a, b)) continue;
+      if (!second.Open(b) || second.m_dwSize != size(i) || memcmp(first.m_pData, second.m_pData, size(i)) != 0) continue;
+      const bool firstIsUpper = PathCompareA(a, b) <= 0;
+      const int answer = sink.Pair(firstIsUpper ? a : b, firstIsUpper ? b : a);
+      if (answer != IDENT_DELETE_UPPER && answer != IDENT_DELETE_LOWER) continue;
+      const bool deleteFirst = (answer == IDENT_DELETE_UPPER) == firstIsUpper;
+      first.Close();
+      second.Close();
+      const int victim = deleteFirst ? i : j;
+      if (!DeleteFileForceA(files.GetString(victim))) {
+        sink.DeleteFailed(files.GetString(victim));
+      } else {
+        files.RemoveAt(victim);
+        if (deleteFirst) {
+          --i;
+          break;
+        }
+        --j;
+      }
+      if (!first.Open(files.GetString(i)) || first.m_dwSize != size(i)) break;
+    }
+  }
+}
+
+}  // namespace
+
+// Random lists (sizes shared by many files, copies, files differing only in their last byte,
+// empty files, hard links, files listed twice, a read-only copy) with random answers: the
+// search offers the pairs of the plain search in the same order and leaves the same files.
+TEST(IdenticalSearch, PairsAndOrderOfThePlainSearch) {
+  uint32_t seed = 20240611;
+  auto next = [&](uint32_t n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    // Contents: a few sizes, a few variants per size; variant 1 differs from 0 in its last byte.
+    const int count = 6 + int(next(20));
+    std::vector<std::string> names, contents;
+    for (int k = 0; k < count; ++k) {
+      const size_t length = next(4) == 0 ? 0 : 1 + 4093 * next(3);
+      std::string bytes(length, char('a' + length % 7));
+      const uint32_t variant = next(3);
+      if (variant && length) bytes.back() = char(bytes.back() + variant);
+      names.push_back((next(2) ? "sub\\f" : "f") + std::to_string(k));
+      contents.push_back(bytes);
+    }
+    std::vector<int> script;
+    for (int k = 0; k < 40; ++k) script.push_back(1 + int(next(3)));
+    std::vector<std::string> listed;   // names, some twice, one by another spelling
+    for (int k = 0; k < count; ++k) {
+      listed.push_back(names[size_t(k)]);
+      if (next(5) == 0) listed.push_back(next(2) ? names[size_t(k)] : "=" + names[size_t(k)]);
+    }
+    const bool link = next(2) != 0, readOnly = next(2) != 0;
+    std::string outcome[2];
+    for (int run = 0; run < 2; ++run) {
+      testcommon::TempDir dir(run ? "vmidentnew_" : "vmidentplain_");
+      CreateDirectoryA((dir / "sub").c_str(), nullptr);
+      for (size_t k = 0; k < names.size(); ++k) dir.Write(names[k], contents[k]);
+      if (link && CreateHardLinkA((dir / "link").c_str(), (dir / names[0]).c_str(), nullptr)) listed.push_back("link");
+      if (readOnly) SetFileAttributesA((dir / names[1]).c_str(), FILE_ATTRIBUTE_READONLY);
+      CStrList files(4);
+      for (const std::string &name : listed) {
+        std::string path = name[0] == '=' ? dir.Path() + "/" + name.substr(1) : dir / name;
+        DWORD unknown = 0xFFFFFFFF;
+        files.Insert(path.c_str(), -1, &unknown);
+      }
+      if (link) listed.pop_back();
+      IdenticalPrepare(files);
+      ScriptSink sink(script);
+      sink.root = dir.Path().size() + 1;
+      if (run)
+        IdenticalSearch(files, sink);
+      else
+        PlainSearch(files, sink);
+      outcome[run] = sink.pairs + "| left:";
+      for (const std::string &name : names)
+        if (GetFileAttributesA((dir / name).c_str()) != INVALID_FILE_ATTRIBUTES) outcome[run] += " " + name;
+      SetFileAttributesA((dir / names[1]).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_EQ(outcome[0], outcome[1]);
   }
 }

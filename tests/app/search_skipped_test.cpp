@@ -9,7 +9,7 @@
 
 #include "common/TempTree.h"
 #include "app/HexSearch.h"
-#include "app/SkippedFiles.h"
+#include "system/SkippedFiles.h"
 #include "app/TextSearch.h"
 #include "app/ValueSyntax.h"
 #include "system/DirList.h"
@@ -128,15 +128,15 @@ TEST(SkippedFiles, LockedVanishedAndHugeFilesAreCountedWithTheirReasons)
 TEST(SkippedFiles, Message)
 {
     CSkippedFiles skipped;
-    EXPECT_EQ("", FormatSkippedMessage(skipped));
+    EXPECT_EQ("", FormatSkippedFiles(skipped, "durchsucht"));
     skipped.Add("C:\\a.log", SKIP_OPEN);
     skipped.Add("C:\\b.log", SKIP_NONE);   // not a skip
     EXPECT_EQ("1 Datei konnte nicht durchsucht werden:\n\nC:\\a.log: kann nicht ge\xF6" "ffnet werden",
-              FormatSkippedMessage(skipped));
+              FormatSkippedFiles(skipped, "durchsucht"));
     for (int i = 1; i < 150; ++i) skipped.Add("C:\\f", i % 3 + 1);
     EXPECT_EQ(150, skipped.Count());
     EXPECT_EQ(100u, skipped.Kept().size());
     EXPECT_EQ("150 Dateien konnten nicht durchsucht werden:\n\nC:\\a.log: kann nicht ge\xF6" "ffnet werden\n"
               "C:\\f: kann nicht gelesen werden\n\x85",
-              FormatSkippedMessage(skipped, 2));
+              FormatSkippedFiles(skipped, "durchsucht", 2));
 }

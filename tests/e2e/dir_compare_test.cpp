@@ -14,7 +14,7 @@ using namespace e2e;
 
 namespace {
 
-const int kDirCompare = 32786, kSortName = 21404, kDelete = 22098;
+const int kDirCompare = 32786, kSortName = 21404, kDelete = 22098, kAddFiles = 32771;
 const int kFileList = 21396, kResults = 21397;
 const int kPath = 1001, kPlus = 1002, kComparePath = 1004, kChanged = 1045, kAttributes = 1046, kDeleted = 1047, kAdded = 1048,
           kIgnoreLineEnds = 1068;
@@ -78,6 +78,7 @@ class DirCompare : public ::testing::Test {
     ASSERT_NE(nullptr, dlg);
     SetText(GetDlgItem(dlg, kPath), Folder(a));
     SetText(GetDlgItem(dlg, kComparePath), Folder(other));
+    plusAtOpening.push_back(GetText(GetDlgItem(dlg, kPlus)));
     // No plus filter: every file found only below the compare path counts.
     SetText(GetDlgItem(dlg, kPlus), "");
     SetCheck(dlg, kChanged, o.changed);
@@ -97,6 +98,7 @@ class DirCompare : public ::testing::Test {
   }
   std::vector<std::string> Lines() { return ResultLines(p, results); }
 
+  std::vector<std::string> plusAtOpening;   // the plus filter each opening of the dialog showed
   TempTree a{"dcA"}, b{"dcB"}, c{"dcC"}, empty{"dcE"};
   Process p;
   HWND main = nullptr, results = nullptr;
@@ -131,11 +133,22 @@ TEST_F(DirCompare, OptionsGiveTheExpectedLines) {
     EXPECT_EQ(std::to_string(run.lines.size()) + " Eintr\xE4ge", StatusBarText(FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr), 1));
   }
 
-  // The empty plus filter did not enter the history that the add-files dialog shares.
+  // The emptied plus filter stays empty at the next opening (the first showed the newest of
+  // the defaults); the older filters stay in the history that the add-files dialog shares.
+  ASSERT_EQ(sizeof kRuns / sizeof kRuns[0], plusAtOpening.size());
+  EXPECT_EQ("*.c;*.cpp;*.h;*.hpp;*.cc;*.cxx;*.asm;*.inl;*.inc;*.prv", plusAtOpening[0]);
+  for (size_t i = 1; i < plusAtOpening.size(); ++i) EXPECT_EQ("", plusAtOpening[i]) << i;
   std::string plus;
   ASSERT_TRUE(ReadUserValue(kAppKey, "FilterPlus", &plus));
-  ASSERT_FALSE(MultiString(plus).empty());
-  EXPECT_NE("", MultiString(plus)[0]);
+  ASSERT_FALSE(plus.empty());
+  EXPECT_EQ('\0', plus[0]);
+  EXPECT_EQ(5u, MultiString(plus.substr(1)).size());
+  PostCommand(main, kAddFiles);
+  HWND add = WaitTopWindow(p.Pid(), "Dateien hinzuf\xFCgen", 10000);
+  ASSERT_NE(nullptr, add);
+  EXPECT_EQ("", GetText(GetDlgItem(add, kPlus)));
+  ClickButton(add, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(add, 10000));
 
   // A deleted line stays deleted when the lines are sorted again.
   Compare(b, kRuns[0].options);

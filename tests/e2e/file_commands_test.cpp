@@ -16,7 +16,7 @@ using namespace e2e;
 
 namespace {
 
-const int kZipFiles = 32787, kCopyFiles = 32794, kIdenticalFiles = 32779, kFileList = 21396;
+const int kZipFiles = 32787, kCopyFiles = 32794, kIdenticalFiles = 32779, kAddFiles = 32771, kFileList = 21396;
 const char kZipKey[] = "Software\\QV\\Vellmorant\\ZipDialog";
 
 std::string Content(const std::string &path) {
@@ -110,15 +110,45 @@ struct ZipCase {
   const char *zipPath;      // typed into "Ausgangspfad in ZIP-Datei"
   bool onlyChanged;
   bool onlySelected;        // a.txt and c.txt selected in the list
+  bool listedTwice;         // the folder added to the list a second time
   const char *names;        // the archive's names, sorted, one per line
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
-    {"under a folder of the archive", "/pre\\x", false, false, "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
-    {"only those that differ from the originals", "", true, false, "sub/b.txt\nsub/deep/c.txt\n"},
-    {"only the selected ones", "", false, true, "a.txt\nsub/deep/c.txt\n"},
+    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"under a folder of the archive", "/pre\\x", false, false, false,
+     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
+    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n"},
+    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n"},
+    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
 };
+
+// "Dateien hinzufügen" with the folder again, without clearing the list first.
+void AddFolderAgain(App &a, const std::string &folder, int expectedFiles) {
+  PostCommand(a.main, kAddFiles);
+  HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien hinzuf\xFCgen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), folder);
+  SetText(GetDlgItem(dlg, 1002), "*");
+  SetCheck(dlg, 1046, false);
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  ASSERT_EQ(expectedFiles, SettledCount(a.p, a.list));
+}
+
+// The archive's names, sorted, one per line, after Info-ZIP, 7z and Python's zipfile have
+// tested it ("<bad>" when one of them refused it).
+std::string TestedNames(const std::string &dir, const std::string &zip) {
+  std::string names;
+  if (RunLinux(dir, "unzip -tq '" + UnixPath(zip) + "'") != 0 || RunLinux(dir, "7z t '" + UnixPath(zip) + "'") != 0 ||
+      RunLinux(dir,
+               "/usr/bin/python3 -c \\\"import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); "
+               "assert z.testzip() is None; print('\\\\n'.join(sorted(z.namelist())))\\\" '" +
+                   UnixPath(zip) + "'",
+               &names) != 0)
+    return "<bad>";
+  return names;
+}
 
 // Selects the list's entries whose first column ends in one of the names.
 void SelectNames(App &a, const std::vector<std::string> &names) {
@@ -150,6 +180,9 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     std::string zip = t.Path("out.zip");
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    if (c.listedTwice) {
+      ASSERT_NO_FATAL_FAILURE(AddFolderAgain(a, t.Path("src"), 6));
+    }
     if (c.onlySelected) SelectNames(a, {"a.txt", "c.txt"});
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -169,15 +202,7 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     ClickButton(dlg, IDOK);
     ASSERT_TRUE(WaitWindowGone(dlg, 30000));
     ASSERT_TRUE(Exists(zip));
-    std::string names;
-    EXPECT_EQ(0, RunLinux(t.Root(), "unzip -tq '" + UnixPath(zip) + "'"));
-    EXPECT_EQ(0, RunLinux(t.Root(), "7z t '" + UnixPath(zip) + "'"));
-    EXPECT_EQ(0, RunLinux(t.Root(),
-                          "/usr/bin/python3 -c \\\"import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); "
-                          "assert z.testzip() is None; print('\\\\n'.join(sorted(z.namelist())))\\\" '" +
-                              UnixPath(zip) + "'",
-                          &names));
-    EXPECT_EQ(c.names, names);
+    EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
     std::string value;
     EXPECT_TRUE(ReadUserValue(kZipKey, "ZipFile", &value));
     EXPECT_EQ(zip, value);
@@ -244,19 +269,47 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   HANDLE h = FindFirstFileA(t.Path("AF_*").c_str(), &fd);
   EXPECT_EQ(INVALID_HANDLE_VALUE, h) << "a temporary archive was left";
   if (h != INVALID_HANDLE_VALUE) FindClose(h);
-  // A source that cannot be read when it is compressed: reported, and no archive.
-  HANDLE lock = CreateFileA(t.Path("src\\small.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-  PostCommand(a.main, kZipFiles);
-  dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
-  ASSERT_NE(nullptr, dlg);
-  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
-  SetText(GetDlgItem(dlg, 1001), zip);
-  ClickButton(dlg, IDOK);
-  EXPECT_NE(std::string::npos, AnswerBox(a, "Dateien zippen").find("small.txt"));
-  CloseHandle(lock);
-  EXPECT_TRUE(WaitWindowGone(dlg, 10000));
-  EXPECT_FALSE(Exists(zip));
+}
+
+// A listed file that another program holds open: a log being written is packed, a file that
+// cannot be opened at all is left out and named afterwards, and the archive holds the rest.
+TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
+  struct Held {
+    const char *mode;       // how the stand-in holds c.txt, the middle one of six
+    const char *names;      // the archive's names
+    bool named;             // c.txt is named in a message afterwards
+  } const cases[] = {
+      {"log", "a.txt\nb.txt\nc.txt\nd.txt\ne.txt\nf.txt\n", false},
+      {"lock", "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n", true},
+  };
+  for (const Held &c : cases) {
+    SCOPED_TRACE(c.mode);
+    DeleteUserKey(kAppKey);
+    TempTree t("zipheld");
+    for (const char *name : {"a", "b", "c", "d", "e", "f"})
+      t.Write(std::string("src\\") + name + ".txt", std::string(3000, *name) + "\r\n");
+    std::string zip = t.Path("out.zip"), held = t.Path("src\\c.txt"), marker = t.Path("held");
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 6));
+    Process holder;
+    ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.mode) + " " + Quote(held) + " " + Quote(marker)));
+    ASSERT_TRUE(WaitFor([&] { return Exists(marker); }, 10000));
+    PostCommand(a.main, kZipFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+    SetText(GetDlgItem(dlg, 1001), zip);
+    ClickButton(dlg, IDOK);
+    if (c.named) {
+      EXPECT_EQ("1 Datei konnte nicht gepackt werden:\n\n" + held + ": kann nicht ge\xF6" "ffnet werden",
+                AnswerBox(a, "Dateien zippen"));
+    }
+    ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+    EXPECT_EQ(nullptr, FindTopWindow(a.p.Pid(), "Dateien zippen"));
+    holder.Kill();
+    ASSERT_TRUE(Exists(zip));
+    EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
+  }
 }
 
 // --- copy -------------------------------------------------------------------------------------

@@ -198,8 +198,9 @@ TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
   EXPECT_EQ("*.log", plus[0]);
   EXPECT_EQ("*.txt", plus[1]);
   EXPECT_EQ("*.c;*.cpp;*.h;*.hpp;*.cc;*.cxx;*.asm;*.inl;*.inc;*.prv", plus[2]);
+  // The emptied minus filter is the newest entry (a leading empty string), the old one behind.
   ASSERT_TRUE(ReadUserValue(kAppKey, "FilterMinus", &block));
-  EXPECT_EQ(std::vector<std::string>{"old_*"}, MultiString(block));
+  EXPECT_EQ(std::string("\0old_*\0\0", 8), block);
   ASSERT_TRUE(ReadUserValue(kAppKey, "FindPath", &block));
   EXPECT_EQ(std::vector<std::string>{Folder(tree)}, MultiString(block));
   DWORD v = 9;

@@ -87,6 +87,26 @@ TEST_F(HelpersTest, ComboHistoriesRoundTripThroughTheRegistry) {
   ASSERT_EQ(many.size(), 16u);
   EXPECT_EQ(many.front(), "e0");
   EXPECT_EQ(many.back(), "e15");
+
+  // An emptied text kept as the newest entry: the field opens empty, the older entries stay
+  // offered, and the next text takes the empty one's place.
+  struct Keep {
+    const char* text;
+    BOOL keepEmpty;
+    const char* shown;     // the field's text at the next opening
+    int offered;           // entries in the list
+  } const keeps[] = {{"", TRUE, "", 15}, {"", FALSE, "e0", 15}, {"*.neu", TRUE, "*.neu", 16}};
+  for (const Keep& k : keeps) {
+    combo.SetWindowText(k.text);
+    ASSERT_TRUE(SaveComboHistory(dlg, 1001, "Viele", nullptr, k.keepEmpty));
+    combo.ResetContent();
+    CString shown;
+    EXPECT_EQ(LoadComboHistoryStr(dlg, 1001, "Viele", nullptr, shown), k.offered) << k.text << k.keepEmpty;
+    EXPECT_STREQ(shown, k.shown);
+    EXPECT_EQ(fwtest::WindowText(combo.m_hWnd), k.shown);
+    combo.GetLBText(0, shown);
+    EXPECT_STREQ(shown, *k.text ? k.text : "e0");
+  }
 }
 
 TEST_F(HelpersTest, DroppedFilesBlockAndTheDropFileCombo) {

@@ -171,26 +171,36 @@ TEST_F(ArchiveOps, CancelDuringCloseKeepsTheOldArchiveAndReturns23) {
 }
 
 TEST_F(ArchiveOps, VanishedAndLockedSourcesAreSkippedAndReported) {
-  std::string d = dir / "d.txt";
+  std::string d = dir / "d.txt", e = dir / "e.log";
   ASSERT_TRUE(WriteFileText(d, TextData(1000, 4)));
+  ASSERT_TRUE(WriteFileText(e, TextData(2000, 5)));
   Recorder rec;
   CZipFile zip;
   zip.SetCallback(reinterpret_cast<uintptr_t>(&rec), Recorder::Callback);
   ASSERT_EQ(0, zip.Open(zipPath.c_str(), 3, 9));
-  for (const std::string &f : {a, b, c, d}) EXPECT_EQ(1, zip.AddFiles(f.c_str(), nullptr, nullptr, ""));
+  for (const std::string &f : {a, b, c, d, e}) EXPECT_EQ(1, zip.AddFiles(f.c_str(), nullptr, nullptr, ""));
   ASSERT_TRUE(DeleteFileA(b.c_str()));
-  // c is held open by another writer that shares nothing.
+  // c is held open by another writer that shares nothing, e by a log writer that lets others
+  // read: e goes in.
   HANDLE lock = CreateFileA(c.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  HANDLE log = CreateFileA(e.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, log);
   EXPECT_EQ(24, zip.Close());
   EXPECT_EQ(24, zip.GetLastError());
   CloseHandle(lock);
+  CloseHandle(log);
   std::vector<std::string> errors = rec.Texts(10);
   ASSERT_EQ(2u, errors.size());
   EXPECT_EQ("\nBei Datei : " + zipPath + "\nFehler beim Öffnen der Datei: " + b, errors[0]);
   EXPECT_EQ("\nBei Datei : " + zipPath + "\nFehler beim Öffnen der Datei: " + c, errors[1]);
-  // The archive is complete with the other two files.
-  EXPECT_EQ((std::vector<std::string>{"a.txt", "d.txt"}), Names(zipPath));
+  const std::vector<ZipSkippedSource> &skipped = zip.GetSkippedSources();
+  ASSERT_EQ(2u, skipped.size());
+  EXPECT_EQ(b, skipped[0].path);
+  EXPECT_EQ(c, skipped[1].path);
+  EXPECT_EQ(24, skipped[0].code);
+  // The archive is complete with the other three files.
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "d.txt", "e.log"}), Names(zipPath));
   EXPECT_EQ(0, TestAll(zipPath));
 }
 

@@ -1,11 +1,11 @@
-// The files that a search could not search: how many there were, and the first ones with the
-// reason, for the message the program shows after the search.
+// The files that a command could not handle (search, pack): how many there were, and the first
+// ones with the reason, for the one message the program shows afterwards.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// Why a listed file was not searched.
+// Why a listed file was left out.
 enum SearchSkipReason {
     SKIP_NONE = 0,
     SKIP_OPEN = 1,       // the file cannot be opened (locked, vanished, denied)
@@ -34,7 +34,8 @@ private:
 
 // The German reason text ("kann nicht geöffnet werden", ...); "" for SKIP_NONE.
 const char* SkipReasonText(int reason);
-// The message after a search: "%i Dateien konnten nicht durchsucht werden:" (one file: "1
-// Datei konnte ..."), an empty line, then up to maxShown lines "path: reason" and a line "…"
-// when more were skipped. "" when nothing was skipped.
-std::string FormatSkippedMessage(const CSkippedFiles& skipped, int maxShown = 20);
+// The message about the skipped files of a command whose German participle is done ("durchsucht",
+// "gepackt"): "%i Dateien konnten nicht <done> werden:" (one file: "1 Datei konnte ..."), an
+// empty line, then up to maxShown lines "path: reason" and a line "…" when more were skipped.
+// "" when nothing was skipped.
+std::string FormatSkippedFiles(const CSkippedFiles& skipped, const char* done, int maxShown = 20);

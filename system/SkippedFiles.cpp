@@ -1,5 +1,5 @@
-// The files a search could not search, and the message about them.
-#include "app/SkippedFiles.h"
+// The files a command could not handle, and the message about them.
+#include "system/SkippedFiles.h"
 
 #include <cstdio>
 
@@ -28,16 +28,16 @@ const char* SkipReasonText(int reason)
     }
 }
 
-std::string FormatSkippedMessage(const CSkippedFiles& skipped, int maxShown)
+std::string FormatSkippedFiles(const CSkippedFiles& skipped, const char* done, int maxShown)
 {
     const int count = skipped.Count();
     if (count <= 0)
         return std::string();
-    char head[96];
+    char head[128];
     if (count == 1)
-        snprintf(head, sizeof head, "1 Datei konnte nicht durchsucht werden:\n");
+        snprintf(head, sizeof head, "1 Datei konnte nicht %s werden:\n", done);
     else
-        snprintf(head, sizeof head, "%i Dateien konnten nicht durchsucht werden:\n", count);
+        snprintf(head, sizeof head, "%i Dateien konnten nicht %s werden:\n", count, done);
     std::string text = head;
     int shown = 0;
     for (const CSkippedFiles::Entry& e : skipped.Kept()) {
