@@ -187,7 +187,8 @@ void DrawShape(HDC hdc, const RECT& r, int glyph, COLORREF color, int dx, int dy
     HPEN pen = CreatePen(PS_SOLID, 1, color);
     HBRUSH brush = CreateSolidBrush(color);
     HGDIOBJ oldPen = SelectObject(hdc, pen), oldBrush = SelectObject(hdc, brush);
-    const int b = s / 4 > 2 ? s / 4 : 2;  // half the base of an arrow; its height is half that
+    // An arrow: half its base b, as high as b, its tip lo / hi from the middle.
+    const int b = s / 4 > 2 ? s / 4 : 2, lo = b / 2, hi = b - b / 2;
     POINT p[3];
     switch (glyph) {
     case MARLETT_CHECK: {
@@ -207,19 +208,19 @@ void DrawShape(HDC hdc, const RECT& r, int glyph, COLORREF color, int dx, int dy
         break;
     }
     case MARLETT_ARROW_DOWN:
-        p[0] = {cx - b, cy - b / 2}, p[1] = {cx + b, cy - b / 2}, p[2] = {cx, cy + b / 2};
+        p[0] = {cx - b, cy - lo}, p[1] = {cx + b, cy - lo}, p[2] = {cx, cy + hi};
         Polygon(hdc, p, 3);
         break;
     case MARLETT_ARROW_UP:
-        p[0] = {cx - b, cy + b / 2}, p[1] = {cx + b, cy + b / 2}, p[2] = {cx, cy - b / 2};
+        p[0] = {cx - b, cy + hi}, p[1] = {cx + b, cy + hi}, p[2] = {cx, cy - lo};
         Polygon(hdc, p, 3);
         break;
     case MARLETT_ARROW_RIGHT:
-        p[0] = {cx - b / 2, cy - b}, p[1] = {cx - b / 2, cy + b}, p[2] = {cx + b / 2, cy};
+        p[0] = {cx - lo, cy - b}, p[1] = {cx - lo, cy + b}, p[2] = {cx + hi, cy};
         Polygon(hdc, p, 3);
         break;
     case MARLETT_ARROW_LEFT:
-        p[0] = {cx + b / 2, cy - b}, p[1] = {cx + b / 2, cy + b}, p[2] = {cx - b / 2, cy};
+        p[0] = {cx + hi, cy - b}, p[1] = {cx + hi, cy + b}, p[2] = {cx - lo, cy};
         Polygon(hdc, p, 3);
         break;
     default: break;
