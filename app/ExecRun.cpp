@@ -65,23 +65,17 @@ int CExecBatches::Settle(DWORD waitMs, const volatile LONG* cancel) {
     if (!running || waited >= waitMs || (cancel && *cancel)) break;
     Sleep(waitMs - waited < 50 ? waitMs - waited : 50);
   }
-  std::vector<Batch> left;
-  for (Batch& b : m_batches) {
-    bool ended = !b.process || WaitForSingleObject(b.process, 0) != WAIT_TIMEOUT;
-    if (ended && (DeleteFileA(b.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)) {
-      if (b.process) CloseHandle(b.process);
-    } else {
-      left.push_back(b);
-    }
-  }
-  m_batches.swap(left);
+  Delete(true);
   return int(m_batches.size());
 }
 
-void CExecBatches::DeleteAll() {
+void CExecBatches::DeleteAll() { Delete(false); }
+
+void CExecBatches::Delete(bool endedOnly) {
   std::vector<Batch> left;
   for (Batch& b : m_batches) {
-    if (DeleteFileA(b.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+    bool ended = !b.process || WaitForSingleObject(b.process, 0) != WAIT_TIMEOUT;
+    if ((ended || !endedOnly) && (DeleteFileA(b.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)) {
       if (b.process) CloseHandle(b.process);
     } else {
       left.push_back(b);

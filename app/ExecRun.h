@@ -39,6 +39,8 @@ public:
   int Count() const { return int(m_batches.size()); }
 
 private:
+  // Deletes the files (endedOnly: those whose interpreters have ended); keeps the others.
+  void Delete(bool endedOnly);
   struct Batch {
     std::string path;
     HANDLE process;
