@@ -244,6 +244,37 @@ struct RunCase {
 
 }  // namespace
 
+// Runs one case on a fresh tree of a.txt, b.txt and c.txt.
+void RunRenameCase(const RunCase &c) {
+  DeleteUserKey(kAppKey);
+  TempTree tree("ren4");
+  for (const char *n : {"a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 3));
+  if (c.listTwice) ASSERT_TRUE(app.ListAgain(tree, 3));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  for (const Step &step : c.steps) {
+    if (step.format) SetText(GetDlgItem(dlg, kFormat), step.format);
+    ASSERT_TRUE(WaitFor([&] {
+      return GetText(GetDlgItem(dlg, kCurrent)) == step.current && GetText(GetDlgItem(dlg, kNewName)) == step.newName &&
+             Enabled(dlg, kFormat);
+    }, 10000)) << (step.format ? step.format : "") << " " << step.current;
+    if (step.pauseMs) {
+      Sleep(step.pauseMs);
+      ASSERT_TRUE(IsWindowVisible(dlg)) << step.format;
+      EXPECT_EQ(step.newName, GetText(GetDlgItem(dlg, kNewName)));
+    }
+    if (step.click) Click(dlg, step.click);
+  }
+  EXPECT_EQ(c.message, app.Answer("Information", IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(c.after, OnDisk(tree));
+  // Every entry of a renamed file shows its new name.
+  EXPECT_EQ(c.after, ListNames(app.list));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
 TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
   const std::string noFile = "<keine Datei passt zum Format>";
   const RunCase cases[] = {
@@ -264,32 +295,6 @@ TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
   };
   for (const RunCase &c : cases) {
     SCOPED_TRACE(c.label);
-    DeleteUserKey(kAppKey);
-    TempTree tree("ren4");
-    for (const char *n : {"a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
-    App app;
-    ASSERT_TRUE(app.Start(tree, 3));
-    if (c.listTwice) ASSERT_TRUE(app.ListAgain(tree, 3));
-    HWND dlg = app.Open();
-    ASSERT_NE(nullptr, dlg);
-    for (const Step &step : c.steps) {
-      if (step.format) SetText(GetDlgItem(dlg, kFormat), step.format);
-      ASSERT_TRUE(WaitFor([&] {
-        return GetText(GetDlgItem(dlg, kCurrent)) == step.current && GetText(GetDlgItem(dlg, kNewName)) == step.newName &&
-               Enabled(dlg, kFormat);
-      }, 10000)) << (step.format ? step.format : "") << " " << step.current;
-      if (step.pauseMs) {
-        Sleep(step.pauseMs);
-        ASSERT_TRUE(IsWindowVisible(dlg)) << step.format;
-        EXPECT_EQ(step.newName, GetText(GetDlgItem(dlg, kNewName)));
-      }
-      if (step.click) Click(dlg, step.click);
-    }
-    EXPECT_EQ(c.message, app.Answer("Information", IDOK));
-    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-    EXPECT_EQ(c.after, OnDisk(tree));
-    // Every entry of a renamed file shows its new name.
-    EXPECT_EQ(c.after, ListNames(app.list));
-    EXPECT_TRUE(CloseMain(app.p, app.main));
+    RunRenameCase(c);
   }
 }
