@@ -211,6 +211,10 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
         out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
         break;
     }
+    // The quotes of a value inserted as it is count for the values after it.
+    if (ph.minus)
+      for (char c : ph.value)
+        if (c == '"') inQuotes = !inQuotes;
     p += ph.used;
   }
   if (out.size() > size_t(kExecMaxLine)) result |= kExecTooLong;

@@ -55,6 +55,7 @@ class ExecExpand : public ::testing::Test {
     SetEnvironmentVariableA("VMX", "v a l");
     SetEnvironmentVariableA("VMQ", "\"q r\"");
     SetEnvironmentVariableA("VMU", nullptr);
+    SetEnvironmentVariableA("VMH", "-o \"");   // opens a quote that the text closes
   }
 };
 
@@ -79,6 +80,7 @@ TEST_F(ExecExpand, CommandLine) {
       // The "%-" forms go in as they are, '%' still doubled.
       {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%&x.txt", 0},
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
+      {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
   };
   for (const Case& c : cases) {
