@@ -60,8 +60,8 @@ Placeholder ReadPlaceholder(const char* text, const ExecItemValues& v) {
       if (nameLength >= 0 && nameLength <= 254) {
         ph.kind = Placeholder::Env;
         ph.value = EnvValue(std::string(text + i + 1, nameLength));
-        // Quotes the variable carries itself are the enclosing ones.
-        if (ph.value.size() >= 2 && ph.value.front() == '"' && ph.value.back() == '"')
+        // "%(NAME)" puts the value in quotes: quotes it carries itself are those ones.
+        if (!ph.minus && ph.value.size() >= 2 && ph.value.front() == '"' && ph.value.back() == '"')
           ph.value = ph.value.substr(1, ph.value.size() - 2);
         ph.used = i + 2 + nameLength;
         return ph;
@@ -90,6 +90,63 @@ std::string DoublePercent(const std::string& value) {
   }
   return out;
 }
+
+// Splits a text into program arguments as the C runtime does: blanks and tabs outside
+// double quotes separate, quotes group and are dropped, backslashes before a quote escape.
+class ArgSplitter {
+ public:
+  explicit ArgSplitter(std::vector<std::string>& args) : m_args(args) {}
+  // One character of the text.
+  void Text(char c) {
+    if (c == '\\') {
+      ++m_backslashes;
+      return;
+    }
+    if (c == '"') {
+      m_arg.append(m_backslashes / 2, '\\');
+      if (m_backslashes % 2)
+        m_arg += '"';
+      else
+        m_inQuotes = !m_inQuotes;
+      m_backslashes = 0;
+      m_have = true;
+      return;
+    }
+    FlushBackslashes();
+    if ((c == ' ' || c == '\t') && !m_inQuotes) {
+      if (m_have) m_args.push_back(m_arg);
+      m_arg.clear();
+      m_have = false;
+      return;
+    }
+    m_arg += c;
+    m_have = true;
+  }
+  // A value that stays inside the current argument whatever it holds; makes the argument
+  // exist when counts.
+  void Value(const std::string& value, bool counts) {
+    FlushBackslashes();
+    m_arg += value;
+    if (counts) m_have = true;
+  }
+  void End() {
+    FlushBackslashes();
+    if (m_have) m_args.push_back(m_arg);
+    m_arg.clear();
+    m_have = false;
+  }
+
+ private:
+  void FlushBackslashes() {
+    m_arg.append(m_backslashes, '\\');
+    if (m_backslashes) m_have = true;
+    m_backslashes = 0;
+  }
+  std::vector<std::string>& m_args;
+  std::string m_arg;
+  bool m_have = false, m_inQuotes = false;
+  int m_backslashes = 0;
+};
 
 }  // namespace
 
@@ -141,7 +198,7 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
         out += ph.value;
         break;
       case Placeholder::Path:
-        if (!inQuotes && NeedsCmdQuotes(ph.value)) {
+        if (!ph.minus && !inQuotes && NeedsCmdQuotes(ph.value)) {
           // A separator before the closing quote is doubled so that no program reads \" .
           std::string value = ph.value;
           if (!value.empty() && value.back() == '\\') value += '\\';
@@ -154,6 +211,10 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
         out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
         break;
     }
+    // The quotes of a value inserted as it is count for the values after it.
+    if (ph.minus)
+      for (char c : ph.value)
+        if (c == '"') inQuotes = !inQuotes;
     p += ph.used;
   }
   if (out.size() > size_t(kExecMaxLine)) result |= kExecTooLong;
@@ -163,73 +224,39 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
 int ExpandExecArguments(const char* text, const ExecItemValues& v, std::vector<std::string>& args) {
   args.clear();
   int result = 0;
-  std::string arg;
-  bool have = false, inQuotes = false;
-  int backslashes = 0;
-  auto flushBackslashes = [&] {
-    arg.append(backslashes, '\\');
-    if (backslashes) have = true;
-    backslashes = 0;
-  };
+  ArgSplitter split(args);
   for (const char* p = text ? text : ""; *p;) {
-    char c = *p;
-    if (c == '\\') {
-      ++backslashes;
-      ++p;
-      continue;
-    }
-    if (c == '"') {
-      arg.append(backslashes / 2, '\\');
-      if (backslashes % 2)
-        arg += '"';
-      else
-        inQuotes = !inQuotes;
-      backslashes = 0;
-      have = true;
-      ++p;
-      continue;
-    }
-    flushBackslashes();
-    if ((c == ' ' || c == '\t') && !inQuotes) {
-      if (have) args.push_back(arg);
-      arg.clear();
-      have = false;
-      ++p;
-      continue;
-    }
-    if (c != '%') {
-      arg += c;
-      have = true;
-      ++p;
+    if (*p != '%') {
+      split.Text(*p++);
       continue;
     }
     Placeholder ph = ReadPlaceholder(p, v);
     switch (ph.kind) {
       case Placeholder::None:
-        arg += '%';
-        have = true;
+        split.Value("%", true);
         ++p;
         continue;
       case Placeholder::Percent:
-        arg += '%';
-        have = true;
+        split.Value("%", true);
         break;
       case Placeholder::Number:
         result |= kExecUsesHit;
-        arg += ph.value;
-        have = true;
+        split.Value(ph.value, true);
         break;
       case Placeholder::Path:
       case Placeholder::Env:
-        arg += ph.value;
-        // An empty value still makes an argument where the text asked for quotes.
-        if (!ph.value.empty() || (ph.kind == Placeholder::Env && !ph.minus)) have = true;
+        if (ph.minus) {
+          // Inserted as if typed: blanks part arguments, quotes group them.
+          for (char c : ph.value) split.Text(c);
+        } else {
+          // An empty value still makes an argument where the text asked for quotes.
+          split.Value(ph.value, !ph.value.empty() || ph.kind == Placeholder::Env);
+        }
         break;
     }
     p += ph.used;
   }
-  flushBackslashes();
-  if (have) args.push_back(arg);
+  split.End();
   size_t total = 0;
   for (const std::string& a : args) total += QuoteCommandArg(a.c_str(), int(a.size())).GetLength() + 1;
   if (total > size_t(kExecMaxLine) + 1) result |= kExecTooLong;

@@ -35,17 +35,19 @@ enum : int {
 
 // Expands text as a command line for the command interpreter: values go in as they are, but
 // every '%' of a value is doubled (the interpreter would expand %NAME%), and a path value
-// outside double quotes that holds a blank or one of &|<>^(),;= is put in double quotes.
-// "%%" gives '%'; "%(NAME)" the variable in double quotes, "%-(NAME)" without them (an
-// undefined one: "" or nothing); a '%' before anything else stays. Returns kExec* bits.
+// outside double quotes that holds a blank or one of &|<>^(),;= is put in double quotes
+// ("%-p" and the other "%-" forms: never). "%%" gives '%'; "%(NAME)" the variable in double
+// quotes (its own enclosing quotes dropped), "%-(NAME)" as it is (an undefined one: "" or
+// nothing); a '%' before anything else stays. Returns kExec* bits.
 int ExpandExecCommandLine(const char* text, const ExecItemValues& values, std::string& out);
 
 // Expands text into program arguments: the text splits at blanks and tabs outside double
 // quotes (quotes group and are dropped; backslashes before a quote follow the C runtime's
-// rules), and each inserted value stays inside its argument whatever it holds. "%(NAME)"
-// alone gives an argument even when NAME is undefined, "%-(NAME)" then none; quotes around a
-// variable's value are dropped. Returns kExec* bits (kExecTooLong when the quoted arguments
-// exceed kExecMaxLine).
+// rules), and each inserted value stays inside its argument whatever it holds, except the
+// "%-" forms, whose values split as if typed (a variable holding several options gives
+// several arguments). "%(NAME)" alone gives an argument even when NAME is undefined,
+// "%-(NAME)" then none; quotes around a variable's value are dropped. Returns kExec* bits
+// (kExecTooLong when the quoted arguments exceed kExecMaxLine).
 int ExpandExecArguments(const char* text, const ExecItemValues& values, std::vector<std::string>& args);
 
 // A working folder: a leading "%D" or "%d" becomes the item's folder without or with its

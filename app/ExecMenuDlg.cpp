@@ -12,6 +12,7 @@
 namespace {
 
 const char kNewEntryLine[] = "<neuer Eintrag>";
+const size_t kProgramNamesSize = 8192;   // the program browser's name buffer
 
 struct PlaceholderItem {
   const char* label;
@@ -172,13 +173,13 @@ void CExecMenuDlg::LoadMenuNames() {
   }
 }
 
-void CExecMenuDlg::LoadMenu(int index) {
+void CExecMenuDlg::LoadMenu(int index, bool stored) {
   ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_RESETCONTENT, 0, 0);
   m_records.clear();
   m_nSel = -1;
   m_nMenu = index;
   ::SendDlgItemMessageA(m_hWnd, IDC_EM_MENU, CB_SETCURSEL, index, 0);
-  if (index < 0) return;
+  if (index < 0 || !stored) return;
   CString name;
   std::vector<ExecEntry> entries;
   ReadExecMenu(index, name, entries);
@@ -214,9 +215,9 @@ void CExecMenuDlg::OnNewMenu() {
   ::SendDlgItemMessageA(m_hWnd, IDC_EM_MENU, CB_ADDSTRING, 0, (LPARAM)(const char*)WithoutAmpersands(dlg.GetText()));
   StoreCurrent();
   SaveMenu();
-  LoadMenu(m_names.m_nCount - 1);
-  // Written at once so that the numbering stays without gaps even after Cancel.
-  SaveMenu();
+  // The new menu reaches the registry with the next save; Cancel discards it. It is the
+  // last one, so that a save never leaves a gap in the numbering.
+  LoadMenu(m_names.m_nCount - 1, false);
   SelectEntry(-1);
 }
 
@@ -366,16 +367,20 @@ void CExecMenuDlg::OnDown() {
 void CExecMenuDlg::OnProgramBrowse() {
   CString current;
   GetDlgItemText(IDC_EM_PROGRAM, current);
-  CFileDialog dlg(TRUE, "exe", current, OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER,
+  CFileDialog dlg(TRUE, "exe", nullptr, OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER,
                   "Programme|*.exe;*.com;*.bat|Alle Dateien (*.*)|*.*||", this);
+  // Room for a multiple selection: the folder and every chosen name.
+  std::vector<char> names(kProgramNamesSize, '\0');
+  lstrcpynA(names.data(), current, MAX_PATH);
+  dlg.m_ofn.lpstrFile = names.data();
+  dlg.m_ofn.nMaxFile = DWORD(names.size());
   if (dlg.DoModal() != IDOK) return;
-  // Several chosen files come as the folder followed by the names: the first one is taken.
-  CString path = dlg.GetPathName();
-  const char* names = dlg.m_ofn.lpstrFile;
-  const char* first = names ? names + strlen(names) + 1 : "";
-  if (names && *first) {
+  // Several chosen files come as the folder, a NUL and the names: the first one is taken.
+  CString path = names.data();
+  WORD offset = dlg.m_ofn.nFileOffset;
+  if (offset > 0 && offset < names.size() && names[offset - 1] == '\0') {
     PathAddTrailingSeparatorStr(path);
-    path += first;
+    path += names.data() + offset;
   }
   SetDlgItemText(IDC_EM_PROGRAM, path);
   CheckDlgButton(IDC_EM_SHELL, BST_UNCHECKED);

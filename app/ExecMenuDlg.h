@@ -79,7 +79,8 @@ protected:
 
 private:
   void LoadMenuNames();
-  void LoadMenu(int index);
+  // Shows menu index (-1 none); stored false starts it empty (a new menu, not saved yet).
+  void LoadMenu(int index, bool stored = true);
   void SaveMenu();
   // Stores the controls into the selected entry, then selects entry k (-1: none).
   void SelectEntry(int k);

@@ -50,6 +50,9 @@ bool ReadMenuAt(CRegKeys& reg, int index, CString& name, std::vector<ExecEntry>*
   return named;
 }
 
+// A shell call keeps its verb even when empty (the run then uses "open").
+bool IsShellEntry(const ExecEntry& e) { return lstrcmpiA(e.execute, "SHELL") == 0; }
+
 bool WriteMenuAt(CRegKeys& reg, int index, const char* name, const std::vector<ExecEntry>& entries) {
   CString key = MenuKey(index);
   reg.DeleteKey(key);
@@ -61,7 +64,7 @@ bool WriteMenuAt(CRegKeys& reg, int index, const char* name, const std::vector<E
     int n = i + 1;
     ok = reg.SetString(e.execute, ValueName("Execute", n)) && reg.SetString(e.param, ValueName("Param", n)) &&
          reg.SetString(e.dir, ValueName("Dir", n)) && reg.SetString(e.stream, ValueName("Stream", n)) &&
-         (e.shellMode.IsEmpty() || reg.SetString(e.shellMode, ValueName("ShellMode", n))) &&
+         (!IsShellEntry(e) || reg.SetString(e.shellMode, ValueName("ShellMode", n))) &&
          reg.SetValue(&e.usePath, 4, ValueName("UsePath", n), REG_DWORD) &&
          reg.SetValue(&e.noWait, 4, ValueName("NoWait", n), REG_DWORD) &&
          reg.SetValue(&e.show, 4, ValueName("Show", n), REG_DWORD) &&

@@ -14,9 +14,6 @@
 
 namespace {
 
-// How long the end of a run waits for a batch it did not wait for before deleting it.
-const DWORD kPendingBatchWaitMs = 3000;
-
 int ShowState(DWORD show) {
   switch (show) {
     case 0: return SW_HIDE;
@@ -55,10 +52,43 @@ bool EqualNoCase(const CString& a, const char* b) { return lstrcmpiA(a, b) == 0;
 
 }  // namespace
 
-CExecRun::CExecRun(CProgressDlg* dlg, CStartProg& runner, const std::vector<ExecEntry>& entries, CStrList* cache)
-    : m_pDlg(dlg), m_runner(runner), m_entries(entries), m_pCache(cache) {}
+void CExecBatches::Add(const std::string& path, HANDLE process) { m_batches.push_back({path, process}); }
 
-CExecRun::~CExecRun() { DeletePendingBatches(); }
+int CExecBatches::Settle(DWORD waitMs, const volatile LONG* cancel) {
+  // One deadline for all of them: each ends on its own time.
+  const DWORD start = GetTickCount();
+  for (;;) {
+    bool running = false;
+    for (const Batch& b : m_batches)
+      if (b.process && WaitForSingleObject(b.process, 0) == WAIT_TIMEOUT) running = true;
+    DWORD waited = GetTickCount() - start;
+    if (!running || waited >= waitMs || (cancel && *cancel)) break;
+    Sleep(waitMs - waited < 50 ? waitMs - waited : 50);
+  }
+  Delete(true);
+  return int(m_batches.size());
+}
+
+void CExecBatches::DeleteAll() { Delete(false); }
+
+void CExecBatches::Delete(bool endedOnly) {
+  std::vector<Batch> left;
+  for (Batch& b : m_batches) {
+    bool ended = !b.process || WaitForSingleObject(b.process, 0) != WAIT_TIMEOUT;
+    if ((ended || !endedOnly) && (DeleteFileA(b.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)) {
+      if (b.process) CloseHandle(b.process);
+    } else {
+      left.push_back(b);
+    }
+  }
+  m_batches.swap(left);
+}
+
+CExecRun::CExecRun(CProgressDlg* dlg, CStartProg& runner, const std::vector<ExecEntry>& entries,
+                   CExecBatches& batches, CStrList* cache)
+    : m_pDlg(dlg), m_runner(runner), m_entries(entries), m_pCache(cache), m_batches(batches) {}
+
+CExecRun::~CExecRun() = default;
 
 bool CExecRun::Cancelled() const { return m_pDlg && m_pDlg->m_bCancel; }
 
@@ -78,6 +108,7 @@ bool CExecRun::BatchText(const std::string& line, std::string& out) {
 }
 
 void CExecRun::Run(const std::vector<ExecItem>& items) {
+  m_batches.DeleteAll();
   std::string previous;
   bool previousUsesHit = false;
   for (size_t i = 0; i < items.size() && !Cancelled() && !m_bAbort; ++i) {
@@ -133,7 +164,7 @@ void CExecRun::Run(const std::vector<ExecItem>& items) {
     if (m_pCache) FileCacheDrop(m_pCache, path.c_str());
     if (m_pDlg) m_pDlg->SetPos64(i + 1);
   }
-  DeletePendingBatches();
+  m_batches.Settle(kExecBatchWaitMs, m_pDlg ? &m_pDlg->m_bCancel : nullptr);
 }
 
 bool CExecRun::RunEntry(const ExecEntry& e, const ExecItemValues& v, std::string& what) {
@@ -187,8 +218,7 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
   if (ok && wait) {
     WaitForProgram();
   } else if (ok) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, m_runner.GetProcessId());
-    m_pending.push_back({batch, process});
+    m_batches.Add(batch, OpenProcess(SYNCHRONIZE, FALSE, m_runner.GetProcessId()));
     // Cancel ends only programs that the run waits for.
     m_runner.Reset();
     return true;
@@ -264,16 +294,4 @@ void CExecRun::WaitForProgram() {
       break;
     }
   }
-}
-
-void CExecRun::DeletePendingBatches() {
-  for (PendingBatch& b : m_pending) {
-    if (b.process) {
-      for (DWORD waited = 0; waited < kPendingBatchWaitMs && !Cancelled(); waited += 100)
-        if (WaitForSingleObject(b.process, 100) != WAIT_TIMEOUT) break;
-      CloseHandle(b.process);
-    }
-    DeleteFileA(b.path.c_str());
-  }
-  m_pending.clear();
 }

@@ -1,8 +1,11 @@
 // Dialog 149 "Datein umbenennen" and its worker thread.
 #include "app/RenameDlg.h"
 
+#include <algorithm>
+
 #include "toolkit/DialogPlace.h"
 #include "controls/FileListCtrl.h"
+#include "system/Paths.h"
 #include "system/RegKeys.h"
 #include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
@@ -136,14 +139,9 @@ BOOL CRenameDlg::OnInitDialog() {
     CheckDlgButton(IDC_RN_OUTASFILTER, m_nOutAsFilter ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(IDC_RN_ALLOWPOINTS, m_nAllowPoints ? BST_CHECKED : BST_UNCHECKED);
 
-    // The worker works on a copy of the paths; the list's entries are refreshed here.
-    if (m_pFileList) {
-        CDirList& list = m_pFileList->m_DirList;
-        int n = (int)list.m_nCount;
-        m_paths.reserve(n);
-        for (int i = 0; i < n; ++i)
-            if (const DirEntry* e = list.GetEntry(i)) m_paths.push_back(e->FullPath());
-    }
+    // The worker works on a copy of the paths, each file once; the list's entries are
+    // refreshed here.
+    if (m_pFileList) ListDistinctFiles(m_pFileList->m_DirList);
     ::SendDlgItemMessageA(m_hWnd, IDC_RN_PROGRESS, PBM_SETRANGE32, 0, (LPARAM)m_paths.size());
 
     ReadControls();
@@ -157,6 +155,35 @@ BOOL CRenameDlg::OnInitDialog() {
         EndDialog(IDCANCEL);
     }
     return TRUE;
+}
+
+void CRenameDlg::ListDistinctFiles(const CDirList& list) {
+    const std::vector<int> files = DirListDistinctFiles(list);
+    m_paths.reserve(files.size());
+    m_entries.reserve(files.size());
+    for (int i : files) {
+        m_paths.push_back(list.GetEntry(i)->FullPath());
+        m_entries.push_back({i});
+    }
+    // An entry that lists a file again is renamed with the file's first entry.
+    std::vector<char> first(size_t(list.m_nCount), 0);
+    for (int i : files) first[size_t(i)] = 1;
+    std::vector<int> byPath(files.size());
+    for (size_t k = 0; k < byPath.size(); ++k) byPath[k] = int(k);
+    auto less = [&](int a, int b) { return PathCompareA(m_paths[size_t(a)].c_str(), m_paths[size_t(b)].c_str()) < 0; };
+    bool sorted = false;
+    for (int i = 0; i < list.m_nCount; ++i) {
+        const DirEntry* e = list.GetEntry(i);
+        if (first[size_t(i)] || e->IsFolder()) continue;
+        if (!sorted) std::sort(byPath.begin(), byPath.end(), less);
+        sorted = true;
+        const std::string path = e->FullPath();
+        auto at = std::lower_bound(byPath.begin(), byPath.end(), path, [&](int k, const std::string& p) {
+            return PathCompareA(m_paths[size_t(k)].c_str(), p.c_str()) < 0;
+        });
+        if (at != byPath.end() && PathCompareA(m_paths[size_t(*at)].c_str(), path.c_str()) == 0)
+            m_entries[size_t(*at)].push_back(i);
+    }
 }
 
 void CRenameDlg::OnDestroy() {
@@ -407,7 +434,8 @@ void CRenameDlg::ApplyRenamed() {
         renamed.swap(m_renamed);
     }
     if (!m_pFileList) return;
-    for (auto& r : renamed) m_pFileList->m_DirList.RefreshEntry(r.first, r.second.c_str());
+    for (auto& r : renamed)
+        for (int entry : m_entries[size_t(r.first)]) m_pFileList->m_DirList.RefreshEntry(entry, r.second.c_str());
 }
 
 // --- worker thread ------------------------------------------------------------------------------
@@ -535,8 +563,9 @@ void CRenameDlg::RenameWorker() {
                 continue;
             }
         }
-        // Past the last file the run ends; only the first pass waits for a format that fits.
-        if (index >= count && start != 0 && !m_bRecompute) break;
+        // Stepping past the last file (or the last that fits) ends the run; at the start and
+        // after a recompute no fitting file is shown as such and the dialog waits.
+        if (index >= count && start != 0 && (start >= count || (!afterRecompute && !m_bRecompute))) break;
 
         Shown shown;
         shown.index = index;

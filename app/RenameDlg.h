@@ -31,6 +31,7 @@
 #include "framework/Framework.h"
 #include "system/WinHandle.h"
 
+class CDirList;
 class CFileListCtrl;
 
 // The owner of one icon that DestroyIcon frees.
@@ -128,6 +129,8 @@ private:
     Settings TakeSettings();
 
     // User-interface thread.
+    // Takes the distinct files of list into m_paths and their entries into m_entries.
+    void ListDistinctFiles(const CDirList& list);
     void ReadControls();
     void UpdatePreview();
     void EnableDecisions(bool on);
@@ -155,8 +158,11 @@ private:
     CWinHandle m_semaphore;
     CWinHandle m_thread;
 
-    // Worker thread: the paths of the files, taken when the dialog opens.
+    // Worker thread: the paths of the files, each file once, taken when the dialog opens.
     std::vector<std::string> m_paths;
+    // User-interface thread: the file list's entries of each file (several when it is listed
+    // more than once).
+    std::vector<std::vector<int>> m_entries;
 
     // User-interface thread.
     int m_nCheck = 0;                     // CheckRenameFormat of the format

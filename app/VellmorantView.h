@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "app/ExecRun.h"
 #include "app/HexSearch.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
@@ -21,7 +22,6 @@
 
 class CVellmorantDoc;
 class CMainFrame;
-struct ExecItem;
 
 // Bounds of the settings dialogs.
 uint32_t ClampCacheSizeMB(long long megabytes);  // 0..1000
@@ -153,6 +153,8 @@ public:
   int ExecItemCount(int source) const;
   void CollectExecItems(int source, std::vector<ExecItem>& items);
   int m_nExecMenuCount = 0;
+  // Batch files of runs that did not wait for them; the last go with the view.
+  CExecBatches m_execBatches;
   // Renaming by pattern (ViewRename.cpp).
   void OnRenameFiles();
   // Zip, copy and identical files (ViewFileCommands.cpp).

@@ -144,7 +144,7 @@ void CVellmorantView::OnRunExecMenu() {
 
   CStartProg runner;
   CProgressDlg progress(this);
-  CExecRun run(&progress, runner, entries, &m_cache);
+  CExecRun run(&progress, runner, entries, m_execBatches, &m_cache);
   progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
   progress.SetTitle("Ausführungsmenü");
   progress.SetCancelCallback(CancelExecRun, &runner);

@@ -27,7 +27,7 @@ fi
 
 pkgs=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
       cmake ninja-build make dpkg-dev
-      wine wine32 xvfb xauth x11-utils imagemagick locales
+      wine wine32 fonts-wine xvfb xauth x11-utils imagemagick locales
       zip unzip p7zip-full python3 python3-ppmd python3-cryptography googletest ripgrep)
 missing=()
 for p in "${pkgs[@]}"; do
@@ -39,6 +39,20 @@ if [ ${#missing[@]} -gt 0 ] || [ ! -f /var/lib/apt/lists/.vellmorant-updated ]; 
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine's own fonts (Marlett for caption buttons and glyphs, Tahoma, ...): Debian's Wine 8 does
+# not find them where fonts-wine puts them, but takes every font that fontconfig knows.
+wine_fonts=/etc/fonts/conf.d/60-vellmorant-wine-fonts.conf
+if [ -d /etc/fonts/conf.d ] && [ ! -f "$wine_fonts" ]; then
+  cat > "$wine_fonts" <<'FONTS'
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <dir>/usr/share/wine/fonts</dir>
+</fontconfig>
+FONTS
+  fc-cache -f /usr/share/wine/fonts >/dev/null 2>&1 || true
 fi
 
 # German locale: Wine then uses ANSI code page 1252 and OEM 850.

@@ -1,6 +1,7 @@
 // Frames, glyphs, texts and measures; the run-time binding of UxTheme.
 #include "system/Draw.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -167,13 +168,112 @@ void DrawDisabledTextW(HDC hdc, LPCWSTR text, int length, const RECT* rect, UINT
                rect->top, rect->right - rect->left, rect->bottom - rect->top, DST_COMPLEX | DSS_DISABLED);
 }
 
+namespace {
+
+// -1 not looked up yet, 0 missing, 1 present.
+std::atomic<int> g_marlett(-1);
+
+HFONT CreateMarlettFont(int size) {
+    return CreateFontW(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Marlett");
+}
+
+// One glyph's lines and polygons in colour, dx and dy pixels off its place.
+void DrawShape(HDC hdc, const RECT& r, int glyph, COLORREF color, int dx, int dy) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int s = w < h ? w : h;
+    const int cx = (r.left + r.right) / 2 + dx, cy = (r.top + r.bottom) / 2 + dy;
+    const int x0 = cx - s / 2, y0 = cy - s / 2;
+    HPEN pen = CreatePen(PS_SOLID, 1, color);
+    HBRUSH brush = CreateSolidBrush(color);
+    HGDIOBJ oldPen = SelectObject(hdc, pen), oldBrush = SelectObject(hdc, brush);
+    // An arrow: half its base b, as high as b, its tip lo / hi from the middle.
+    const int b = s / 4 > 2 ? s / 4 : 2, lo = b / 2, hi = b - b / 2;
+    POINT p[3];
+    switch (glyph) {
+    case MARLETT_CHECK: {
+        // Two strokes, as thick as an eighth of the size, the short one down to the left.
+        const int t = s / 8 > 1 ? s / 8 : 1;
+        for (int k = 0; k <= t; ++k) {
+            POINT tick[3] = {{x0 + s * 2 / 10, y0 + s * 5 / 10 + k - t / 2},
+                             {x0 + s * 4 / 10, y0 + s * 7 / 10 + k - t / 2},
+                             {x0 + s * 8 / 10, y0 + s * 3 / 10 + k - t / 2}};
+            Polyline(hdc, tick, 3);
+        }
+        break;
+    }
+    case MARLETT_RADIO_DOT: {
+        const int d = s * 2 / 5 > 2 ? s * 2 / 5 : 2;
+        Ellipse(hdc, cx - d / 2, cy - d / 2, cx - d / 2 + d, cy - d / 2 + d);
+        break;
+    }
+    case MARLETT_ARROW_DOWN:
+        p[0] = {cx - b, cy - lo}, p[1] = {cx + b, cy - lo}, p[2] = {cx, cy + hi};
+        Polygon(hdc, p, 3);
+        break;
+    case MARLETT_ARROW_UP:
+        p[0] = {cx - b, cy + hi}, p[1] = {cx + b, cy + hi}, p[2] = {cx, cy - lo};
+        Polygon(hdc, p, 3);
+        break;
+    case MARLETT_ARROW_RIGHT:
+        p[0] = {cx - lo, cy - b}, p[1] = {cx - lo, cy + b}, p[2] = {cx + hi, cy};
+        Polygon(hdc, p, 3);
+        break;
+    case MARLETT_ARROW_LEFT:
+        p[0] = {cx + hi, cy - b}, p[1] = {cx + hi, cy + b}, p[2] = {cx - lo, cy};
+        Polygon(hdc, p, 3);
+        break;
+    default: break;
+    }
+    SelectObject(hdc, oldPen);
+    SelectObject(hdc, oldBrush);
+    DeleteObject(pen);
+    DeleteObject(brush);
+}
+
+}  // namespace
+
+bool HasMarlettFont() {
+    int known = g_marlett.load();
+    if (known >= 0) return known != 0;
+    // The font mapper gives another face when the system lacks the font.
+    bool present = false;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateMarlettFont(16);
+    if (dc && font) {
+        HGDIOBJ old = SelectObject(dc, font);
+        wchar_t face[LF_FACESIZE] = L"";
+        GetTextFaceW(dc, LF_FACESIZE, face);
+        SelectObject(dc, old);
+        present = lstrcmpiW(face, L"Marlett") == 0;
+    }
+    if (font) DeleteObject(font);
+    if (dc) DeleteDC(dc);
+    int unknown = -1;
+    g_marlett.compare_exchange_strong(unknown, present ? 1 : 0);
+    return g_marlett.load() != 0;
+}
+
+void UseMarlettFont(bool use) { g_marlett.store(use ? -1 : 0); }
+
+void DrawGlyphShape(HDC hdc, const RECT* rect, UINT glyph) {
+    if (!hdc || !rect || rect->right <= rect->left || rect->bottom <= rect->top) return;
+    const int g = int(glyph & 0xFF);
+    if (glyph & DMG_DISABLED) {
+        DrawShape(hdc, *rect, g, GetSysColor(COLOR_3DHILIGHT), 1, 1);
+        DrawShape(hdc, *rect, g, GetSysColor(COLOR_GRAYTEXT), 0, 0);
+    } else {
+        DrawShape(hdc, *rect, g, GetTextColor(hdc), 0, 0);
+    }
+}
+
 void DrawMarlettGlyph(HDC hdc, const RECT* rect, UINT glyph) {
     if (!hdc || !rect) return;
+    if (!HasMarlettFont()) return DrawGlyphShape(hdc, rect, glyph);
     int w = rect->right - rect->left, h = rect->bottom - rect->top;
     int size = w < h ? w : h;
     if (size <= 0) return;
-    HFONT font = CreateFontW(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Marlett");
+    HFONT font = CreateMarlettFont(size);
     if (!font) return;
     int saved = SaveDC(hdc);
     SelectObject(hdc, font);

@@ -160,8 +160,19 @@ enum {
     DMG_DISABLED = 0x100,     // embossed grey instead of the DC's text colour
 };
 // One character of the Marlett font (low byte of glyph) centred in the rectangle, as large as
-// the rectangle's smaller side, in the DC's text colour on a transparent ground.
+// the rectangle's smaller side, in the DC's text colour on a transparent ground. Without the
+// font on the system the glyphs above are drawn by DrawGlyphShape, others not at all.
 void DrawMarlettGlyph(HDC hdc, const RECT* rect, UINT glyph);
+// The glyphs above (MARLETT_*, with DMG_DISABLED) drawn with lines and polygons, without a
+// font: a tick, a dot, or a triangle pointing its way, centred in the rectangle and scaled to
+// its smaller side (16 pixels give an arrow 9 wide and 5 high), in the DC's text colour.
+// Other glyphs draw nothing.
+void DrawGlyphShape(HDC hdc, const RECT* rect, UINT glyph);
+// True when the system has the Marlett font (looked up once per process).
+bool HasMarlettFont();
+// Tests of the drawn glyphs on a system that has the font: false makes HasMarlettFont answer
+// false for this process, true looks the font up again.
+void UseMarlettFont(bool use);
 
 enum : UINT { GTS_FONT_HEIGHT = 0x80000000u };
 // Size of a text as DrawTextW with DT_CALCRECT and flags lays it out, in font (null: the

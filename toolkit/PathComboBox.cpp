@@ -31,7 +31,6 @@ struct Resources {
   HFONT hMarlett = nullptr;
   int cxIcon = 16, cyIcon = 16;
   int nItemHeight = 18;
-  bool bMarlett = false;  // the system has the font (else the arrows are drawn as triangles)
 };
 
 const Resources& Res() {
@@ -47,13 +46,6 @@ const Resources& Res() {
     mf.lfCharSet = SYMBOL_CHARSET;
     lstrcpynA(mf.lfFaceName, "Marlett", LF_FACESIZE);
     r.hMarlett = ::CreateFontIndirectA(&mf);
-    char face[LF_FACESIZE] = "";
-    HDC hdc = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(hdc, r.hMarlett);
-    ::GetTextFaceA(hdc, LF_FACESIZE, face);
-    ::SelectObject(hdc, old);
-    ::ReleaseDC(nullptr, hdc);
-    r.bMarlett = lstrcmpiA(face, "Marlett") == 0;
     HIMAGELIST images = GetSysImageList(TRUE);
     if (!images || !::ImageList_GetIconSize(images, &r.cxIcon, &r.cyIcon)) {
       r.cxIcon = ::GetSystemMetrics(SM_CXSMICON);
@@ -128,32 +120,17 @@ void ReadFolders(CStrList& list, HDC hdc, const CString& folder, BOOL bHidden, v
 // An arrow pointing right or down, centred in rect, in the DC's text colour.
 void DrawArrow(HDC hdc, const RECT& rect, bool down) {
   const Resources& res = Res();
-  if (res.bMarlett) {
+  if (HasMarlettFont()) {
     RECT r = rect;
     HGDIOBJ old = ::SelectObject(hdc, res.hMarlett);
     ::DrawTextA(hdc, down ? "6" : "4", 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
     ::SelectObject(hdc, old);
     return;
   }
-  int cx = (rect.left + rect.right) / 2, cy = (rect.top + rect.bottom) / 2;
-  POINT pts[3];
-  if (down) {
-    pts[0] = {cx - 4, cy - 2};
-    pts[1] = {cx + 4, cy - 2};
-    pts[2] = {cx, cy + 2};
-  } else {
-    pts[0] = {cx - 2, cy - 4};
-    pts[1] = {cx - 2, cy + 4};
-    pts[2] = {cx + 2, cy};
-  }
-  HBRUSH brush = ::CreateSolidBrush(::GetTextColor(hdc));
-  HPEN pen = ::CreatePen(PS_SOLID, 1, ::GetTextColor(hdc));
-  HGDIOBJ oldBrush = ::SelectObject(hdc, brush), oldPen = ::SelectObject(hdc, pen);
-  ::Polygon(hdc, pts, 3);
-  ::SelectObject(hdc, oldBrush);
-  ::SelectObject(hdc, oldPen);
-  ::DeleteObject(brush);
-  ::DeleteObject(pen);
+  // Without the font: drawn, at the size of a 16-pixel glyph.
+  const int cx = (rect.left + rect.right) / 2, cy = (rect.top + rect.bottom) / 2;
+  const RECT box = {cx - 8, cy - 8, cx + 8, cy + 8};
+  DrawGlyphShape(hdc, &box, down ? MARLETT_ARROW_DOWN : MARLETT_ARROW_RIGHT);
 }
 
 bool IsBareDrive(const char* p) {

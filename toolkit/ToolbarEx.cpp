@@ -125,9 +125,11 @@ void Restyle(ToolbarExData* d, ToolbarExButton* b) {
     d->dirty |= 3;
 }
 
+}  // namespace
+
 // ----- the command lookup ----------------------------------------------------------------------
 
-int CommandToIndex(const ToolbarExData* d, DWORD v) {
+int ToolbarExCommandToIndex(const ToolbarExData* d, DWORD v) {
     const int n = d->Count();
     if ((v >> 16) == 0x1234) return (int)(v & 0xFFFF);
     if ((v >> 16) == 0x1248) {
@@ -150,9 +152,11 @@ int CommandToIndex(const ToolbarExData* d, DWORD v) {
     return -1;
 }
 
+namespace {
+
 int RefToIndex(const ToolbarExData* d, WPARAM ref) {
     DWORD v = (DWORD)ref;
-    return (v >> 24) == 0x12 ? CommandToIndex(d, v) : (int)v;
+    return (v >> 24) == 0x12 ? ToolbarExCommandToIndex(d, v) : (int)v;
 }
 
 // ----- visual states ---------------------------------------------------------------------------
@@ -421,7 +425,8 @@ int AddStrings(ToolbarExData* d, const C* text, unsigned sep) {
         if (!once && !*text) break;
         int len = 0;
         while (text[len] && (unsigned)(std::make_unsigned_t<C>)text[len] != sep) ++len;
-        if (len > 256) return added ? first : -1;
+        // The strings before it stay; the call fails all the same.
+        if (len > 256) return -1;
         std::wstring w = Widen(text, len);
         if (d->strings.size() == d->strings.capacity()) d->strings.reserve(d->strings.size() + 32);
         d->strings.push_back(w);
@@ -1333,13 +1338,13 @@ LRESULT Dispatch(ToolbarExData* d, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     }
 
     // ----- the common toolbar protocol -----
-    case TB_ENABLEBUTTON: return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_ENABLED, LOWORD(lParam) != 0);
-    case TB_CHECKBUTTON: return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_CHECKED, LOWORD(lParam) != 0);
-    case TB_PRESSBUTTON: return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_PRESSED, LOWORD(lParam) != 0);
-    case TB_HIDEBUTTON: return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_HIDDEN, LOWORD(lParam) != 0);
+    case TB_ENABLEBUTTON: return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_ENABLED, LOWORD(lParam) != 0);
+    case TB_CHECKBUTTON: return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_CHECKED, LOWORD(lParam) != 0);
+    case TB_PRESSBUTTON: return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_PRESSED, LOWORD(lParam) != 0);
+    case TB_HIDEBUTTON: return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_HIDDEN, LOWORD(lParam) != 0);
     case TB_INDETERMINATE:
-        return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_INDETERMINATE, LOWORD(lParam) != 0);
-    case TB_MARKBUTTON: return SetStateBit(d, CommandToIndex(d, (DWORD)wParam), TBSTATE_MARKED, LOWORD(lParam) != 0);
+        return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_INDETERMINATE, LOWORD(lParam) != 0);
+    case TB_MARKBUTTON: return SetStateBit(d, ToolbarExCommandToIndex(d, (DWORD)wParam), TBSTATE_MARKED, LOWORD(lParam) != 0);
     case TB_ISBUTTONENABLED:
     case TB_ISBUTTONCHECKED:
     case TB_ISBUTTONPRESSED:
@@ -1348,11 +1353,11 @@ LRESULT Dispatch(ToolbarExData* d, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case TB_ISBUTTONHIGHLIGHTED: {
         static const BYTE bits[] = {TBSTATE_ENABLED, TBSTATE_CHECKED, TBSTATE_PRESSED,
                                     TBSTATE_HIDDEN,  TBSTATE_INDETERMINATE, TBSTATE_MARKED};
-        ToolbarExButton* b = d->At(CommandToIndex(d, (DWORD)wParam));
+        ToolbarExButton* b = d->At(ToolbarExCommandToIndex(d, (DWORD)wParam));
         return b ? ((b->state & bits[msg - TB_ISBUTTONENABLED]) ? 1 : 0) : -1;
     }
     case TB_GETSTATE: {
-        ToolbarExButton* b = d->At(CommandToIndex(d, (DWORD)wParam));
+        ToolbarExButton* b = d->At(ToolbarExCommandToIndex(d, (DWORD)wParam));
         return b ? b->state : -1;
     }
     case TB_ADDBITMAP: return AddBitmap(d, wParam, (BYTE*)lParam);
@@ -1381,7 +1386,7 @@ LRESULT Dispatch(ToolbarExData* d, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         memcpy((void*)lParam, rec, n);
         return 1;
     }
-    case TB_COMMANDTOINDEX: return CommandToIndex(d, (DWORD)wParam);
+    case TB_COMMANDTOINDEX: return ToolbarExCommandToIndex(d, (DWORD)wParam);
     case TB_ADDSTRINGA:
     case TB_ADDSTRINGW: {
         if (lParam && !IS_INTRESOURCE(lParam)) {
@@ -1392,7 +1397,7 @@ LRESULT Dispatch(ToolbarExData* d, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     }
     case TB_GETITEMRECT:
     case TB_GETRECT: {
-        int i = msg == TB_GETRECT ? CommandToIndex(d, (DWORD)wParam) : RefToIndex(d, wParam);
+        int i = msg == TB_GETRECT ? ToolbarExCommandToIndex(d, (DWORD)wParam) : RefToIndex(d, wParam);
         ToolbarExButton* b = d->At(i);
         if (!b || !lParam) return 0;
         if (d->dirty & 7) ToolbarExLayout(d, 0);
@@ -1431,22 +1436,23 @@ LRESULT Dispatch(ToolbarExData* d, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         return (LRESULT)old;
     }
     case TB_CHANGEBITMAP: {
-        ToolbarExButton* b = d->At(CommandToIndex(d, (DWORD)wParam));
+        ToolbarExButton* b = d->At(ToolbarExCommandToIndex(d, (DWORD)wParam));
         if (!b) return 0;
         b->image = (int)lParam;
-        Restyle(d, b);
-        d->dirty &= ~2;
+        // Only this button is measured again; marks already set for the others stay.
+        b->internal |= TBI_STALE;
+        b->internal &= ~TBI_MEASURED;
         d->dirty |= 1;
         InvalidateFrom(d, b);
         return 1;
     }
     case TB_GETBITMAP: {
-        ToolbarExButton* b = d->At(CommandToIndex(d, (DWORD)wParam));
+        ToolbarExButton* b = d->At(ToolbarExCommandToIndex(d, (DWORD)wParam));
         return b ? b->image : 0;
     }
     case TB_GETBUTTONTEXTA:
     case TB_GETBUTTONTEXTW: {
-        ToolbarExButton* b = d->At(CommandToIndex(d, (DWORD)wParam));
+        ToolbarExButton* b = d->At(ToolbarExCommandToIndex(d, (DWORD)wParam));
         if (!b || !lParam) return -1;
         const std::wstring& s = ToolbarExButtonText(d, b);
         return msg == TB_GETBUTTONTEXTW ? CopyWide(s, (wchar_t*)lParam, 0) : CopyAnsi(s, (char*)lParam, 0);

@@ -108,6 +108,8 @@ struct ToolbarExData {
 
 // ----- shared between the protocol and the painter -----
 
+// The command lookup (TB_COMMANDTOINDEX): an index, or -1.
+int ToolbarExCommandToIndex(const ToolbarExData* d, DWORD v);
 // The text of a button's string (empty beyond the table).
 const std::wstring& ToolbarExButtonText(const ToolbarExData* d, const ToolbarExButton* b);
 // Image index -> bitmap number and image within it, with the image's source rectangle; false

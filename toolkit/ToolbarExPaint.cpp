@@ -657,19 +657,9 @@ void ToolbarExRenderButton(ToolbarExData* d, ToolbarExButton* b, HDC screen) {
 namespace {
 
 void PlaceOverlay(ToolbarExData* d, ToolbarExOverlay* o, HDC dc) {
-    DWORD key = o->key;
-    int i = (key >> 24) == 0x12 ? -1 : (int)key;
-    if ((key >> 24) == 0x12) {
-        // The command lookup, as the protocol reads references.
-        if ((key >> 16) == 0x1234) i = key & 0xFFFF;
-        else
-            for (int j = 0; j < d->Count(); ++j)
-                if ((d->buttons[j]->command & 0xFFFF) == (int)(key & 0xFFFF)) {
-                    i = j;
-                    break;
-                }
-    }
-    const ToolbarExButton* b = d->At(i);
+    // A button reference, as the protocol reads them.
+    const DWORD key = o->key;
+    const ToolbarExButton* b = d->At((key >> 24) == 0x12 ? ToolbarExCommandToIndex(d, key) : (int)key);
     RECT t = {0, 0, 0, 0};
     if (b && !IsRectEmpty(&b->rect)) {
         DrawTextW(dc, o->text.c_str(), (int)o->text.size(), &t, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);

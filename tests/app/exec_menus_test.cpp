@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ class ExecExpand : public ::testing::Test {
     SetEnvironmentVariableA("VMX", "v a l");
     SetEnvironmentVariableA("VMQ", "\"q r\"");
     SetEnvironmentVariableA("VMU", nullptr);
+    SetEnvironmentVariableA("VMH", "-o \"");   // opens a quote that the text closes
   }
 };
 
@@ -69,12 +71,16 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a\\x.txt", "%% 100% %x %-x %", "% 100% %x %-x %", 0},
       {"C:\\a\\x.txt", "%(VMX) %-(VMX)", "\"v a l\" v a l", 0},
       {"C:\\a\\x.txt", "[%(VMU)][%-(VMU)]", "[\"\"][]", 0},
-      {"C:\\a\\x.txt", "%-(VMQ) %(VMQ)", "q r \"q r\"", 0},
+      {"C:\\a\\x.txt", "%-(VMQ) %(VMQ)", "\"q r\" \"q r\"", 0},
       {"C:\\a\\x.txt", "%(VMX", "%(VMX", 0},
       // File names with blanks, '%' and the interpreter's operators stay one quoted word.
       {"C:\\a b\\50%&x.txt", "del %p", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\50%&x.txt", "del \"%p\"", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\x.txt", "cd %d", "cd \"C:\\a b\\\\\"", 0},
+      // The "%-" forms go in as they are, '%' still doubled.
+      {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%&x.txt", 0},
+      {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
+      {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
   };
   for (const Case& c : cases) {
@@ -99,7 +105,10 @@ TEST_F(ExecExpand, Arguments) {
       {"C:\\a\\x.txt", "--at=%o:%l  %s", {"--at=12:3", "5"}, kExecUsesHit},
       {"C:\\a\\x.txt", "a %(VMU) b", {"a", "", "b"}, 0},
       {"C:\\a\\x.txt", "a %-(VMU) b", {"a", "b"}, 0},
-      {"C:\\a\\x.txt", "%(VMQ) %-(VMX)", {"q r", "v a l"}, 0},
+      {"C:\\a\\x.txt", "%(VMQ) %-(VMX)", {"q r", "v", "a", "l"}, 0},
+      // "%-" values split as if typed: their own quotes group.
+      {"C:\\a\\x.txt", "-o%-(VMX) %-(VMQ)", {"-ov", "a", "l", "q r"}, 0},
+      {"C:\\a b\\x y.txt", "%-p \"%-f\"", {"C:\\a", "b\\x", "y.txt", "x y.txt"}, 0},
       {"C:\\a\\x.txt", "a\\\"b \"c\\\\\"d e", {"a\"b", "c\\d", "e"}, 0},
       {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
       {"C:\\a\\x.txt", "", {}, 0},
@@ -137,13 +146,43 @@ TEST(ExecRunTest, ItemsThatWouldBeCutAreSkipped) {
   entries[0].execute = "C:\\nowhere\\none.exe";
   entries[0].param = many.c_str();
   CStartProg runner;
-  CExecRun run(nullptr, runner, entries, nullptr);
+  CExecBatches batches;
+  CExecRun run(nullptr, runner, entries, batches, nullptr);
   ExecItem longName, longPath;
   longName.path = "C:\\a\\" + std::string(20, 'n');
   longPath.path = "C:\\" + std::string(300, 'p');
   run.Run({longName, longPath});
   EXPECT_EQ(run.SkippedCount(), 2);
   EXPECT_EQ(run.FirstSkipped(), longName.path);
+}
+
+DWORD WINAPI WaitForEvent(LPVOID event) { return event ? WaitForSingleObject(event, INFINITE) : 0; }
+
+TEST(ExecBatchesTest, EndedOnesGoAfterTheWaitTheRestLater) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string ended = std::string(temp) + "vm_batch_ended.bat", running = std::string(temp) + "vm_batch_running.bat";
+  for (const std::string& path : {ended, running}) fclose(fopen(path.c_str(), "wb"));
+  auto exists = [](const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  // Threads stand in for the interpreters: one has ended, one runs until the event.
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE done = CreateThread(nullptr, 0, WaitForEvent, nullptr, 0, nullptr);
+  HANDLE busy = CreateThread(nullptr, 0, WaitForEvent, event, 0, nullptr);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done, 5000));
+  CExecBatches batches;
+  batches.Add(ended, done);
+  batches.Add(running, busy);
+  EXPECT_EQ(1, batches.Settle(200, nullptr));
+  EXPECT_FALSE(exists(ended));
+  EXPECT_TRUE(exists(running));
+  // Cancel ends the wait at once (else this would take a minute).
+  volatile LONG cancel = 1;
+  EXPECT_EQ(1, batches.Settle(60000, &cancel));
+  batches.DeleteAll();
+  EXPECT_EQ(0, batches.Count());
+  EXPECT_FALSE(exists(running));
+  SetEvent(event);
+  CloseHandle(event);
 }
 
 // Registry round trips under a key of the test's own.
@@ -187,8 +226,18 @@ ExecEntry Entry(const char* execute, const char* param, DWORD show = 1) {
 TEST_F(ExecStore, RoundTripAndDelete) {
   EXPECT_EQ(CountExecMenus(), 0);
   std::vector<ExecEntry> one = {Entry("notepad.exe", "%p", 2), Entry("SHELL", "%p", 0),
-                                Entry("COMMAND", "del \"%p\"", 3)};
+                                Entry("COMMAND", "del \"%p\"", 3), Entry("SHELL", "%f")};
+  one[3].shellMode = "";
   ASSERT_TRUE(WriteExecMenu(0, "&Eins", one));
+  // Every shell call keeps its verb, an empty one too; other entries have none.
+  std::string first = std::string(CRegKeys::GetAppKeyPath()) + "\\Executes\\Menu1";
+  for (int n = 1; n <= 4; ++n) {
+    bool shell = n == 2 || n == 4;
+    std::string value = "ShellMode" + std::to_string(n);
+    EXPECT_EQ(shell, RegGetValueA(HKEY_CURRENT_USER, first.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                                  nullptr) == ERROR_SUCCESS)
+        << value;
+  }
   ASSERT_TRUE(WriteExecMenu(1, "Zwei", {Entry("b.exe", "")}));
   ASSERT_TRUE(WriteExecMenu(2, "Drei", {Entry("c.exe", "%f")}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"&Eins", "Zwei", "Drei"}));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/MenuIcons.h"
+#include "system/Draw.h"
 
 namespace {
 
@@ -229,6 +230,26 @@ TEST_F(MenuIcons, DrawingKeepsTheIconColumn) {
     if (left < 0) left = x;
     EXPECT_EQ(left, x) << r.pos;
     EXPECT_GE(x, 16 + 4);
+  }
+  // Without the Marlett font the check mark is a drawn tick (not the font's letter "a"): the
+  // lowest ink of the icon column left of its middle, the highest right of it.
+  UseMarlettFont(false);
+  Canvas checked(200, 22, RGB(1, 2, 3));
+  draw(2, ODS_CHECKED, checked);
+  UseMarlettFont(true);
+  const int middle = 2 + 16 / 2;
+  int top = -1, bottom = -1;
+  for (int y = 0; y < 22; ++y)
+    for (int x = 0; x < 16 + 2; ++x)
+      if (GetPixel(checked.dc, x, y) == text) {
+        if (top < 0) top = y;
+        bottom = y;
+      }
+  ASSERT_GE(top, 0);
+  EXPECT_GT(bottom - top, 4);
+  for (int x = 0; x < 16 + 2; ++x) {
+    if (GetPixel(checked.dc, x, top) == text) EXPECT_GT(x, middle) << "top " << top;
+    if (GetPixel(checked.dc, x, bottom) == text) EXPECT_LT(x, middle) << "bottom " << bottom;
   }
   // A separator is a line on the menu colour.
   Canvas c(200, 22, RGB(1, 2, 3));

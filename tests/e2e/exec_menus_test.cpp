@@ -3,6 +3,8 @@
 // command line through the command interpreter, the direct delete with a failure question,
 // Cancel during a wait, and the editing dialog with its limits.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <string>
@@ -20,6 +22,7 @@ struct Entry {
   std::string execute, param, dir, stream;
   DWORD show = 1, noWait = 0, command = 0;
   std::string shellMode;
+  DWORD usePath = 0;
 };
 
 void SetString(HKEY key, const std::string &name, const std::string &value) {
@@ -46,6 +49,7 @@ void StoreMenu(int n, const std::string &name, const std::vector<Entry> &entries
     SetString(key, "Dir" + k, e.dir);
     SetString(key, "Stream" + k, e.stream);
     if (!e.shellMode.empty()) SetString(key, "ShellMode" + k, e.shellMode);
+    SetDword(key, "UsePath" + k, e.usePath);
     SetDword(key, "Show" + k, e.show);
     SetDword(key, "NoWait" + k, e.noWait);
     SetDword(key, "Command" + k, e.command);
@@ -121,10 +125,12 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   std::string rec3 = Recorder(tools, "rec3.exe");
   SetEnvironmentVariableA("VM_EXEC_VAR", "v a l");
   SetEnvironmentVariableA("VM_EXEC_NONE", nullptr);
+  // "%-" values go in as they are: a path unquoted, a variable's words as several arguments.
   StoreMenu(1, "&Test", {{rec1, "%p --in=%D;%b.%e", "%D", "a\\nb\\x00c", 2},
-                         {"COMMAND", "\"" + rec2 + "\" %f", "", "", 0, 0, 1},
-                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) end", "", "", 3},
-                         {"SHELL", "\"" + rec3 + "\" %f --x", "%D", ""}});
+                         {"COMMAND", "\"" + rec2 + "\" %f %-p", "", "", 0, 0, 1},
+                         {rec2, "%(VM_EXEC_VAR) %-(VM_EXEC_NONE) %(VM_EXEC_NONE) %-(VM_EXEC_VAR) end", "", "", 3},
+                         {"SHELL", "\"" + rec3 + "\" %f --x %-(VM_EXEC_VAR)", "%D", ""}});
+  ASSERT_EQ(std::string::npos, Folder(tree).find(' '));
   App app;
   ASSERT_TRUE(app.Start(tree, 2));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
@@ -137,20 +143,21 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
                                             {"ARG " + c, "ARG --in=" + tree.Path("sub") + ";c.txt",
                                              "CWD " + tree.Path("sub"), "SHOW 3", "STDIN 61 0A 62 00 63", "EOF"}}));
 
-  // rec2 ran through the batch (the name as one argument) and directly, for each file.
+  // rec2 ran through the batch (the name as one argument, the unquoted path as two) and
+  // directly, for each file.
   auto runs = Runs(rec2);
+  auto first = [](const Lines &run, size_t n) { return Lines(run.begin(), run.begin() + std::min(n, run.size())); };
   ASSERT_EQ(runs.size(), 4u);
-  EXPECT_EQ(runs[0][0], "ARG a b.txt");
-  EXPECT_EQ(runs[1][0], "ARG v a l");
-  EXPECT_EQ(runs[1][1], "ARG ");
-  EXPECT_EQ(runs[1][2], "ARG end");
-  EXPECT_EQ(runs[1][4], "SHOW 6");
-  EXPECT_EQ(runs[2][0], "ARG c.txt");
+  EXPECT_EQ(first(runs[0], 3), (Lines{"ARG a b.txt", "ARG " + a.substr(0, a.rfind(' ')), "ARG b.txt"}));
+  EXPECT_EQ(first(runs[1], 6), (Lines{"ARG v a l", "ARG ", "ARG v", "ARG a", "ARG l", "ARG end"}));
+  ASSERT_GE(runs[1].size(), 8u);
+  EXPECT_EQ(runs[1][7], "SHOW 6");
+  EXPECT_EQ(first(runs[2], 2), (Lines{"ARG c.txt", "ARG " + c}));
   // The shell call opened the program with the parameters, each value one argument.
   runs = Runs(rec3);
   std::sort(runs.begin(), runs.end());
-  EXPECT_EQ(runs[0][0] + "|" + runs[0][1] + "|" + runs[0][2], "ARG a b.txt|ARG --x|CWD " + Folder(tree));
-  EXPECT_EQ(runs[1][0] + "|" + runs[1][1], "ARG c.txt|ARG --x");
+  EXPECT_EQ(first(runs[0], 6), (Lines{"ARG a b.txt", "ARG --x", "ARG v", "ARG a", "ARG l", "CWD " + Folder(tree)}));
+  EXPECT_EQ(first(runs[1], 2), (Lines{"ARG c.txt", "ARG --x"}));
   app.Close();
 }
 
@@ -281,11 +288,103 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   app.Close();
 }
 
+// The batch files "CMD%08X.bat" in the temporary folder whose number lies within 64 after
+// the process id (those that runs that do not wait make).
+std::vector<std::string> BatchFiles(DWORD pid) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((std::string(temp) + "CMD*.bat").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return found;
+  do {
+    unsigned long number = strtoul(fd.cFileName + 3, nullptr, 16);
+    if (number > pid && number - pid <= 64) found.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return found;
+}
+
+// Ends the processes of the program named exe (a stand-in this test started).
+void EndStandIns(const char *exe) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 pe = {sizeof pe};
+  for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) {
+    if (lstrcmpiA(pe.szExeFile, exe) != 0) continue;
+    if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, pe.th32ProcessID)) {
+      TerminateProcess(h, 1);
+      CloseHandle(h);
+    }
+  }
+  CloseHandle(snap);
+}
+
+TEST_F(ExecMenus, BatchesNotWaitedForShareOneShortWaitAndGoAtTheNextRun) {
+  TempTree tree("exec_nowait"), tools("exec_tools");
+  for (int i = 0; i < 6; ++i) tree.Write("f" + std::to_string(i) + ".txt", "x");
+  std::string rec = Recorder(tools, "wait30.exe");
+  tools.Write("wait30.exe.sleep", "30000");
+  StoreMenu(1, "Lang", {{"COMMAND", "\"" + rec + "\" %f", "", "", 0, 1, 1}});
+  struct EndAtExit {
+    ~EndAtExit() { EndStandIns("wait30.exe"); }
+  } endAtExit;
+  App app;
+  ASSERT_TRUE(app.Start(tree, 6));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  HWND progress = WaitTopWindow(app.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() == 6; }, 60000, 20));
+  DWORD lastStart = GetTickCount();
+  ASSERT_TRUE(WaitWindowGone(progress, 60000));
+  // The end of the run waits 3 s for all six together (one after another: 18 s). The bound
+  // leaves room for a loaded machine.
+  EXPECT_LT(GetTickCount() - lastStart, 9000u);
+  // Their programs still run: the batch files stay (the interpreter holds its file open).
+  EXPECT_EQ(6u, BatchFiles(app.p.Pid()).size());
+  ASSERT_TRUE(app.WaitDone());
+
+  // The programs end (as after their 30 s); the next run deletes what is left.
+  EndStandIns("wait30.exe");
+  DeleteFileA(tools.Path("wait30.exe.sleep").c_str());
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() == 12; }, 60000));
+  ASSERT_TRUE(app.WaitDone());
+  // The next run deleted them; its own batches ended in time and went too.
+  EXPECT_TRUE(BatchFiles(app.p.Pid()).empty());
+  app.Close();
+}
+
 // Sends a command from a control of a dialog (as its notification would arrive).
 void Notify(HWND dlg, int id, int code) {
   DWORD_PTR r = 0;
   SendMessageTimeoutA(dlg, WM_COMMAND, MAKEWPARAM(id, code), LPARAM(GetDlgItem(dlg, id)), SMTO_ABORTIFHUNG, 5000,
                       &r);
+}
+
+// Every value below key as "path|name|type|data" lines, sorted.
+std::string DumpKey(const std::string &path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
+  std::vector<std::string> lines;
+  char name[256];
+  BYTE data[2048];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = sizeof name, size = sizeof data, type = 0;
+    if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    std::string value(reinterpret_cast<char *>(data), size);
+    if (type == REG_SZ) value = value.c_str();   // with or without its terminator
+    lines.push_back(path + "|" + name + "|" + std::to_string(type) + "|" + value);
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    lines.push_back(DumpKey(path + "\\" + name));
+  }
+  RegCloseKey(key);
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  for (const std::string &l : lines) out += l + "\n";
+  return out;
 }
 
 TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
@@ -298,8 +397,26 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   for (int n = 3; n <= 30; ++n) StoreMenu(n, "M", {});
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
+
+  // A menu made in the dialog and an entry of it are gone after Cancel.
+  const std::string executes = std::string(kAppKey) + "\\Executes", before = DumpKey(executes);
   PostCommand(app.main, kEditMenus);
   HWND dlg = WaitTopWindow(app.p.Pid(), "Men\xFC\x62\x65rabeitung", 10000);
+  ASSERT_NE(nullptr, dlg);
+  PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
+  HWND input = WaitTopWindow(app.p.Pid(), "Neuer Men\xFC\x65intrag", 10000);
+  ASSERT_NE(nullptr, input);
+  SetText(GetDlgItem(input, 1001), "Verworfen");
+  ClickButton(input, IDOK);
+  ASSERT_TRUE(WaitWindowGone(input, 10000));
+  EXPECT_EQ(ComboText(GetDlgItem(dlg, 1001), 30), "Verworfen");
+  Notify(dlg, 5, BN_CLICKED);
+  ClickButton(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(before, DumpKey(executes));
+
+  PostCommand(app.main, kEditMenus);
+  dlg = WaitTopWindow(app.p.Pid(), "Men\xFC\x62\x65rabeitung", 10000);
   ASSERT_NE(nullptr, dlg);
   HWND combo = GetDlgItem(dlg, 1001);
   ASSERT_EQ(ComboCount(combo), 30);
@@ -324,7 +441,7 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
 
   // The 31st menu is made, a 32nd is refused.
   PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
-  HWND input = WaitTopWindow(app.p.Pid(), "Neuer Men\xFC\x65intrag", 10000);
+  input = WaitTopWindow(app.p.Pid(), "Neuer Men\xFC\x65intrag", 10000);
   ASSERT_NE(nullptr, input);
   SetText(GetDlgItem(input, 1001), "&Drei");
   ClickButton(input, IDOK);

@@ -101,9 +101,9 @@ TEST(Pictures, MainWindowAndSearchDialogs) {
   PostMessageA(main, WM_KEYDOWN, VK_DOWN, 0);
   PostMessageA(main, WM_KEYDOWN, VK_DOWN, 0);
   Sleep(800);
+  // The whole width, so that the caption buttons show too.
   RECT area;
   GetWindowRect(main, &area);
-  area.right = area.left + 560;
   area.bottom = area.top + 470;
   EXPECT_TRUE(SaveScreen(area, dir + "menu.bmp"));
   SendMessageTimeoutA(main, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);

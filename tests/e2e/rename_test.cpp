@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "e2e/support/AppSession.h"
 #include "e2e/support/E2eDriver.h"
@@ -13,7 +14,7 @@ using namespace e2e;
 
 namespace {
 
-const int kRename = 32783, kFileList = 21396;
+const int kRename = 32783, kFileList = 21396, kAddFiles = 32771;
 const int kAll = 3, kSkip = 5, kPosition = 1022, kFilter = 1044, kOnlyFilter = 1045, kAllowPoints = 1047,
           kFormat = 1054, kCurrent = 1055, kNewName = 1056;
 const char kCaption[] = "Datein umbenennen";
@@ -32,6 +33,18 @@ class App {
     main = WaitMain(p);
     list = main ? FindChildById(main, kFileList) : nullptr;
     return list && SettledCount(p, list) == files;
+  }
+  // Adds the tree's files once more ("Dateien hinzuf\xFCgen" keeping the list): each is
+  // listed twice.
+  bool ListAgain(const TempTree &tree, int files) {
+    PostCommand(main, kAddFiles);
+    HWND dlg = WaitTopWindow(p.Pid(), "Dateien hinzuf\xFCgen", 10000);
+    if (!dlg) return false;
+    SetText(GetDlgItem(dlg, 1001), Folder(tree));
+    SetText(GetDlgItem(dlg, 1002), "*");
+    SetCheck(dlg, 1046, false);
+    ClickButton(dlg, IDOK);
+    return WaitWindowGone(dlg, 10000) && SettledCount(p, list) == 2 * files;
   }
   // Opens the dialog and waits until the worker shows the first file.
   HWND Open() {
@@ -211,4 +224,77 @@ TEST_F(Rename, EditsAloneNeverRenameAndBadInputIsRefused) {
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
   EXPECT_EQ((Names{"a.txt", "b.txt"}), OnDisk(tree));
   EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
+namespace {
+
+// One step of a run: sets the format (when given), waits until the dialog shows the file and
+// the new name, keeps it open pauseMs longer, then clicks the button (when given).
+struct Step {
+  const char *format, *current, *newName;
+  int click, pauseMs;
+};
+struct RunCase {
+  const char *label;
+  bool listTwice;
+  std::vector<Step> steps;
+  std::string message;
+  Names after;
+};
+
+}  // namespace
+
+// Runs one case on a fresh tree of a.txt, b.txt and c.txt.
+void RunRenameCase(const RunCase &c) {
+  DeleteUserKey(kAppKey);
+  TempTree tree("ren4");
+  for (const char *n : {"a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
+  App app;
+  ASSERT_TRUE(app.Start(tree, 3));
+  if (c.listTwice) ASSERT_TRUE(app.ListAgain(tree, 3));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  for (const Step &step : c.steps) {
+    if (step.format) SetText(GetDlgItem(dlg, kFormat), step.format);
+    ASSERT_TRUE(WaitFor([&] {
+      return GetText(GetDlgItem(dlg, kCurrent)) == step.current && GetText(GetDlgItem(dlg, kNewName)) == step.newName &&
+             Enabled(dlg, kFormat);
+    }, 10000)) << (step.format ? step.format : "") << " " << step.current;
+    if (step.pauseMs) {
+      Sleep(step.pauseMs);
+      ASSERT_TRUE(IsWindowVisible(dlg)) << step.format;
+      EXPECT_EQ(step.newName, GetText(GetDlgItem(dlg, kNewName)));
+    }
+    if (step.click) Click(dlg, step.click);
+  }
+  EXPECT_EQ(c.message, app.Answer("Information", IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(c.after, OnDisk(tree));
+  // Every entry of a renamed file shows its new name.
+  EXPECT_EQ(c.after, ListNames(app.list));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
+TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
+  const std::string noFile = "<keine Datei passt zum Format>";
+  const RunCase cases[] = {
+      // A block begun with '|' fits no file: the dialog waits until the format fits again.
+      {"recompute without a fitting file",
+       false,
+       {{"*.bak", "a.txt", "a.bak", kAllowPoints, 0},
+        {nullptr, "a.txt", "a.bak", kSkip, 0},
+        {"*.bak|", "", noFile.c_str(), 0, 2000},
+        {"*|.txt|.bak|", "b.txt", "b.bak", kAll, 0}},
+       "Es wurden 2 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+       {"a.txt", "b.bak", "c.bak"}},
+      {"every file listed twice",
+       true,
+       {{"*.bak", "a.txt", "a.bak", kAll, 0}},
+       "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+       {"a.bak", "b.bak", "c.bak"}},
+  };
+  for (const RunCase &c : cases) {
+    SCOPED_TRACE(c.label);
+    RunRenameCase(c);
+  }
 }

@@ -2,6 +2,7 @@
 // glyph, text and icon helpers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "system/Draw.h"
@@ -394,6 +395,64 @@ TEST(Draw, FramesGlyphsAndText) {
     EXPECT_TRUE(GetUiMetricPair(1, &s));
     EXPECT_EQ(s.cx, GetSystemMetrics(SM_CXSMICON));
     EXPECT_FALSE(GetUiMetricPair(9, &s));
+}
+
+TEST(Draw, GlyphsWithoutTheMarlettFont) {
+    UseMarlettFont(false);
+    EXPECT_FALSE(HasMarlettFont());
+    Canvas c(16, 16);
+    SetTextColor(c.Dc(), kRed);
+    const RECT g = {0, 0, 16, 16};
+    // The box round the ink of a glyph drawn in 16 x 16 (the arrows as the path combo box has
+    // always drawn them: 9 wide, 5 high).
+    struct {
+        UINT glyph;
+        RECT ink;
+    } rows[] = {{MARLETT_ARROW_DOWN, {4, 6, 13, 11}}, {MARLETT_ARROW_UP, {4, 6, 13, 11}},
+                {MARLETT_ARROW_RIGHT, {6, 4, 11, 13}}, {MARLETT_ARROW_LEFT, {6, 4, 11, 13}},
+                {MARLETT_RADIO_DOT, {5, 5, 11, 11}}, {'x', {0, 0, 0, 0}}};
+    for (auto& r : rows) {
+        for (bool viaFont : {false, true}) {
+            c.Fill(kWhite);
+            if (viaFont)
+                DrawMarlettGlyph(c.Dc(), &g, r.glyph);
+            else
+                DrawGlyphShape(c.Dc(), &g, r.glyph);
+            RECT ink = {16, 16, 0, 0};
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    if (c.At(x, y) == kRed) {
+                        ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                               std::max<LONG>(ink.bottom, y + 1)};
+                    }
+            if (IsRectEmpty(&r.ink)) {
+                EXPECT_EQ(c.Count(kWhite), 256) << r.glyph;
+                continue;
+            }
+            EXPECT_TRUE(EqualRect(&ink, &r.ink)) << char(r.glyph) << viaFont << ": " << ink.left << "," << ink.top << ","
+                                                 << ink.right << "," << ink.bottom;
+        }
+    }
+    // The tick: its lowest ink left of the middle, its highest right of it; disabled in grey.
+    c.Fill(kWhite);
+    DrawMarlettGlyph(c.Dc(), &g, MARLETT_CHECK);
+    int top = -1, bottom = -1;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            if (c.At(x, y) == kRed) {
+                if (top < 0) top = y;
+                bottom = y;
+            }
+    ASSERT_GE(top, 0);
+    for (int x = 0; x < 16; ++x) {
+        if (c.At(x, top) == kRed) EXPECT_GT(x, 8);
+        if (c.At(x, bottom) == kRed) EXPECT_LT(x, 8);
+    }
+    c.Fill(kWhite);
+    DrawMarlettGlyph(c.Dc(), &g, MARLETT_CHECK | DMG_DISABLED);
+    EXPECT_EQ(c.Count(kRed), 0);
+    EXPECT_GT(c.Count(GetSysColor(COLOR_GRAYTEXT) & 0xFFFFFF), 5);
+    UseMarlettFont(true);
 }
 
 TEST(Draw, ThemeLoaderAndShellIcons) {

@@ -278,6 +278,8 @@ TEST_F(ToolbarEx, StringsWithEachSeparatorForm) {
       {0xFFFE, "x|y", 7, {"x|y"}},
       {0xFFFE, s256, 8, {s256}},
       {0xFFFE, s257, -1, {}},
+      // A string too long fails the call; those before it stay.
+      {'|', "ok|" + s257 + "|", -1, {"ok"}},
   };
   for (auto& r : rows) {
     std::string t = r.text;
@@ -564,6 +566,43 @@ TEST_F(ToolbarEx, PaintingShowsStatesColoursAndStyles) {
   EXPECT_EQ(RGB(1, 2, 3), PixelAfterPaint(200, 61));
   EXPECT_EQ(1, Send(TBX_REMOVEOVERLAY, 999));
   EXPECT_EQ(0, Send(TBX_REMOVEOVERLAY, 999));
+  // Overlay keys are button references, resolved by the command lookup: the second button
+  // with command 1 is button 2.
+  ASSERT_EQ(1, Add({{0, 1, E, 0, 0, 0, 0}}));
+  const RECT r2 = Rect(2);
+  Send(TBX_COLOR, 6, RGB(0, 250, 0));
+  struct {
+    DWORD key;
+    LONG x;
+  } keys[] = {{TBX_REF_NTH(1, 1), r2.left}, {TBX_REF_NTH(1, 0), r0.left}, {TBX_REF_CMD(2), r1.left},
+              {TBX_REF_INDEX(2), r2.left}, {1, r1.left}};
+  for (auto& k : keys) {
+    DWORD at[3] = {k.key, MAKELONG(0, 2), 0};
+    ASSERT_EQ(1, Send(TBX_ADDOVERLAYA, (WPARAM)at, (LPARAM)"  "));
+    EXPECT_EQ(RGB(0, 250, 0), PixelAfterPaint(k.x + 2, r0.top + 5)) << std::hex << k.key;
+    EXPECT_EQ(1, Send(TBX_REMOVEOVERLAY, k.key));
+  }
+}
+
+TEST_F(ToolbarEx, AnImageChangeKeepsThePendingMeasures) {
+  AddImages();
+  Send(TB_ADDSTRINGA, 0xFFFE, (LPARAM)"Text");
+  ASSERT_EQ(1, Add({{-1, 1, E, 0, 0, 0, 0}, {0, 2, E, 0, 0, 0, -1}}));
+  // A larger bitmap size makes the text-only button taller by the difference, whatever
+  // changes in between.
+  struct {
+    const char* between;
+    UINT msg;
+  } rows[] = {{"nothing", 0}, {"another button's image", TB_CHANGEBITMAP}};
+  for (auto& r : rows) {
+    Send(TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+    const RECT small = Rect(0);
+    Send(TB_SETBITMAPSIZE, 0, MAKELPARAM(40, 40));
+    if (r.msg) EXPECT_EQ(1, Send(r.msg, 2, 1));
+    const RECT large = Rect(0);
+    EXPECT_EQ(small.right - small.left, large.right - large.left) << r.between;
+    EXPECT_EQ(small.bottom - small.top + 24, large.bottom - large.top) << r.between;
+  }
 }
 
 TEST_F(ToolbarEx, HostedWindowsFontsAndGrownStrips) {
