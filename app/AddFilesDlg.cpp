@@ -3,11 +3,11 @@
 
 #include <time.h>
 
-#include "app/DialogPlace.h"
 #include "app/Resource.h"
 #include "system/RegKeys.h"
 #include "text/Numbers.h"
 #include "toolkit/ControlHelpers.h"
+#include "toolkit/DialogPlace.h"
 
 namespace {
 

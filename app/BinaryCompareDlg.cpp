@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DialogPlace.h"
 #include "system/Files.h"
+#include "toolkit/DialogPlace.h"
 #include "toolkit/WndHelpers.h"
 
 namespace {

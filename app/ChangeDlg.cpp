@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/ChangeEdit.h"
-#include "app/DialogPlace.h"
 #include "app/TextSearchDlg.h"
 #include "system/RegKeys.h"
+#include "toolkit/DialogPlace.h"
 
 namespace {
 

@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "app/FileCache.h"
+#include "app/HitFiles.h"
 #include "app/HexSearch.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
@@ -16,33 +18,20 @@
 
 namespace {
 
-// The hits of one file, by index into the engine's hits, in ascending position.
-struct FileHits {
-    const char* path;
-    std::vector<int> hits;
-};
-
-// Groups hit indices by file, files in the order of their first hit. nameOf gives a hit's
-// index into the names list, posOf its position.
-template <class NameOf, class PosOf>
-std::vector<FileHits> GroupHits(int count, const CStrList& names, NameOf nameOf, PosOf posOf)
+// The hits of a file at distinct positions: the same file searched twice (listed twice) gives
+// each hit twice, and one offset must be changed once. kept[k] is the index into the distinct
+// hits that the file's k-th hit shares.
+template <class PosOf>
+std::vector<int> DistinctPositions(const FileHits& file, PosOf posOf, std::vector<int>& kept)
 {
-    std::vector<FileHits> files;
-    std::vector<int> slot(size_t(names.m_nCount), -1);
-    for (int i = 0; i < count; ++i) {
-        int n = nameOf(i);
-        if (n < 0 || n >= names.m_nCount)
-            continue;
-        if (slot[size_t(n)] < 0) {
-            slot[size_t(n)] = int(files.size());
-            files.push_back(FileHits{names.GetString(n), {}});
-        }
-        files[size_t(slot[size_t(n)])].hits.push_back(i);
+    std::vector<int> distinct;
+    kept.clear();
+    for (int i : file.hits) {
+        if (distinct.empty() || posOf(distinct.back()) != posOf(i))
+            distinct.push_back(i);
+        kept.push_back(int(distinct.size()) - 1);
     }
-    // A sorted result list may hold a file's hits in any order.
-    for (FileHits& f : files)
-        std::stable_sort(f.hits.begin(), f.hits.end(), [&](int a, int b) { return posOf(a) < posOf(b); });
-    return files;
+    return distinct;
 }
 
 bool Report(CChangeHost& host, const char* format, const char* path, const char* detail = nullptr)
@@ -107,9 +96,9 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<TextSearchHit>(i); };
-    std::vector<FileHits> files = GroupHits(
-        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
-        [&](int i) { return hitOf(i)->pos; });
+    auto posOf = [&](int i) { return hitOf(i)->pos; };
+    std::vector<FileHits> files = GroupHitsByFile(
+        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; }, posOf);
     AllLatch latch(host);
     bool stopped = false;
     for (size_t f = 0; f < files.size() && !stopped; ++f) {
@@ -122,30 +111,38 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
                 return r;
             continue;
         }
+        // OK after an open or create error ends the run; its count is still shown.
         CMapFile map;
         if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
             if (IsEmptyFile(file.path))
                 continue;   // nothing left to change
-            if (!Report(host, kOpenError, file.path))
-                return r.aborted = true, r;
-            continue;
+            r.aborted = !Report(host, kOpenError, file.path);
+            return r;
         }
         CSafeFileWriter writer;
         if (writer.Open(file.path) != SAFE_OK) {
             map.Close();
             char temp[MAX_PATH + 32];
             StrFormat(temp, sizeof temp, "%s%s", file.path, kSafeTempSuffix);
-            if (!Report(host, kCreateError, temp))
+            r.aborted = !Report(host, kCreateError, temp);
+            return r;
+        }
+        int changes = 0;
+        std::vector<int> kept, distinct;
+        std::vector<ChangeHit> hits;
+        try {
+            distinct = DistinctPositions(file, posOf, kept);
+            for (int i : distinct)
+                hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
+            SafeOutput out(writer);
+            changes = RewriteFileHits(map.m_pData, int(map.m_dwSize), hits.data(), int(hits.size()), request, out,
+                                      ask ? &latch : nullptr, &stopped);
+        } catch (const std::bad_alloc&) {
+            writer.Abort();
+            if (!Report(host, kNoMemoryForFile, file.path))
                 return r.aborted = true, r;
             continue;
         }
-        std::vector<ChangeHit> hits;
-        for (int i : file.hits)
-            hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
-        SafeOutput out(writer);
-        int size = int(map.m_dwSize);
-        int changes = RewriteFileHits(map.m_pData, size, hits.data(), int(hits.size()), request, out,
-                                      ask ? &latch : nullptr, &stopped);
         map.Close();
         if (changes == 0) {
             writer.Abort();   // nothing changed: the file stays as it is
@@ -161,9 +158,11 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         FileCacheDrop(cache, file.path);
         if (stamps)
             stamps->Renew(file.path);
-        for (size_t k = 0; k < hits.size(); ++k) {
-            engine.SetHitPos(file.hits[k], hits[k].pos);
-            engine.SetHitLength(file.hits[k], hits[k].length);
+        // A hit given twice points where its twin does.
+        for (size_t k = 0; k < file.hits.size(); ++k) {
+            const ChangeHit& h = hits[size_t(kept[k])];
+            engine.SetHitPos(file.hits[k], h.pos);
+            engine.SetHitLength(file.hits[k], h.length);
         }
         r.changes += changes;
         ++r.files;
@@ -176,9 +175,9 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
 {
     ChangeRunResult r = {0, 0, false};
     auto hitOf = [&](int i) { return engine.m_hits.Item<HexSearchHit>(i); };
-    std::vector<FileHits> files = GroupHits(
-        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
-        [&](int i) { return hitOf(i)->position; });
+    auto posOf = [&](int i) { return hitOf(i)->position; };
+    std::vector<FileHits> files = GroupHitsByFile(
+        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; }, posOf);
     for (size_t f = 0; f < files.size(); ++f) {
         if (host.Stopped())
             break;
@@ -198,7 +197,15 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             continue;
         }
         int size = int(map.m_dwSize), changes = 0;
-        for (int i : file.hits) {
+        std::vector<int> kept, distinct;
+        try {
+            distinct = DistinctPositions(file, posOf, kept);
+        } catch (const std::bad_alloc&) {
+            if (!Report(host, kNoMemoryForFile, file.path))
+                return r.aborted = true, r;
+            continue;
+        }
+        for (int i : distinct) {
             int pos = hitOf(i)->position;
             if (pos < 0 || pos >= size)
                 continue;

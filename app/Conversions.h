@@ -1,7 +1,8 @@
 // The conversions of the listed files apart from their windows: tab widths, the OEM
 // ("ASCII") and ANSI code pages, and Unix and Windows line ends. A file is rewritten only when
 // its content changes, through a temporary file that replaces it when complete; read-only
-// files are left alone.
+// files are left alone. The tab and code-page conversions stream the file, so its size is not
+// bounded by memory.
 #pragma once
 
 #include <windows.h>
@@ -9,25 +10,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CDirList;
 class CStrList;
 
 // What became of one file.
 enum {
-    CONVERT_DONE = 1,        // rewritten with the converted content
-    CONVERT_UNCHANGED = 0,   // nothing to convert: the file was not touched
-    CONVERT_SKIPPED = -1,    // read-only, unreadable, empty or too large for its conversion
-    CONVERT_FAILED = -2,     // the new content could not be written (the file is as it was)
-    CONVERT_CANCELLED = -3,  // cancelled within the file (the file is as it was)
+    CONVERT_DONE = 1,         // rewritten with the converted content
+    CONVERT_UNCHANGED = 0,    // nothing to convert: the file was not touched
+    CONVERT_SKIPPED = -1,     // read-only, unreadable, or too large for its conversion
+    CONVERT_FAILED = -2,      // the new content could not be written (the file is as it was)
+    CONVERT_CANCELLED = -3,   // cancelled within the file (the file is as it was)
+    CONVERT_NO_MEMORY = -4,   // not enough memory for the file (the file is as it was)
 };
 
 // The largest file that the line-end conversion takes (4 MiB).
 const uint32_t kLineEndSizeLimit = 4194304u;
 
-// The widths for the tab job from the tab dialog: widths are clamped to 1..255, then "blanks
-// only" makes the new width 0. False when there is nothing to do (equal widths without
-// blanks to tabs).
+// The widths for the tab job from the tab dialog: the old width clamped to 1..255, the new
+// one to 0..255 (0 or below: blanks only), and "blanks only" makes the new width 0. False when
+// there is nothing to do (equal widths without blanks to tabs).
 bool PrepareTabWidths(int oldWidth, int newWidth, bool compress, bool onlySpaces, int* pOld, int* pNew);
 
 // Re-tabs one line (length bytes, without its end) from tab stops every oldWidth columns to
@@ -51,7 +54,8 @@ struct ConvertMonitor {
 };
 
 // One file each; the result is one of CONVERT_*. The tab conversion checks the monitor's
-// cancel before each line and reports progress every 8192 bytes; the others do neither.
+// cancel at each line end and every 64 KiB, and reports progress every 8192 bytes or more;
+// the others do neither. An allocation failure comes back as CONVERT_NO_MEMORY.
 int ConvertTabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor);
 // direction 0: OEM to ANSI, 1: ANSI to OEM; every byte, line ends included.
 int ConvertCodePageFile(const char* path, int direction);
@@ -61,22 +65,38 @@ int ConvertLineEndsFile(const char* path, int style);
 // The three jobs over the file list.
 enum ConvertKind { CONVERT_TABS = 0, CONVERT_CODE_PAGE = 1, CONVERT_LINE_ENDS = 2 };
 
+// Whether a file's result counts as converted in the closing message: a file that is right as
+// it is counts for the tab and code-page conversions; the line-end conversion counts only the
+// files it rewrote.
+bool ConvertCounts(int kind, int result);
+
+// A file that could not be converted for a reason the user must hear of.
+struct ConvertFailure {
+    std::string path;
+    int result;   // CONVERT_FAILED or CONVERT_NO_MEMORY
+};
+
 struct ConvertJobData {
-    int kind;                 // ConvertKind
-    int value;                // old tab width, direction or line-end style
-    int newWidth;             // tabs: new width (0: blanks only)
-    bool compress;            // tabs: blanks to tabs
+    int kind;                           // ConvertKind
+    int value;                          // old tab width, direction or line-end style
+    int newWidth;                       // tabs: new width (0: blanks only)
+    bool compress;                      // tabs: blanks to tabs
     CDirList* files;
-    int count;                // listed files to convert (the first count entries)
-    CStrList* cache;          // the file cache, whose entries of rewritten files are dropped
+    const std::vector<int>* indices;    // the entries to convert, each file once (DirListDistinctFiles)
+    CStrList* cache;                    // the file cache, whose entries of rewritten files are dropped
     volatile LONG* cancel;
     // Worker thread: the file now converted (its index), and overall progress as a share of
     // range of the listed files' total size.
     void (*progress)(void* context, int index, int64_t position);
     void* context;
+    std::vector<ConvertFailure>* failures;   // filled with the files that failed (may be null)
 };
 enum { kConvertProgressRange = 1024 };
 
-// Converts the listed files until cancelled (before the next file). Returns the number of
-// files rewritten.
+// Converts the given files until cancelled (before the next file). Returns the number of files
+// that count as converted (ConvertCounts).
 int RunConvertJob(const ConvertJobData& job);
+
+// The closing message: "Es wurden %i von %i Dateien konvertiert.", then the failed files with
+// their reasons (at most 20, then how many more).
+std::string FormatConvertMessage(int converted, int files, const std::vector<ConvertFailure>& failures);

@@ -1,7 +1,7 @@
 // The dialogs of the three conversions.
 #include "app/ConvertDlgs.h"
 
-#include "app/DialogPlace.h"
+#include "toolkit/DialogPlace.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Dialog 144 "Verzeichnisse vergleichen".
 #include "app/DirCompareDlg.h"
 
-#include "app/DialogPlace.h"
 #include "app/DirCompare.h"
 #include "app/Resource.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
 #include "toolkit/ControlHelpers.h"
+#include "toolkit/DialogPlace.h"
 #include "toolkit/PathDlg.h"
 
 namespace {

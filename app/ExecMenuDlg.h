@@ -37,10 +37,10 @@
 
 #include <vector>
 
-#include "app/DialogPlace.h"
 #include "app/ExecMenuStore.h"
 #include "framework/Framework.h"
 #include "system/StrList.h"
+#include "toolkit/DialogPlace.h"
 
 class CExecMenuDlg : public CDialog {
 public:

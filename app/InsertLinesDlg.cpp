@@ -3,12 +3,12 @@
 
 #include <commctrl.h>
 
-#include "app/DialogPlace.h"
 #include "app/LineEdit.h"
 #include "app/TextSearch.h"
 #include "system/RegKeys.h"
 #include "text/Format.h"
 #include "text/Numbers.h"
+#include "toolkit/DialogPlace.h"
 
 namespace {
 

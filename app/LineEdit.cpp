@@ -4,38 +4,355 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <new>
 
 #include "app/FileCache.h"
+#include "app/HitFiles.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
+#include "system/MapFile.h"
 #include "system/SafeFile.h"
-#include "system/WinHandle.h"
 #include "text/Format.h"
 
 namespace {
 
-// A line of the edited file: a line as read (number from 1) or an inserted one (number 0).
-struct Entry {
-    int number;
-    int start, length, endLength;   // read lines
-    const std::string* text;        // inserted lines
-};
+// Files are read, and written, in blocks of this size.
+const int kBlock = 65536;
 
 long long Clamp(long long v, long long lo, long long hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-bool ReadWhole(const char* path, std::string& out)
+// Cuts bytes that come in pieces into lines as the text search counts them. The sink hears
+// Bytes(p, n) for bytes of the current line, its end included, and End(endLength) when the
+// line is complete (0: a last line without an end); each returns false to stop.
+template <class Sink>
+class CLineCutter {
+public:
+    explicit CLineCutter(Sink& sink) : m_sink(sink) {}
+    bool Add(const char* p, size_t length)
+    {
+        const char* end = p + length;
+        if (m_cr && p < end) {
+            // A CR ended the last piece: a LF now is its pair.
+            m_cr = false;
+            bool pair = *p == '\n';
+            if ((pair && !Bytes(p++, 1)) || !EndLine(pair ? 2 : 1))
+                return false;
+        }
+        while (p < end) {
+            const char* q = p;
+            while (q < end && *q != '\r' && *q != '\n')
+                ++q;
+            if (q == end)
+                return Bytes(p, size_t(q - p));
+            int endLength = 1;
+            if (*q == '\r') {
+                if (q + 1 == end) {
+                    m_cr = true;
+                    return Bytes(p, size_t(end - p));
+                }
+                endLength = q[1] == '\n' ? 2 : 1;
+            }
+            const char* next = q + endLength;
+            if (!Bytes(p, size_t(next - p)) || !EndLine(endLength))
+                return false;
+            p = next;
+        }
+        return true;
+    }
+    // The bytes have ended: a line still open ends too.
+    bool Finish()
+    {
+        if (m_cr) {
+            m_cr = false;
+            return EndLine(1);
+        }
+        return !m_open || EndLine(0);
+    }
+
+private:
+    bool Bytes(const char* p, size_t n)
+    {
+        if (n == 0)
+            return true;
+        m_open = true;
+        return m_sink.Bytes(p, n);
+    }
+    bool EndLine(int endLength)
+    {
+        m_open = false;
+        return m_sink.End(endLength);
+    }
+
+    Sink& m_sink;
+    bool m_cr = false;     // the last piece ended with a CR
+    bool m_open = false;   // bytes of a line that has not ended came
+};
+
+// What the edit needs to know of a file before it writes it: its lines and its line end.
+struct LineShape {
+    long long lines = 0;
+    std::string lineEnd = "\n";   // that of the first line; LF when it has none
+    char last = 0;
+    bool Bytes(const char* p, size_t n)
+    {
+        last = p[n - 1];
+        return true;
+    }
+    bool End(int endLength)
+    {
+        if (++lines == 1 && endLength)
+            lineEnd = endLength == 2 ? "\r\n" : std::string(1, last);
+        return true;
+    }
+};
+
+// A piece of the new file: lines as read (numbers first .. first + count - 1), or an inserted
+// line (text >= 0, count 1).
+struct LineRun {
+    long long first, count;
+    int text;
+};
+
+// The new file as runs, so that its size is that of its edits rather than of its lines.
+class CLinePlan {
+public:
+    explicit CLinePlan(long long lines) : m_size(lines)
+    {
+        if (lines > 0)
+            m_runs.push_back(LineRun{1, lines, -1});
+    }
+    long long Size() const { return m_size; }
+    const std::vector<LineRun>& Runs() const { return m_runs; }
+    // The index in the new file of the line read as number line; -1 when it is gone.
+    long long Find(long long line) const
+    {
+        long long at = 0;
+        for (const LineRun& r : m_runs) {
+            if (r.text < 0 && line >= r.first && line < r.first + r.count)
+                return at + line - r.first;
+            at += r.count;
+        }
+        return -1;
+    }
+    void Erase(long long from, long long to)
+    {
+        size_t a = Split(from), b = Split(to);
+        m_runs.erase(m_runs.begin() + long(a), m_runs.begin() + long(b));
+        m_size -= to - from;
+    }
+    void Insert(long long at, int texts)
+    {
+        size_t k = Split(at);
+        for (int j = 0; j < texts; ++j)
+            m_runs.insert(m_runs.begin() + long(k) + j, LineRun{0, 1, j});
+        m_size += texts;
+    }
+
+private:
+    // The run that begins at index at (a run holding it is split); Runs().size() at the end.
+    size_t Split(long long at)
+    {
+        long long pos = 0;
+        for (size_t k = 0; k < m_runs.size(); ++k) {
+            if (pos == at)
+                return k;
+            LineRun& r = m_runs[k];
+            if (at < pos + r.count) {
+                long long head = at - pos;
+                LineRun tail = {r.first + head, r.count - head, -1};
+                r.count = head;
+                m_runs.insert(m_runs.begin() + long(k) + 1, tail);
+                return k + 1;
+            }
+            pos += r.count;
+        }
+        return m_runs.size();
+    }
+
+    std::vector<LineRun> m_runs;
+    long long m_size;
+};
+
+// Applies the request at each found line, in ascending order and once; false when nothing
+// changes.
+bool PlanEdit(CLinePlan& plan, std::vector<int> lines, const LineEditRequest& request, int texts)
 {
-    CWinHandle h(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h)
-        return false;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart >= 0x7FFFFFFF)
-        return false;
-    out.resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    return out.empty() || (ReadFile(h.Get(), &out[0], DWORD(out.size()), &got, nullptr) && got == out.size());
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    bool changed = false;
+    for (int line : lines) {
+        long long found = line < 1 ? -1 : plan.Find(line);
+        if (found < 0)
+            continue;   // deleted by an earlier found line
+        long long n = plan.Size();
+        if (request.deleteMode) {
+            long long from = Clamp(found + request.position, 0, n);
+            long long to = Clamp(found + request.position + (long long)request.count, from, n);
+            if (to > from) {
+                plan.Erase(from, to);
+                changed = true;
+            }
+        } else if (texts > 0) {
+            plan.Insert(Clamp(found + request.position, 0, n), texts);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Writes the planned file while the old one is cut into lines again: lines kept are copied,
+// inserted ones written where the plan puts them.
+template <class Out>
+class CPlanWriter {
+public:
+    CPlanWriter(const std::vector<LineRun>& runs, const std::vector<std::string>& texts, const std::string& lineEnd,
+                Out& out)
+        : m_runs(runs), m_texts(texts), m_lineEnd(lineEnd), m_out(out)
+    {
+    }
+    bool Bytes(const char* p, size_t n)
+    {
+        if (!m_started) {
+            m_started = true;
+            if (!Reach(m_line))
+                return false;
+        }
+        return !m_keep || Put(p, n);
+    }
+    bool End(int endLength)
+    {
+        m_needEnd = m_keep && endLength == 0;
+        ++m_line;
+        m_started = false;
+        return true;
+    }
+    // Writes what the plan puts after the file's last line.
+    bool Finish() { return Reach(LLONG_MAX); }
+
+private:
+    // Writes what the plan puts before the line read as number line, and notes whether that
+    // line is kept.
+    bool Reach(long long line)
+    {
+        for (; m_run < m_runs.size(); ++m_run) {
+            const LineRun& r = m_runs[m_run];
+            if (r.text < 0 && r.first + r.count > line)
+                break;
+            if (r.text >= 0) {
+                const std::string& text = m_texts[size_t(r.text)];
+                if (!Put(text.data(), text.size()) || !m_out.Put(m_lineEnd.data(), m_lineEnd.size()))
+                    return false;
+            }
+        }
+        m_keep = m_run < m_runs.size() && m_runs[m_run].first <= line;
+        return true;
+    }
+    bool Put(const char* p, size_t n)
+    {
+        if (m_needEnd) {
+            // The file's last line no longer ends the file.
+            m_needEnd = false;
+            if (!m_out.Put(m_lineEnd.data(), m_lineEnd.size()))
+                return false;
+        }
+        return m_out.Put(p, n);
+    }
+
+    const std::vector<LineRun>& m_runs;
+    const std::vector<std::string>& m_texts;
+    const std::string& m_lineEnd;
+    Out& m_out;
+    size_t m_run = 0;
+    long long m_line = 1;
+    bool m_started = false, m_keep = false, m_needEnd = false;
+};
+
+struct StringOut {
+    std::string& s;
+    bool Put(const char* p, size_t n) { return s.append(p, n), true; }
+};
+
+// Writes through a buffer to the temporary file.
+class CFileOut {
+public:
+    explicit CFileOut(CSafeFileWriter& writer) : m_writer(writer) {}
+    bool Put(const char* p, size_t n)
+    {
+        m_buffer.append(p, n);
+        return m_buffer.size() < size_t(kBlock) || Flush();
+    }
+    bool Flush()
+    {
+        bool ok = m_writer.Write(m_buffer.data(), m_buffer.size()) == SAFE_OK;
+        m_buffer.clear();
+        return ok;
+    }
+
+private:
+    CSafeFileWriter& m_writer;
+    std::string m_buffer;
+};
+
+enum { CUT_OK, CUT_READ, CUT_SINK };
+
+// Cuts a file into lines for sink; CUT_READ when it cannot be read, CUT_SINK when the sink
+// stopped.
+template <class Sink>
+int CutFile(const char* path, Sink& sink)
+{
+    CStream in{kBlock};
+    if (!in.Open(path, CStream::ModeRead))
+        return CUT_READ;
+    std::vector<char> block(static_cast<size_t>(kBlock));
+    CLineCutter<Sink> cutter(sink);
+    for (;;) {
+        int n = in.Read(&block[0], kBlock);
+        if (n < 0)
+            return CUT_READ;
+        if (n == 0)
+            break;
+        if (!cutter.Add(&block[0], size_t(n)))
+            return CUT_SINK;
+    }
+    return cutter.Finish() ? CUT_OK : CUT_SINK;
+}
+
+enum { EDIT_SAME, EDIT_WRITTEN, EDIT_OPEN, EDIT_READ_ONLY, EDIT_CREATE, EDIT_NO_MEMORY };
+
+struct FileEdit {
+    int result;      // EDIT_*
+    int safeError;   // EDIT_CREATE: the writer's code
+};
+
+// Edits one file's found lines into target, streaming the file twice.
+FileEdit EditFile(const char* path, const char* target, const std::vector<int>& lines, const LineEditRequest& request,
+                  const std::vector<std::string>& texts)
+{
+    LineShape shape;
+    if (CutFile(path, shape) != CUT_OK)
+        return FileEdit{EDIT_OPEN, SAFE_OK};
+    CLinePlan plan(shape.lines);
+    if (!PlanEdit(plan, lines, request, int(texts.size())))
+        return FileEdit{EDIT_SAME, SAFE_OK};
+    // A read-only file may not be opened for writing, so it may not be rewritten either.
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return FileEdit{EDIT_READ_ONLY, SAFE_OK};
+    CSafeFileWriter writer;
+    int rc = writer.Open(target);
+    if (rc != SAFE_OK)
+        return FileEdit{EDIT_CREATE, rc};
+    CFileOut out(writer);
+    CPlanWriter<CFileOut> write(plan.Runs(), texts, shape.lineEnd, out);
+    int cut = CutFile(path, write);
+    if (cut == CUT_READ)
+        return FileEdit{EDIT_OPEN, SAFE_OK};
+    if (cut != CUT_OK || !write.Finish() || !out.Flush())
+        return FileEdit{EDIT_CREATE, SAFE_ERR_WRITE};
+    rc = writer.Commit();
+    return rc == SAFE_OK ? FileEdit{EDIT_WRITTEN, SAFE_OK} : FileEdit{EDIT_CREATE, rc};
 }
 
 bool Report(CLineEditHost& host, const char* format, const char* path, const char* detail)
@@ -61,86 +378,52 @@ bool IsValidNameSuffix(const char* suffix)
     return true;
 }
 
-std::vector<LineSpan> SplitLines(const unsigned char* data, int size)
-{
-    std::vector<LineSpan> lines;
-    int start = 0;
-    for (int i = 0; i < size; ++i) {
-        int end = 0;
-        if (data[i] == '\n')
-            end = 1;
-        else if (data[i] == '\r')
-            end = (i + 1 < size && data[i + 1] == '\n') ? 2 : 1;
-        if (!end)
-            continue;
-        i += end - 1;
-        lines.push_back(LineSpan{start, i + 1 - start, end});
-        start = i + 1;
-    }
-    if (start < size)
-        lines.push_back(LineSpan{start, size - start, 0});
-    return lines;
-}
-
 std::vector<std::string> SplitInsertText(const char* text)
 {
-    std::vector<std::string> lines;
-    std::string t = text ? text : "";
-    std::vector<LineSpan> spans = SplitLines(reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
-    for (const LineSpan& s : spans)
-        lines.push_back(t.substr(size_t(s.start), size_t(s.length - s.endLength)));
-    return lines;
+    struct Lines {
+        std::vector<std::string> all;
+        bool open = false;
+        bool Bytes(const char* p, size_t n)
+        {
+            if (!open)
+                all.emplace_back();
+            open = true;
+            all.back().append(p, n);
+            return true;
+        }
+        bool End(int endLength)
+        {
+            all.back().resize(all.back().size() - size_t(endLength));
+            open = false;
+            return true;
+        }
+    } lines;
+    CLineCutter<Lines> cutter(lines);
+    cutter.Add(text ? text : "", text ? strlen(text) : 0);
+    cutter.Finish();
+    return lines.all;
 }
 
 bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out)
 {
-    std::vector<LineSpan> spans = SplitLines(data, size);
-    std::vector<Entry> entries;
-    entries.reserve(spans.size());
-    for (size_t i = 0; i < spans.size(); ++i)
-        entries.push_back(Entry{int(i + 1), spans[i].start, spans[i].length, spans[i].endLength, nullptr});
-    std::string lineEnd = "\n";
-    if (!spans.empty() && spans[0].endLength)
-        lineEnd.assign(reinterpret_cast<const char*>(data) + spans[0].start + spans[0].length - spans[0].endLength,
-                       size_t(spans[0].endLength));
-    std::vector<std::string> inserted = request.deleteMode ? std::vector<std::string>() : SplitInsertText(request.text);
-
-    std::sort(lines.begin(), lines.end());
-    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    bool changed = false;
-    for (int line : lines) {
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.number == line; });
-        if (line < 1 || it == entries.end())
-            continue;   // deleted by an earlier found line
-        long long found = it - entries.begin(), n = (long long)entries.size();
-        if (request.deleteMode) {
-            long long from = Clamp(found + request.position, 0, n);
-            long long to = Clamp(found + request.position + (long long)request.count, from, n);
-            entries.erase(entries.begin() + from, entries.begin() + to);
-            changed = changed || to > from;
-        } else {
-            long long at = Clamp(found + request.position, 0, n);
-            for (size_t j = 0; j < inserted.size(); ++j)
-                entries.insert(entries.begin() + at + (long long)j, Entry{0, 0, 0, 0, &inserted[j]});
-            changed = changed || !inserted.empty();
-        }
-    }
-    if (!changed)
+    const char* bytes = reinterpret_cast<const char*>(data);
+    LineShape shape;
+    CLineCutter<LineShape> count(shape);
+    count.Add(bytes, size_t(size));
+    count.Finish();
+    std::vector<std::string> texts = request.deleteMode ? std::vector<std::string>() : SplitInsertText(request.text);
+    CLinePlan plan(shape.lines);
+    if (!PlanEdit(plan, std::move(lines), request, int(texts.size())))
         return false;
     out.clear();
     out.reserve(size_t(size) + 64);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        if (e.text) {
-            out += *e.text;
-            out += lineEnd;
-            continue;
-        }
-        out.append(reinterpret_cast<const char*>(data) + e.start, size_t(e.length));
-        if (e.endLength == 0 && i + 1 < entries.size())
-            out += lineEnd;   // the file's last line no longer ends the file
-    }
+    StringOut sink = {out};
+    CPlanWriter<StringOut> write(plan.Runs(), texts, shape.lineEnd, sink);
+    CLineCutter<CPlanWriter<StringOut>> again(write);
+    again.Add(bytes, size_t(size));
+    again.Finish();
+    write.Finish();
     return true;
 }
 
@@ -153,54 +436,57 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
         host.Fail(kBadNameSuffix);
         return r.stopped = true, r;
     }
-    // The found lines of each file, files in the order of their first hit.
-    std::vector<std::vector<int>> lines(size_t(engine.m_names.m_nCount));
-    std::vector<int> order;
-    for (int i = 0; i < engine.GetHitCount(); ++i) {
-        const TextSearchHit* h = engine.m_hits.Item<TextSearchHit>(i);
-        if (h->nameIndex < 0 || h->nameIndex >= engine.m_names.m_nCount)
-            continue;
-        std::vector<int>& v = lines[size_t(h->nameIndex)];
-        if (v.empty())
-            order.push_back(h->nameIndex);
-        v.push_back(h->line);
-    }
+    std::vector<std::string> texts = request.deleteMode ? std::vector<std::string>() : SplitInsertText(request.text);
+    auto hitOf = [&](int i) { return engine.m_hits.Item<TextSearchHit>(i); };
+    std::vector<FileHits> files = GroupHitsByFile(
+        engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
+        [&](int i) { return hitOf(i)->line; });
     int done = 0;
-    for (int name : order) {
-        const char* path = engine.m_names.GetString(name);
+    for (const FileHits& file : files) {
+        const char* path = file.path;
         if (host.Stopped())
             return r.stopped = true, r;
         host.Progress(done, path);
-        done += int(lines[size_t(name)].size());
+        done += int(file.hits.size());
         if (stamps && !stamps->Unchanged(path)) {
             if (!Report(host, kChangedSinceSearch, path, nullptr))
                 return r.stopped = true, r;
             continue;
         }
-        std::string content, edited;
-        if (!ReadWhole(path, content)) {
-            if (!Report(host, "Die Datei %s konnte nicht geöffmet werden !", path, nullptr))
-                return r.stopped = true, r;
-            continue;
-        }
-        if (!EditFileLines(reinterpret_cast<const unsigned char*>(content.data()), int(content.size()),
-                           lines[size_t(name)], request, edited))
-            continue;
         std::string target = std::string(path) + (suffix ? suffix : "");
-        CSafeFileWriter writer;
-        int rc = writer.Open(target.c_str());
-        if (rc == SAFE_OK)
-            rc = writer.Write(edited.data(), edited.size());
-        if (rc == SAFE_OK)
-            rc = writer.Commit();
-        if (rc != SAFE_OK) {
-            writer.Abort();
-            if (!Report(host, "Die Datei %s konnte nicht erstellt werden !", target.c_str(), SafeFileErrorText(rc)))
-                return r.stopped = true, r;
-            continue;
+        FileEdit edit = {EDIT_NO_MEMORY, SAFE_OK};
+        try {
+            std::vector<int> lines;
+            for (int i : file.hits)
+                lines.push_back(hitOf(i)->line);
+            edit = EditFile(path, target.c_str(), lines, request, texts);
+        } catch (const std::bad_alloc&) {
         }
-        FileCacheDrop(cache, target.c_str());
-        ++r.files;
+        bool goOn = true;
+        switch (edit.result) {
+        case EDIT_WRITTEN:
+            FileCacheDrop(cache, target.c_str());
+            ++r.files;
+            break;
+        case EDIT_OPEN:
+            goOn = Report(host, "Die Datei %s konnte nicht geöffmet werden !", path, nullptr);
+            break;
+        case EDIT_READ_ONLY:
+            goOn = Report(host, "Die Datei %s konnte nicht erstellt werden !", target.c_str(),
+                          "Die Datei ist schreibgeschützt.");
+            break;
+        case EDIT_CREATE:
+            goOn = Report(host, "Die Datei %s konnte nicht erstellt werden !", target.c_str(),
+                          SafeFileErrorText(edit.safeError));
+            break;
+        case EDIT_NO_MEMORY:
+            goOn = Report(host, kNoMemoryForFile, path, nullptr);
+            break;
+        default:
+            break;
+        }
+        if (!goOn)
+            return r.stopped = true, r;
     }
     host.Progress(done, "");
     return r;

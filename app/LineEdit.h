@@ -9,17 +9,6 @@
 class CStrList;
 class CTextSearch;
 
-// One line of a file: where it starts, its bytes with its line end, and the line end's bytes.
-struct LineSpan {
-    int start;
-    int length;
-    int endLength;   // 0 (the last line may lack one), 1 (CR or LF) or 2 (CR LF)
-};
-
-// Splits data into lines as the text search counts them: CR LF, CR and LF each end one line,
-// so LF followed by CR ends two. A line end at the very end starts no further line.
-std::vector<LineSpan> SplitLines(const unsigned char* data, int size);
-
 // Splits the text to insert into its lines (CR LF, CR or LF between them; an empty line gives
 // an empty line; a line end at the end starts no further line).
 std::vector<std::string> SplitInsertText(const char* text);
@@ -33,11 +22,13 @@ struct LineEditRequest {
 };
 
 // Edits one file's content at the found lines (numbers from 1, any order; a line named twice
-// acts once). The lines are numbered as read, so a later found line is still found after
-// earlier insertions and deletions; one deleted before is skipped. Deleted ranges and insert
-// positions are cut to the file's lines. Inserted lines end with the file's line end (that of
-// its first line; LF when it has none), and a last line without one gets it before lines that
-// follow it. Returns true when anything changed; out then holds the new content.
+// acts once). Lines are split as the text search counts them: CR LF, CR and LF each end one
+// line, so LF followed by CR ends two. The lines are numbered as read, so a later found line is
+// still found after earlier insertions and deletions; one deleted before is skipped. Deleted
+// ranges and insert positions are cut to the file's lines. Inserted lines end with the file's
+// line end (that of its first line; LF when it has none), and a last line without one gets it
+// before lines that follow it. Returns true when anything changed; out then holds the new
+// content.
 bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out);
 
@@ -66,10 +57,14 @@ struct LineEditResult {
     bool stopped;     // the host stopped the run, or answered a failure with Cancel
 };
 
-// Runs over the engine's hits file by file: reads each file, edits its found lines and, when
+// Runs over the engine's hits file by file (names of one file, by the file system's path
+// compare, are one file): edits each file's found lines as EditFileLines does and, when
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
-// through a temporary file that replaces it only when complete. Every written file is dropped
-// from cache (may be null). A suffix that IsValidNameSuffix refuses is reported and nothing is
-// written. With stamps, a file that changed since the search is reported and left alone.
+// through a temporary file that replaces it only when complete. The file is streamed, twice
+// (its lines counted, then copied), so its size is bounded by the disk alone; memory grows with
+// its hits. A read-only target is reported as not creatable and left alone; so is a file that
+// does not fit in the memory left. Every written file is dropped from cache (may be null). A
+// suffix that IsValidNameSuffix refuses is reported and nothing is written. With stamps, a file
+// that changed since the search is reported and left alone.
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
                            const char* suffix, CLineEditHost& host, const CResultStamps* stamps = nullptr);

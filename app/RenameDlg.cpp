@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "app/DialogPlace.h"
 #include "controls/FileListCtrl.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
 #include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
+#include "toolkit/DialogPlace.h"
 #include "toolkit/WndHelpers.h"
 
 namespace {

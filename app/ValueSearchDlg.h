@@ -40,9 +40,9 @@
 
 #include <windows.h>
 
-#include "app/DialogPlace.h"
 #include "app/ValueSyntax.h"
 #include "framework/Framework.h"
+#include "toolkit/DialogPlace.h"
 
 // Result of "Weiter&suchen".
 enum { VSD_CONTINUE = 0x8001 };

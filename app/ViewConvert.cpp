@@ -4,6 +4,11 @@
 #include "app/ConvertDlgs.h"
 #include "app/VellmorantView.h"
 
+#include <string>
+#include <vector>
+
+#include "system/DirList.h"
+
 namespace {
 
 const char kConverting[] = "Konvertiere :  ";
@@ -43,23 +48,24 @@ bool CVellmorantView::CanConvert()
 void CVellmorantView::RunConversion(const char* title, int kind, int value, int newWidth, bool compress)
 {
     CDirList& files = m_wndFiles.m_DirList;
-    int count = GetFileCount();
+    // A file listed twice is converted once.
+    std::vector<int> distinct = DirListDistinctFiles(files);
+    std::vector<ConvertFailure> failures;
     CProgressDlg progress(this);
-    ConvertUi ui = {&progress, &files, 0};
-    ConvertJobData job = {kind, value, newWidth, compress, &files, count, &m_cache, &progress.m_bCancel,
-                          ShowConvertProgress, &ui};
+    ConvertUi ui = {&progress, &files, distinct.empty() ? 0 : distinct[0]};
+    ConvertJobData job = {kind, value, newWidth, compress, &files, &distinct, &m_cache, &progress.m_bCancel,
+                          ShowConvertProgress, &ui, &failures};
     progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
     progress.SetTitle(title);
     progress.SetRange64(kConvertProgressRange);
-    const char* first = files.GetPath(0);
+    const char* first = files.GetPath(ui.shown);
     progress.SetLineTextCompact(0, kConverting, first ? first : "", 2, 0x40);
     progress.SetJob(ConvertJob, (DWORD_PTR)this, (DWORD_PTR)&job);
     ++m_nJobDepth;
     progress.DoModal();
     --m_nJobDepth;
-    CString text;
-    text.Format("Es wurden %i von %i Dateien konvertiert.", progress.m_nJobResult, count);
-    MessageBox(text, "Vellmorant", MB_OK);
+    std::string text = FormatConvertMessage(progress.m_nJobResult, int(distinct.size()), failures);
+    MessageBox(text.c_str(), "Vellmorant", MB_OK);
 }
 
 void CVellmorantView::OnConvertTabs()

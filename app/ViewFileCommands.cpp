@@ -8,6 +8,7 @@
 #include "app/FileCache.h"
 #include "app/IdenticalFilesDlg.h"
 #include "app/Resource.h"
+#include "system/DirList.h"
 #include "system/Paths.h"
 #include "system/StrList.h"
 #include "zip/ZipDlg.h"
@@ -91,9 +92,9 @@ void CVellmorantView::OnCopyFiles() {
     jobs.Insert(m_strCompareBase[0], -1, &zero);
     jobs.Insert(m_strCompareBase[1], -1, &zero);
     const int n = source.GetLength();
-    for (int i = 0; i < entries.m_nCount; ++i) {
+    // A file listed twice is copied (and asked about) once.
+    for (int i : DirListDistinctFiles(entries)) {
       const DirEntry* e = entries.GetEntry(i);
-      if (!e || e->IsFolder()) continue;
       const char* path = e->FullPath();
       if (!BelowFolder(path, e->nLength, source)) {
         ++outside;

@@ -1,48 +1,23 @@
 // The remembered screen position of a command dialog.
 #include "toolkit/DialogPlace.h"
 
-namespace {
-
-struct MonitorHit {
-  POINT point;
-  bool found;
-};
-
-bool Within(POINT p, const RECT& r) {
-  return p.x >= r.left - 100 && p.x <= r.right - 100 && p.y >= r.top - 10 && p.y <= r.bottom - 100;
-}
-
-BOOL CALLBACK MonitorProc(HMONITOR monitor, HDC, LPRECT, LPARAM lp) {
-  auto* hit = reinterpret_cast<MonitorHit*>(lp);
+bool CDialogPlace::PlaceUsable(const RECT& kept) {
+  RECT bounds = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
   MONITORINFO mi = {sizeof mi};
-  if (::GetMonitorInfoA(monitor, &mi) && Within(hit->point, mi.rcMonitor)) {
-    hit->found = true;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
-bool CDialogPlace::PointUsable(POINT point) {
-  if (::GetSystemMetrics(SM_CMONITORS) > 0) {
-    MonitorHit hit = {point, false};
-    ::EnumDisplayMonitors(nullptr, nullptr, MonitorProc, reinterpret_cast<LPARAM>(&hit));
-    return hit.found;
-  }
-  RECT screen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  return Within(point, screen);
+  if (HMONITOR monitor = ::MonitorFromRect(&kept, MONITOR_DEFAULTTONULL))
+    if (::GetMonitorInfoA(monitor, &mi)) bounds = mi.rcMonitor;
+  return kept.left > bounds.left - 100 && kept.left < bounds.right - 100 && kept.top > bounds.top - 10 &&
+         kept.top < bounds.bottom - 100;
 }
 
 void CDialogPlace::Restore(HWND dialog) const {
-  if (!m_bValid || !dialog || !PointUsable(m_point)) return;
-  ::SetWindowPos(dialog, nullptr, m_point.x, m_point.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!m_bValid || !dialog || !PlaceUsable(m_rect)) return;
+  ::SetWindowPos(dialog, nullptr, m_rect.left, m_rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDialogPlace::Remember(HWND dialog) {
   RECT r;
   if (!dialog || !::GetWindowRect(dialog, &r)) return;
-  m_point.x = r.left;
-  m_point.y = r.top;
+  m_rect = r;
   m_bValid = true;
 }

@@ -149,6 +149,10 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   e.SearchFile(a.c_str(), "one", 0);
   e.SearchFile(b.c_str(), "one", 0);
   e.SearchFile(c.c_str(), "one", 0);
+  // Listed twice: a found again, c under another spelling. Each file is rewritten once, each
+  // offset changed once.
+  e.SearchFile(a.c_str(), "one", 0);
+  e.SearchFile((dir.Path() + "/C.TXT").c_str(), "one", 0);
   e.SortBy(0, 1);   // descending: the hits of a file come last first
   unsigned char bytes[] = "1-";
   ChangeRequest request = {0, bytes, 2, 0, "", 0, false};
@@ -168,7 +172,8 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
 TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
   const struct {
     std::vector<int> answers;
-    int blockC;   // 1 a folder in the way of c's temporary file, 2 c held open without delete sharing
+    int blockC;   // 1 a folder in the way of c's temporary file, 2 c held open without delete sharing,
+                  // 3 a gone before the run (OK there ends the run)
     bool goOn;
     std::string wantA, wantC;
     int changes;
@@ -181,6 +186,8 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
       {{CHANGE_ANSWER_ALL}, 1, true, "1 1", "ab", 2, false},
       {{CHANGE_ANSWER_ALL}, 1, false, "1 1", "ab", 2, true},
       {{CHANGE_ANSWER_ALL}, 2, true, "1 1", "ab", 2, false},
+      {{CHANGE_ANSWER_ALL}, 3, true, "", "ab", 0, false},
+      {{CHANGE_ANSWER_ALL}, 3, false, "", "ab", 0, true},
   };
   for (const auto& t : cases) {
     TempDir dir;
@@ -191,6 +198,7 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     CTextSearch e;
     e.SearchFile(a.c_str(), "ab", 0);
     e.SearchFile(c.c_str(), "ab", 0);
+    if (t.blockC == 3) DeleteFileA(a.c_str());
     unsigned char one = '1';
     ChangeRequest request = {0, &one, 1, 0, "", 0, false};
     ScriptHost host;
@@ -203,9 +211,10 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     EXPECT_EQ(t.wantA, ReadFileBytes(a));
     EXPECT_EQ(t.wantC, ReadFileBytes(c));
     const std::string failures[] = {"", "Fehler beim Erstellen von:\n" + c + ".vellmorant.tmp",
-                                    "Fehler beim Schreiben von:\n" + c + "\nDie Datei kann nicht ersetzt werden."};
+                                    "Fehler beim Schreiben von:\n" + c + "\nDie Datei kann nicht ersetzt werden.",
+                                    "Fehler beim \xD6" "ffnen von:\n" + a};
     EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
-    EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1));
+    EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1) + (t.blockC == 3));
   }
 }
 

@@ -4,11 +4,28 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "app/Conversions.h"
 #include "common/TempTree.h"
 #include "system/DirList.h"
+
+// Allocations above this many bytes fail while it is not 0, as they would in a crowded address
+// space.
+static volatile size_t g_allocLimit = 0;
+
+void* operator new(size_t size)
+{
+    void* p = (g_allocLimit && size > g_allocLimit) ? nullptr : std::malloc(size ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -62,13 +79,22 @@ TEST(Conversions, TabLines)
     for (const auto& c : kCases)
         EXPECT_EQ(c.out, Tabs(c.in, c.oldWidth, c.newWidth, c.compress)) << c.in;
 
-    int oldWidth = 0, newWidth = 0;
-    EXPECT_FALSE(PrepareTabWidths(4, 4, false, false, &oldWidth, &newWidth));
-    EXPECT_TRUE(PrepareTabWidths(300, -2, false, false, &oldWidth, &newWidth));
-    EXPECT_EQ(255, oldWidth);
-    EXPECT_EQ(1, newWidth);
-    EXPECT_TRUE(PrepareTabWidths(8, 8, false, true, &oldWidth, &newWidth));
-    EXPECT_EQ(0, newWidth);
+    // Old width clamped to 1..255; a new width of 0 or below means blanks only.
+    const struct {
+        int oldIn, newIn;
+        bool onlySpaces;
+        int oldOut, newOut;
+        bool run;
+    } kWidths[] = {
+        {4, 4, false, 4, 4, false}, {300, -2, false, 255, 0, true}, {8, 0, false, 8, 0, true},
+        {0, 300, false, 1, 255, true}, {8, 8, true, 8, 0, true},
+    };
+    for (const auto& w : kWidths) {
+        int oldWidth = -1, newWidth = -1;
+        EXPECT_EQ(w.run, PrepareTabWidths(w.oldIn, w.newIn, false, w.onlySpaces, &oldWidth, &newWidth)) << w.oldIn;
+        EXPECT_EQ(w.oldOut, oldWidth) << w.oldIn;
+        EXPECT_EQ(w.newOut, newWidth) << w.oldIn;
+    }
 }
 
 TEST(Conversions, LineEnds)
@@ -117,6 +143,8 @@ TEST(Conversions, FilesChangeOnlyWhenTheirContentDoes)
          CONVERT_UNCHANGED, "a\tb\r\n"},
         {"oem.txt", oem, [](const char* p) { return ConvertCodePageFile(p, 0); }, CONVERT_DONE, ansi},
         {"ansi.txt", ansi, [](const char* p) { return ConvertCodePageFile(p, 1); }, CONVERT_DONE, oem},
+        {"ascii.txt", "plain\r\n", [](const char* p) { return ConvertCodePageFile(p, 0); }, CONVERT_UNCHANGED,
+         "plain\r\n"},
         {"crlf.txt", "a\r\nb\r\n", [](const char* p) { return ConvertLineEndsFile(p, 0); }, CONVERT_UNCHANGED,
          "a\r\nb\r\n"},
         {"edge.txt", std::string(kLineEndSizeLimit - 1, 'a') + "\n",
@@ -164,13 +192,14 @@ TEST(Conversions, CancelLeavesEveryFileWholeOldOrNew)
         volatile LONG cancel;
         int calls;
     } ui = {0, 0};
-    ConvertJobData job = {CONVERT_TABS, 4, 0, false, &files, 40, nullptr, &ui.cancel,
+    std::vector<int> all = DirListDistinctFiles(files);
+    ConvertJobData job = {CONVERT_TABS, 4, 0, false, &files, &all, nullptr, &ui.cancel,
                           [](void* context, int, int64_t) {
                               Ui& u = *static_cast<Ui*>(context);
                               if (++u.calls == 29)   // after the first line of file 9
                                   u.cancel = 1;
                           },
-                          &ui};
+                          &ui, nullptr};
     int converted = RunConvertJob(job);
     EXPECT_EQ(9, converted);
     int changed = 0;
@@ -181,4 +210,83 @@ TEST(Conversions, CancelLeavesEveryFileWholeOldOrNew)
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(files.GetPath(i)) + ".vellmorant.tmp").c_str()));
     }
     EXPECT_EQ(converted, changed);
+}
+
+// Each distinct file once, however often and however spelled it is listed; a file right as it
+// is counts (but for line ends) and keeps its time stamp; a file without room in memory, or a
+// 1 GB line, leaves the job running and the other file done.
+TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
+{
+    const long long kBig = 1LL << 30;
+    const struct {
+        int kind, value, newWidth;
+        std::string before, after;   // f.txt, listed twice, and g.txt beside it
+        long long bigF;              // f.txt instead a file of zeros this long (one line)
+        size_t allocLimit;
+        int converted;               // of the two distinct files
+        std::string failed;          // the closing message's line on f.txt ("": none)
+    } kRows[] = {
+        {CONVERT_TABS, 8, 4, "a\tb", "a\t\tb\r\n", 0, 0, 2, ""},
+        {CONVERT_TABS, 8, 0, "a\tb", "a       b\r\n", 0, 0, 2, ""},
+        {CONVERT_CODE_PAGE, 0, 0, "\x84\r\n", "\xE4\r\n", 0, 0, 2, ""},
+        {CONVERT_CODE_PAGE, 0, 0, "plain\r\n", "plain\r\n", 0, 0, 2, ""},
+        {CONVERT_LINE_ENDS, 0, 0, "a\r\n", "a\r\n", 0, 0, 0, ""},
+        {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 0, 0, 2, ""},
+        {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 2000000, 1 << 20, 1, ": zu wenig Speicher"},
+        {CONVERT_TABS, 8, 4, "a\tb", "a\t\tb\r\n", kBig, 0, 2, ""},
+    };
+    for (const auto& r : kRows) {
+        testcommon::TempDir dir("vcj_");
+        std::string f = dir / "f.txt", g = dir.Write("g.txt", r.before);
+        if (r.bigF > 0 && r.allocLimit) {
+            ASSERT_TRUE(WriteFileBytes(f, std::string(size_t(r.bigF), '\n')));
+        } else if (r.bigF > 0) {
+            ASSERT_TRUE(testcommon::MakeLargeFile(f, r.bigF));
+        } else {
+            ASSERT_TRUE(WriteFileBytes(f, r.before));
+        }
+        FILETIME old = {0x12345600, 0x01D00000};
+        for (const std::string& path : {f, g}) {
+            HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            SetFileTime(h, nullptr, nullptr, &old);
+            CloseHandle(h);
+        }
+        CDirList files;
+        std::string again = dir.Path() + "/F.TXT";
+        ASSERT_EQ(1, files.Open(f.c_str(), 0));
+        ASSERT_EQ(1, files.Open(g.c_str(), 0));
+        ASSERT_EQ(1, files.Open(again.c_str(), 0));
+        std::vector<int> distinct = DirListDistinctFiles(files);
+        std::vector<ConvertFailure> failures;
+        ConvertJobData job = {r.kind, r.value, r.newWidth, false, &files, &distinct, nullptr, nullptr, nullptr,
+                              nullptr, &failures};
+        g_allocLimit = r.allocLimit;
+        int converted = RunConvertJob(job);
+        g_allocLimit = 0;
+        EXPECT_EQ(r.converted, converted) << r.before;
+        std::string message = FormatConvertMessage(converted, int(distinct.size()), failures);
+        EXPECT_EQ("Es wurden " + std::to_string(r.converted) + " von 2 Dateien konvertiert." +
+                      (r.failed.empty() ? "" : "\n\nNicht konvertiert:\n" + f + r.failed),
+                  message);
+        EXPECT_EQ(r.after, ReadFileBytes(g)) << r.before;
+        FILETIME now = WriteTime(g);
+        EXPECT_EQ(r.after != r.before, CompareFileTime(&old, &now) != 0) << r.before;
+        if (r.bigF > 0 && !r.allocLimit) {
+            // Zeros stand for themselves: the line gains its CR LF.
+            WIN32_FILE_ATTRIBUTE_DATA d = {};
+            ASSERT_TRUE(GetFileAttributesExA(f.c_str(), GetFileExInfoStandard, &d));
+            EXPECT_EQ(r.bigF + 2, (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow);
+            HANDLE h = CreateFileA(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            LARGE_INTEGER at;
+            at.QuadPart = r.bigF - 2;
+            char tail[4] = {};
+            DWORD got = 0;
+            EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ReadFile(h, tail, 4, &got, nullptr));
+            CloseHandle(h);
+            EXPECT_EQ(std::string("\0\0\r\n", 4), std::string(tail, got));
+        } else if (!r.bigF) {
+            EXPECT_EQ(r.after, ReadFileBytes(f)) << r.before;
+        }
+        EXPECT_EQ(2u, dir.List().size()) << r.before;   // no temporary file left
+    }
 }

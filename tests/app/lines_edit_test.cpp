@@ -3,6 +3,8 @@
 // them, and the files written under a suffix or over themselves.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -103,5 +105,57 @@ TEST(LinesEdit, SuffixesThatLeaveTheFolderAreRefused) {
     EXPECT_EQ("other\n", ReadFileBytes(b)) << c.suffix;
     EXPECT_EQ("hit\nkeep\n", ReadFileBytes(a)) << c.suffix;
     EXPECT_EQ(c.written ? 3u : 2u, dir.List().size()) << c.suffix;
+  }
+}
+
+// A file found twice, also under another spelling, is edited once; a 1 GB file is streamed
+// (no temporary file left, the file beside it done too).
+TEST(LinesEdit, EachFileOnceWhateverItsSize) {
+  const long long kBig = 1LL << 30;
+  const std::string before = "keep\nhit 1\nkeep\n";
+  const struct {
+    bool del;
+    int position, count;
+    const char *text, *suffix;
+    long long bigA;   // a.txt grown to this size with zeros after the search
+    std::string wantA, wantB;
+  } rows[] = {
+      {true, 0, 1, "", "", 0, "keep\nkeep\n", ""},
+      {false, 1, 0, "N", "", 0, "keep\nhit 1\nN\nkeep\n", "hit 2\nN\n"},
+      {false, 1, 0, "N", ".neu", kBig, "keep\nhit 1\nN\nkeep\n", "hit 2\nN\n"},
+  };
+  for (const auto& r : rows) {
+    TempDir dir;
+    std::string a = dir.Write("a.txt", before), b = dir.Write("b.txt", "hit 2");
+    CTextSearch e;
+    for (const std::string& path : {a, a, dir.Path() + "/A.TXT", b}) e.SearchFile(path.c_str(), "hit", 0);
+    if (r.bigA) {
+      HANDLE h = CreateFileA(a.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      LARGE_INTEGER end;
+      end.QuadPart = r.bigA;
+      ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+      CloseHandle(h);
+    }
+    LineEditRequest request = {r.del, r.position, r.count, r.text};
+    Host host;
+    LineEditResult result = RunLineEdit(e, nullptr, request, r.suffix, host);
+    EXPECT_EQ(2, result.files);
+    EXPECT_TRUE(host.failures.empty());
+    EXPECT_EQ(r.wantB, ReadFileBytes(b + r.suffix));
+    std::string outA = a + r.suffix;
+    if (r.bigA) {
+      WIN32_FILE_ATTRIBUTE_DATA d = {};
+      ASSERT_TRUE(GetFileAttributesExA(outA.c_str(), GetFileExInfoStandard, &d));
+      EXPECT_EQ(r.bigA + (long long)(r.wantA.size() - before.size()), (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow);
+      HANDLE h = CreateFileA(outA.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      std::string head(r.wantA.size() + 2, 'x');
+      DWORD got = 0;
+      EXPECT_TRUE(ReadFile(h, &head[0], DWORD(head.size()), &got, nullptr));
+      CloseHandle(h);
+      EXPECT_EQ(r.wantA + std::string(2, '\0'), head);
+    } else {
+      EXPECT_EQ(r.wantA, ReadFileBytes(outA));
+    }
+    EXPECT_EQ(*r.suffix ? 4u : 2u, dir.List().size());   // no temporary file left
   }
 }

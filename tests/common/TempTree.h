@@ -71,6 +71,20 @@ inline bool SetTimes(const std::string &path, long long created, long long writt
   return ok != 0;
 }
 
+// Makes a file of the given size, zeros, without writing its bytes (sparse where the disk
+// allows); tail, when given, is written at its end. False on failure.
+inline bool MakeLargeFile(const std::string &path, long long size, const std::string &tail = "") {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER li;
+  li.QuadPart = size - (long long)tail.size();
+  DWORD put = 0;
+  bool ok = SetFilePointerEx(h, li, nullptr, FILE_BEGIN) &&
+            (tail.empty() ? SetEndOfFile(h) : WriteFile(h, tail.data(), DWORD(tail.size()), &put, nullptr));
+  CloseHandle(h);
+  return ok;
+}
+
 // The folder of the running test program, with a trailing separator.
 inline std::string ExeDir() {
   char p[MAX_PATH];

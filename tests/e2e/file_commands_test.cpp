@@ -320,11 +320,13 @@ struct CopyCase {
   bool targetSubFolder;   // the target holds the sub-folder of sub\c.txt
   const char *a;          // the target's a.txt afterwards
   const char *copied;
+  bool listedTwice;       // "Alle Dateien einfügen" lists the files again: each is copied once
 };
 
 const CopyCase kCopyCases[] = {
-    {"never overwrite, a missing target folder refused", true, false, "old a", "Es wurden 1 Dateien kopiert."},
-    {"overwrite", false, true, "new a", "Es wurden 3 Dateien kopiert."},
+    {"never overwrite, a missing target folder refused", true, false, "old a", "Es wurden 1 Dateien kopiert.", false},
+    {"overwrite", false, true, "new a", "Es wurden 3 Dateien kopiert.", false},
+    {"overwrite, every file listed twice", false, true, "new a", "Es wurden 3 Dateien kopiert.", true},
 };
 
 TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
@@ -339,6 +341,10 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     if (c.targetSubFolder) CreateDirectoryA(t.Path("dst\\sub").c_str(), nullptr);
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    if (c.listedTwice) {
+      PostCommand(a.main, 32775);
+      ASSERT_EQ(6, SettledCount(a.p, a.list));
+    }
     PostCommand(a.main, kCopyFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
     ASSERT_NE(nullptr, dlg);

@@ -77,3 +77,32 @@ TEST_F(Lines, InsertAndDeleteThroughTheDialog) {
   EXPECT_EQ("N1\r\nN2", text);
   EXPECT_TRUE(CloseMain(app.p, app.main));
 }
+
+// A file listed twice is searched twice and its hits come twice; "Ändern" still changes each
+// once and the lines are still deleted once.
+TEST_F(Lines, FileListedTwiceIsChangedAndEditedOnce) {
+  TempTree tree("twice");
+  std::string a = tree.Write("a.txt", "one\nhit\nthree\nhit\n");
+  CommandSession app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, 32775);   // "Alle Dateien einfügen"
+  ASSERT_EQ(2, SettledCount(app.p, FindChildById(app.main, 21396)));
+  ASSERT_TRUE(app.Search(kCmdTextSearch, "hit"));
+  HWND dlg = app.Open(32774, "\xC4ndern");
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "hat");
+  ClickButton(dlg, IDOK);
+  EXPECT_TRUE(app.Answer("\xC4ndern", "Es wurden 2 \xC4nderungen durch gef\xFChrt.", IDOK));
+  EXPECT_EQ("one\nhat\nthree\nhat\n", ReadFileBytes(a));
+
+  ASSERT_TRUE(app.Search(kCmdTextSearch, "hat"));
+  dlg = app.Open(kDelete, kCaption);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1054), "0");
+  SetText(GetDlgItem(dlg, 1056), "1");
+  SetText(GetDlgItem(dlg, 1044), "");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 20000));
+  EXPECT_EQ("one\nthree\n", ReadFileBytes(a));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}

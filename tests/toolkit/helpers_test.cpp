@@ -10,6 +10,7 @@
 #include "framework/support/gui_util.h"
 #include "system/RegKeys.h"
 #include "toolkit/ControlHelpers.h"
+#include "toolkit/DialogPlace.h"
 #include "toolkit/OfnHook.h"
 #include "toolkit/WndHelpers.h"
 
@@ -229,6 +230,37 @@ TEST(WndHelpersTest, PathCompactionClipboardAndPlacement) {
   w.GetWindowRect(&r);
   EXPECT_EQ(r.Size(), CSize(60, 70));
   w.DestroyWindow();
+}
+
+// A dialog reopens at its kept corner only when that corner lies strictly inside the bounds of
+// the monitor its rectangle overlaps most.
+TEST(WndHelpersTest, DialogPlaceTakesOnlyCornersStrictlyInsideTheMonitor) {
+  RECT m = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  MONITORINFO mi = {sizeof mi};
+  if (GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi)) m = mi.rcMonitor;
+  const struct {
+    LONG x, y;
+    bool moved;
+  } rows[] = {
+      {m.left - 100, m.top + 50, false}, {m.left - 99, m.top + 50, true},   {m.right - 100, m.top + 50, false},
+      {m.right - 101, m.top + 50, true}, {m.left + 50, m.top - 10, false},  {m.left + 50, m.top - 9, true},
+      {m.left + 50, m.bottom - 100, false}, {m.left + 50, m.bottom - 101, true},
+      {m.right + 500, m.bottom + 500, false},   // on no monitor: the screen's bounds
+  };
+  for (const auto& r : rows) {
+    CWnd kept, shown;
+    ASSERT_TRUE(kept.CreateEx(0, nullptr, "kept", WS_POPUP, r.x, r.y, 120, 80, nullptr, nullptr));
+    ASSERT_TRUE(shown.CreateEx(0, nullptr, "shown", WS_POPUP, 200, 150, 90, 60, nullptr, nullptr));
+    CDialogPlace place;
+    place.Restore(shown.m_hWnd);   // nothing kept yet
+    place.Remember(kept.m_hWnd);
+    place.Restore(shown.m_hWnd);
+    CRect now;
+    shown.GetWindowRect(&now);
+    EXPECT_EQ(r.moved ? CRect(r.x, r.y, r.x + 90, r.y + 60) : CRect(200, 150, 290, 210), now) << r.x << "," << r.y;
+    kept.DestroyWindow();
+    shown.DestroyWindow();
+  }
 }
 
 TEST(WndHelpersTest, SplitterDragMovesByTheMouseAndEscCancels) {

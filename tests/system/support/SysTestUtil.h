@@ -18,12 +18,10 @@ public:
 // Whole files (WriteFileBytes: false on failure), folder trees (RemoveTree clears read-only
 // marks first) and the folder of the running test program (with a trailing separator).
 using testcommon::ExeDir;
+using testcommon::MakeLargeFile;   // a file of a given size without writing its bytes
 using testcommon::ReadFileBytes;
 using testcommon::RemoveTree;
 using testcommon::SetTimes;
 using testcommon::WriteFileBytes;
-
-// Makes a file of the given size without writing its bytes (sparse where the disk allows).
-bool MakeLargeFile(const std::string& path, long long size);
 
 }  // namespace systest
