@@ -390,11 +390,18 @@ const char* StrListPathAt(const void* pList, int i)
     return static_cast<const CStrList*>(pList)->GetString(i);
 }
 
-// Folders of the file list hold no bytes to search.
-const char* DirListPathAt(const void* pList, int i)
+// The file list's entries to search: folders hold no bytes, and a file listed again would give
+// its hits twice.
+struct ListedFiles {
+    const CDirList& list;
+    std::vector<char> first;
+    explicit ListedFiles(const CDirList& l) : list(l), first(DirListFirstListings(l)) {}
+};
+
+const char* DirListPathAt(const void* pFiles, int i)
 {
-    const DirEntry* pEntry = static_cast<const CDirList*>(pList)->GetEntry(i);
-    return pEntry && !pEntry->IsFolder() ? pEntry->FullPath() : nullptr;
+    const ListedFiles& files = *static_cast<const ListedFiles*>(pFiles);
+    return files.first[size_t(i)] ? files.list.GetEntry(i)->FullPath() : nullptr;
 }
 
 }  // namespace
@@ -436,14 +443,16 @@ int CHexSearch::SearchFileList(CDirList& list, const char* pszGroup, int flags)
 {
     HexSearchGroup group;
     ReadHexSearchGroup(pszGroup, &group);
-    return WalkPaths(&list, (int)list.m_nCount, DirListPathAt, group, flags);
+    ListedFiles files(list);
+    return WalkPaths(&files, (int)list.m_nCount, DirListPathAt, group, flags);
 }
 
 int CHexSearch::SearchFileListBytes(CDirList& list, const BYTE* pPattern, int nCount, int nMode)
 {
     HexSearchGroup group;
     SetBytesGroup(&group, pPattern, nCount, nMode);
-    return WalkPaths(&list, (int)list.m_nCount, DirListPathAt, group, 0);
+    ListedFiles files(list);
+    return WalkPaths(&files, (int)list.m_nCount, DirListPathAt, group, 0);
 }
 
 int CHexSearch::SearchFilesBytes(const CStrList& paths, const BYTE* pPattern, int nCount, int nMode)

@@ -236,9 +236,10 @@ int CTextSearch::SearchFiles(const CStrList& paths, const char* text, unsigned f
 
 int CTextSearch::SearchFileList(CDirList& files, const char* text, unsigned flags)
 {
+    // Folders hold no text; a file listed again would give its hits twice.
+    const std::vector<char> first = DirListFirstListings(files);
     return WalkFiles((int)files.m_nCount, [&](int i) -> const char* {
-        const DirEntry* entry = files.GetEntry(i);
-        return entry && !entry->IsFolder() ? entry->FullPath() : nullptr;   // folders hold no text
+        return first[(size_t)i] ? files.GetEntry(i)->FullPath() : nullptr;
     }, text, flags);
 }
 

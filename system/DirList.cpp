@@ -439,6 +439,12 @@ std::vector<int> DirListDistinctFiles(const CDirList& list) {
     return kept;
 }
 
+std::vector<char> DirListFirstListings(const CDirList& list) {
+    std::vector<char> first(size_t(list.m_nCount), 0);
+    for (int i : DirListDistinctFiles(list)) first[size_t(i)] = 1;
+    return first;
+}
+
 uint64_t CDirList::GetTotalSize() const {
     uint64_t total = 0;
     int n = m_nCount;

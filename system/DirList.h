@@ -158,6 +158,9 @@ private:
 // without case) keeping only its first index. For the commands that rewrite or move files,
 // which must act on a file at most once per run. The scan must have ended.
 std::vector<int> DirListDistinctFiles(const CDirList& list);
+// One flag per entry: 1 for the entries that DirListDistinctFiles keeps, 0 for folders and for
+// files listed again. The scan must have ended.
+std::vector<char> DirListFirstListings(const CDirList& list);
 // The same for a list of paths: the positions of the paths in order, a path equal to an
 // earlier one (compared as above) left out.
 std::vector<int> DistinctPaths(const std::vector<const char*>& paths);

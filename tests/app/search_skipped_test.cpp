@@ -125,6 +125,23 @@ TEST(SkippedFiles, LockedVanishedAndHugeFilesAreCountedWithTheirReasons)
     CloseHandle(locked);
 }
 
+TEST(SkippedFiles, AFileListedTwiceIsSearchedOnce)
+{
+    TempDir dir;
+    dir.Write("a.txt", "needle\n");
+    dir.Write("z.txt", "needle\n");
+    CDirList list;
+    ASSERT_EQ(2, list.Open(dir.Path().c_str(), 0));
+    list.Sort(CDirList::SORT_NAME);
+    // The same files again: one by the same path, one in other case and with '/'.
+    ASSERT_EQ(1, list.Open((dir / "z.txt").c_str(), 0));
+    ASSERT_EQ(1, list.Open((dir.Path() + "/A.TXT").c_str(), 0));
+    for (int engine : {0, 1}) {
+        Outcome o = Search(engine, &list, nullptr);
+        EXPECT_EQ((std::vector<std::string>{"a.txt", "z.txt"}), o.hitNames) << "engine " << engine;
+    }
+}
+
 TEST(SkippedFiles, Message)
 {
     CSkippedFiles skipped;
