@@ -19,6 +19,8 @@
 # with about 90 differences of all four kinds for the compare; and a tenth of each.
 #
 #   BUILD_DIR=/work/build-x bash bench/acting-bench.sh [tree folder]
+# The tree folder (default /tmp/vm-acting-bench) decides the disk: on a tmpfs such as /dev/shm
+# the flush costs nothing and what remains is Wine's and the program's cost per file.
 # Environment: BUILD_DIR (built tree with app/Vellmorant.exe, bench/acting_bench.exe and
 # bench/acting_floor.exe), BENCH_RUNS (runs per figure, median; default 3), BENCH_SIZES
 # ("tenth full" by default), BENCH_COMMANDS ("change lineends tabs compare"), WINEPREFIX
@@ -38,6 +40,7 @@ for f in "$app" "$driver" "$floor_tool"; do
 done
 command -v rg >/dev/null || { echo "ripgrep (rg) is missing"; exit 2; }
 py=/usr/bin/python3
+exec </dev/null   # no tool of the run reads the caller's input
 needle=Quastenflosser
 replacement=Lungenfisch
 
@@ -131,7 +134,7 @@ with open(os.path.join(root, "meta"), "w") as f:
 PY
     # sed's results, the oracles of the program's
     cp -a "$dir/crlf" "$dir/exp-change"
-    (cd "$dir/exp-change" && rg -l -0 -F -uu "$needle" | xargs -0 sed -i "s/$needle/$replacement/g")
+    (cd "$dir/exp-change" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 sed -i "s/$needle/$replacement/g")
     cp -a "$dir/crlf" "$dir/exp-tabs"
     find "$dir/exp-tabs" -type f -print0 | xargs -0 sed -i -e 's/^\t\r$/\r/' -e 's/^\t/\t\t/'
     cp -a "$dir/lf" "$dir/exp-lineends"
@@ -193,7 +196,7 @@ print("%d %s" % (rewritten, "ok" if not bad else "DIFFER(%d: %s)" % (len(bad), "
 PY
 }
 
-# Results of one size: lines "command program floor peer check detail" per run.
+# One line per run: "size|command|program|floor|peer|files|verdict|detail".
 results=$tmp/results
 : >"$results"
 
@@ -237,7 +240,7 @@ rewrite_case() {  # rewrite_case SIZE COMMAND MASTER EXPECTED
         local t0 t_peer peer_verdict
         t0=$(now)
         case $cmd in
-        change) (cd "$work" && rg -l -0 -F -uu "$needle" | xargs -0 -r sed -i "s/$needle/$replacement/g") ;;
+        change) (cd "$work" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 -r sed -i "s/$needle/$replacement/g") ;;
         tabs) find "$work" -type f -print0 | xargs -0 sed -i -e 's/^\t\r$/\r/' -e 's/^\t/\t\t/' ;;
         lineends) grep -v '^-1 ' "$tmp/list" | cut -d' ' -f2- | sed 's|^Z:||; s|\\|/|g' | tr '\n' '\0' |
                   xargs -0 -r sed -i 's/$/\r/' ;;
@@ -328,7 +331,9 @@ for size in $sizes; do
 done
 echo "load after: $(uptime)"
 
-# One table: medians of the runs.
+# One table: medians of the runs. A ratio is the median of the runs' ratios: the program and
+# its floor or peer of one run meet the same state of the machine.
+ratio() { LC_ALL=C awk -F'|' -v c="$1" '{print ($c > 0 ? $3 / $c : 0)}' | median; }
 echo
 LC_ALL=C printf "%-31s %-5s %6s %9s %9s %9s %8s %8s  %s\n" command tree files program floor peer prog/flr prog/peer \
     "checked (every run)"
@@ -349,17 +354,21 @@ for size in $sizes; do
         tabs) name="Tabulatorabstände 8 zu 4" ;;
         compare) name="Verzeichnisvergleich" ;;
         esac
-        LC_ALL=C printf "%-32s %-5s %6d %9.3f %9.3f %9.3f %8.2f %9.2f  %s\n" "$name" "$size" "$n" "$p" "$f" "$q" \
-            "$(echo "$p $f" | LC_ALL=C awk '{print ($2 > 0 ? $1 / $2 : 0)}')" \
-            "$(echo "$p $q" | LC_ALL=C awk '{print ($2 > 0 ? $1 / $2 : 0)}')" "$verdicts"
+        name="$name$(printf '%*s' $((31 - ${#name})) '')"   # padded by characters, not bytes
+        LC_ALL=C printf "%s %-5s %6d %9.3f %9.3f %9.3f %8.2f %9.2f  %s\n" "$name" "$size" "$n" "$p" "$f" "$q" \
+            "$(ratio 4 <"$tmp/rows")" "$(ratio 5 <"$tmp/rows")" "$verdicts"
     done
 done
 echo
-echo "seconds, medians of $runs runs; files: those rewritten (compare: listed); the program from its dialog's"
-echo "OK to the closing message box (compare: the filled result list). floor: a minimal program under"
-echo "the same Wine: read, write a temporary file, flush, replace per rewritten file (tabs: also reads"
-echo "the files left alone); compare: list the compare tree, stat, open, read and compare both sides,"
-echo "the better of one and two threads. peer: rg -l | xargs sed -i (change), sed -i over the"
-echo "rewritten files (line ends) or all files (tabs), diff -rq (compare). checked: the program's"
-echo "files against sed's byte for byte, the compare's lines against diff -rq and the read-only marks."
+cat <<EOF
+seconds, medians of $runs runs (a ratio: the median of the runs' ratios); files: those rewritten
+(compare: those listed). program: from the OK of the command's dialog to its closing message
+box (compare: to the filled result list). floor: a minimal program under the same Wine doing
+the same file operations: read the files the command reads, and for each file it rewrites write
+a temporary file, flush and replace; for the compare: list the compare tree, then stat, open,
+read and compare both sides, the better of one and two threads. peer: rg -l | xargs sed -i
+(change), sed -i over the rewritten files (line ends) or over all (tabs), diff -rq (compare).
+checked: the program's files against sed's byte for byte, the compare's lines against diff -rq
+and the read-only marks set in the compare tree.
+EOF
 exit $status

@@ -45,19 +45,36 @@ std::string BoxText(HWND box) {
   return last;
 }
 
-// Polls every 10 ms for a message box of the program with the caption whose text holds
-// text (other than the window skip); returns it, or null after the time-out. A box titled
-// "Fehler" or "Warnung" on the way is printed, answered with Cancel and ends the wait.
+// A visible message box (or dialog) of the process with the caption, other than skip. One
+// FindWindowEx per candidate: polling must not load the wineserver that the program works
+// through (EnumWindows asks it several times for every window).
+HWND FindBox(DWORD pid, const char *caption, HWND skip = nullptr) {
+  for (HWND h = FindWindowExA(nullptr, nullptr, "#32770", caption); h; h = FindWindowExA(nullptr, h, "#32770", caption)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(h, &owner);
+    if (owner == pid && h != skip && IsWindowVisible(h)) return h;
+  }
+  return nullptr;
+}
+
+// A box titled "Fehler" or "Warnung": printed and answered with Cancel. True when there was one.
+bool Failed(DWORD pid) {
+  for (const char *bad : {"Fehler", "Warnung"})
+    if (HWND b = FindBox(pid, bad)) {
+      std::printf("failure %s: %s\n", bad, BoxText(b).c_str());
+      ClickButton(b, IDCANCEL);
+      return true;
+    }
+  return false;
+}
+
+// Polls every 10 ms for a message box of the program with the caption whose text holds text
+// (other than the window skip); returns it, or null after the time-out or a failure's box.
 HWND WaitBox(DWORD pid, const char *caption, const char *text, HWND skip, DWORD timeoutMs) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
-    HWND box = FindTopWindow(pid, caption, "#32770");
-    if (box && box != skip && BoxText(box).find(text) != std::string::npos) return box;
-    for (const char *bad : {"Fehler", "Warnung"})
-      if (HWND b = FindTopWindow(pid, bad, "#32770")) {
-        std::printf("failure %s: %s\n", bad, BoxText(b).c_str());
-        ClickButton(b, IDCANCEL);
-        return nullptr;
-      }
+    HWND box = FindBox(pid, caption, skip);
+    if (box && BoxText(box).find(text) != std::string::npos) return box;
+    if (Failed(pid)) return nullptr;
   }
   return nullptr;
 }
@@ -120,17 +137,18 @@ bool RunCompare(CommandSession &app, const std::string &folder, const std::strin
   HWND results = FindChildById(app.main, kResults);
   DWORD_PTR r = 0;
   SendMessageTimeoutA(results, LB_RESETCONTENT, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
-  // The command empties the list before its job and fills it at the end.
+  // The command empties the list before its job and fills it at the end. The main window is
+  // disabled while the job runs; the list is asked (a message the program's thread must
+  // answer) only after that, or five times a second for a job too short to be seen.
   double start = Now(), seconds = 0;
   ClickButton(dlg, IDOK);
-  for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 1800000; Sleep(10)) {
-    for (const char *bad : {"Fehler", "Warnung"})
-      if (HWND b = FindTopWindow(pid, bad, "#32770")) {
-        std::printf("failure %s: %s\n", bad, BoxText(b).c_str());
-        ClickButton(b, IDCANCEL);
-        return false;
-      }
-    if (ListBoxCount(results) > 0 && !FindTopWindow(pid, "Dateien vergleichen")) {
+  bool seenJob = false;
+  for (int poll = 0; poll < 180000; ++poll, Sleep(10)) {
+    if (Failed(pid)) return false;
+    bool dialogGone = !IsWindow(dlg) || !IsWindowVisible(dlg);
+    bool enabled = IsWindowEnabled(app.main) != 0;
+    if (dialogGone && !enabled) seenJob = true;
+    if (((seenJob && enabled) || poll % 20 == 19) && ListBoxCount(results) > 0) {
       seconds = Now() - start;
       break;
     }
