@@ -55,17 +55,13 @@ generate() {
 import os, random, shutil, sys
 root, nbig, nsmall, needle = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
 rnd = random.Random(20240935 + nsmall)
-common = ("the of and to in is that it for was on are as with his they at be this from have or "
-          "by one had not but what all were when we there can an your which their said if do will "
-          "each about how up out them then she many some so these would other into has more her two "
-          "like him see time could no make than first been its who now people my made over did down "
-          "only way find use may water long little very after words called just where most know").split()
-letters = "abcdefghijklmnopqrstuvwxyz"
-rare = ["".join(rnd.choice(letters) for _ in range(rnd.randint(4, 11))) for _ in range(6000)]
+# Words of German-like syllables (never the needle, which has a capital); a few hundred common.
+syllables = ("an be de en er ge in ka la le li ma me mo ne ni no ra re ri ro sa se so ta te ti to un "
+             "ver zu sch ch ung heit keit lich").split()
+words = ["".join(rnd.choice(syllables) for _ in range(rnd.randint(1, 4))) for _ in range(8000)]
 pool = []
 for _ in range(60000):
-    line = " ".join(rnd.choice(common) if rnd.random() < 0.55 else rnd.choice(rare)
-                    for _ in range(rnd.randint(0, 16)))
+    line = " ".join(rnd.choice(words[:300] if rnd.random() < 0.55 else words) for _ in range(rnd.randint(0, 16)))
     if rnd.random() < 0.1: line = "\t" + line          # for the tab conversion
     if rnd.random() < 0.02: line = line.capitalize() + "."
     pool.append(line)

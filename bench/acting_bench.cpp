@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "BenchClock.h"
 #include "e2e/support/AppSession.h"
 #include "e2e/support/CommandSession.h"
 #include "e2e/support/E2eDriver.h"
@@ -27,13 +28,6 @@ namespace {
 
 const int kChange = 32774, kConvertTabs = 32778, kLineEnds = 32784, kDirCompare = 32786, kResultLimit = 32792;
 const int kFileList = 21396, kResults = 21397;
-
-double Now() {
-  LARGE_INTEGER c, f;
-  QueryPerformanceCounter(&c);
-  QueryPerformanceFrequency(&f);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 // The last non-empty static of a dialog: a message box's text.
 std::string BoxText(HWND box) {
@@ -81,10 +75,10 @@ HWND WaitBox(DWORD pid, const char *caption, const char *text, HWND skip, DWORD 
 
 // Times from the click on OK of dlg to the message box (caption, text); prints both.
 bool TimeToMessage(CommandSession &app, HWND dlg, const char *caption, const char *text) {
-  double start = Now();
+  double start = BenchNow();
   ClickButton(dlg, IDOK);
   HWND box = WaitBox(app.p.Pid(), caption, text, dlg, 1800000);
-  double seconds = Now() - start;
+  double seconds = BenchNow() - start;
   if (!box) return false;
   std::printf("seconds %.3f\nmessage %s\n", seconds, BoxText(box).c_str());
   ClickButton(box, IDOK);
@@ -140,7 +134,7 @@ bool RunCompare(CommandSession &app, const std::string &folder, const std::strin
   // The command empties the list before its job and fills it at the end. The main window is
   // disabled while the job runs; the list is asked (a message the program's thread must
   // answer) only after that, or five times a second for a job too short to be seen.
-  double start = Now(), seconds = 0;
+  double start = BenchNow(), seconds = 0;
   ClickButton(dlg, IDOK);
   bool seenJob = false;
   for (int poll = 0; poll < 180000; ++poll, Sleep(10)) {
@@ -149,7 +143,7 @@ bool RunCompare(CommandSession &app, const std::string &folder, const std::strin
     bool enabled = IsWindowEnabled(app.main) != 0;
     if (dialogGone && !enabled) seenJob = true;
     if (((seenJob && enabled) || poll % 20 == 19) && ListBoxCount(results) > 0) {
-      seconds = Now() - start;
+      seconds = BenchNow() - start;
       break;
     }
   }

@@ -22,14 +22,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "BenchClock.h"
 
-double Now() {
-  LARGE_INTEGER c, f;
-  QueryPerformanceCounter(&c);
-  QueryPerformanceFrequency(&f);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
+namespace {
 
 // Relative paths of every file below folder (prefix: the part already walked).
 void List(const std::string &folder, const std::string &prefix, std::vector<std::string> &out) {
@@ -57,9 +52,9 @@ long g_stepCalls[STEPS];
 // Runs one step, adding its time to the step's total.
 template <class F>
 auto Step(int step, F f) -> decltype(f()) {
-  double t = Now();
+  double t = BenchNow();
   auto result = f();
-  g_stepSeconds[step] += Now() - t;
+  g_stepSeconds[step] += BenchNow() - t;
   ++g_stepCalls[step];
   return result;
 }
@@ -109,7 +104,7 @@ int RunRewrite(const char *listPath) {
   }
   std::vector<char> buf;
   int rewritten = 0, failed = 0;
-  double start = Now();
+  double start = BenchNow();
   for (const auto &f : files) {
     if (!ReadWhole(f.second, buf)) {
       ++failed;
@@ -121,7 +116,7 @@ int RunRewrite(const char *listPath) {
     else
       ++failed;
   }
-  double seconds = Now() - start;
+  double seconds = BenchNow() - start;
   std::printf("seconds %.3f files %u rewritten %d failed %d\n", seconds, unsigned(files.size()), rewritten, failed);
   for (int i = 0; i < STEPS; ++i)
     if (g_stepCalls[i])
@@ -164,7 +159,7 @@ int RunCompare(const std::string &folder, const std::string &compare) {
   for (int threads : {1, 2}) {
     std::atomic<size_t> next(0);
     std::atomic<int> differences(0);
-    double start = Now();
+    double start = BenchNow();
     std::vector<std::string> added;
     List(compare, "", added);
     std::vector<std::thread> pool;
@@ -183,7 +178,7 @@ int RunCompare(const std::string &folder, const std::string &compare) {
         }
       });
     for (std::thread &t : pool) t.join();
-    std::printf("threads %d seconds %.3f differences %d added_listed %u\n", threads, Now() - start,
+    std::printf("threads %d seconds %.3f differences %d added_listed %u\n", threads, BenchNow() - start,
                 differences.load(), unsigned(added.size()));
   }
   return 0;
