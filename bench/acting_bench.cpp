@@ -14,7 +14,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
 
 #include "BenchClock.h"
