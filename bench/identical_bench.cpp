@@ -12,17 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "app/IdenticalFiles.h"
 #include "system/StrList.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER c, f;
-  QueryPerformanceCounter(&c);
-  QueryPerformanceFrequency(&f);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 class KeepAll : public CIdenticalSink {
  public:
@@ -78,15 +72,15 @@ int main(int argc, char** argv) {
   std::string pairs;
   int count = 0;
   for (int r = 0; r < runs; ++r) {
-    double t0 = Now();
+    double t0 = BenchNow();
     bytes = ReadAll(files);
-    double t1 = Now();
+    double t1 = BenchNow();
     CStrList list(4);
     for (size_t k = 0; k < files.size(); ++k) list.Insert(files[k].c_str(), -1, &sizes[k]);
     KeepAll sink;
     IdenticalPrepare(list);
     count = IdenticalSearch(list, sink);
-    double t2 = Now();
+    double t2 = BenchNow();
     if (t1 - t0 < floorBest) floorBest = t1 - t0;
     if (t2 - t1 < searchBest) searchBest = t2 - t1;
     if (r > 0 && sink.pairs != pairs) std::printf("the pairs differ between runs\n");

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
+
 namespace {
 
 void List(const std::string& folder, std::vector<std::string>& out) {
@@ -29,13 +31,6 @@ void List(const std::string& folder, std::vector<std::string>& out) {
   FindClose(h);
 }
 
-double Now() {
-  LARGE_INTEGER c, f;
-  QueryPerformanceCounter(&c);
-  QueryPerformanceFrequency(&f);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +45,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
       std::atomic<size_t> next(0);
       std::atomic<unsigned long long> total(0);
-      double start = Now();
+      double start = BenchNow();
       std::vector<std::thread> pool;
       for (int t = 0; t < threads; ++t)
         pool.emplace_back([&] {
@@ -65,7 +60,7 @@ int main(int argc, char** argv) {
           }
         });
       for (std::thread& t : pool) t.join();
-      double s = Now() - start;
+      double s = BenchNow() - start;
       if (s < best) best = s;
       bytes = total;
     }

@@ -13,16 +13,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchClock.h"
+
 namespace {
 
 const int kTextSearch = 32772, kResultLimit = 32792, kResults = 21397;
-
-double Now() {
-  LARGE_INTEGER c, f;
-  QueryPerformanceCounter(&c);
-  QueryPerformanceFrequency(&f);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 struct Find {
   DWORD pid;
@@ -81,9 +76,9 @@ double g_worstWait = 0;  // the longest any message below waited for its answer
 
 LRESULT Ask(HWND h, UINT msg, WPARAM wp, LPARAM lp, DWORD ms, bool* answered = nullptr) {
   DWORD_PTR r = 0;
-  double t = Now();
+  double t = BenchNow();
   bool ok = SendMessageTimeoutA(h, msg, wp, lp, SMTO_NORMAL, ms, &r) != 0;
-  if (Now() - t > g_worstWait) g_worstWait = Now() - t;
+  if (BenchNow() - t > g_worstWait) g_worstWait = BenchNow() - t;
   if (answered) *answered = ok;
   return ok ? LRESULT(r) : -1;
 }
@@ -133,15 +128,15 @@ int main(int argc, char** argv) {
     g_worstWait = 0;
     double before = PrivateBytes(pi.hProcess);
     SetWindowTextA(GetDlgItem(dlg, 1001), text.c_str());
-    double start = Now(), lastAnswer = start, worstGap = 0, filled = 0;
+    double start = BenchNow(), lastAnswer = start, worstGap = 0, filled = 0;
     PostMessageA(dlg, WM_COMMAND, IDOK, 0);
     int count = 0, lastCount = -1;
     double lastChange = start;
-    while (Now() - start < 600) {
-      double t = Now();
+    while (BenchNow() - start < 600) {
+      double t = BenchNow();
       bool answered = false;
       Ask(main, WM_NULL, 0, 0, 5000, &answered);
-      double u = Now();
+      double u = BenchNow();
       if (answered) {
         if (u - lastAnswer > worstGap) worstGap = u - lastAnswer;
         lastAnswer = u;
@@ -150,32 +145,32 @@ int main(int argc, char** argv) {
       if (HWND box = WaitWindow(pi.dwProcessId, "Vellmorant", 0, "#32770")) PostMessageA(box, WM_COMMAND, IDOK, 0);
       if (!WaitWindow(pi.dwProcessId, "Textsuche", 0)) {
         count = int(Ask(results, LB_GETCOUNT, 0, 0, 5000));
-        if (Now() - lastAnswer > worstGap) worstGap = Now() - lastAnswer;
-        lastAnswer = Now();
+        if (BenchNow() - lastAnswer > worstGap) worstGap = BenchNow() - lastAnswer;
+        lastAnswer = BenchNow();
         // The list answers while it is being filled: done when every line is in, or when
         // fewer lines than expected have held still for a second.
-        if (count != lastCount) lastCount = count, lastChange = Now();
+        if (count != lastCount) lastCount = count, lastChange = BenchNow();
         bool box = WaitWindow(pi.dwProcessId, "Vellmorant", 0, "#32770") != nullptr;
         if (!box && count >= expected) {
-          filled = Now() - start;
+          filled = BenchNow() - start;
           break;
         }
-        if (!box && count > 0 && Now() - lastChange > 1.0) {
+        if (!box && count > 0 && BenchNow() - lastChange > 1.0) {
           filled = lastChange - start;
           break;
         }
       }
-      double next = t + 0.01 - Now();
+      double next = t + 0.01 - BenchNow();
       if (next > 0) Sleep(DWORD(next * 1000));
     }
     double worstWait = g_worstWait;
     double after = PrivateBytes(pi.hProcess);
-    double s = Now();
+    double s = BenchNow();
     Ask(results, WM_KEYDOWN, VK_END, 0, 30000);
     Ask(results, WM_PAINT, 0, 0, 30000);
     int top = int(Ask(results, LB_GETTOPINDEX, 0, 0, 30000));
     int cur = int(Ask(results, LB_GETCURSEL, 0, 0, 30000));
-    double scrolled = Now() - s;
+    double scrolled = BenchNow() - s;
     std::printf("run %d results %d filled_s %.3f worst_answer_s %.3f worst_gap_s %.3f end_s %.3f end_line %d "
                 "end_top %d bytes_per_result %.1f\n",
                 run, count, filled, worstWait, worstGap, scrolled, cur, top,
