@@ -12,14 +12,10 @@
 #include "app/HitFiles.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
-#include "system/MapFile.h"
 #include "system/SafeFile.h"
 #include "text/Format.h"
 
 namespace {
-
-// Files are read, and written, in blocks of this size.
-const int kBlock = 65536;
 
 long long Clamp(long long v, long long lo, long long hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -274,47 +270,42 @@ struct StringOut {
     bool Put(const char* p, size_t n) { return s.append(p, n), true; }
 };
 
-// Writes through a buffer to the temporary file.
-class CFileOut {
-public:
-    explicit CFileOut(CSafeFileWriter& writer) : m_writer(writer) {}
-    bool Put(const char* p, size_t n)
-    {
-        m_buffer.append(p, n);
-        return m_buffer.size() < size_t(kBlock) || Flush();
-    }
-    bool Flush()
-    {
-        bool ok = m_writer.Write(m_buffer.data(), m_buffer.size()) == SAFE_OK;
-        m_buffer.clear();
-        return ok;
-    }
+// The new file's bytes to the writer, which buffers them.
+struct WriterOut {
+    CSafeFileWriter& writer;
+    bool Put(const char* p, size_t n) { return writer.Write(p, n) == SAFE_OK; }
+};
 
-private:
-    CSafeFileWriter& m_writer;
-    std::string m_buffer;
+// What a run keeps from file to file.
+struct EditScratch {
+    CRewriteBuffer buffer;   // a file held whole, or a block of a larger one
+    CSafeFileWriter writer;
 };
 
 enum { CUT_OK, CUT_READ, CUT_SINK };
 
-// Cuts a file into lines for sink; CUT_READ when it cannot be read, CUT_SINK when the sink
-// stopped.
+// Cuts a file into lines for sink: its bytes held whole in memory (whole not null), else read
+// in blocks into buffer. CUT_READ when it cannot be read, CUT_SINK when the sink stopped.
 template <class Sink>
-int CutFile(const char* path, Sink& sink)
+int CutSource(CSourceFile& source, const char* whole, CRewriteBuffer& buffer, Sink& sink)
 {
-    CStream in{kBlock};
-    if (!in.Open(path, CStream::ModeRead))
-        return CUT_READ;
-    std::vector<char> block(static_cast<size_t>(kBlock));
     CLineCutter<Sink> cutter(sink);
-    for (;;) {
-        int n = in.Read(&block[0], kBlock);
-        if (n < 0)
-            return CUT_READ;
-        if (n == 0)
-            break;
-        if (!cutter.Add(&block[0], size_t(n)))
+    const uint64_t size = source.Info().size;
+    if (whole) {
+        if (!cutter.Add(whole, size_t(size)))
             return CUT_SINK;
+    } else {
+        for (uint64_t pos = 0; pos < size;) {
+            uint64_t left = size - pos;
+            long long n = source.ReadAt(pos, buffer.Data(), left < buffer.Capacity() ? size_t(left) : buffer.Capacity());
+            if (n < 0)
+                return CUT_READ;
+            if (n == 0)
+                break;
+            if (!cutter.Add(buffer.Data(), size_t(n)))
+                return CUT_SINK;
+            pos += uint64_t(n);
+        }
     }
     return cutter.Finish() ? CUT_OK : CUT_SINK;
 }
@@ -326,30 +317,51 @@ struct FileEdit {
     int safeError;   // EDIT_CREATE: the writer's code
 };
 
-// Edits one file's found lines into target, streaming the file twice.
-FileEdit EditFile(const char* path, const char* target, const std::vector<int>& lines, const LineEditRequest& request,
-                  const std::vector<std::string>& texts)
+// A file held whole up to this size is cut into lines twice in memory; a larger one is read
+// twice, its lines counted, then copied.
+const uint64_t kReadWhole = 64u << 20;
+const size_t kBlock = 1 << 20;
+
+// Edits the found lines of the file open as source into target (sameFile: the file itself).
+FileEdit EditFile(CSourceFile& source, const char* target, bool sameFile, const std::vector<int>& lines,
+                  const LineEditRequest& request, const std::vector<std::string>& texts, EditScratch& scratch)
 {
+    const OpenFileInfo& info = source.Info();
+    CRewriteBuffer& buffer = scratch.buffer;
+    const char* whole = nullptr;
+    if (info.size <= kReadWhole && buffer.Reserve(size_t(info.size)) &&
+        source.ReadFull(0, buffer.Data(), size_t(info.size)))
+        whole = buffer.Data();
+    else if (!buffer.Reserve(kBlock))
+        return FileEdit{EDIT_NO_MEMORY, SAFE_OK};
     LineShape shape;
-    if (CutFile(path, shape) != CUT_OK)
+    if (CutSource(source, whole, buffer, shape) != CUT_OK)
         return FileEdit{EDIT_OPEN, SAFE_OK};
     CLinePlan plan(shape.lines);
     if (!PlanEdit(plan, lines, request, int(texts.size())))
         return FileEdit{EDIT_SAME, SAFE_OK};
     // A read-only file may not be opened for writing, so it may not be rewritten either.
-    DWORD attributes = GetFileAttributesA(target);
+    DWORD attributes = sameFile ? info.attributes : GetFileAttributesA(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return FileEdit{EDIT_READ_ONLY, SAFE_OK};
-    CSafeFileWriter writer;
+    if (whole)
+        source.Close();
+    CSafeFileWriter& writer = scratch.writer;
+    struct AbortUncommitted {
+        CSafeFileWriter& w;
+        ~AbortUncommitted() { w.Abort(); }
+    } guard = {writer};
     int rc = writer.Open(target);
     if (rc != SAFE_OK)
         return FileEdit{EDIT_CREATE, rc};
-    CFileOut out(writer);
-    CPlanWriter<CFileOut> write(plan.Runs(), texts, shape.lineEnd, out);
-    int cut = CutFile(path, write);
+    writer.SetTargetAttributes(attributes);
+    WriterOut out = {writer};
+    CPlanWriter<WriterOut> write(plan.Runs(), texts, shape.lineEnd, out);
+    int cut = CutSource(source, whole, buffer, write);
+    source.Close();
     if (cut == CUT_READ)
         return FileEdit{EDIT_OPEN, SAFE_OK};
-    if (cut != CUT_OK || !write.Finish() || !out.Flush())
+    if (cut != CUT_OK || !write.Finish())
         return FileEdit{EDIT_CREATE, SAFE_ERR_WRITE};
     rc = writer.Commit();
     return rc == SAFE_OK ? FileEdit{EDIT_WRITTEN, SAFE_OK} : FileEdit{EDIT_CREATE, rc};
@@ -442,24 +454,30 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
         engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
         [&](int i) { return hitOf(i)->line; });
     int done = 0;
+    // One writer and one buffer serve every file of the run.
+    EditScratch scratch;
     for (const FileHits& file : files) {
         const char* path = file.path;
         if (host.Stopped())
             return r.stopped = true, r;
         host.Progress(done, path);
         done += int(file.hits.size());
-        if (stamps && !stamps->Unchanged(path)) {
+        // One handle tells whether the file is as searched and gives its bytes.
+        CSourceFile source;
+        bool opened = source.Open(path, stamps != nullptr);
+        if (stamps && !(opened ? stamps->Unchanged(path, StampOf(source.Info())) : stamps->Unchanged(path))) {
             if (!Report(host, kChangedSinceSearch, path, nullptr))
                 return r.stopped = true, r;
             continue;
         }
         std::string target = std::string(path) + (suffix ? suffix : "");
-        FileEdit edit = {EDIT_NO_MEMORY, SAFE_OK};
+        FileEdit edit = {opened ? EDIT_NO_MEMORY : EDIT_OPEN, SAFE_OK};
         try {
             std::vector<int> lines;
             for (int i : file.hits)
                 lines.push_back(hitOf(i)->line);
-            edit = EditFile(path, target.c_str(), lines, request, texts);
+            if (opened)
+                edit = EditFile(source, target.c_str(), !suffix || !*suffix, lines, request, texts, scratch);
         } catch (const std::bad_alloc&) {
         }
         bool goOn = true;
