@@ -240,6 +240,12 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
              ConvertScratch& scratch)
 {
     CTabLine tabs(oldWidth, newWidth, compress);
+    // The bytes that end a line or move to a tab stop. A line without them that ends with
+    // CR LF comes out as it went in: such lines go on in runs, compared and written at once.
+    bool special[256] = {};
+    special[static_cast<unsigned char>('\r')] = special[static_cast<unsigned char>('\n')] = true;
+    special[static_cast<unsigned char>('\t')] = true;
+    special[static_cast<unsigned char>(' ')] = compress;
     uint64_t pos = 0, reported = 0;
     bool lineOpen = false, skipLF = false;   // skipLF: a CR ended the last block
     auto report = [&](uint64_t at) {
@@ -257,8 +263,22 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
         if (skipLF && *p == '\n')
             ++p;
         skipLF = false;
+        const char* run = p;   // lines that come out as they went in, not yet added
         while (p < end) {
-            const char* eol = FindLineEnd(p, end);
+            const char* q = p;
+            while (q < end && !special[static_cast<unsigned char>(*q)])
+                ++q;
+            if (!lineOpen && q + 1 < end && q[0] == '\r' && q[1] == '\n') {
+                p = q + 2;
+                if (monitor.Cancelled())
+                    return CONVERT_CANCELLED;
+                report(pos + uint64_t(p - block));
+                continue;
+            }
+            if (p > run && !out.Add(run, size_t(p - run)))
+                return CONVERT_FAILED;
+            run = p;
+            const char* eol = FindLineEnd(q, end);
             if (eol > p) {
                 if (!tabs.Bytes(out, p, size_t(eol - p)))
                     return CONVERT_FAILED;
@@ -276,14 +296,34 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
                 else if (*p == '\n')
                     ++p;
             }
+            run = p;
             if (monitor.Cancelled())
                 return CONVERT_CANCELLED;
             report(pos + uint64_t(p - block));
         }
+        if (p > run && !out.Add(run, size_t(p - run)))
+            return CONVERT_FAILED;
         pos += length;
         report(pos);
         return CONVERT_DONE;
     });
+}
+
+// The code-page conversion of every byte value, when both code pages take one byte per
+// character (so that each byte converts on its own); false for others.
+bool CodePageTable(int direction, unsigned char table[256])
+{
+    CPINFO ansi, oem;
+    if (!GetCPInfo(CP_ACP, &ansi) || !GetCPInfo(CP_OEMCP, &oem) || ansi.MaxCharSize != 1 || oem.MaxCharSize != 1)
+        return false;
+    char all[256];
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    if (direction == 1)
+        CharToOemBuffA(all, reinterpret_cast<char*>(table), 256);
+    else
+        OemToCharBuffA(all, reinterpret_cast<char*>(table), 256);
+    return true;
 }
 
 int CodePageFile(const char* path, int direction, ConvertScratch& scratch)
@@ -291,13 +331,20 @@ int CodePageFile(const char* path, int direction, ConvertScratch& scratch)
     if (!scratch.out.Reserve(kPiece))
         return CONVERT_NO_MEMORY;
     char* converted = scratch.out.Data();
+    unsigned char table[256];
+    bool byTable = CodePageTable(direction, table);
     return StreamRewrite(path, scratch, [&](CRewrite& out, const char* block, size_t length) {
         for (size_t done = 0; done < length;) {
             size_t n = length - done < kPiece ? length - done : kPiece;
-            if (direction == 1)
+            if (byTable) {
+                const unsigned char* in = reinterpret_cast<const unsigned char*>(block + done);
+                for (size_t k = 0; k < n; ++k)
+                    converted[k] = char(table[in[k]]);
+            } else if (direction == 1) {
                 CharToOemBuffA(block + done, converted, DWORD(n));
-            else
+            } else {
                 OemToCharBuffA(block + done, converted, DWORD(n));
+            }
             if (!out.Add(converted, n))
                 return CONVERT_FAILED;
             done += n;

@@ -9,17 +9,10 @@ namespace {
 
 const DWORD kKeptMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// Through ntdll: one call gives attributes, size and times, and one more the identity (the same
-// number GetFileInformationByHandle gives, without its round trip to the mount manager for the
-// volume's serial).
+// The identity through ntdll: the same number GetFileInformationByHandle gives, without its
+// round trip to the mount manager for the volume's serial.
 typedef LONG(WINAPI* NtQueryInformationFileFn)(HANDLE, void* status, void* info, ULONG size, int infoClass);
 const int kFileInternalInformation = 6;
-const int kFileNetworkOpenInformation = 34;
-
-struct NetworkOpenInformation {
-    LARGE_INTEGER creation, access, write, change, allocation, end;
-    ULONG attributes;
-};
 
 NtQueryInformationFileFn NtQuery()
 {
@@ -28,21 +21,13 @@ NtQueryInformationFileFn NtQuery()
     return query;
 }
 
+// Queries that Wine answers from the open file itself; the classes that give everything at once
+// (network-open, all) look the file up by its name again, at several times the cost.
 bool QueryBasics(HANDLE file, OpenFileInfo* info)
 {
-    ULONG_PTR status[2];
-    NetworkOpenInformation n;
-    NtQueryInformationFileFn query = NtQuery();
-    if (query && query(file, status, &n, sizeof n, kFileNetworkOpenInformation) >= 0) {
-        info->attributes = n.attributes;
-        info->size = uint64_t(n.end.QuadPart);
-        info->written.dwLowDateTime = n.write.LowPart;
-        info->written.dwHighDateTime = DWORD(n.write.HighPart);
-        return true;
-    }
     FILE_BASIC_INFO basic;
     LARGE_INTEGER size;
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) || !GetFileSizeEx(file, &size))
+    if (!GetFileSizeEx(file, &size) || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
         return false;
     info->attributes = basic.FileAttributes;
     info->size = uint64_t(size.QuadPart);
@@ -269,6 +254,7 @@ const char* SafeFileErrorText(int code)
 
 bool CSourceFile::Open(const char* path, bool withIndex)
 {
+    m_pos = 0;
     m_file.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!m_file || !QueryOpenFile(m_file.Get(), &m_info, withIndex)) {
@@ -283,13 +269,20 @@ long long CSourceFile::ReadAt(uint64_t offset, void* data, size_t length)
 {
     if (!m_file)
         return -1;
-    OVERLAPPED at = {};
-    at.Offset = DWORD(offset);
-    at.OffsetHigh = DWORD(offset >> 32);
+    // Reads in turn go on from where the last one ended; a read with an offset costs more
+    // under Wine than a seek that is seldom needed.
+    if (offset != m_pos) {
+        LARGE_INTEGER to;
+        to.QuadPart = LONGLONG(offset);
+        if (!SetFilePointerEx(m_file.Get(), to, nullptr, FILE_BEGIN))
+            return -1;
+        m_pos = offset;
+    }
     DWORD chunk = length > (1u << 30) ? (1u << 30) : DWORD(length), got = 0;
-    if (ReadFile(m_file.Get(), data, chunk, &got, &at))
-        return got;
-    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    if (!ReadFile(m_file.Get(), data, chunk, &got, nullptr))
+        return -1;
+    m_pos += got;
+    return got;
 }
 
 bool CSourceFile::ReadFull(uint64_t offset, void* data, size_t length)

@@ -119,6 +119,7 @@ public:
 private:
     CWinHandle m_file;
     OpenFileInfo m_info;
+    uint64_t m_pos = 0;   // where the next read without a seek begins
 };
 
 // Bytes a job reuses from file to file: the room grows to the largest size asked for and is
