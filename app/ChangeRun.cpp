@@ -18,9 +18,6 @@
 
 namespace {
 
-// Files up to this size are read whole into the run's buffer; larger ones are mapped.
-const DWORD kReadWhole = 64u << 20;
-
 // The hits of a file at distinct positions: the same file searched twice (listed twice) gives
 // each hit twice, and one offset must be changed once. kept[k] is the index into the distinct
 // hits that the file's k-th hit shares.
@@ -125,15 +122,9 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         if (opened && info.size == 0)
             continue;   // nothing left to change
         // OK after an open or create error ends the run; its count is still shown.
-        const unsigned char* data = nullptr;
         CFileView view;
-        if (opened && info.size <= 0x7FFFFFFF) {
-            DWORD size = DWORD(info.size);
-            if (size <= kReadWhole && buffer.Reserve(size) && source.ReadFull(0, buffer.Data(), size))
-                data = reinterpret_cast<const unsigned char*>(buffer.Data());
-            else
-                data = view.Map(source.Handle(), size);
-        }
+        const unsigned char* data =
+            opened ? reinterpret_cast<const unsigned char*>(HoldWhole(source, buffer, view, 0x7FFFFFFF)) : nullptr;
         if (!data) {
             if (!opened && IsEmptyFile(file.path))
                 continue;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/FileCache.h"
+#include "app/LineScan.h"
 #include "system/DirList.h"
 #include "system/SafeFile.h"
 #include "system/StrList.h"
@@ -194,13 +195,6 @@ private:
     uint64_t m_done = 0;   // the column the output has reached
 };
 
-const char* FindLineEnd(const char* p, const char* end)
-{
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
-}
-
 // Converts a file block by block into its rewrite; read-only and unreadable files are skipped.
 // step(rewrite, data, length) converts a block (length 0: the file has ended) and returns
 // CONVERT_DONE to go on, else the file's result.
@@ -240,12 +234,6 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
              ConvertScratch& scratch)
 {
     CTabLine tabs(oldWidth, newWidth, compress);
-    // The bytes that end a line or move to a tab stop. A line without them that ends with
-    // CR LF comes out as it went in: such lines go on in runs, compared and written at once.
-    bool special[256] = {};
-    special[static_cast<unsigned char>('\r')] = special[static_cast<unsigned char>('\n')] = true;
-    special[static_cast<unsigned char>('\t')] = true;
-    special[static_cast<unsigned char>(' ')] = compress;
     uint64_t pos = 0, reported = 0;
     bool lineOpen = false, skipLF = false;   // skipLF: a CR ended the last block
     auto report = [&](uint64_t at) {
@@ -265,9 +253,9 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
         skipLF = false;
         const char* run = p;   // lines that come out as they went in, not yet added
         while (p < end) {
-            const char* q = p;
-            while (q < end && !special[static_cast<unsigned char>(*q)])
-                ++q;
+            // A line without tabs (or, compressing, blanks) that ends with CR LF comes out as it
+            // went in: such lines go on in runs, compared and written at once.
+            const char* q = ScanLineEndOrTab(p, end, compress);
             if (!lineOpen && q + 1 < end && q[0] == '\r' && q[1] == '\n') {
                 p = q + 2;
                 if (monitor.Cancelled())
@@ -278,7 +266,7 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
             if (p > run && !out.Add(run, size_t(p - run)))
                 return CONVERT_FAILED;
             run = p;
-            const char* eol = FindLineEnd(q, end);
+            const char* eol = ScanLineEnd(q, end);
             if (eol > p) {
                 if (!tabs.Bytes(out, p, size_t(eol - p)))
                     return CONVERT_FAILED;
@@ -361,9 +349,7 @@ int LineEndsInto(const char* data, size_t length, int style, char* out, size_t* 
     const char *p = data, *end = data + length;
     char* o = out;
     while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n')
-            ++q;
+        const char* q = ScanLineEnd(p, end);
         memcpy(o, p, size_t(q - p));
         o += q - p;
         if (q == end)

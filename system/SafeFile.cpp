@@ -317,6 +317,19 @@ bool CRewriteBuffer::Reserve(size_t size)
     return true;
 }
 
+const char* HoldWhole(CSourceFile& source, CRewriteBuffer& buffer, CFileView& view, uint64_t limit)
+{
+    // Files up to this size are read: mapping and unmapping cost more than reading them.
+    const uint64_t kReadUpTo = 1 << 20;
+    const uint64_t size = source.Info().size;
+    if (size > limit || size > 0xFFFFFFFFu)
+        return nullptr;
+    if (size <= kReadUpTo)
+        return buffer.Reserve(size_t(size)) && source.ReadFull(0, buffer.Data(), size_t(size)) ? buffer.Data()
+                                                                                              : nullptr;
+    return reinterpret_cast<const char*>(view.Map(source.Handle(), DWORD(size)));
+}
+
 const BYTE* CFileView::Map(HANDLE file, DWORD size)
 {
     Close();

@@ -137,6 +137,14 @@ private:
     size_t m_capacity = 0;
 };
 
+class CFileView;
+
+// The whole content of the file open as source (at most limit bytes) in memory: a small file
+// read into buffer, a larger one mapped through view (under Wine, fresh memory for a large
+// read costs more than the mapping). Null when the file is larger than limit or cannot be
+// read or mapped; an empty file gives buffer's room.
+const char* HoldWhole(CSourceFile& source, CRewriteBuffer& buffer, CFileView& view, uint64_t limit);
+
 // A read-only view of the first bytes of an open file.
 class CFileView {
 public:
