@@ -220,6 +220,10 @@ public:
             p = m_walk.To(p, end, r.first);   // past deleted lines
             if (m_walk.Line() < r.first)
                 return true;
+            if (r.first + r.count > m_lines) {
+                // Kept to the end of the file: no further line needs finding.
+                return p == end || m_out.Put(p, size_t(end - p));
+            }
             const char* q = m_walk.To(p, end, r.first + r.count);
             if (q > p && !m_out.Put(p, size_t(q - p)))
                 return false;

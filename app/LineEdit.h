@@ -61,8 +61,9 @@ struct LineEditResult {
 // compare, are one file): edits each file's found lines as EditFileLines does and, when
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
 // through a temporary file that replaces it only when complete. Each file is opened once; one
-// of up to 64 MiB is read once and held, a larger one streamed twice (its lines counted, then
-// copied), so its size is bounded by the disk alone; memory grows with its hits. A read-only
+// of up to 64 MiB is held whole (read, or mapped when large), a larger one streamed twice (its
+// lines counted, then copied), so its size is bounded by the disk alone; memory grows with its
+// hits. A read-only
 // target is reported as not creatable and left alone; so is a file that does not fit in the
 // memory left. Every written file is dropped from cache (may be null). A suffix that
 // IsValidNameSuffix refuses is reported and nothing is written. With stamps, a file that
