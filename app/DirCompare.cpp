@@ -24,8 +24,9 @@ const char kMissing[] = ":Datei existiert nicht";
 const char kNewFile[] = ":Neue Datei gefunden";
 const char kOpenFailed[] = ":Fehler beim Öffnen";
 
-// Pairs examined ahead of the lines, by this many reader threads.
-enum { kPairsAhead = 64, kPairReaders = 2 };
+// Pairs examined ahead of the lines (enough to go on while the compare path is listed), by
+// this many reader threads.
+enum { kPairsAhead = 1024, kPairReaders = 2 };
 // The least time between two progress reports.
 const DWORD kProgressMs = 100;
 
@@ -43,7 +44,7 @@ inline unsigned FoldPathChar(char c)
 bool PathPartEqual(const char* a, const char* b, int length)
 {
     for (int i = 0; i < length; ++i)
-        if (FoldPathChar(a[i]) != FoldPathChar(b[i]))
+        if (a[i] != b[i] && FoldPathChar(a[i]) != FoldPathChar(b[i]))
             return false;
     return true;
 }
@@ -299,7 +300,7 @@ int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LO
 
     // Two readers examine the next pairs while this thread lists the compare path and then
     // turns the pairs into lines in list order.
-    PairOutcome ahead[kPairsAhead];
+    std::vector<PairOutcome> ahead(kPairsAhead);
     std::vector<char> readerBlocks[kPairReaders];
     std::vector<char> ownBlocks;
     CAheadQueue queue(count > 1 ? count : 0, kPairsAhead, 0xFFFFFFFFu, kPairReaders,

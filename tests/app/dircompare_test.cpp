@@ -174,8 +174,9 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     EXPECT_EQ(0u, Text(lines, 0).find(listed.Root() + "x.txt "));
 }
 
-// Every kind of pair, more of them than are examined ahead at once: the lines of all files
-// together (read ahead) are those of each file compared alone, in list order.
+// Every kind of pair, several times over: the lines of all files together (examined ahead by
+// the readers) are those of each file compared alone, in list order. (The queue's window
+// turning over is the search's read-ahead test's.)
 TEST(DirCompareJob, PairsExaminedAheadGiveTheLinesOfEachFileAlone)
 {
     const std::string block(65536, 'b');
