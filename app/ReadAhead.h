@@ -41,13 +41,11 @@ public:
     // Tells the readers to stop and waits until they have: an item under way ends as its work
     // does. The slots are the owner's to free afterwards. Items can no longer be taken.
     void Stop();
-    // Whether a reader runs (else Wait always says -1 and the taker does the items itself).
-    bool Running() const { return m_running; }
 
     // Waits until item i is done; items are taken in order, each once (i = 0, 1, 2...). Returns
-    // the item's slot, to be read until Release(i); -1 when no reader runs, after Stop, when i
-    // is not the next item, or when *cancel (if given) turns nonzero while waiting (it is
-    // looked at every 50 ms).
+    // the item's slot, to be read until Release(i); -1 when no reader could start (the taker
+    // then does the item itself), after Stop, when i is not the next item, or when *cancel
+    // (if given) turns nonzero while waiting (it is looked at every 50 ms).
     int Wait(int i, const volatile LONG* cancel = nullptr);
     // Item i (given by Wait) is taken: its slot and bytes go to the next items.
     void Release(int i);
