@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "app/ReadAhead.h"
 #include "app/ResultList.h"
 #include "system/DirList.h"
 #include "system/Files.h"
@@ -22,6 +24,12 @@ const char kMissing[] = ":Datei existiert nicht";
 const char kNewFile[] = ":Neue Datei gefunden";
 const char kOpenFailed[] = ":Fehler beim Öffnen";
 
+// Pairs examined ahead of the lines (enough to go on while the compare path is listed), by
+// this many reader threads.
+enum { kPairsAhead = 1024, kPairReaders = 2 };
+// The least time between two progress reports.
+const DWORD kProgressMs = 100;
+
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // One character as the file system compares it: the ANSI code page's capital, '/' as '\'.
@@ -36,7 +44,7 @@ inline unsigned FoldPathChar(char c)
 bool PathPartEqual(const char* a, const char* b, int length)
 {
     for (int i = 0; i < length; ++i)
-        if (FoldPathChar(a[i]) != FoldPathChar(b[i]))
+        if (a[i] != b[i] && FoldPathChar(a[i]) != FoldPathChar(b[i]))
             return false;
     return true;
 }
@@ -44,7 +52,10 @@ bool PathPartEqual(const char* a, const char* b, int length)
 bool LessPath(const char* a, const char* b) { return PathCompareA(a, b) < 0; }
 
 // The outcome of comparing two files' bytes.
-enum { SAME = 0, DIFFERENT = 1, LISTED_UNREADABLE = 2, COUNTERPART_UNREADABLE = 3 };
+enum { NOT_COMPARED = -1, SAME = 0, DIFFERENT = 1, LISTED_UNREADABLE = 2, COUNTERPART_UNREADABLE = 3 };
+
+// The bytes compared at a time.
+enum { kBlock = 64 * 1024 };
 
 HANDLE OpenForReading(const char* path)
 {
@@ -52,24 +63,19 @@ HANDLE OpenForReading(const char* path)
                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// Reads up to size bytes, as many as the file still holds; -1 on a read error.
-int ReadBlock(HANDLE h, char* buffer, int size)
+// Reads the next block of a file; fewer than kBlock bytes only at its end (disk files give
+// less than asked only there). -1 on a read error.
+int ReadBlock(HANDLE h, char* buffer)
 {
-    int got = 0;
-    while (got < size) {
-        DWORD n = 0;
-        if (!ReadFile(h, buffer + got, DWORD(size - got), &n, nullptr))
-            return -1;
-        if (n == 0)
-            break;
-        got += int(n);
-    }
-    return got;
+    DWORD n = 0;
+    return ReadFile(h, buffer, kBlock, &n, nullptr) ? int(n) : -1;
 }
 
-// Compares both files byte for byte in blocks of 4096, or (ignoreLineEnds) taking every line
-// end as equal to every other. A file that cannot be opened or read is reported as such.
-int CompareContents(const char* listed, const char* counterpart, bool ignoreLineEnds)
+// Compares both files byte for byte, or (ignoreLineEnds) taking every line end as equal to
+// every other; blocks: two buffers of kBlock bytes. A file that cannot be opened or read is
+// reported as such. Once *stop turns nonzero the answer means nothing.
+int CompareContents(const char* listed, const char* counterpart, bool ignoreLineEnds, char* blocks,
+                    const volatile LONG* stop)
 {
     CWinHandle a(OpenForReading(listed));
     if (!a)
@@ -80,33 +86,73 @@ int CompareContents(const char* listed, const char* counterpart, bool ignoreLine
     if (ignoreLineEnds) {
         a.Close();
         b.Close();
-        return CompareFilesIgnoringLineEnds(listed, counterpart) == 0 ? SAME : DIFFERENT;
+        return CompareFilesIgnoringLineEnds(listed, counterpart, stop) == 0 ? SAME : DIFFERENT;
     }
-    char blockA[4096], blockB[4096];
-    for (;;) {
-        int na = ReadBlock(a.Get(), blockA, sizeof blockA);
+    char* blockA = blocks;
+    char* blockB = blocks + kBlock;
+    while (!*stop) {
+        int na = ReadBlock(a.Get(), blockA);
         if (na < 0)
             return LISTED_UNREADABLE;
-        int nb = ReadBlock(b.Get(), blockB, sizeof blockB);
+        int nb = ReadBlock(b.Get(), blockB);
         if (nb < 0)
             return COUNTERPART_UNREADABLE;
         if (na != nb || memcmp(blockA, blockB, size_t(na)) != 0)
             return DIFFERENT;
-        if (na == 0)
+        if (na < kBlock)
             return SAME;
     }
+    return DIFFERENT;
 }
 
-// The content line of a listed file and its counterpart (both readable so far), if any.
-void CompareFilePair(CStrList& lines, const char* listed, const FileInfo& listedInfo, const char* counterpart,
-                     const FileInfo& counterpartInfo, bool ignoreLineEnds)
+// What the compare learns about a listed file and its counterpart: both files' attributes,
+// each read once, and their bytes compared where the flags ask for it.
+struct PairOutcome {
+    int listedStat = FILE_ERR_OTHER;   // FileStat's result code
+    int counterpartStat = FILE_ERR_OTHER;
+    FileInfo listedInfo = {};
+    FileInfo counterpartInfo = {};
+    int content = NOT_COMPARED;
+};
+
+bool IsFile(int stat, const FileInfo& info) { return stat == 0 && !(info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY); }
+
+void ExaminePair(const char* listed, const char* counterpart, int flags, char* blocks, const volatile LONG* stop,
+                 PairOutcome& out)
 {
-    bool sameSize = listedInfo.nSize == counterpartInfo.nSize;
-    if (!sameSize && !ignoreLineEnds) {
-        AddDirCompareLine(lines, counterpart, kOtherLength, DCK_CONTENT);
+    out = PairOutcome();
+    out.listedStat = FileStat(listed, &out.listedInfo);
+    out.counterpartStat = FileStat(counterpart, &out.counterpartInfo);
+    if (!(flags & DCF_CHANGED) || out.listedStat != 0 || !IsFile(out.counterpartStat, out.counterpartInfo))
         return;
+    bool ignoreLineEnds = (flags & DCF_IGNORE_LINE_ENDS) != 0;
+    if (out.listedInfo.nSize == out.counterpartInfo.nSize || ignoreLineEnds)
+        out.content = CompareContents(listed, counterpart, ignoreLineEnds, blocks, stop);
+}
+
+// The lines of a listed file and its counterpart. Returns whether the counterpart exists.
+bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, const PairOutcome& o, int flags)
+{
+    if (!IsFile(o.counterpartStat, o.counterpartInfo)) {
+        if (flags & DCF_DELETED)
+            AddDirCompareLine(lines, listed, kMissing, DCK_MISSING);
+        return false;
     }
-    switch (CompareContents(listed, counterpart, ignoreLineEnds)) {
+    bool listedOk = o.listedStat == 0;
+    if ((flags & DCF_ATTRIBUTES) && listedOk) {
+        CString change = AttributeChangeText(o.listedInfo.dwAttributes, o.counterpartInfo.dwAttributes);
+        if (!change.IsEmpty())
+            AddDirCompareLine(lines, counterpart, change, DCK_ATTRIBUTES);
+    }
+    if (!(flags & DCF_CHANGED))
+        return true;
+    if (!listedOk) {
+        AddDirCompareLine(lines, listed, kOpenFailed, DCK_OPEN_FAILED);
+        return true;
+    }
+    bool sameSize = o.listedInfo.nSize == o.counterpartInfo.nSize;
+    switch (o.content) {
+    case NOT_COMPARED:   // sizes differ, line ends count
     case DIFFERENT:
         AddDirCompareLine(lines, counterpart, sameSize ? kChanged : kOtherLength, DCK_CONTENT);
         break;
@@ -119,6 +165,7 @@ void CompareFilePair(CStrList& lines, const char* listed, const FileInfo& listed
     default:
         break;
     }
+    return true;
 }
 
 // Adds a kind-3 line for every file below the compare path (filtered by plus and minus) whose
@@ -244,41 +291,67 @@ int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LO
 {
     if (input.m_nCount < 4)
         return 2;
+    const int count = input.m_nCount - 4;
+    const char* comparePath = input.GetString(1);
+    const int pathLength = input.GetLength(0);
+    std::vector<std::string> counterparts((size_t)count);
+    for (int i = 0; i < count; ++i)
+        counterparts[(size_t)i] = std::string(comparePath) + (input.GetString(i + 4) + pathLength);
+
+    // Two readers examine the next pairs while this thread lists the compare path and then
+    // turns the pairs into lines in list order.
+    std::vector<PairOutcome> ahead(kPairsAhead);
+    std::vector<char> readerBlocks[kPairReaders];
+    std::vector<char> ownBlocks;
+    CAheadQueue queue(count > 1 ? count : 0, kPairsAhead, 0xFFFFFFFFu, kPairReaders,
+                      [&](int i, int slot, int reader, const volatile LONG* stop) -> DWORD {
+                          std::vector<char>& blocks = readerBlocks[reader];
+                          if (blocks.empty())
+                              blocks.resize(2 * kBlock);
+                          ExaminePair(input.GetString(i + 4), counterparts[(size_t)i].c_str(), flags, blocks.data(),
+                                      stop, ahead[slot]);
+                          return 0;
+                      });
     if (flags & DCF_ADDED)
         AddNewFiles(input, lines);
-    const char* comparePath = input.GetString(1);
-    int pathLength = input.GetLength(0);
-    bool ignoreLineEnds = (flags & DCF_IGNORE_LINE_ENDS) != 0;
+
     bool anyCounterpart = false;
     uint64_t done = 0;
-    for (int i = 4; i < input.m_nCount; ++i) {
+    DWORD shown = 0;
+    const volatile LONG notStopped = 0;
+    for (int i = 0; i < count; ++i) {
         if ((cancel && *cancel) || lines.m_nCount >= kDirCompareLineLimit)
             break;
-        const char* listed = input.GetString(i);
-        if (progress)
+        const char* listed = input.GetString(i + 4);
+        // Progress for the first file and then every kProgressMs: one call per file would cost
+        // more than many a file's compare.
+        DWORD now = GetTickCount();
+        if (progress && (i == 0 || now - shown >= kProgressMs)) {
             progress(context, done, listed);
-        CString counterpart = CString(comparePath) + (listed + pathLength);
-        FileInfo listedInfo = {}, counterpartInfo = {};
-        bool listedOk = FileStat(listed, &listedInfo) == 0;
-        done += listedOk ? listedInfo.nSize : *input.Item<uint32_t>(i);
-        if (FileStat(counterpart, &counterpartInfo) != 0 || (counterpartInfo.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (flags & DCF_DELETED)
-                AddDirCompareLine(lines, listed, kMissing, DCK_MISSING);
-            continue;
+            shown = now;
         }
-        anyCounterpart = true;
-        if ((flags & DCF_ATTRIBUTES) && listedOk) {
-            CString change = AttributeChangeText(listedInfo.dwAttributes, counterpartInfo.dwAttributes);
-            if (!change.IsEmpty())
-                AddDirCompareLine(lines, counterpart, change, DCK_ATTRIBUTES);
+        PairOutcome own;
+        const PairOutcome* o = &own;
+        int slot = queue.Wait(i, cancel);
+        if (slot >= 0) {
+            o = &ahead[slot];
+        } else {
+            if (cancel && *cancel)
+                break;
+            if (ownBlocks.empty())
+                ownBlocks.resize(2 * kBlock);
+            ExaminePair(listed, counterparts[(size_t)i].c_str(), flags, ownBlocks.data(), cancel ? cancel : &notStopped,
+                        own);
+            if (cancel && *cancel)
+                break;
         }
-        if (flags & DCF_CHANGED) {
-            if (!listedOk)
-                AddDirCompareLine(lines, listed, kOpenFailed, DCK_OPEN_FAILED);
-            else
-                CompareFilePair(lines, listed, listedInfo, counterpart, counterpartInfo, ignoreLineEnds);
-        }
+        done += o->listedStat == 0 ? o->listedInfo.nSize : *input.Item<uint32_t>(i + 4);
+        if (AddPairLines(lines, listed, counterparts[(size_t)i].c_str(), *o, flags))
+            anyCounterpart = true;
+        if (slot >= 0)
+            queue.Release(i);
     }
+    queue.Stop();
     if (progress)
         progress(context, done, nullptr);
     return (anyCounterpart || (flags & DCF_DELETED)) ? 1 : 2;

@@ -54,9 +54,11 @@ typedef void (*DirCompareProgressFn)(void* context, uint64_t bytesDone, const ch
 
 // Compares the listed files of input (see BuildDirCompareInput) with their counterparts, as
 // flags asks, appending result lines to lines. Files only below the compare path come first
-// (without limit); then each listed file in order until *cancel turns nonzero or the lines
-// reach kDirCompareLineLimit. Returns 1 when a counterpart existed or DCF_DELETED is set,
-// else 2.
+// (without limit); then each listed file in order until *cancel (cancel may be null) turns
+// nonzero or the lines reach kDirCompareLineLimit; a file whose compare a cancel cut short
+// gives no line. Reader threads examine the next files meanwhile; they are gone on return.
+// progress (may be null) hears of the first file, then at most every 100 ms, and at the end
+// (path null). Returns 1 when a counterpart existed or DCF_DELETED is set, else 2.
 int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LONG* cancel,
                   DirCompareProgressFn progress, void* context);
 

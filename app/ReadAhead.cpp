@@ -5,60 +5,113 @@
 #include <utility>
 
 
-CReadAhead::CReadAhead(std::vector<std::string> paths, DWORD maxSize)
-    : m_paths(std::move(paths)), m_maxSize(maxSize)
+CAheadQueue::CAheadQueue(int count, int window, DWORD maxHeld, int threads, Work work)
+    : m_count(count), m_window(window < 1 ? 1 : window), m_maxHeld(maxHeld), m_work(std::move(work)),
+      m_doneItem((size_t)m_window, -1), m_held((size_t)m_window, 0)
 {
-    if (m_paths.empty())
+    if (m_count <= 0)
         return;
-    for (CWinHandle& t : m_threads)
-        t.Reset(CreateThread(nullptr, 64 * 1024, ReaderProc, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-    m_running = m_threads[0].Get() || m_threads[1].Get();
+    if (threads > kMaxThreads)
+        threads = kMaxThreads;
+    for (int t = 0; t < threads; ++t) {
+        m_starts[t] = {this, t};
+        m_threads[t].Reset(CreateThread(nullptr, 64 * 1024, ReaderProc, &m_starts[t],
+                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        m_running = m_running || m_threads[t].Get();
+    }
 }
 
-CReadAhead::~CReadAhead()
+CAheadQueue::~CAheadQueue() { Stop(); }
+
+void CAheadQueue::Stop()
 {
     AcquireSRWLockExclusive(&m_lock);
-    m_stop = true;
+    InterlockedExchange(&m_stop, 1);
     ReleaseSRWLockExclusive(&m_lock);
     WakeAllConditionVariable(&m_readerWake);
     for (CWinHandle& t : m_threads)
-        if (t.Get())
+        if (t.Get()) {
             WaitForSingleObject(t.Get(), INFINITE);
-    for (Slot& s : m_slots)
-        free(s.data);
+            t.Close();
+        }
+    m_running = false;
 }
 
-DWORD WINAPI CReadAhead::ReaderProc(void* self)
+DWORD WINAPI CAheadQueue::ReaderProc(void* param)
 {
-    static_cast<CReadAhead*>(self)->Reader();
+    Start* start = static_cast<Start*>(param);
+    start->queue->Reader(start->reader);
     return 0;
 }
 
-void CReadAhead::Reader()
+void CAheadQueue::Reader(int reader)
 {
-    const int count = (int)m_paths.size();
     AcquireSRWLockExclusive(&m_lock);
     for (;;) {
-        while (!m_stop && (m_next >= count || m_next >= m_taken + kFiles || m_held >= kBytes))
+        while (!m_stop && (m_next >= m_count || m_next >= m_taken + m_window || m_heldSum >= m_maxHeld))
             SleepConditionVariableSRW(&m_readerWake, &m_lock, INFINITE, 0);
         if (m_stop)
             break;
         int i = m_next++;
         ReleaseSRWLockExclusive(&m_lock);
-        Slot read;
-        read.index = i;
-        ReadOne(i, read);
+        // The slot is this reader's alone until the item is marked done.
+        const int slot = i % m_window;
+        DWORD held = m_work(i, slot, reader, &m_stop);
         AcquireSRWLockExclusive(&m_lock);
-        m_slots[i % kFiles] = read;
-        m_held += read.size;
+        m_doneItem[(size_t)slot] = i;
+        m_held[(size_t)slot] = held;
+        m_heldSum += held;
         WakeAllConditionVariable(&m_takerWake);
     }
     ReleaseSRWLockExclusive(&m_lock);
 }
 
+int CAheadQueue::Wait(int i, const volatile LONG* cancel)
+{
+    if (!m_running || i < 0 || i >= m_count || i != m_taken)
+        return -1;
+    const int slot = i % m_window;
+    AcquireSRWLockExclusive(&m_lock);
+    while (m_doneItem[(size_t)slot] != i && !m_stop && !(cancel && *cancel))
+        SleepConditionVariableSRW(&m_takerWake, &m_lock, cancel ? 50 : INFINITE, 0);
+    bool done = m_doneItem[(size_t)slot] == i;
+    ReleaseSRWLockExclusive(&m_lock);
+    return done ? slot : -1;
+}
+
+void CAheadQueue::Release(int i)
+{
+    const int slot = i % m_window;
+    AcquireSRWLockExclusive(&m_lock);
+    if (i == m_taken && m_doneItem[(size_t)slot] == i) {
+        m_heldSum -= m_held[(size_t)slot];
+        m_held[(size_t)slot] = 0;
+        m_doneItem[(size_t)slot] = -1;
+        m_taken = i + 1;
+    }
+    ReleaseSRWLockExclusive(&m_lock);
+    WakeAllConditionVariable(&m_readerWake);
+}
+
+CReadAhead::CReadAhead(std::vector<std::string> paths, DWORD maxSize)
+    : m_paths(std::move(paths)), m_maxSize(maxSize),
+      m_queue((int)m_paths.size(), kFiles, kBytes, kThreads, [this](int i, int slot, int, const volatile LONG*) {
+          ReadOne(i, m_slots[slot]);
+          return m_slots[slot].size;
+      })
+{
+}
+
+CReadAhead::~CReadAhead()
+{
+    m_queue.Stop();
+    for (Slot& s : m_slots)
+        free(s.data);
+}
+
 void CReadAhead::ReadOne(int i, Slot& out) const
 {
-    out.done = true;
+    out = Slot();
     if (m_paths[i].empty())
         return;
     const char* path = m_paths[i].c_str();
@@ -93,20 +146,15 @@ bool CReadAhead::Take(int i, unsigned char** data, DWORD* size, FileStamp* stamp
     *data = nullptr;
     *size = 0;
     *stamp = FileStamp();
-    if (!m_running || i < 0 || i >= (int)m_paths.size() || i != m_taken)
+    int slot = m_queue.Wait(i);
+    if (slot < 0)
         return false;
-    Slot& s = m_slots[i % kFiles];
-    AcquireSRWLockExclusive(&m_lock);
-    while (!(s.index == i && s.done))
-        SleepConditionVariableSRW(&m_takerWake, &m_lock, INFINITE, 0);
+    Slot& s = m_slots[slot];
     *data = s.data;
     *size = s.size;
     *stamp = s.stamp;
-    m_held -= s.size;
     s = Slot();
-    m_taken = i + 1;
-    ReleaseSRWLockExclusive(&m_lock);
-    WakeAllConditionVariable(&m_readerWake);
+    m_queue.Release(i);
     return *data != nullptr;
 }
 

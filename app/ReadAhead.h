@@ -1,14 +1,16 @@
-// Read-ahead for a search that walks files in order: two reader threads open and read the next
-// files while the search works on the current one, so that the wait for the system's file
-// reads overlaps the search; for the files the file cache holds, one thread reads their
-// attributes ahead. Memory stays bounded: at most kFiles files and kBytes bytes are held ahead
-// of the search, plus the file each reader is reading.
+// Read-ahead for the commands that walk files in order: reader threads work on the next files
+// while the command works on the current one, so that the wait for the system's file calls
+// overlaps it (CAheadQueue). The search's readers open and read the next files (CReadAhead);
+// for the files the file cache holds, one thread reads their attributes ahead. Memory stays
+// bounded: at most kFiles files and kBytes bytes are held ahead of the search, plus the file
+// each reader is reading.
 #pragma once
 
 #include <windows.h>
 
 #include <stdint.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,62 @@
 #include "app/ResultStamps.h"
 #include "system/Files.h"
 #include "system/WinHandle.h"
+
+// Numbered items worked on ahead, in order, by reader threads, and taken in the same order
+// by one thread. At most window items are done or under way ahead of the taker, and readers
+// claim no further item while the items done hold maxHeld bytes or more. The taker and the
+// readers meet under one lock, twice per item each side.
+class CAheadQueue {
+public:
+    enum { kMaxThreads = 4 };
+    // Does item into slot (0 <= slot < window) on the reader thread with the given number
+    // (0 <= reader < threads); returns the bytes it holds in the slot until the item is taken.
+    // Work that can last long gives up once *stop turns nonzero (the queue is stopping).
+    typedef std::function<DWORD(int item, int slot, int reader, const volatile LONG* stop)> Work;
+
+    // count items (0: no reader starts); 1 <= window, 1 <= threads <= kMaxThreads. The readers
+    // start at once, so that work must be callable before the constructor returns.
+    CAheadQueue(int count, int window, DWORD maxHeld, int threads, Work work);
+    ~CAheadQueue();   // Stop()
+    CAheadQueue(const CAheadQueue&) = delete;
+    CAheadQueue& operator=(const CAheadQueue&) = delete;
+
+    // Tells the readers to stop and waits until they have: an item under way ends as its work
+    // does. The slots are the owner's to free afterwards. Items can no longer be taken.
+    void Stop();
+
+    // Waits until item i is done; items are taken in order, each once (i = 0, 1, 2...). Returns
+    // the item's slot, to be read until Release(i); -1 when no reader could start (the taker
+    // then does the item itself), after Stop, when i is not the next item, or when *cancel
+    // (if given) turns nonzero while waiting (it is looked at every 50 ms).
+    int Wait(int i, const volatile LONG* cancel = nullptr);
+    // Item i (given by Wait) is taken: its slot and bytes go to the next items.
+    void Release(int i);
+
+private:
+    static DWORD WINAPI ReaderProc(void* param);
+    void Reader(int reader);
+
+    const int m_count;
+    const int m_window;
+    const DWORD m_maxHeld;
+    Work m_work;
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE m_readerWake = CONDITION_VARIABLE_INIT;  // room ahead, or stop
+    CONDITION_VARIABLE m_takerWake = CONDITION_VARIABLE_INIT;   // an item is done
+    std::vector<int> m_doneItem;   // per slot: the item done in it, -1 while none
+    std::vector<DWORD> m_held;     // per slot: the bytes its item holds
+    int m_next = 0;       // the next item a reader claims
+    int m_taken = 0;      // items taken
+    DWORD m_heldSum = 0;  // bytes of items done and not taken
+    volatile LONG m_stop = 0;
+    bool m_running = false;
+    struct Start {
+        CAheadQueue* queue;
+        int reader;
+    } m_starts[kMaxThreads];
+    CWinHandle m_threads[kMaxThreads];
+};
 
 class CReadAhead {
 public:
@@ -39,29 +97,17 @@ public:
 
 private:
     struct Slot {
-        int index = -1;          // the file this slot holds (or is being read into)
-        bool done = false;       // read (or given up)
         unsigned char* data = nullptr;
         DWORD size = 0;
         FileStamp stamp;
     };
 
-    static DWORD WINAPI ReaderProc(void* self);
-    void Reader();
     void ReadOne(int i, Slot& out) const;
 
     std::vector<std::string> m_paths;
     DWORD m_maxSize;
-    SRWLOCK m_lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE m_readerWake = CONDITION_VARIABLE_INIT;  // room ahead, or stop
-    CONDITION_VARIABLE m_takerWake = CONDITION_VARIABLE_INIT;   // a file is read
     Slot m_slots[kFiles];
-    int m_next = 0;       // the next file a reader claims
-    int m_taken = 0;      // files the search has taken
-    DWORD m_held = 0;     // bytes read and not yet taken
-    bool m_stop = false;
-    bool m_running = false;   // a reader thread started (else Take always says no)
-    CWinHandle m_threads[kThreads];
+    CAheadQueue m_queue;   // last: its readers are gone before the slots
 };
 
 // The attributes of the files a search takes from the file cache, read ahead by one thread:

@@ -320,8 +320,10 @@ namespace {
 // Reads a file in blocks and offers its next two bytes.
 class CBlockReader {
 public:
-    bool Open(const char* path)
+    // stop: when it turns nonzero, reading fails.
+    bool Open(const char* path, const volatile LONG* stop)
     {
+        m_stop = stop;
         m_file.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!m_file)
@@ -344,6 +346,8 @@ private:
     // Keeps the unread bytes and appends the next block.
     bool Refill()
     {
+        if (m_stop && *m_stop)
+            m_error = true;
         if (m_eof || m_error)
             return false;
         int keep = m_fill - m_pos;
@@ -363,6 +367,7 @@ private:
     }
 
     CWinHandle m_file;
+    const volatile LONG* m_stop = nullptr;
     std::vector<unsigned char> m_buffer;
     int m_pos = 0;
     int m_fill = 0;
@@ -377,12 +382,12 @@ int LineEndLength(CBlockReader& r) { return (r.Peek(0) == '\r' && r.Peek(1) == '
 
 }  // namespace
 
-int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB)
+int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop)
 {
     CBlockReader a, b;
-    if (!pathA || !a.Open(pathA))
+    if (!pathA || !a.Open(pathA, stop))
         return -1;
-    if (!pathB || !b.Open(pathB))
+    if (!pathB || !b.Open(pathB, stop))
         return 1;
     for (;;) {
         int ca = a.Peek(0), cb = b.Peek(0);

@@ -3,6 +3,8 @@
 // lines, and the compare of two files that takes differing line ends as equal.
 #pragma once
 
+#include <windows.h>
+
 #include "system/StrList.h"
 
 class CTextSearch;
@@ -84,5 +86,6 @@ int SortDirCompareLines(CStrList& lines, int column, int* pColumn, int* pDirecti
 // Compares two files, taking every line end (CR LF, LF or CR) as equal to every other.
 // Returns 0 when equal; otherwise nonzero: the difference of the first differing bytes (as
 // signed bytes), 1 when b ends first or cannot be read while a can, -1 when a ends first or
-// cannot be read. Files of any size are read in blocks.
-int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB);
+// cannot be read. Files of any size are read in blocks; once *stop (if given) turns nonzero,
+// reading fails and the result means nothing.
+int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop = nullptr);

@@ -97,10 +97,10 @@ void CVellmorantView::OnFormatC() {
 
   CStrList files(sizeof(DWORD));
   ULONGLONG total = 0;
-  int count = GetFileCount();
-  for (int i = 0; i < count; ++i) {
+  // A file listed twice is formatted once.
+  for (int i : DirListDistinctFiles(m_wndFiles.m_DirList)) {
     const DirEntry* entry = m_wndFiles.m_DirList.GetEntry(i);
-    if (!entry || entry->IsFolder() || !PathMatchExtensionListA(entry->FullPath(), "c;cc;cpp;h;hh;hpp")) continue;
+    if (!PathMatchExtensionListA(entry->FullPath(), "c;cc;cpp;h;hh;hpp")) continue;
     DWORD size = entry->nFileSizeLow;
     files.Insert(entry->FullPath(), -1, &size);
     total += size;

@@ -78,8 +78,8 @@ TEST_F(Lines, InsertAndDeleteThroughTheDialog) {
   EXPECT_TRUE(CloseMain(app.p, app.main));
 }
 
-// A file listed twice is searched twice and its hits come twice; "Ändern" still changes each
-// once and the lines are still deleted once.
+// A file listed twice is searched once; "Ändern" changes each hit once and the lines are
+// deleted once.
 TEST_F(Lines, FileListedTwiceIsChangedAndEditedOnce) {
   TempTree tree("twice");
   std::string a = tree.Write("a.txt", "one\nhit\nthree\nhit\n");

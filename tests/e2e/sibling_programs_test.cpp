@@ -341,6 +341,9 @@ TEST(SiblingPrograms, FormattedFilesLeaveTheCacheAndAFailedStartIsReported) {
   std::string a = s.tree.Write("data\\a.c", "int needle;\n");
   std::string tool = s.Tool("Trellobrisant", "Trellobrisant.exe", "upper", "0");
   ASSERT_TRUE(s.Start(1));
+  // "Alle Dateien einfügen" lists the file a second time: it is still formatted once.
+  PostCommand(s.main, 32775);
+  ASSERT_EQ(2, SettledCount(s.p, s.files));
   // The search keeps the file in the cache; the formatter rewrites it in the same size and
   // time, so only dropping the copy shows the new text.
   s.Search(kTextSearch, "Text suchen", "needle");
@@ -350,6 +353,7 @@ TEST(SiblingPrograms, FormattedFilesLeaveTheCacheAndAFailedStartIsReported) {
   ASSERT_EQ("EXIT 0", LogOf(tool, 7).back());
   ASSERT_TRUE(WaitFor([&] { return Responds(s.main) && !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") &&
                                    !JobRunsUnseen(s.p.Pid(), s.main); }, 20000));
+  EXPECT_EQ(7u, ReadLines(tool + ".log").size());
   EXPECT_EQ(Lines{"INT NEEDLE;"}, ReadLines(a));
   s.Search(kTextSearch, "Text suchen", "needle");
   EXPECT_EQ("0 Eintr\xE4ge", StatusBarText(s.status, 1));
