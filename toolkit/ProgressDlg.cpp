@@ -154,9 +154,14 @@ void CProgressDlg::SetMarquee(UINT nInterval) {
   Changed();
 }
 
+void CProgressDlg::ApplyUpdatesDue() {
+  if (m_bShown && ::GetTickCount() - m_dwApplied >= UpdateMs) ApplyUpdates();
+}
+
 void CProgressDlg::ApplyUpdates() {
   // While the window is hidden the changes wait, marked dirty, for ShowNow.
   if (!m_hWnd || !m_bShown) return;
+  m_dwApplied = ::GetTickCount();
   Line lines[MaxLines];
   ULONGLONG range, pos;
   UINT marquee;
@@ -291,8 +296,9 @@ void CProgressDlg::RunModalLoop() {
       ::TranslateMessage(&msg);
       ::DispatchMessageA(&msg);
     }
-    // A queue kept busy by the job's updates holds timer messages back.
+    // A queue kept busy (by a list that the job fills, say) holds timer messages back.
     if (!m_bShown && !m_bDone && ::GetTickCount() - start >= ShowDelayMs) ShowNow();
+    if (!m_bDone) ApplyUpdatesDue();
   }
 }
 
@@ -300,7 +306,9 @@ void CProgressDlg::ShowNow() {
   if (m_bShown || !m_hWnd) return;
   m_bShown = TRUE;
   KillTimer(TIMER_SHOW);
-  SetTimer(TIMER_UPDATE, UpdateMs);
+  // Ticks at twice the rate, so that the changes show between one and one and a half
+  // intervals after the last time.
+  SetTimer(TIMER_UPDATE, UpdateMs / 2);
   {
     CCritSecLock lock(m_cs);
     m_bDirty = TRUE;
@@ -370,7 +378,7 @@ void CProgressDlg::OnTimer(UINT_PTR nIDEvent) {
   else if (nIDEvent == TIMER_SHOW)
     ShowNow();
   else if (nIDEvent == TIMER_UPDATE)
-    ApplyUpdates();
+    ApplyUpdatesDue();
   else
     Default();
 }

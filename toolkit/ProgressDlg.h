@@ -79,6 +79,8 @@ private:
   void RunModalLoop();
   void ShowNow();
   void ApplyUpdates();
+  // ApplyUpdates when UpdateMs have passed since the window last took up the changes.
+  void ApplyUpdatesDue();
   void WaitForWorker();
 
   JobFn m_pfnJob = nullptr;
@@ -114,6 +116,7 @@ private:
   // What the window shows, kept by the dialog's thread.
   CString m_shownText[MaxLines];
   LONG m_shownRange = -1, m_shownPos = -1;
+  DWORD m_dwApplied = 0;  // when the window last took up the changes
 
   DECLARE_MESSAGE_MAP()
 };
