@@ -41,11 +41,12 @@ bool Report(CChangeHost& host, const char* format, const char* path, const char*
     return host.Fail(text);
 }
 
-// Whether path is as the search saw it; a changed file is reported (and a Cancel there sets
-// r.aborted).
-bool StillAsSearched(CChangeHost& host, CResultStamps* stamps, const char* path, ChangeRunResult& r)
+// Whether path is as the search saw it, by what its open handle told (null: it could not be
+// opened for reading); a changed file is reported (and a Cancel there sets r.aborted).
+bool StillAsSearched(CChangeHost& host, CResultStamps* stamps, const char* path, const OpenFileInfo* now,
+                     ChangeRunResult& r)
 {
-    if (!stamps || stamps->Unchanged(path))
+    if (!stamps || (now ? stamps->Unchanged(path, StampOf(*now)) : stamps->Unchanged(path)))
         return true;
     r.aborted = !Report(host, kChangedSinceSearch, path);
     return false;
@@ -100,33 +101,45 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
     std::vector<FileHits> files = GroupHitsByFile(
         engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; }, posOf);
     AllLatch latch(host);
+    // One writer and one buffer serve every file of the run.
+    CSafeFileWriter writer;
+    CRewriteBuffer buffer;
     bool stopped = false;
     for (size_t f = 0; f < files.size() && !stopped; ++f) {
         if (host.Stopped())
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
-        if (!StillAsSearched(host, stamps, file.path, r)) {
+        // One handle tells whether the file is as searched and gives its bytes.
+        CSourceFile source;
+        bool opened = source.Open(file.path, stamps != nullptr);
+        if (!StillAsSearched(host, stamps, file.path, opened ? &source.Info() : nullptr, r)) {
             if (r.aborted)
                 return r;
             continue;
         }
+        const OpenFileInfo& info = source.Info();
+        if (opened && info.size == 0)
+            continue;   // nothing left to change
         // OK after an open or create error ends the run; its count is still shown.
-        CMapFile map;
-        if (!map.Open(file.path, 0) || map.m_dwSize > 0x7FFFFFFF) {
-            if (IsEmptyFile(file.path))
-                continue;   // nothing left to change
+        CFileView view;
+        const unsigned char* data =
+            opened ? reinterpret_cast<const unsigned char*>(HoldWhole(source, buffer, view, 0x7FFFFFFF)) : nullptr;
+        if (!data) {
+            if (!opened && IsEmptyFile(file.path))
+                continue;
             r.aborted = !Report(host, kOpenError, file.path);
             return r;
         }
-        CSafeFileWriter writer;
+        if (!view.IsOpen())
+            source.Close();   // read whole: the handle has done its work
         if (writer.Open(file.path) != SAFE_OK) {
-            map.Close();
             char temp[MAX_PATH + 32];
             StrFormat(temp, sizeof temp, "%s%s", file.path, kSafeTempSuffix);
             r.aborted = !Report(host, kCreateError, temp);
             return r;
         }
+        writer.SetTargetAttributes(info.attributes);
         int changes = 0;
         std::vector<int> kept, distinct;
         std::vector<ChangeHit> hits;
@@ -135,7 +148,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
             for (int i : distinct)
                 hits.push_back(ChangeHit{hitOf(i)->pos, hitOf(i)->length});
             SafeOutput out(writer);
-            changes = RewriteFileHits(map.m_pData, int(map.m_dwSize), hits.data(), int(hits.size()), request, out,
+            changes = RewriteFileHits(data, int(info.size), hits.data(), int(hits.size()), request, out,
                                       ask ? &latch : nullptr, &stopped);
         } catch (const std::bad_alloc&) {
             writer.Abort();
@@ -143,12 +156,14 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
                 return r.aborted = true, r;
             continue;
         }
-        map.Close();
+        view.Close();
+        source.Close();
         if (changes == 0) {
             writer.Abort();   // nothing changed: the file stays as it is
             continue;
         }
-        int rc = changes < 0 ? SAFE_ERR_WRITE : writer.Commit();
+        OpenFileInfo written;
+        int rc = changes < 0 ? SAFE_ERR_WRITE : writer.Commit(&written);
         if (rc != SAFE_OK) {
             writer.Abort();
             if (!Report(host, kWriteError, file.path, SafeFileErrorText(rc)))
@@ -157,7 +172,7 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         }
         FileCacheDrop(cache, file.path);
         if (stamps)
-            stamps->Renew(file.path);
+            stamps->Renew(file.path, StampOf(written));
         // A hit given twice points where its twin does.
         for (size_t k = 0; k < file.hits.size(); ++k) {
             const ChangeHit& h = hits[size_t(kept[k])];
@@ -183,7 +198,7 @@ ChangeRunResult RunValueChange(CHexSearch& engine, CStrList* cache, const Change
             break;
         const FileHits& file = files[f];
         host.Progress(int(f), int(files.size()), file.path);
-        if (!StillAsSearched(host, stamps, file.path, r)) {
+        if (!StillAsSearched(host, stamps, file.path, nullptr, r)) {
             if (r.aborted)
                 return r;
             continue;

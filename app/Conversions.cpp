@@ -5,66 +5,76 @@
 #include <new>
 
 #include "app/FileCache.h"
+#include "app/LineScan.h"
 #include "system/DirList.h"
-#include "system/Files.h"
-#include "system/MapFile.h"
 #include "system/SafeFile.h"
 #include "system/StrList.h"
 #include "text/Format.h"
 
 namespace {
 
-// Files are read, and new content written, in blocks of this size.
-const size_t kBlock = 65536;
+// Files are read in blocks of this size (a smaller file whole, with one call).
+const size_t kBlock = 1 << 20;
+// The code-page conversion converts this much at a time.
+const size_t kPiece = 65536;
 
-bool IsReadOnly(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
+// What a job keeps from file to file, so that no file pays for allocating it.
+struct ConvertScratch {
+    CRewriteBuffer in;    // the source's bytes: the whole file, or a block of a larger one
+    CRewriteBuffer out;   // converted bytes
+    CSafeFileWriter writer;
+};
 
-// The new content of a file, written through a buffer to a temporary file while it is
-// compared with the old content, which a reader of its own follows; the old file is replaced
-// only when the two differ. The temporary file goes when the object does, unless committed.
+// The new content of a file as it is made, compared with the old content on the way: with the
+// source's block in memory, or, where the new content runs ahead of or behind that block, with
+// the old bytes read again at their place. The writer creates the temporary file only when its
+// buffer first goes out, so that a small file found unchanged costs none; the old file is
+// replaced only when the two differ.
 class CRewrite {
 public:
-    explicit CRewrite(const char* path) : m_path(path), m_buffer(kBlock), m_old(kBlock) {}
-    bool Open() { return m_source.Open(m_path, CStream::ModeRead) && m_writer.Open(m_path) == SAFE_OK; }
+    CRewrite(const char* path, CSourceFile& source, CSafeFileWriter& writer)
+        : m_path(path), m_source(source), m_writer(writer), m_size(source.Info().size)
+    {
+    }
+    ~CRewrite() { m_writer.Abort(); }
+    bool Open()
+    {
+        if (m_writer.Open(m_path, kSafeTempSuffix, true) != SAFE_OK)
+            return false;
+        m_writer.SetTargetAttributes(m_source.Info().attributes);
+        return true;
+    }
+    // The old bytes [base, base + length) are at data.
+    void SetWindow(const char* data, uint64_t base, size_t length)
+    {
+        m_window = data;
+        m_base = base;
+        m_length = length;
+    }
     // Append bytes of the new content; false once a write failed.
     bool Add(const char* data, size_t length)
     {
-        while (length) {
-            size_t n = length < kBlock - m_used ? length : kBlock - m_used;
-            memcpy(&m_buffer[m_used], data, n);
-            m_used += n;
-            data += n;
-            length -= n;
-            if (m_used == kBlock && !Flush())
-                return false;
-        }
-        return true;
+        Compare(data, length);
+        return m_writer.Write(data, length) == SAFE_OK;
     }
     bool Fill(char c, uint64_t count)
     {
+        char run[256];
+        memset(run, c, sizeof run);
         while (count) {
-            size_t n = count < kBlock - m_used ? size_t(count) : kBlock - m_used;
-            memset(&m_buffer[m_used], c, n);
-            m_used += n;
-            count -= n;
-            if (m_used == kBlock && !Flush())
+            size_t n = count < sizeof run ? size_t(count) : sizeof run;
+            if (!Add(run, n))
                 return false;
+            count -= n;
         }
         return true;
     }
-    // Ends the file: CONVERT_UNCHANGED (the new content equals the old), CONVERT_DONE or
-    // CONVERT_FAILED.
-    int Finish()
+    // Ends the file, of which read bytes were read: CONVERT_UNCHANGED (the new content equals
+    // the old), CONVERT_DONE or CONVERT_FAILED.
+    int Finish(uint64_t read)
     {
-        if (!Flush())
-            return CONVERT_FAILED;
-        bool same = m_same && m_source.Read(&m_old[0], 1) == 0;
         m_source.Close();   // an open file cannot be replaced
-        if (same) {
+        if (m_same && m_pos == m_size && read == m_size) {
             m_writer.Abort();
             return CONVERT_UNCHANGED;
         }
@@ -72,23 +82,36 @@ public:
     }
 
 private:
-    bool Flush()
+    void Compare(const char* p, size_t n)
     {
-        if (m_used == 0)
-            return true;
-        if (m_same)
-            m_same = m_source.Read(&m_old[0], int(m_used)) == int(m_used) && memcmp(&m_old[0], &m_buffer[0], m_used) == 0;
-        if (m_writer.Write(&m_buffer[0], m_used) != SAFE_OK)
-            return false;
-        m_used = 0;
-        return true;
+        uint64_t at = m_pos;
+        m_pos += n;
+        if (!m_same)
+            return;
+        if (m_pos > m_size) {
+            m_same = false;
+        } else if (at >= m_base && m_pos <= m_base + m_length) {
+            m_same = memcmp(m_window + (at - m_base), p, n) == 0;
+        } else {
+            char old[4096];
+            while (n && m_same) {
+                size_t k = n < sizeof old ? n : sizeof old;
+                m_same = m_source.ReadFull(at, old, k) && memcmp(old, p, k) == 0;
+                at += k;
+                p += k;
+                n -= k;
+            }
+        }
     }
 
     const char* m_path;
-    CStream m_source{int(kBlock)};
-    CSafeFileWriter m_writer;
-    std::vector<char> m_buffer, m_old;
-    size_t m_used = 0;
+    CSourceFile& m_source;
+    CSafeFileWriter& m_writer;
+    const uint64_t m_size;
+    const char* m_window = nullptr;
+    uint64_t m_base = 0;
+    size_t m_length = 0;
+    uint64_t m_pos = 0;   // bytes of new content so far
     bool m_same = true;
 };
 
@@ -172,52 +195,43 @@ private:
     uint64_t m_done = 0;   // the column the output has reached
 };
 
-const char* FindLineEnd(const char* p, const char* end)
-{
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
-}
-
-// The result for a file that is empty (nothing to convert) or cannot be read.
-int EmptyOrSkipped(const char* path)
-{
-    FileInfo info;
-    return (FileStat(path, &info) == 0 && !(info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nSize == 0)
-               ? CONVERT_UNCHANGED
-               : CONVERT_SKIPPED;
-}
-
 // Converts a file block by block into its rewrite; read-only and unreadable files are skipped.
 // step(rewrite, data, length) converts a block (length 0: the file has ended) and returns
 // CONVERT_DONE to go on, else the file's result.
 template <class Step>
-int StreamRewrite(const char* path, Step step)
+int StreamRewrite(const char* path, ConvertScratch& scratch, Step step)
 {
-    if (IsReadOnly(path))
+    CSourceFile source;
+    if (!source.Open(path) || (source.Info().attributes & FILE_ATTRIBUTE_READONLY))
         return CONVERT_SKIPPED;
-    CStream in{int(kBlock)};
-    if (!in.Open(path, CStream::ModeRead))
-        return CONVERT_SKIPPED;
-    CRewrite rewrite(path);
+    const uint64_t size = source.Info().size;
+    const size_t block = size < kBlock ? size_t(size) : kBlock;
+    if (!scratch.in.Reserve(block))
+        return CONVERT_NO_MEMORY;
+    CRewrite rewrite(path, source, scratch.writer);
     if (!rewrite.Open())
         return CONVERT_FAILED;
-    std::vector<char> block(kBlock);
+    char* data = scratch.in.Data();
+    uint64_t pos = 0;
     for (;;) {
-        int n = in.Read(&block[0], int(kBlock));
+        // The size that the query told is read: no call is spent to find the end.
+        long long n = pos < size ? source.ReadAt(pos, data, size - pos < block ? size_t(size - pos) : block) : 0;
         if (n < 0)
             return CONVERT_FAILED;
-        int result = step(rewrite, &block[0], size_t(n));
+        if (n > 0)
+            rewrite.SetWindow(data, pos, size_t(n));
+        int result = step(rewrite, data, size_t(n));
         if (result != CONVERT_DONE)
             return result;
         if (n == 0)
             break;
+        pos += uint64_t(n);
     }
-    in.Close();
-    return rewrite.Finish();
+    return rewrite.Finish(pos);
 }
 
-int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor)
+int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor,
+             ConvertScratch& scratch)
 {
     CTabLine tabs(oldWidth, newWidth, compress);
     uint64_t pos = 0, reported = 0;
@@ -228,7 +242,7 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
             monitor.progress(monitor.context, at);
         }
     };
-    return StreamRewrite(path, [&](CRewrite& out, const char* block, size_t length) {
+    return StreamRewrite(path, scratch, [&](CRewrite& out, const char* block, size_t length) {
         if (monitor.Cancelled())
             return CONVERT_CANCELLED;
         if (length == 0)
@@ -237,8 +251,22 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
         if (skipLF && *p == '\n')
             ++p;
         skipLF = false;
+        const char* run = p;   // lines that come out as they went in, not yet added
         while (p < end) {
-            const char* eol = FindLineEnd(p, end);
+            // A line without tabs (or, compressing, blanks) that ends with CR LF comes out as it
+            // went in: such lines go on in runs, compared and written at once.
+            const char* q = ScanLineEndOrTab(p, end, compress);
+            if (!lineOpen && q + 1 < end && q[0] == '\r' && q[1] == '\n') {
+                p = q + 2;
+                if (monitor.Cancelled())
+                    return CONVERT_CANCELLED;
+                report(pos + uint64_t(p - block));
+                continue;
+            }
+            if (p > run && !out.Add(run, size_t(p - run)))
+                return CONVERT_FAILED;
+            run = p;
+            const char* eol = ScanLineEnd(q, end);
             if (eol > p) {
                 if (!tabs.Bytes(out, p, size_t(eol - p)))
                     return CONVERT_FAILED;
@@ -256,49 +284,123 @@ int TabsFile(const char* path, int oldWidth, int newWidth, bool compress, const 
                 else if (*p == '\n')
                     ++p;
             }
+            run = p;
             if (monitor.Cancelled())
                 return CONVERT_CANCELLED;
             report(pos + uint64_t(p - block));
         }
+        if (p > run && !out.Add(run, size_t(p - run)))
+            return CONVERT_FAILED;
         pos += length;
         report(pos);
         return CONVERT_DONE;
     });
 }
 
-int CodePageFile(const char* path, int direction)
+// The code-page conversion of every byte value, when both code pages take one byte per
+// character (so that each byte converts on its own); false for others.
+bool CodePageTable(int direction, unsigned char table[256])
 {
-    std::vector<char> converted(kBlock);
-    return StreamRewrite(path, [&](CRewrite& out, const char* block, size_t length) {
-        if (direction == 1)
-            CharToOemBuffA(block, &converted[0], DWORD(length));
-        else
-            OemToCharBuffA(block, &converted[0], DWORD(length));
-        return out.Add(&converted[0], length) ? CONVERT_DONE : CONVERT_FAILED;
+    CPINFO ansi, oem;
+    if (!GetCPInfo(CP_ACP, &ansi) || !GetCPInfo(CP_OEMCP, &oem) || ansi.MaxCharSize != 1 || oem.MaxCharSize != 1)
+        return false;
+    char all[256];
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    if (direction == 1)
+        CharToOemBuffA(all, reinterpret_cast<char*>(table), 256);
+    else
+        OemToCharBuffA(all, reinterpret_cast<char*>(table), 256);
+    return true;
+}
+
+int CodePageFile(const char* path, int direction, ConvertScratch& scratch)
+{
+    if (!scratch.out.Reserve(kPiece))
+        return CONVERT_NO_MEMORY;
+    char* converted = scratch.out.Data();
+    unsigned char table[256];
+    bool byTable = CodePageTable(direction, table);
+    return StreamRewrite(path, scratch, [&](CRewrite& out, const char* block, size_t length) {
+        for (size_t done = 0; done < length;) {
+            size_t n = length - done < kPiece ? length - done : kPiece;
+            if (byTable) {
+                const unsigned char* in = reinterpret_cast<const unsigned char*>(block + done);
+                for (size_t k = 0; k < n; ++k)
+                    converted[k] = char(table[in[k]]);
+            } else if (direction == 1) {
+                CharToOemBuffA(block + done, converted, DWORD(n));
+            } else {
+                OemToCharBuffA(block + done, converted, DWORD(n));
+            }
+            if (!out.Add(converted, n))
+                return CONVERT_FAILED;
+            done += n;
+        }
+        return CONVERT_DONE;
     });
 }
 
-int LineEndsFile(const char* path, int style)
+// Line ends of data converted into out, which has room for twice length; *outLength gets the
+// bytes written. Returns the number of line ends changed.
+int LineEndsInto(const char* data, size_t length, int style, char* out, size_t* outLength)
 {
-    FileInfo info;
-    if (FileStat(path, &info) == 0 && info.nSize > kLineEndSizeLimit)
+    int changes = 0;
+    const char *p = data, *end = data + length;
+    char* o = out;
+    while (p < end) {
+        const char* q = ScanLineEnd(p, end);
+        memcpy(o, p, size_t(q - p));
+        o += q - p;
+        if (q == end)
+            break;
+        bool pair = *q == '\r' && q + 1 < end && q[1] == '\n';
+        p = q + 1;
+        if (style == 1) {
+            // The CR of a pair goes (its LF follows); a lone CR becomes LF.
+            if (*q == '\r')
+                ++changes;
+            if (!pair)
+                *o++ = '\n';
+        } else {
+            *o++ = '\r';
+            *o++ = '\n';
+            if (pair)
+                ++p;
+            else
+                ++changes;
+        }
+    }
+    *outLength = size_t(o - out);
+    return changes;
+}
+
+int LineEndsFile(const char* path, int style, ConvertScratch& scratch)
+{
+    CSourceFile source;
+    if (!source.Open(path))
         return CONVERT_SKIPPED;
-    if (IsReadOnly(path))
+    const OpenFileInfo& info = source.Info();
+    if (info.size > kLineEndSizeLimit || (info.attributes & FILE_ATTRIBUTE_READONLY))
         return CONVERT_SKIPPED;
-    CMapFile map;
-    if (!map.Open(path, 0))
-        return EmptyOrSkipped(path);
-    if (map.m_dwSize > kLineEndSizeLimit)
-        return CONVERT_SKIPPED;   // grown since it was measured
-    std::string out;
-    out.reserve(size_t(map.m_dwSize) + map.m_dwSize / 8 + 16);
-    if (ConvertLineEnds(reinterpret_cast<const char*>(map.m_pData), map.m_dwSize, style, out) == 0)
+    const size_t size = size_t(info.size);
+    if (!scratch.in.Reserve(size) || !scratch.out.Reserve(2 * size))
+        return CONVERT_NO_MEMORY;
+    if (!source.ReadFull(0, scratch.in.Data(), size))
+        return CONVERT_SKIPPED;
+    source.Close();
+    size_t length = 0;
+    if (LineEndsInto(scratch.in.Data(), size, style, scratch.out.Data(), &length) == 0)
         return CONVERT_UNCHANGED;
-    map.Close();
-    CRewrite rewrite(path);
-    if (!rewrite.Open() || !rewrite.Add(out.data(), out.size()))
+    CSafeFileWriter& writer = scratch.writer;
+    if (writer.Open(path) != SAFE_OK)
         return CONVERT_FAILED;
-    return rewrite.Finish();
+    writer.SetTargetAttributes(info.attributes);
+    if (writer.Write(scratch.out.Data(), length) != SAFE_OK) {
+        writer.Abort();
+        return CONVERT_FAILED;
+    }
+    return writer.Commit() == SAFE_OK ? CONVERT_DONE : CONVERT_FAILED;
 }
 
 // Runs one file's conversion; running out of memory leaves the file as it was.
@@ -331,44 +433,29 @@ void ConvertTabsLine(const char* line, size_t length, int oldWidth, int newWidth
 
 int ConvertLineEnds(const char* data, size_t length, int style, std::string& out)
 {
-    int changes = 0;
-    for (size_t i = 0; i < length; ++i) {
-        char c = data[i];
-        bool pair = c == '\r' && i + 1 < length && data[i + 1] == '\n';
-        if (style == 1) {
-            if (c == '\r') {
-                ++changes;
-                if (!pair)
-                    out += '\n';
-                continue;
-            }
-            out += c;
-        } else if (pair) {
-            out += "\r\n";
-            ++i;
-        } else if (c == '\r' || c == '\n') {
-            out += "\r\n";
-            ++changes;
-        } else {
-            out += c;
-        }
-    }
+    size_t at = out.size(), added = 0;
+    out.resize(at + 2 * length);
+    int changes = LineEndsInto(data, length, style, &out[at], &added);
+    out.resize(at + added);
     return changes;
 }
 
 int ConvertTabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor)
 {
-    return Guarded([&] { return TabsFile(path, oldWidth, newWidth, compress, monitor); });
+    ConvertScratch scratch;
+    return Guarded([&] { return TabsFile(path, oldWidth, newWidth, compress, monitor, scratch); });
 }
 
 int ConvertCodePageFile(const char* path, int direction)
 {
-    return Guarded([&] { return CodePageFile(path, direction); });
+    ConvertScratch scratch;
+    return Guarded([&] { return CodePageFile(path, direction, scratch); });
 }
 
 int ConvertLineEndsFile(const char* path, int style)
 {
-    return Guarded([&] { return LineEndsFile(path, style); });
+    ConvertScratch scratch;
+    return Guarded([&] { return LineEndsFile(path, style, scratch); });
 }
 
 bool ConvertCounts(int kind, int result)
@@ -413,6 +500,7 @@ int RunConvertJob(const ConvertJobData& job)
         total = 1;
     uint64_t done = 0;
     int converted = 0;
+    ConvertScratch scratch;
     for (int i : indices) {
         if (job.cancel && *job.cancel)
             break;
@@ -428,11 +516,11 @@ int RunConvertJob(const ConvertJobData& job)
         if (job.kind == CONVERT_TABS) {
             FileProgress within = {&job, i, done, total};
             ConvertMonitor monitor = {job.cancel, ReportFileBytes, &within};
-            result = ConvertTabsFile(path, job.value, job.newWidth, job.compress, monitor);
+            result = Guarded([&] { return TabsFile(path, job.value, job.newWidth, job.compress, monitor, scratch); });
         } else if (job.kind == CONVERT_CODE_PAGE) {
-            result = ConvertCodePageFile(path, job.value);
+            result = Guarded([&] { return CodePageFile(path, job.value, scratch); });
         } else {
-            result = ConvertLineEndsFile(path, job.value);
+            result = Guarded([&] { return LineEndsFile(path, job.value, scratch); });
         }
         if (result == CONVERT_DONE && job.cache)
             FileCacheDrop(job.cache, path);

@@ -1,8 +1,8 @@
 // The conversions of the listed files apart from their windows: tab widths, the OEM
 // ("ASCII") and ANSI code pages, and Unix and Windows line ends. A file is rewritten only when
 // its content changes, through a temporary file that replaces it when complete; read-only
-// files are left alone. The tab and code-page conversions stream the file, so its size is not
-// bounded by memory.
+// files are left alone. The tab and code-page conversions stream the file in blocks of 1 MiB,
+// comparing the new content with the old on the way, so its size is not bounded by memory.
 #pragma once
 
 #include <windows.h>
@@ -54,7 +54,7 @@ struct ConvertMonitor {
 };
 
 // One file each; the result is one of CONVERT_*. The tab conversion checks the monitor's
-// cancel at each line end and every 64 KiB, and reports progress every 8192 bytes or more;
+// cancel at each line end and each block, and reports progress every 8192 bytes or more;
 // the others do neither. An allocation failure comes back as CONVERT_NO_MEMORY.
 int ConvertTabsFile(const char* path, int oldWidth, int newWidth, bool compress, const ConvertMonitor& monitor);
 // direction 0: OEM to ANSI, 1: ANSI to OEM; every byte, line ends included.

@@ -14,6 +14,8 @@ namespace {
 
 CDialogPlace g_place;
 const char kKey[] = "ZipDialog";
+const UINT_PTR kProgressTimer = 1;
+const UINT kProgressMs = 100;
 
 void SetItemNumber(HWND dlg, int id, int value)
 {
@@ -27,7 +29,7 @@ void Warn(HWND dlg, const char* text) { ::MessageBoxA(dlg, text, "Fehler", MB_OK
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CInsertLinesDlg, CDialog)
-    ON_COMMAND(IDC_IL_WORKER_PROGRESS, OnWorkerProgress)
+    ON_WM_TIMER()
     ON_COMMAND(IDC_IL_WORKER_ERROR, OnWorkerError)
 END_MESSAGE_MAP()
 
@@ -50,6 +52,8 @@ BOOL CInsertLinesDlg::OnInitDialog()
     g_place.Restore(m_hWnd);
     CDialog::OnInitDialog();
     m_bRunning = m_bFinished = m_bCancel = 0;
+    m_shownFile.clear();
+    m_nShownDone = -1;
     m_strSuffix.Empty();
     if (m_bDeleteMode) {
         ::SetDlgItemTextA(m_hWnd, IDC_IL_POSITION_LABEL, "Offset der Zeile : (0=aktuelle Zeile)");
@@ -81,6 +85,8 @@ BOOL CInsertLinesDlg::OnInitDialog()
 void CInsertLinesDlg::OnOK()
 {
     if (m_bFinished) {
+        KillTimer(kProgressTimer);
+        ShowProgress();
         g_place.Remember(m_hWnd);
         EndDialog(IDOK);
         return;
@@ -121,6 +127,7 @@ void CInsertLinesDlg::OnOK()
     ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
     m_bRunning = 1;
     ::SendDlgItemMessageA(m_hWnd, IDC_IL_PROGRESS, PBM_SETRANGE32, 0, m_pEngine ? m_pEngine->GetHitCount() : 0);
+    SetTimer(kProgressTimer, kProgressMs);
     DWORD id = 0;
     m_thread.Reset(CreateThread(nullptr, 0, Worker, this, 0, &id));
     if (!m_thread) {
@@ -141,16 +148,31 @@ void CInsertLinesDlg::OnCancel()
     EndDialog(IDCANCEL);
 }
 
-void CInsertLinesDlg::OnWorkerProgress()
+void CInsertLinesDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kProgressTimer)
+        ShowProgress();
+    else
+        Default();
+}
+
+void CInsertLinesDlg::ShowProgress()
 {
     std::string file;
     {
         std::lock_guard<std::mutex> hold(m_lock);
         file = m_strFile;
     }
-    size_t slash = file.find_last_of("\\/");
-    ::SetDlgItemTextA(m_hWnd, IDC_IL_FILE, slash == std::string::npos ? file.c_str() : file.c_str() + slash + 1);
-    ::SendDlgItemMessageA(m_hWnd, IDC_IL_PROGRESS, PBM_SETPOS, WPARAM(int(m_nDone)), 0);
+    if (file != m_shownFile) {
+        size_t slash = file.find_last_of("\\/");
+        ::SetDlgItemTextA(m_hWnd, IDC_IL_FILE, slash == std::string::npos ? file.c_str() : file.c_str() + slash + 1);
+        m_shownFile = file;
+    }
+    int done = m_nDone;
+    if (done != m_nShownDone) {
+        ::SendDlgItemMessageA(m_hWnd, IDC_IL_PROGRESS, PBM_SETPOS, WPARAM(done), 0);
+        m_nShownDone = done;
+    }
 }
 
 void CInsertLinesDlg::OnWorkerError()
@@ -194,12 +216,12 @@ public:
     bool Stopped() override { return m_cancel != 0; }
     void Progress(int done, const char* path) override
     {
+        // Recorded only: the dialog's timer shows it.
         {
             std::lock_guard<std::mutex> hold(m_lock);
             m_file = path;
         }
         m_done = done;
-        ::PostMessageA(m_dlg, WM_COMMAND, IDC_IL_WORKER_PROGRESS, 0);
     }
 
 private:

@@ -1,6 +1,7 @@
 // CInsertLinesDlg ("Zeilen einfügen"): asks where to insert or delete lines around the lines
 // the last text search found, and under which suffix to write the files; then runs the work on
-// a worker thread of its own, with its progress in the dialog, until it closes by itself.
+// a worker thread of its own, with its progress in the dialog, until it closes by itself. The
+// worker only records its progress; the dialog shows it every 100 ms, when it changed.
 #pragma once
 
 #define IDD_INSERT_LINES 154
@@ -11,8 +12,7 @@
 #define IDC_IL_PROGRESS 1035
 #define IDC_IL_POSITION_LABEL 1081
 #define IDC_IL_FILE 1082
-// Commands the worker posts to the dialog.
-#define IDC_IL_WORKER_PROGRESS 25219
+// A command the worker posts to the dialog.
 #define IDC_IL_WORKER_ERROR 25220
 
 #ifndef RC_INVOKED
@@ -45,7 +45,8 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
-    void OnWorkerProgress();
+    void OnTimer(UINT_PTR nIDEvent);
+    void ShowProgress();
     void OnWorkerError();
 
 private:
@@ -56,6 +57,8 @@ private:
     std::atomic<int> m_bRunning{0}, m_bFinished{0}, m_bCancel{0}, m_nDone{0};
     std::mutex m_lock;          // guards m_strFile and m_strError
     std::string m_strFile, m_strError;
+    std::string m_shownFile;    // what the dialog shows
+    int m_nShownDone = -1;
     bool m_bGoOn = true;        // the answer to the last error
     CWinHandle m_answered;      // set when the user has answered an error
     CWinHandle m_thread;

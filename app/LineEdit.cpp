@@ -10,102 +10,95 @@
 
 #include "app/FileCache.h"
 #include "app/HitFiles.h"
+#include "app/LineScan.h"
 #include "app/ResultStamps.h"
 #include "app/TextSearch.h"
-#include "system/MapFile.h"
 #include "system/SafeFile.h"
 #include "text/Format.h"
 
 namespace {
 
-// Files are read, and written, in blocks of this size.
-const int kBlock = 65536;
-
 long long Clamp(long long v, long long lo, long long hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// Cuts bytes that come in pieces into lines as the text search counts them. The sink hears
-// Bytes(p, n) for bytes of the current line, its end included, and End(endLength) when the
-// line is complete (0: a last line without an end); each returns false to stop.
-template <class Sink>
-class CLineCutter {
+// Walks bytes that come in blocks line by line, as the text search counts lines: CR LF, CR and
+// LF each end one line, so LF followed by CR ends two. Lines are numbered from 1.
+class CLineWalk {
 public:
-    explicit CLineCutter(Sink& sink) : m_sink(sink) {}
-    bool Add(const char* p, size_t length)
+    // The line the walk is in, or at whose start it stands.
+    long long Line() const { return m_line; }
+    // Walks [p, end) until line target begins; returns where it stopped (end when the block
+    // ended first).
+    const char* To(const char* p, const char* end, long long target)
     {
-        const char* end = p + length;
-        if (m_cr && p < end) {
-            // A CR ended the last piece: a LF now is its pair.
-            m_cr = false;
-            bool pair = *p == '\n';
-            if ((pair && !Bytes(p++, 1)) || !EndLine(pair ? 2 : 1))
-                return false;
-        }
-        while (p < end) {
-            const char* q = p;
-            while (q < end && *q != '\r' && *q != '\n')
-                ++q;
-            if (q == end)
-                return Bytes(p, size_t(q - p));
-            int endLength = 1;
-            if (*q == '\r') {
-                if (q + 1 == end) {
-                    m_cr = true;
-                    return Bytes(p, size_t(end - p));
-                }
-                endLength = q[1] == '\n' ? 2 : 1;
+        while (m_line < target && p < end) {
+            if (m_cr) {
+                // A CR ended the last block: a LF now is its pair.
+                m_cr = false;
+                bool pair = *p == '\n';
+                p += pair;
+                Ended(pair ? 2 : 1, '\r');
+                continue;
             }
-            const char* next = q + endLength;
-            if (!Bytes(p, size_t(next - p)) || !EndLine(endLength))
-                return false;
-            p = next;
+            if (m_line == 1) {
+                // The first line's end is the one that inserted lines get.
+                const char* q = ScanLineEnd(p, end);
+                if (q == end) {
+                    m_open = m_open || q > p;
+                    return end;
+                }
+                if (*q == '\r' && q + 1 == end) {
+                    m_cr = true;
+                    return end;
+                }
+                bool pair = *q == '\r' && q[1] == '\n';
+                p = q + 1 + pair;
+                Ended(pair ? 2 : 1, *q);
+                continue;
+            }
+            long long passed = 0;
+            const char* q = PassLineEnds(p, end, target - m_line, &passed);
+            if (passed) {
+                m_line += passed;
+                m_open = false;
+            }
+            if (m_line >= target)
+                return q;
+            if (q < end) {
+                m_cr = true;   // the block's last byte, a CR
+                return end;
+            }
+            m_open = end[-1] != '\n';
+            return end;
         }
-        return true;
+        return p;
     }
-    // The bytes have ended: a line still open ends too.
-    bool Finish()
+    // The bytes have ended: a CR at the end of the last block ends its line.
+    void Finish()
     {
         if (m_cr) {
             m_cr = false;
-            return EndLine(1);
+            Ended(1, '\r');
         }
-        return !m_open || EndLine(0);
     }
+    // After Finish: the number of lines, whether the last one has no line end, and the end of
+    // the first line (LF when no line ends).
+    long long Lines() const { return m_line - 1 + (m_open ? 1 : 0); }
+    bool LastUnended() const { return m_open; }
+    const std::string& FirstEnd() const { return m_firstEnd; }
 
 private:
-    bool Bytes(const char* p, size_t n)
+    void Ended(int length, char c)
     {
-        if (n == 0)
-            return true;
-        m_open = true;
-        return m_sink.Bytes(p, n);
-    }
-    bool EndLine(int endLength)
-    {
+        if (m_line == 1)
+            m_firstEnd = length == 2 ? "\r\n" : std::string(1, c);
+        ++m_line;
         m_open = false;
-        return m_sink.End(endLength);
     }
 
-    Sink& m_sink;
-    bool m_cr = false;     // the last piece ended with a CR
-    bool m_open = false;   // bytes of a line that has not ended came
-};
-
-// What the edit needs to know of a file before it writes it: its lines and its line end.
-struct LineShape {
-    long long lines = 0;
-    std::string lineEnd = "\n";   // that of the first line; LF when it has none
-    char last = 0;
-    bool Bytes(const char* p, size_t n)
-    {
-        last = p[n - 1];
-        return true;
-    }
-    bool End(int endLength)
-    {
-        if (++lines == 1 && endLength)
-            lineEnd = endLength == 2 ? "\r\n" : std::string(1, last);
-        return true;
-    }
+    long long m_line = 1;
+    bool m_cr = false;     // the last block ended with a CR
+    bool m_open = false;   // bytes of a line that has not ended were passed
+    std::string m_firstEnd = "\n";
 };
 
 // A piece of the new file: lines as read (numbers first .. first + count - 1), or an inserted
@@ -202,71 +195,80 @@ bool PlanEdit(CLinePlan& plan, std::vector<int> lines, const LineEditRequest& re
     return changed;
 }
 
-// Writes the planned file while the old one is cut into lines again: lines kept are copied,
-// inserted ones written where the plan puts them.
+// Writes the planned file while the old one is walked again: kept lines go on as whole runs
+// of the old bytes, inserted lines where the plan puts them. Out has Put(data, length).
 template <class Out>
-class CPlanWriter {
+class CPlanCopy {
 public:
-    CPlanWriter(const std::vector<LineRun>& runs, const std::vector<std::string>& texts, const std::string& lineEnd,
-                Out& out)
-        : m_runs(runs), m_texts(texts), m_lineEnd(lineEnd), m_out(out)
+    // lastUnended: the old file's last line (number lines) has no line end.
+    CPlanCopy(const std::vector<LineRun>& runs, const std::vector<std::string>& texts, const std::string& lineEnd,
+              long long lines, bool lastUnended, Out& out)
+        : m_runs(runs), m_texts(texts), m_lineEnd(lineEnd), m_lines(lines), m_lastUnended(lastUnended), m_out(out)
     {
     }
-    bool Bytes(const char* p, size_t n)
+    // The next block of the old file.
+    bool Block(const char* p, const char* end)
     {
-        if (!m_started) {
-            m_started = true;
-            if (!Reach(m_line))
+        while (m_run < m_runs.size()) {
+            const LineRun& r = m_runs[m_run];
+            if (r.text >= 0) {
+                if (!Text(r.text))
+                    return false;
+                ++m_run;
+                continue;
+            }
+            p = m_walk.To(p, end, r.first);   // past deleted lines
+            if (m_walk.Line() < r.first)
+                return true;
+            if (r.first + r.count > m_lines) {
+                // Kept to the end of the file: no further line needs finding.
+                return p == end || m_out.Put(p, size_t(end - p));
+            }
+            const char* q = m_walk.To(p, end, r.first + r.count);
+            if (q > p && !m_out.Put(p, size_t(q - p)))
                 return false;
+            p = q;
+            if (m_walk.Line() < r.first + r.count)
+                return true;
+            ++m_run;
         }
-        return !m_keep || Put(p, n);
-    }
-    bool End(int endLength)
-    {
-        m_needEnd = m_keep && endLength == 0;
-        ++m_line;
-        m_started = false;
         return true;
     }
-    // Writes what the plan puts after the file's last line.
-    bool Finish() { return Reach(LLONG_MAX); }
-
-private:
-    // Writes what the plan puts before the line read as number line, and notes whether that
-    // line is kept.
-    bool Reach(long long line)
+    // The old file has ended: what the plan puts after its last line.
+    bool Finish()
     {
+        m_walk.Finish();
         for (; m_run < m_runs.size(); ++m_run) {
             const LineRun& r = m_runs[m_run];
-            if (r.text < 0 && r.first + r.count > line)
-                break;
             if (r.text >= 0) {
-                const std::string& text = m_texts[size_t(r.text)];
-                if (!Put(text.data(), text.size()) || !m_out.Put(m_lineEnd.data(), m_lineEnd.size()))
+                if (!Text(r.text))
                     return false;
+            } else if (m_lastUnended && r.first + r.count > m_lines) {
+                m_needEnd = true;   // the kept last line no longer ends the file
             }
         }
-        m_keep = m_run < m_runs.size() && m_runs[m_run].first <= line;
         return true;
     }
-    bool Put(const char* p, size_t n)
+
+private:
+    bool Text(int j)
     {
-        if (m_needEnd) {
-            // The file's last line no longer ends the file.
-            m_needEnd = false;
-            if (!m_out.Put(m_lineEnd.data(), m_lineEnd.size()))
-                return false;
-        }
-        return m_out.Put(p, n);
+        const std::string& text = m_texts[size_t(j)];
+        if (m_needEnd && !m_out.Put(m_lineEnd.data(), m_lineEnd.size()))
+            return false;
+        m_needEnd = false;
+        return m_out.Put(text.data(), text.size()) && m_out.Put(m_lineEnd.data(), m_lineEnd.size());
     }
 
     const std::vector<LineRun>& m_runs;
     const std::vector<std::string>& m_texts;
     const std::string& m_lineEnd;
+    const long long m_lines;
+    const bool m_lastUnended;
     Out& m_out;
+    CLineWalk m_walk;
     size_t m_run = 0;
-    long long m_line = 1;
-    bool m_started = false, m_keep = false, m_needEnd = false;
+    bool m_needEnd = false;
 };
 
 struct StringOut {
@@ -274,49 +276,35 @@ struct StringOut {
     bool Put(const char* p, size_t n) { return s.append(p, n), true; }
 };
 
-// Writes through a buffer to the temporary file.
-class CFileOut {
-public:
-    explicit CFileOut(CSafeFileWriter& writer) : m_writer(writer) {}
-    bool Put(const char* p, size_t n)
-    {
-        m_buffer.append(p, n);
-        return m_buffer.size() < size_t(kBlock) || Flush();
-    }
-    bool Flush()
-    {
-        bool ok = m_writer.Write(m_buffer.data(), m_buffer.size()) == SAFE_OK;
-        m_buffer.clear();
-        return ok;
-    }
-
-private:
-    CSafeFileWriter& m_writer;
-    std::string m_buffer;
+struct WriterOut {
+    CSafeFileWriter& writer;
+    bool Put(const char* p, size_t n) { return writer.Write(p, n) == SAFE_OK; }
 };
 
-enum { CUT_OK, CUT_READ, CUT_SINK };
+// What a run keeps from file to file.
+struct EditScratch {
+    CRewriteBuffer buffer;   // a file held whole, or a block of a larger one
+    CSafeFileWriter writer;
+};
 
-// Cuts a file into lines for sink; CUT_READ when it cannot be read, CUT_SINK when the sink
-// stopped.
-template <class Sink>
-int CutFile(const char* path, Sink& sink)
+// Hands the bytes of the file open as source to visit(p, end): held whole in memory (whole
+// not null), else read in blocks into buffer. False when it cannot be read or visit stopped.
+template <class Visit>
+bool ForBlocks(CSourceFile& source, const char* whole, CRewriteBuffer& buffer, Visit visit)
 {
-    CStream in{kBlock};
-    if (!in.Open(path, CStream::ModeRead))
-        return CUT_READ;
-    std::vector<char> block(static_cast<size_t>(kBlock));
-    CLineCutter<Sink> cutter(sink);
-    for (;;) {
-        int n = in.Read(&block[0], kBlock);
-        if (n < 0)
-            return CUT_READ;
-        if (n == 0)
-            break;
-        if (!cutter.Add(&block[0], size_t(n)))
-            return CUT_SINK;
+    const uint64_t size = source.Info().size;
+    if (whole)
+        return visit(whole, whole + size);
+    for (uint64_t pos = 0; pos < size;) {
+        uint64_t left = size - pos;
+        long long n = source.ReadAt(pos, buffer.Data(), left < buffer.Capacity() ? size_t(left) : buffer.Capacity());
+        if (n <= 0)
+            return n == 0;
+        if (!visit(buffer.Data(), buffer.Data() + n))
+            return false;
+        pos += uint64_t(n);
     }
-    return cutter.Finish() ? CUT_OK : CUT_SINK;
+    return true;
 }
 
 enum { EDIT_SAME, EDIT_WRITTEN, EDIT_OPEN, EDIT_READ_ONLY, EDIT_CREATE, EDIT_NO_MEMORY };
@@ -326,30 +314,54 @@ struct FileEdit {
     int safeError;   // EDIT_CREATE: the writer's code
 };
 
-// Edits one file's found lines into target, streaming the file twice.
-FileEdit EditFile(const char* path, const char* target, const std::vector<int>& lines, const LineEditRequest& request,
-                  const std::vector<std::string>& texts)
+// A file held whole up to this size is walked twice in memory; a larger one is read twice,
+// its lines counted, then copied.
+const uint64_t kReadWhole = 64u << 20;
+const size_t kBlock = 1 << 20;
+
+// Edits the found lines of the file open as source into target (sameFile: the file itself).
+FileEdit EditFile(CSourceFile& source, const char* target, bool sameFile, const std::vector<int>& lines,
+                  const LineEditRequest& request, const std::vector<std::string>& texts, EditScratch& scratch)
 {
-    LineShape shape;
-    if (CutFile(path, shape) != CUT_OK)
+    const OpenFileInfo& info = source.Info();
+    CRewriteBuffer& buffer = scratch.buffer;
+    CFileView view;
+    const char* whole = HoldWhole(source, buffer, view, kReadWhole);
+    if (!whole && !buffer.Reserve(kBlock))
+        return FileEdit{EDIT_NO_MEMORY, SAFE_OK};
+    CLineWalk count;
+    if (!ForBlocks(source, whole, buffer, [&](const char* p, const char* end) { return count.To(p, end, LLONG_MAX), true; }))
         return FileEdit{EDIT_OPEN, SAFE_OK};
-    CLinePlan plan(shape.lines);
+    count.Finish();
+    CLinePlan plan(count.Lines());
     if (!PlanEdit(plan, lines, request, int(texts.size())))
         return FileEdit{EDIT_SAME, SAFE_OK};
     // A read-only file may not be opened for writing, so it may not be rewritten either.
-    DWORD attributes = GetFileAttributesA(target);
+    DWORD attributes = sameFile ? info.attributes : GetFileAttributesA(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return FileEdit{EDIT_READ_ONLY, SAFE_OK};
-    CSafeFileWriter writer;
+    if (whole && !view.IsOpen())
+        source.Close();
+    CSafeFileWriter& writer = scratch.writer;
+    struct AbortUncommitted {
+        CSafeFileWriter& w;
+        ~AbortUncommitted() { w.Abort(); }
+    } guard = {writer};
     int rc = writer.Open(target);
     if (rc != SAFE_OK)
         return FileEdit{EDIT_CREATE, rc};
-    CFileOut out(writer);
-    CPlanWriter<CFileOut> write(plan.Runs(), texts, shape.lineEnd, out);
-    int cut = CutFile(path, write);
-    if (cut == CUT_READ)
+    writer.SetTargetAttributes(attributes);
+    WriterOut out = {writer};
+    CPlanCopy<WriterOut> copy(plan.Runs(), texts, count.FirstEnd(), count.Lines(), count.LastUnended(), out);
+    bool wrote = true;
+    bool read = ForBlocks(source, whole, buffer, [&](const char* p, const char* end) {
+        return wrote = copy.Block(p, end);
+    });
+    view.Close();
+    source.Close();
+    if (!read && wrote)
         return FileEdit{EDIT_OPEN, SAFE_OK};
-    if (cut != CUT_OK || !write.Finish() || !out.Flush())
+    if (!wrote || !copy.Finish())
         return FileEdit{EDIT_CREATE, SAFE_ERR_WRITE};
     rc = writer.Commit();
     return rc == SAFE_OK ? FileEdit{EDIT_WRITTEN, SAFE_OK} : FileEdit{EDIT_CREATE, rc};
@@ -380,50 +392,37 @@ bool IsValidNameSuffix(const char* suffix)
 
 std::vector<std::string> SplitInsertText(const char* text)
 {
-    struct Lines {
-        std::vector<std::string> all;
-        bool open = false;
-        bool Bytes(const char* p, size_t n)
-        {
-            if (!open)
-                all.emplace_back();
-            open = true;
-            all.back().append(p, n);
-            return true;
-        }
-        bool End(int endLength)
-        {
-            all.back().resize(all.back().size() - size_t(endLength));
-            open = false;
-            return true;
-        }
-    } lines;
-    CLineCutter<Lines> cutter(lines);
-    cutter.Add(text ? text : "", text ? strlen(text) : 0);
-    cutter.Finish();
-    return lines.all;
+    std::vector<std::string> lines;
+    for (const char* p = text ? text : ""; *p;) {
+        const char* q = p;
+        while (*q && *q != '\r' && *q != '\n')
+            ++q;
+        lines.emplace_back(p, q);
+        if (!*q)
+            break;
+        p = q + (q[0] == '\r' && q[1] == '\n' ? 2 : 1);
+    }
+    return lines;
 }
 
 bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, const LineEditRequest& request,
                    std::string& out)
 {
     const char* bytes = reinterpret_cast<const char*>(data);
-    LineShape shape;
-    CLineCutter<LineShape> count(shape);
-    count.Add(bytes, size_t(size));
+    const char* end = bytes + (size > 0 ? size : 0);
+    CLineWalk count;
+    count.To(bytes, end, LLONG_MAX);
     count.Finish();
     std::vector<std::string> texts = request.deleteMode ? std::vector<std::string>() : SplitInsertText(request.text);
-    CLinePlan plan(shape.lines);
+    CLinePlan plan(count.Lines());
     if (!PlanEdit(plan, std::move(lines), request, int(texts.size())))
         return false;
     out.clear();
-    out.reserve(size_t(size) + 64);
+    out.reserve(size_t(end - bytes) + 64);
     StringOut sink = {out};
-    CPlanWriter<StringOut> write(plan.Runs(), texts, shape.lineEnd, sink);
-    CLineCutter<CPlanWriter<StringOut>> again(write);
-    again.Add(bytes, size_t(size));
-    again.Finish();
-    write.Finish();
+    CPlanCopy<StringOut> copy(plan.Runs(), texts, count.FirstEnd(), count.Lines(), count.LastUnended(), sink);
+    copy.Block(bytes, end);
+    copy.Finish();
     return true;
 }
 
@@ -442,24 +441,30 @@ LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const Lin
         engine.GetHitCount(), engine.m_names, [&](int i) { return hitOf(i)->nameIndex; },
         [&](int i) { return hitOf(i)->line; });
     int done = 0;
+    // One writer and one buffer serve every file of the run.
+    EditScratch scratch;
     for (const FileHits& file : files) {
         const char* path = file.path;
         if (host.Stopped())
             return r.stopped = true, r;
         host.Progress(done, path);
         done += int(file.hits.size());
-        if (stamps && !stamps->Unchanged(path)) {
+        // One handle tells whether the file is as searched and gives its bytes.
+        CSourceFile source;
+        bool opened = source.Open(path, stamps != nullptr);
+        if (stamps && !(opened ? stamps->Unchanged(path, StampOf(source.Info())) : stamps->Unchanged(path))) {
             if (!Report(host, kChangedSinceSearch, path, nullptr))
                 return r.stopped = true, r;
             continue;
         }
         std::string target = std::string(path) + (suffix ? suffix : "");
-        FileEdit edit = {EDIT_NO_MEMORY, SAFE_OK};
+        FileEdit edit = {opened ? EDIT_NO_MEMORY : EDIT_OPEN, SAFE_OK};
         try {
             std::vector<int> lines;
             for (int i : file.hits)
                 lines.push_back(hitOf(i)->line);
-            edit = EditFile(path, target.c_str(), lines, request, texts);
+            if (opened)
+                edit = EditFile(source, target.c_str(), !suffix || !*suffix, lines, request, texts, scratch);
         } catch (const std::bad_alloc&) {
         }
         bool goOn = true;

@@ -60,11 +60,13 @@ struct LineEditResult {
 // Runs over the engine's hits file by file (names of one file, by the file system's path
 // compare, are one file): edits each file's found lines as EditFileLines does and, when
 // anything changed, writes the file's path plus suffix (an empty suffix: the file itself)
-// through a temporary file that replaces it only when complete. The file is streamed, twice
-// (its lines counted, then copied), so its size is bounded by the disk alone; memory grows with
-// its hits. A read-only target is reported as not creatable and left alone; so is a file that
-// does not fit in the memory left. Every written file is dropped from cache (may be null). A
-// suffix that IsValidNameSuffix refuses is reported and nothing is written. With stamps, a file
-// that changed since the search is reported and left alone.
+// through a temporary file that replaces it only when complete. Each file is opened once; one
+// of up to 64 MiB is held whole (read, or mapped when large), a larger one streamed twice (its
+// lines counted, then copied), so its size is bounded by the disk alone; memory grows with its
+// hits. A read-only
+// target is reported as not creatable and left alone; so is a file that does not fit in the
+// memory left. Every written file is dropped from cache (may be null). A suffix that
+// IsValidNameSuffix refuses is reported and nothing is written. With stamps, a file that
+// changed since the search is reported and left alone.
 LineEditResult RunLineEdit(const CTextSearch& engine, CStrList* cache, const LineEditRequest& request,
                            const char* suffix, CLineEditHost& host, const CResultStamps* stamps = nullptr);

@@ -1,5 +1,6 @@
 #include "app/ResultStamps.h"
 
+#include "system/SafeFile.h"
 #include "system/StrList.h"
 #include "system/WinHandle.h"
 
@@ -16,40 +17,27 @@ std::string Key(const char* path)
     return k;
 }
 
-// The file index through ntdll (the same number GetFileInformationByHandle gives).
-typedef LONG(WINAPI* NtQueryInformationFileFn)(HANDLE, void* status, void* info, ULONG size, int infoClass);
-const int kFileInternalInformation = 6;
-
-bool ReadFileIndex(HANDLE h, uint64_t* index)
-{
-    static const NtQueryInformationFileFn query = reinterpret_cast<NtQueryInformationFileFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
-    ULONG_PTR status[2];
-    LARGE_INTEGER value;
-    if (!query || query(h, status, &value, sizeof value, kFileInternalInformation) < 0)
-        return false;
-    *index = uint64_t(value.QuadPart);
-    return true;
-}
-
 }  // namespace
 
 bool ReadHandleStamp(HANDLE file, FileStamp* stamp)
 {
-    // Not GetFileInformationByHandle: its volume serial asks the mount manager, a round trip
-    // to another process per file.
-    FILE_BASIC_INFO basic;
-    LARGE_INTEGER size;
-    uint64_t index = 0;
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) || !GetFileSizeEx(file, &size) ||
-        !ReadFileIndex(file, &index))
+    OpenFileInfo info;
+    if (!QueryOpenFile(file, &info, true))
         return false;
-    stamp->known = true;
-    stamp->size = uint64_t(size.QuadPart);
-    stamp->written.dwLowDateTime = basic.LastWriteTime.LowPart;
-    stamp->written.dwHighDateTime = DWORD(basic.LastWriteTime.HighPart);
-    stamp->index = index;
+    *stamp = StampOf(info);
     return true;
+}
+
+FileStamp StampOf(const OpenFileInfo& info)
+{
+    FileStamp stamp;
+    if (!info.known)
+        return stamp;
+    stamp.known = true;
+    stamp.size = info.size;
+    stamp.written = info.written;
+    stamp.index = info.index;
+    return stamp;
 }
 
 FileStamp CachedFileStamp(uint64_t size, const FILETIME& written)
@@ -78,9 +66,14 @@ void CResultStamps::Capture(const CStrList& names, const std::vector<FileStamp>&
 
 bool CResultStamps::Unchanged(const char* path) const
 {
-    auto it = m_stamps.find(Key(path));
     FileStamp now;
-    if (it == m_stamps.end() || !ReadFileStamp(path, &now))
+    return ReadFileStamp(path, &now) && Unchanged(path, now);
+}
+
+bool CResultStamps::Unchanged(const char* path, const FileStamp& now) const
+{
+    auto it = m_stamps.find(Key(path));
+    if (it == m_stamps.end() || !now.known)
         return false;
     const FileStamp& was = it->second;
     // A copy served by the file cache was seen without its identity.
@@ -91,8 +84,14 @@ bool CResultStamps::Unchanged(const char* path) const
 void CResultStamps::Renew(const char* path)
 {
     FileStamp s;
-    if (ReadFileStamp(path, &s))
-        m_stamps[Key(path)] = s;
+    ReadFileStamp(path, &s);
+    Renew(path, s);
+}
+
+void CResultStamps::Renew(const char* path, const FileStamp& now)
+{
+    if (now.known)
+        m_stamps[Key(path)] = now;
     else
         m_stamps.erase(Key(path));
 }

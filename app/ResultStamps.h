@@ -10,6 +10,7 @@
 #include <vector>
 
 class CStrList;
+struct OpenFileInfo;
 
 struct FileStamp {
     bool known = false;   // false: nothing was seen (the file gets no stamp)
@@ -20,6 +21,8 @@ struct FileStamp {
 
 // The stamp of an open file (size, last write time, identity). False when it cannot be read.
 bool ReadHandleStamp(HANDLE file, FileStamp* stamp);
+// The stamp in what a query of an open file told (none when the query failed).
+FileStamp StampOf(const OpenFileInfo& info);
 // The stamp of a copy that the file cache served: its size and the exact write time the
 // cache's check saw; the identity is not known.
 FileStamp CachedFileStamp(uint64_t size, const FILETIME& written);
@@ -35,8 +38,12 @@ public:
     // True when path was noted and its size, write time and (when noted) identity are still
     // the same.
     bool Unchanged(const char* path) const;
+    // The same with the stamp of the file as it is now, read by the caller from its handle.
+    bool Unchanged(const char* path, const FileStamp& now) const;
     // After the program itself rewrote path: its new stamp counts.
     void Renew(const char* path);
+    // The same with the new file's stamp as the caller read it (none known: path is dropped).
+    void Renew(const char* path, const FileStamp& now);
 
 private:
     std::map<std::string, FileStamp> m_stamps;  // by path with ASCII letters folded

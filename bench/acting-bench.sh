@@ -1,29 +1,32 @@
 #!/usr/bin/env bash
-# Benchmark of the commands that act on files (not a test; CI does not run it): "Ändern" after
-# a search, "Linux zu Windows", "Tabulatorabstände konvertieren" and "Verzeichnisvergleich",
-# each driven through the program's own dialogs and timed from the dialog's OK to the end of
-# the command (the closing message box; for the compare the filled result list), beside, in
-# the same run:
+# Benchmark of the commands that act on files (not a test; CI does not run it): "Ändern",
+# "Zeilen einfügen" and "Zeilen löschen" after a search, "Linux zu Windows", "Tabulatorabstände
+# konvertieren", "ASCCI zu ANSI" and "Verzeichnisvergleich", each driven through the program's
+# own dialogs and timed from the dialog's OK to the end of the command (the closing message box;
+# for the line commands the close of their dialog; for the compare the filled result list),
+# beside, in the same run:
 #  - the floor: a minimal Windows program doing the same file operations under the same Wine
 #    (read each file the command reads; for each file it rewrites: write a temporary file,
 #    flush, replace; for the compare: list the compare tree, stat, open, read and compare both
 #    sides, with one and with two threads, the better counts);
-#  - the native peer: `rg -l | xargs sed -i` for the change, `sed -i` for the conversions,
-#    `diff -rq` for the compare.
+#  - the native peer: `rg -l | xargs sed -i` for the change and the line commands, `sed -i` for
+#    the conversions, `diff -rq` for the compare.
 # The program's results are checked byte for byte against sed's (the compare's lines against
 # `diff -rq` and the read-only marks set), every run starts from the same bytes, and one table
 # prints the medians of BENCH_RUNS runs with program/floor and program/peer.
 #
 # Trees: 5,020 CR LF text files of 219 MB (20 of 10 MB, 5,000 of 300 bytes to 9 KB; a search
 # finds 21,000 hits in 1,020 of them), the same in LF form for the line-end conversion, a copy
-# with about 90 differences of all four kinds for the compare; and a tenth of each.
+# with about 90 differences of all four kinds for the compare, one with OEM bytes for the
+# code-page conversion ("ung" written with an OEM "ü"); and a tenth of each.
 #
 #   BUILD_DIR=/work/build-x bash bench/acting-bench.sh [tree folder]
 # The tree folder (default /tmp/vm-acting-bench) decides the disk: on a tmpfs such as /dev/shm
 # the flush costs nothing and what remains is Wine's and the program's cost per file.
 # Environment: BUILD_DIR (built tree with app/Vellmorant.exe, bench/acting_bench.exe and
 # bench/acting_floor.exe), BENCH_RUNS (runs per figure, median; default 3), BENCH_SIZES
-# ("tenth full" by default), BENCH_COMMANDS ("change lineends tabs compare"), WINEPREFIX
+# ("tenth full" by default), BENCH_COMMANDS ("change insert delete lineends tabs asciiansi
+# compare"), WINEPREFIX
 # (default: a prefix of its own in the build tree, so that test runs are not disturbed).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,7 +34,7 @@ build=${BUILD_DIR:-$root/build}
 base=${1:-/tmp/vm-acting-bench}
 runs=${BENCH_RUNS:-3}
 sizes=${BENCH_SIZES:-tenth full}
-commands=${BENCH_COMMANDS:-change lineends tabs compare}
+commands=${BENCH_COMMANDS:-change insert delete lineends tabs asciiansi compare}
 app=$build/app/Vellmorant.exe
 driver=$build/bench/acting_bench.exe
 floor_tool=$build/bench/acting_floor.exe
@@ -43,6 +46,7 @@ py=/usr/bin/python3
 exec </dev/null   # no tool of the run reads the caller's input
 needle=Quastenflosser
 replacement=Lungenfisch
+newline=NEU
 
 # generate SIZE BIG SMALL: the trees of one size below $base/SIZE.
 generate() {
@@ -138,6 +142,24 @@ PY
     touch "$dir/.ready"
 }
 
+# derive SIZE: the trees of the line commands and the code-page conversion, from those of
+# generate (trees generated before these commands were benched get them on their next run).
+derive() {
+    local dir=$base/$1
+    [ -f "$dir/.ready-derived" ] && return 0
+    echo "deriving the $1 trees for the line commands and the code pages ..."
+    rm -rf "$dir/oem" "$dir/exp-asciiansi" "$dir/exp-insert" "$dir/exp-delete"
+    cp -a "$dir/crlf" "$dir/oem"
+    find "$dir/oem" -type f -print0 | LC_ALL=C xargs -0 sed -i 's/ung/\x81ng/g'
+    cp -a "$dir/oem" "$dir/exp-asciiansi"
+    find "$dir/exp-asciiansi" -type f -print0 | LC_ALL=C xargs -0 sed -i 's/\x81/\xFC/g'
+    cp -a "$dir/crlf" "$dir/exp-insert"
+    (cd "$dir/exp-insert" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 sed -i "/$needle/a $newline\r")
+    cp -a "$dir/crlf" "$dir/exp-delete"
+    (cd "$dir/exp-delete" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 sed -i "/$needle/d")
+    touch "$dir/.ready-derived"
+}
+
 export WINEPREFIX=${WINEPREFIX:-$build/bench-prefix}
 . "$root/scripts/wine-env.sh"
 "$root/scripts/wine-prefix.sh" >/dev/null
@@ -161,9 +183,9 @@ restore() {
 
 # check KIND WORK EXPECTED MASTER LIST: compares every file of WORK with EXPECTED (for
 # "lineends" a file above 4 MiB may also have stayed as in MASTER), no file more; writes the
-# floor's list of the files the command read and rewrote ("<new size> <path>"; for "tabs"
-# also "-1 <path>" for the files read and left alone). Prints the number of files rewritten and
-# "ok" or what differs.
+# floor's list of the files the command read and rewrote ("<new size> <path>"; for "tabs" and
+# "asciiansi" also "-1 <path>" for the files read and left alone). Prints the number of files
+# rewritten and "ok" or what differs.
 check() {
     "$py" - "$@" <<'PY'
 import os, sys
@@ -185,7 +207,7 @@ for rel in names:
     if wb != mb:
         rewritten += 1
         lines.append("%d %s\n" % (len(wb), path))
-    elif kind == "tabs":
+    elif kind in ("tabs", "asciiansi"):
         lines.append("-1 %s\n" % path)
 open(out, "w").writelines(lines)
 print("%d %s" % (rewritten, "ok" if not bad else "DIFFER(%d: %s)" % (len(bad), ", ".join(bad[:3]))))
@@ -214,6 +236,8 @@ rewrite_case() {  # rewrite_case SIZE COMMAND MASTER EXPECTED
         restore "$work" "$master"
         case $cmd in
         change) drive "$work" "$files" change "$needle" "$replacement" ;;
+        insert) drive "$work" "$files" insert "$needle" "$newline" ;;
+        delete) drive "$work" "$files" delete "$needle" ;;
         *) drive "$work" "$files" "$cmd" ;;
         esac
         local t_prog msg detail
@@ -224,6 +248,9 @@ rewrite_case() {  # rewrite_case SIZE COMMAND MASTER EXPECTED
         if [ "$cmd" = change ]; then
             detail="$(field hits) hits; $msg"
             [ "$(field hits)" = "$hits" ] && [[ "$msg" == *" $hits "* ]] || verdict="COUNT($detail)"
+        elif [ "$cmd" = insert ] || [ "$cmd" = delete ]; then
+            detail="$(field hits) hits"
+            [ "$(field hits)" = "$hits" ] || verdict="COUNT($detail)"
         fi
         [ -n "$t_prog" ] || verdict="FAILED($(tr '\n' ' ' <"$tmp/driver"))"
         # the floor: the same file operations on the same files
@@ -237,6 +264,9 @@ rewrite_case() {  # rewrite_case SIZE COMMAND MASTER EXPECTED
         t0=$(now)
         case $cmd in
         change) (cd "$work" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 -r sed -i "s/$needle/$replacement/g") ;;
+        insert) (cd "$work" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 -r sed -i "/$needle/a $newline\r") ;;
+        delete) (cd "$work" && rg -l -0 -F -uu "$needle" . </dev/null | xargs -0 -r sed -i "/$needle/d") ;;
+        asciiansi) find "$work" -type f -print0 | LC_ALL=C xargs -0 sed -i 's/\x81/\xFC/g' ;;
         tabs) find "$work" -type f -print0 | xargs -0 sed -i -e 's/^\t\r$/\r/' -e 's/^\t/\t\t/' ;;
         lineends) grep -v '^-1 ' "$tmp/list" | cut -d' ' -f2- | sed 's|^Z:||; s|\\|/|g' | tr '\n' '\0' |
                   xargs -0 -r sed -i 's/$/\r/' ;;
@@ -315,9 +345,13 @@ for size in $sizes; do
     *) echo "unknown size $size"; exit 2 ;;
     esac
     dir=$base/$size
+    case " $commands " in *" insert "* | *" delete "* | *" asciiansi "*) derive "$size" ;; esac
     for cmd in $commands; do
         case $cmd in
         change) rewrite_case "$size" change "$dir/crlf" "$dir/exp-change" ;;
+        insert) rewrite_case "$size" insert "$dir/crlf" "$dir/exp-insert" ;;
+        delete) rewrite_case "$size" delete "$dir/crlf" "$dir/exp-delete" ;;
+        asciiansi) rewrite_case "$size" asciiansi "$dir/oem" "$dir/exp-asciiansi" ;;
         lineends) rewrite_case "$size" lineends "$dir/lf" "$dir/exp-lineends" ;;
         tabs) rewrite_case "$size" tabs "$dir/crlf" "$dir/exp-tabs" ;;
         compare) compare_case "$size" ;;
@@ -346,8 +380,11 @@ for size in $sizes; do
         [ "$(cut -d'|' -f7 "$tmp/rows" | grep -vcx 'ok')" = 0 ] || status=1
         case $cmd in
         change) name="Ändern ($hits hits)" ;;
+        insert) name="Zeilen einfügen ($hits hits)" ;;
+        delete) name="Zeilen löschen ($hits hits)" ;;
         lineends) name="Linux zu Windows (LF tree)" ;;
         tabs) name="Tabulatorabstände 8 zu 4" ;;
+        asciiansi) name="ASCCI zu ANSI (OEM tree)" ;;
         compare) name="Verzeichnisvergleich" ;;
         esac
         name="$name$(printf '%*s' $((31 - ${#name})) '')"   # padded by characters, not bytes
@@ -359,12 +396,13 @@ echo
 cat <<EOF
 seconds, medians of $runs runs (a ratio: the median of the runs' ratios); files: those rewritten
 (compare: those listed). program: from the OK of the command's dialog to its closing message
-box (compare: to the filled result list). floor: a minimal program under the same Wine doing
-the same file operations: read the files the command reads, and for each file it rewrites write
-a temporary file, flush and replace; for the compare: list the compare tree, then stat, open,
-read and compare both sides, the better of one and two threads. peer: rg -l | xargs sed -i
-(change), sed -i over the rewritten files (line ends) or over all (tabs), diff -rq (compare).
-checked: the program's files against sed's byte for byte, the compare's lines against diff -rq
-and the read-only marks set in the compare tree.
+box (line commands: to the close of their dialog; compare: to the filled result list). floor: a
+minimal program under the same Wine doing the same file operations: read the files the command
+reads, and for each file it rewrites write a temporary file, flush and replace; for the compare:
+list the compare tree, then stat, open, read and compare both sides, the better of one and two
+threads. peer: rg -l | xargs sed -i (change, line commands), sed -i over the rewritten files
+(line ends) or over all (tabs, code pages), diff -rq (compare). checked: the program's files
+against sed's byte for byte, the compare's lines against diff -rq and the read-only marks set in
+the compare tree.
 EOF
 exit $status

@@ -3,13 +3,19 @@
 // command and times it from the OK of its dialog to its end (the closing message box, or for
 // the directory compare the filled result list).
 //   acting_bench <Vellmorant.exe> <folder> <listed files> change <text> <new text>
+//   acting_bench <Vellmorant.exe> <folder> <listed files> insert <text> <new line>
+//   acting_bench <Vellmorant.exe> <folder> <listed files> delete <text>
 //   acting_bench <Vellmorant.exe> <folder> <listed files> tabs
 //   acting_bench <Vellmorant.exe> <folder> <listed files> lineends
+//   acting_bench <Vellmorant.exe> <folder> <listed files> asciiansi
 //   acting_bench <Vellmorant.exe> <folder> <listed files> compare <compare folder>
 // "change" first searches for the text (result limit raised to a million) and then writes the
-// new text over every hit; "tabs" converts tab widths 8 to 4; "lineends" converts to CR LF;
-// "compare" reports all four kinds of differences. Output: "seconds S", "hits N" (change),
-// "message <text>" (the closing message) or one "line <text>" per result line (compare).
+// new text over every hit; "insert" and "delete" search likewise and then insert the new line
+// after each found line or delete the found lines (timed to the close of their dialog, which
+// has no closing message); "tabs" converts tab widths 8 to 4; "lineends" converts to CR LF;
+// "asciiansi" converts from the OEM to the ANSI code page; "compare" reports all four kinds of
+// differences. Output: "seconds S", "hits N" (change, insert, delete), "message <text>" (the
+// closing message) or one "line <text>" per result line (compare).
 // Exit code 0, 1 when a step failed, 2 for bad arguments.
 #include <windows.h>
 
@@ -26,7 +32,8 @@ using namespace e2e;
 
 namespace {
 
-const int kChange = 32774, kConvertTabs = 32778, kLineEnds = 32784, kDirCompare = 32786, kResultLimit = 32792;
+const int kChange = 32774, kConvertTabs = 32778, kAsciiAnsi = 32781, kLineEnds = 32784, kDirCompare = 32786,
+          kResultLimit = 32792, kInsertLines = 32795, kDeleteLines = 32796;
 const int kFileList = 21396, kResults = 21397;
 
 // The last non-empty static of a dialog: a message box's text.
@@ -106,6 +113,24 @@ bool RunChange(CommandSession &app, const char *text, const char *newText) {
   return TimeToMessage(app, dlg, "\xC4ndern", "Es wurden");
 }
 
+// Insert newLine after each found line, or delete the found lines (newLine null).
+bool RunLines(CommandSession &app, const char *text, const char *newLine) {
+  if (!RaiseResultLimit(app) || !app.Search(kCmdTextSearch, text)) return false;
+  std::printf("hits %d\n", ListBoxCount(FindChildById(app.main, kResults)));
+  HWND dlg = app.Open(newLine ? kInsertLines : kDeleteLines, "Zeilen einf\xFCgen");
+  if (!dlg) return false;
+  SetText(GetDlgItem(dlg, 1054), newLine ? "1" : "0");
+  SetText(GetDlgItem(dlg, newLine ? 1055 : 1056), newLine ? newLine : "1");
+  SetText(GetDlgItem(dlg, 1044), "");
+  double start = BenchNow();
+  ClickButton(dlg, IDOK);
+  // The dialog closes by itself once every file is written.
+  for (int poll = 0; IsWindow(dlg) && IsWindowVisible(dlg); ++poll, Sleep(10))
+    if (poll > 180000 || Failed(app.p.Pid())) return false;
+  std::printf("seconds %.3f\n", BenchNow() - start);
+  return true;
+}
+
 bool RunConversion(CommandSession &app, int command, const char *caption) {
   HWND dlg = app.Open(command, caption);
   // The dialogs' defaults: tab widths 8 to 4, line ends "Mit Carriage-Return (Windows)".
@@ -174,8 +199,14 @@ int main(int argc, char **argv) {
   bool ok = false;
   if (command == "change" && argc > 6)
     ok = RunChange(app, argv[5], argv[6]);
+  else if (command == "insert" && argc > 6)
+    ok = RunLines(app, argv[5], argv[6]);
+  else if (command == "delete" && argc > 5)
+    ok = RunLines(app, argv[5], nullptr);
   else if (command == "tabs")
     ok = RunConversion(app, kConvertTabs, "Tabs konvertieren");
+  else if (command == "asciiansi")
+    ok = RunConversion(app, kAsciiAnsi, "ASCII ANSI Konvertierung");
   else if (command == "lineends")
     ok = RunConversion(app, kLineEnds, "Carriage-Return Konverter");
   else if (command == "compare" && argc > 5)

@@ -5,12 +5,12 @@
 namespace {
 enum : UINT {
   WM_PROG_DONE = WM_APP + 0x301,
-  WM_PROG_UPDATE = WM_APP + 0x302,
   WM_PROG_ASK = WM_APP + 0x303,
   IDC_PROG_LINE0 = 1100,  // lines 1100..1103
   IDC_PROG_BAR = 1110,
   TIMER_CALLBACK = 1,
   TIMER_SHOW = 2,
+  TIMER_UPDATE = 3,
 };
 
 struct AskRequest {
@@ -24,7 +24,6 @@ BEGIN_MESSAGE_MAP(CProgressDlg, CDialog)
   ON_WM_TIMER()
   ON_WM_DESTROY()
   ON_MESSAGE(WM_PROG_DONE, OnJobDone)
-  ON_MESSAGE(WM_PROG_UPDATE, OnApplyUpdates)
   ON_MESSAGE(WM_PROG_ASK, OnAsk)
 END_MESSAGE_MAP()
 
@@ -74,19 +73,20 @@ void CProgressDlg::SetCancelCallback(CallbackFn pfn, void* pArg) {
   m_pCancelArg = pArg;
 }
 
-void CProgressDlg::RequestUpdate() {
-  // One pending update message at a time; the dialog's thread takes everything that changed.
-  HWND h = m_hWnd;
-  if (h && ::InterlockedExchange(&m_bUpdatePosted, 1) == 0) ::PostMessageA(h, WM_PROG_UPDATE, 0, 0);
+void CProgressDlg::Changed() {
+  // The worker only records: the timer takes its changes up. A change made on the dialog's
+  // own thread (a timer callback, the owner) shows at once.
+  if (m_hWnd && m_bShown && ::GetCurrentThreadId() == m_dwUiThread) ApplyUpdates();
 }
 
 void CProgressDlg::SetRange64(ULONGLONG range) {
   {
     CCritSecLock lock(m_cs);
+    if (m_range == range) return;
     m_range = range;
     m_bDirty = TRUE;
   }
-  RequestUpdate();
+  Changed();
 }
 
 void CProgressDlg::SetPos64(ULONGLONG pos) {
@@ -96,7 +96,7 @@ void CProgressDlg::SetPos64(ULONGLONG pos) {
     m_pos = pos;
     m_bDirty = TRUE;
   }
-  RequestUpdate();
+  Changed();
 }
 
 ULONGLONG CProgressDlg::GetPos64() {
@@ -110,11 +110,13 @@ void CProgressDlg::SetLineText(int line, LPCSTR lpszText) {
   if (line < 0 || line >= MaxLines) return;
   {
     CCritSecLock lock(m_cs);
-    m_lines[line].text = lpszText;
-    m_lines[line].compact = FALSE;
+    Line& l = m_lines[line];
+    if (!l.compact && l.text == (lpszText ? lpszText : "")) return;
+    l.text = lpszText;
+    l.compact = FALSE;
     m_bDirty = TRUE;
   }
-  RequestUpdate();
+  Changed();
 }
 
 void CProgressDlg::SetLineTextCompact(int line, LPCSTR lpszPrefix, LPCSTR lpszPath, int, char chSplit) {
@@ -122,14 +124,18 @@ void CProgressDlg::SetLineTextCompact(int line, LPCSTR lpszPrefix, LPCSTR lpszPa
   {
     CCritSecLock lock(m_cs);
     Line& l = m_lines[line];
+    if (l.compact && l.split == chSplit && l.path == (lpszPath ? lpszPath : "") &&
+        l.prefix == (lpszPrefix ? lpszPrefix : ""))
+      return;
     l.prefix = lpszPrefix;
     l.path = lpszPath;
     l.split = chSplit;
     l.compact = TRUE;
+    l.fitted = FALSE;
     l.text = l.prefix + l.path;  // until the dialog's thread fits it to the line
     m_bDirty = TRUE;
   }
-  RequestUpdate();
+  Changed();
 }
 
 CString CProgressDlg::GetLineText(int line) {
@@ -141,22 +147,21 @@ CString CProgressDlg::GetLineText(int line) {
 void CProgressDlg::SetMarquee(UINT nInterval) {
   {
     CCritSecLock lock(m_cs);
+    if (m_nMarquee == nInterval) return;
     m_nMarquee = nInterval;
     m_bDirty = TRUE;
   }
-  RequestUpdate();
+  Changed();
 }
 
-LRESULT CProgressDlg::OnApplyUpdates(WPARAM, LPARAM) {
-  // While the window is hidden the changes wait, marked dirty, for ShowNow.
-  ::InterlockedExchange(&m_bUpdatePosted, 0);
-  ApplyUpdates();
-  return 0;
+void CProgressDlg::ApplyUpdatesDue() {
+  if (m_bShown && ::GetTickCount() - m_dwApplied >= UpdateMs) ApplyUpdates();
 }
 
 void CProgressDlg::ApplyUpdates() {
+  // While the window is hidden the changes wait, marked dirty, for ShowNow.
   if (!m_hWnd || !m_bShown) return;
-  CString texts[MaxLines];
+  m_dwApplied = ::GetTickCount();
   Line lines[MaxLines];
   ULONGLONG range, pos;
   UINT marquee;
@@ -164,7 +169,7 @@ void CProgressDlg::ApplyUpdates() {
     CCritSecLock lock(m_cs);
     if (!m_bDirty) return;
     m_bDirty = FALSE;
-    for (int i = 0; i < MaxLines; ++i) lines[i] = m_lines[i];
+    for (int i = 0; i < m_nLines; ++i) lines[i] = m_lines[i];
     range = m_range;
     pos = m_pos;
     marquee = m_nMarquee;
@@ -173,7 +178,7 @@ void CProgressDlg::ApplyUpdates() {
   for (int i = 0; i < m_nLines; ++i) {
     HWND hLine = ::GetDlgItem(m_hWnd, IDC_PROG_LINE0 + i);
     CString text = lines[i].text;
-    if (lines[i].compact && hLine) {
+    if (lines[i].compact && !lines[i].fitted && hLine) {
       RECT rc;
       ::GetClientRect(hLine, &rc);
       int widths[256];
@@ -189,13 +194,16 @@ void CProgressDlg::ApplyUpdates() {
       PathCompactToWidth(lines[i].path, buf, sizeof buf, room > 0 ? room : 0, widths, 2);
       text = prefix + buf + after;
       CCritSecLock lock(m_cs);
-      if (m_lines[i].compact && m_lines[i].path == lines[i].path) m_lines[i].text = text;
+      Line& now = m_lines[i];
+      if (now.compact && !now.fitted && now.path == lines[i].path && now.prefix == lines[i].prefix) {
+        now.text = text;
+        now.fitted = TRUE;
+      }
     }
-    CString now;
-    if (hLine) {
-      char buf[1024];
-      ::GetWindowTextA(hLine, buf, sizeof buf);
-      if (text != buf) ::SetWindowTextA(hLine, text);
+    // Only a text that changed is drawn again.
+    if (hLine && text != m_shownText[i]) {
+      ::SetWindowTextA(hLine, text);
+      m_shownText[i] = text;
     }
   }
   HWND hBar = ::GetDlgItem(m_hWnd, IDC_PROG_BAR);
@@ -204,6 +212,7 @@ void CProgressDlg::ApplyUpdates() {
   if (marquee) {
     if (!isMarquee) ::SetWindowLongA(hBar, GWL_STYLE, ::GetWindowLongA(hBar, GWL_STYLE) | PBS_MARQUEE);
     ::SendMessageA(hBar, PBM_SETMARQUEE, TRUE, marquee);
+    m_shownRange = m_shownPos = -1;
     return;
   }
   if (isMarquee) {
@@ -216,8 +225,15 @@ void CProgressDlg::ApplyUpdates() {
     range >>= 1;
     pos >>= 1;
   }
-  ::SendMessageA(hBar, PBM_SETRANGE32, 0, (LPARAM)range);
-  ::SendMessageA(hBar, PBM_SETPOS, (WPARAM)pos, 0);
+  if ((LONG)range != m_shownRange) {
+    ::SendMessageA(hBar, PBM_SETRANGE32, 0, (LPARAM)range);
+    m_shownRange = (LONG)range;
+    m_shownPos = -1;
+  }
+  if ((LONG)pos != m_shownPos) {
+    ::SendMessageA(hBar, PBM_SETPOS, (WPARAM)pos, 0);
+    m_shownPos = (LONG)pos;
+  }
 }
 
 INT_PTR CProgressDlg::DoModal() {
@@ -236,6 +252,8 @@ INT_PTR CProgressDlg::DoModal() {
   m_bCancel = 0;
   m_bCancelCalled = FALSE;
   m_bDone = m_bShown = FALSE;
+  for (CString& text : m_shownText) text.Empty();
+  m_shownRange = m_shownPos = -1;
   m_dwUiThread = ::GetCurrentThreadId();
   HWND hFocus = ::GetFocus();
   // Modal from the start, shown or not: the owner takes no input while the job runs.
@@ -278,8 +296,9 @@ void CProgressDlg::RunModalLoop() {
       ::TranslateMessage(&msg);
       ::DispatchMessageA(&msg);
     }
-    // A queue kept busy by the job's updates holds timer messages back.
+    // A queue kept busy (by a list that the job fills, say) holds timer messages back.
     if (!m_bShown && !m_bDone && ::GetTickCount() - start >= ShowDelayMs) ShowNow();
+    if (!m_bDone) ApplyUpdatesDue();
   }
 }
 
@@ -287,6 +306,9 @@ void CProgressDlg::ShowNow() {
   if (m_bShown || !m_hWnd) return;
   m_bShown = TRUE;
   KillTimer(TIMER_SHOW);
+  // Ticks at twice the rate, so that the changes show between one and one and a half
+  // intervals after the last time.
+  SetTimer(TIMER_UPDATE, UpdateMs / 2);
   {
     CCritSecLock lock(m_cs);
     m_bDirty = TRUE;
@@ -332,6 +354,7 @@ DWORD WINAPI CProgressDlg::ThreadProc(LPVOID pParam) {
 LRESULT CProgressDlg::OnJobDone(WPARAM, LPARAM) {
   WaitForWorker();
   KillTimer(TIMER_CALLBACK);
+  KillTimer(TIMER_UPDATE);
   // One last tick so that the callback shows the final counts.
   if (m_pfnTimer) m_pfnTimer(this, m_pTimerArg);
   ApplyUpdates();
@@ -354,6 +377,8 @@ void CProgressDlg::OnTimer(UINT_PTR nIDEvent) {
     m_pfnTimer(this, m_pTimerArg);
   else if (nIDEvent == TIMER_SHOW)
     ShowNow();
+  else if (nIDEvent == TIMER_UPDATE)
+    ApplyUpdatesDue();
   else
     Default();
 }
@@ -361,6 +386,7 @@ void CProgressDlg::OnTimer(UINT_PTR nIDEvent) {
 void CProgressDlg::OnDestroy() {
   KillTimer(TIMER_CALLBACK);
   KillTimer(TIMER_SHOW);
+  KillTimer(TIMER_UPDATE);
   // Gone before the job returned (its owner went): the job is told to stop.
   if (m_hThread && ::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) ::InterlockedExchange(&m_bCancel, 1);
   Default();

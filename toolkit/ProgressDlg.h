@@ -2,7 +2,9 @@
 // 64-bit position and up to four text lines from its thread, asks questions that the dialog's
 // thread shows, and reads the cancel flag; the dialog closes when the job returns and the
 // object waits for the worker before it is destroyed. The window shows only once the job has
-// run for a moment; the owner takes no input from the start.
+// run for a moment; the owner takes no input from the start. The worker only records what it
+// sets: the window shows the latest of it every UpdateMs (and once more when the job ends),
+// and only what changed.
 #pragma once
 #include "framework/Framework.h"
 
@@ -58,6 +60,8 @@ public:
   // A job that ends sooner never shows its window: showing, activating and hiding it would
   // cost more than the job, and a flash tells the user nothing.
   enum { ShowDelayMs = 250 };
+  // How often the window takes up what the job has set.
+  enum { UpdateMs = 100 };
   BOOL IsRunning() const { return m_hThread != nullptr; }
 
 protected:
@@ -66,16 +70,17 @@ protected:
   void OnCancel() override;
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
-  LRESULT OnApplyUpdates(WPARAM, LPARAM);
   LRESULT OnAsk(WPARAM, LPARAM);
   void OnDestroy();
 
 private:
   static DWORD WINAPI ThreadProc(LPVOID pParam);
-  void RequestUpdate();
+  void Changed();
   void RunModalLoop();
   void ShowNow();
   void ApplyUpdates();
+  // ApplyUpdates when UpdateMs have passed since the window last took up the changes.
+  void ApplyUpdatesDue();
   void WaitForWorker();
 
   JobFn m_pfnJob = nullptr;
@@ -99,14 +104,19 @@ private:
     CString text;
     CString prefix, path;  // a compacted line
     BOOL compact = FALSE;
+    BOOL fitted = FALSE;  // text holds the compacted path
     char split = 0;
   };
   Line m_lines[MaxLines];
   ULONGLONG m_range = 0, m_pos = 0;
   UINT m_nMarquee = 0;
   BOOL m_bDirty = TRUE;
-  volatile LONG m_bUpdatePosted = 0;
   CDialogTemplate* m_pTemplate = nullptr;
+
+  // What the window shows, kept by the dialog's thread.
+  CString m_shownText[MaxLines];
+  LONG m_shownRange = -1, m_shownPos = -1;
+  DWORD m_dwApplied = 0;  // when the window last took up the changes
 
   DECLARE_MESSAGE_MAP()
 };

@@ -144,11 +144,18 @@ TEST(ChangeEdit, ValueInputsGiveTheirBytesOrAreRefused) {
 TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   TempDir dir;
   std::string a = dir.Write("a.txt", "one two one\r\none"), b = dir.Write("b.txt", "no hit"),
-              c = dir.Write("c.txt", "x one");
+              c = dir.Write("c.txt", "x one"), d = dir.Write("d.txt", "one");
   CTextSearch e;
   e.SearchFile(a.c_str(), "one", 0);
   e.SearchFile(b.c_str(), "one", 0);
   e.SearchFile(c.c_str(), "one", 0);
+  e.SearchFile(d.c_str(), "one", 0);
+  // d grows to 2 MiB after the search: a file that large is mapped rather than read.
+  HANDLE h = CreateFileA(d.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = 2 << 20;
+  ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+  CloseHandle(h);
   // Listed twice: a found again, c under another spelling. Each file is rewritten once, each
   // offset changed once.
   e.SearchFile(a.c_str(), "one", 0);
@@ -158,13 +165,14 @@ TEST(ChangeEdit, RunRewritesEachFileOnceInPositionOrder) {
   ChangeRequest request = {0, bytes, 2, 0, "", 0, false};
   ScriptHost host;
   ChangeRunResult r = RunTextChange(e, nullptr, request, false, host);
-  EXPECT_EQ(4, r.changes);
-  EXPECT_EQ(2, r.files);
+  EXPECT_EQ(5, r.changes);
+  EXPECT_EQ(3, r.files);
   EXPECT_FALSE(r.aborted);
   EXPECT_EQ("1- two 1-\r\n1-", ReadFileBytes(a));
   EXPECT_EQ("no hit", ReadFileBytes(b));
   EXPECT_EQ("x 1-", ReadFileBytes(c));
-  EXPECT_EQ(3u, dir.List().size());   // no temporary file left
+  EXPECT_EQ("1-" + std::string((2 << 20) - 3, '\0'), ReadFileBytes(d));
+  EXPECT_EQ(4u, dir.List().size());   // no temporary file left
   for (int i = 0; i < e.GetHitCount(); ++i)
     EXPECT_EQ("1-", ReadFileBytes(e.GetHitPath(i)).substr(size_t(e.GetHitPos(i)), size_t(e.GetHitLength(i))));
 }

@@ -57,6 +57,19 @@ FILETIME WriteTime(const std::string& path)
 
 const ConvertMonitor kNoMonitor = {nullptr, nullptr, nullptr};
 
+// Lines of 'y' ending in CR LF, size bytes in all (size of 4 or more).
+std::string Lines(size_t size)
+{
+    std::string s;
+    while (size - s.size() > 128)
+        s += std::string(62, 'y') + "\r\n";
+    size_t rest = size - s.size(), first = rest / 2;
+    return s + std::string(first - 2, 'y') + "\r\n" + std::string(rest - first - 2, 'y') + "\r\n";
+}
+
+// The conversions read a large file in blocks of this size.
+const size_t kBlock = 1 << 20;
+
 }  // namespace
 
 TEST(Conversions, TabLines)
@@ -152,6 +165,14 @@ TEST(Conversions, FilesChangeOnlyWhenTheirContentDoes)
          std::string(kLineEndSizeLimit - 1, 'a') + "\r\n"},
         {"over.txt", std::string(kLineEndSizeLimit, 'a') + "\n", [](const char* p) { return ConvertLineEndsFile(p, 0); },
          CONVERT_SKIPPED, std::string(kLineEndSizeLimit, 'a') + "\n"},
+        // Blocks: a CR LF split between them, and a tab whose blanks are written only once the
+        // next block has come (compared with the old bytes read again).
+        {"blocks.txt", Lines(kBlock - 4) + "a\tb\r\n" + Lines(100),
+         [](const char* p) { return ConvertTabsFile(p, 8, 4, false, kNoMonitor); }, CONVERT_DONE,
+         Lines(kBlock - 4) + "a\t\tb\r\n" + Lines(100)},
+        {"straddle.txt", Lines(kBlock - 2) + "a\tb\r\n" + Lines(100),
+         [](const char* p) { return ConvertTabsFile(p, 8, 8, true, kNoMonitor); }, CONVERT_UNCHANGED,
+         Lines(kBlock - 2) + "a\tb\r\n" + Lines(100)},
     };
     // A file of the user's named like the old tab job's backup stays as it is.
     ASSERT_TRUE(WriteFileBytes(root + "mixed.txt.__bak", "mine"));

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ using testcommon::TempDir;
 
 TEST(LinesEdit, EditsAreByteExact) {
   const std::string crlf = "a\r\nb\r\nc\r\n", lf = "a\nb\nc\n", kSame = "(unchanged)";
+  // Longer lines are walked 16 bytes at a time: line 2's CR LF is split between two such pieces,
+  // line 6 ends with a lone CR as the last byte of one.
+  const std::string wide = "a\r\nB23456789abcdef\r\nC\rD\n\rE23456789\rF\r\nG";
   const struct {
     std::string data;
     std::vector<int> lines;
@@ -43,6 +47,11 @@ TEST(LinesEdit, EditsAreByteExact) {
       {"a\r\nb", {2}, false, 1, 0, "X\nY", "a\r\nb\r\nX\r\nY\r\n"},
       {"a\n\rb\n", {3}, true, 0, 1, "", "a\n\r"},
       {"a\n\rb\n", {2}, false, 0, 0, "X", "a\nX\n\rb\n"},
+      {wide, {2}, true, 0, 1, "", "a\r\nC\rD\n\rE23456789\rF\r\nG"},
+      {wide, {3}, true, 0, 3, "", "a\r\nB23456789abcdef\r\nE23456789\rF\r\nG"},
+      {wide, {6}, true, 0, 1, "", "a\r\nB23456789abcdef\r\nC\rD\n\rF\r\nG"},
+      {wide, {7}, false, 0, 0, "X", "a\r\nB23456789abcdef\r\nC\rD\n\rE23456789\rX\r\nF\r\nG"},
+      {wide, {8}, false, 1, 0, "X", wide + "\r\nX\r\n"},
   };
   for (const auto& c : cases) {
     LineEditRequest request = {c.del, c.position, c.count, c.text};
@@ -108,8 +117,8 @@ TEST(LinesEdit, SuffixesThatLeaveTheFolderAreRefused) {
   }
 }
 
-// A file found twice, also under another spelling, is edited once; a 1 GB file is streamed
-// (no temporary file left, the file beside it done too).
+// A file found twice, also under another spelling, is edited once; a 2 MiB file is mapped, a
+// 1 GB file streamed (no temporary file left, the file beside it done too).
 TEST(LinesEdit, EachFileOnceWhateverItsSize) {
   const long long kBig = 1LL << 30;
   const std::string before = "keep\nhit 1\nkeep\n";
@@ -123,6 +132,7 @@ TEST(LinesEdit, EachFileOnceWhateverItsSize) {
       {true, 0, 1, "", "", 0, "keep\nkeep\n", ""},
       {false, 1, 0, "N", "", 0, "keep\nhit 1\nN\nkeep\n", "hit 2\nN\n"},
       {false, 1, 0, "N", ".neu", kBig, "keep\nhit 1\nN\nkeep\n", "hit 2\nN\n"},
+      {true, 0, 1, "", "", 2 << 20, "keep\nkeep\n", ""},   // held as a mapping
   };
   for (const auto& r : rows) {
     TempDir dir;
@@ -146,7 +156,7 @@ TEST(LinesEdit, EachFileOnceWhateverItsSize) {
     if (r.bigA) {
       WIN32_FILE_ATTRIBUTE_DATA d = {};
       ASSERT_TRUE(GetFileAttributesExA(outA.c_str(), GetFileExInfoStandard, &d));
-      EXPECT_EQ(r.bigA + (long long)(r.wantA.size() - before.size()), (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow);
+      EXPECT_EQ(r.bigA + (long long)r.wantA.size() - (long long)before.size(), (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow);
       HANDLE h = CreateFileA(outA.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       std::string head(r.wantA.size() + 2, 'x');
       DWORD got = 0;
@@ -158,4 +168,39 @@ TEST(LinesEdit, EachFileOnceWhateverItsSize) {
     }
     EXPECT_EQ(*r.suffix ? 4u : 2u, dir.List().size());   // no temporary file left
   }
+}
+
+// A file too large to be held is read in blocks of 1 MiB: a CR LF split between two blocks and
+// a CR that ends a block each end one line.
+TEST(LinesEdit, LinesEndAcrossTheBlocksOfALargeFile) {
+  const long long kMiB = 1 << 20, kSize = 65 * kMiB;
+  TempDir dir;
+  std::string a = dir.Write("a.txt", "keep\nhit 1\nkeep\n");
+  CTextSearch e;
+  e.SearchFile(a.c_str(), "hit", 0);
+  HANDLE h = CreateFileA(a.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  auto put = [&](long long at, const char* bytes) {
+    LARGE_INTEGER to;
+    to.QuadPart = at;
+    DWORD done = 0;
+    return SetFilePointerEx(h, to, nullptr, FILE_BEGIN) && WriteFile(h, bytes, DWORD(strlen(bytes)), &done, nullptr);
+  };
+  LARGE_INTEGER end;
+  end.QuadPart = kSize;
+  // Lines 4 (to the LF at 1 MiB) and 5 (to the CR at 2 MiB - 1), then line 6 to the end.
+  ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h) && put(kMiB - 1, "\r\n") &&
+              put(2 * kMiB - 1, "\r"));
+  CloseHandle(h);
+  LineEditRequest request = {false, 4, 0, "N"};   // before line 6
+  Host host;
+  EXPECT_EQ(1, RunLineEdit(e, nullptr, request, ".neu", host).files);
+  h = CreateFileA((a + ".neu").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  LARGE_INTEGER size = {}, at;
+  at.QuadPart = 2 * kMiB - 2;
+  char got[6] = {};
+  DWORD n = 0;
+  EXPECT_TRUE(GetFileSizeEx(h, &size) && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ReadFile(h, got, 6, &n, nullptr));
+  CloseHandle(h);
+  EXPECT_EQ(kSize + 2, size.QuadPart);
+  EXPECT_EQ(std::string("\0\rN\n\0\0", 6), std::string(got, n));
 }

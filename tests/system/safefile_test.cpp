@@ -77,3 +77,45 @@ TEST(SafeFile, FailuresKeepTheTarget) {
     EXPECT_FALSE(Exists(f + ".vellmorant.tmp"));
     EXPECT_STRNE(SafeFileErrorText(SAFE_ERR_REPLACE), "");
 }
+
+// Deferred, the temporary file appears only once a full buffer goes out; what the new file's
+// handle told at the commit is what a later open of the file tells.
+TEST(SafeFile, DeferredBufferedWritesAndTheNewFilesInfo) {
+    TempDir dir;
+    std::string f = dir / "d.txt", tmp = f + ".vellmorant.tmp";
+    ASSERT_TRUE(systest::WriteFileBytes(f, "old"));
+    CSafeFileWriter w;
+    ASSERT_EQ(w.Open(f.c_str(), kSafeTempSuffix, true), SAFE_OK);
+    ASSERT_EQ(w.Write("abc", 3), SAFE_OK);
+    EXPECT_FALSE(Exists(tmp));
+    w.Abort();
+    EXPECT_EQ(systest::ReadFileBytes(f), "old");
+
+    std::string big(CSafeFileWriter::kBufferSize + 10, 'b');
+    big[0] = 'B';
+    ASSERT_EQ(w.Open(f.c_str(), kSafeTempSuffix, true), SAFE_OK);
+    ASSERT_EQ(w.Write("head", 4), SAFE_OK);
+    ASSERT_EQ(w.Write(big.data(), big.size()), SAFE_OK);
+    EXPECT_TRUE(Exists(tmp));
+    ASSERT_EQ(w.Write("tail", 4), SAFE_OK);
+    OpenFileInfo written;
+    ASSERT_EQ(w.Commit(&written), SAFE_OK);
+    std::string want = "head" + big + "tail";
+    EXPECT_EQ(systest::ReadFileBytes(f), want);
+
+    CSourceFile source;
+    ASSERT_TRUE(source.Open(f.c_str(), true));
+    const OpenFileInfo& now = source.Info();
+    ASSERT_TRUE(written.known && now.known);
+    EXPECT_EQ(written.size, want.size());
+    EXPECT_EQ(now.size, want.size());
+    EXPECT_NE(now.index, 0u);
+    EXPECT_EQ(now.index, written.index);
+    EXPECT_EQ(CompareFileTime(&now.written, &written.written), 0);
+    char part[5] = {};
+    EXPECT_EQ(source.ReadAt(want.size() - 4, part, 4), 4);
+    EXPECT_STREQ(part, "tail");
+    EXPECT_TRUE(source.ReadFull(0, part, 5));
+    EXPECT_EQ(std::string(part, 5), "headB");
+    EXPECT_EQ(source.ReadAt(want.size(), part, 4), 0);
+}

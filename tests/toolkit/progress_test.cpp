@@ -191,6 +191,64 @@ TEST_F(ProgressTest, LinesBarsMarqueeAndCompactPaths) {
   EXPECT_LT(line0.size(), 120u);
 }
 
+// Texts shown on line 0 (counted through a subclass of the static).
+struct ShownTexts {
+  static ShownTexts* self;
+  WNDPROC old = nullptr;
+  int sets = 0;
+  std::string last;
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_SETTEXT) {
+      ++self->sets;
+      self->last = reinterpret_cast<const char*>(l);
+    }
+    return ::CallWindowProcA(self->old, h, m, w, l);
+  }
+};
+ShownTexts* ShownTexts::self = nullptr;
+
+struct Burst {
+  std::atomic<bool> seen{false};
+  std::atomic<DWORD> ms{0};   // how long the job changed its text
+};
+
+// A burst of texts while the window shows, a pause, then the last text as the job returns.
+int BurstJob(CProgressDlg* dlg) {
+  Burst* b = reinterpret_cast<Burst*>(dlg->m_dwUser[0]);
+  for (int waited = 0; waited < 10000 && !b->seen; waited += 10) ::Sleep(10);
+  DWORD start = ::GetTickCount();
+  dlg->SetRange64(20000);
+  for (int i = 1; i <= 20000; ++i) {
+    char text[32];
+    wsprintfA(text, "Datei %d", i);
+    dlg->SetLineText(0, text);
+    dlg->SetPos64(i);
+    if (i % 2000 == 0) ::Sleep(10);
+  }
+  b->ms = ::GetTickCount() - start;
+  ::Sleep(300);  // nothing changes: nothing is drawn
+  dlg->SetLineText(0, "Fertig");
+  return 0;
+}
+
+TEST_F(ProgressTest, TheWindowTakesUpTheLatestTextOnItsTimerAndTheLastOneAtTheEnd) {
+  CProgressDlg dlg;
+  Burst b;
+  ShownTexts shown;
+  ShownTexts::self = &shown;
+  dlg.SetJob(BurstJob, (DWORD_PTR)&b);
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) {
+    HWND line = ::GetDlgItem(h, IDC_LINE0);
+    shown.old = (WNDPROC)::SetWindowLongPtrA(line, GWLP_WNDPROC, (LONG_PTR)ShownTexts::Proc);
+    b.seen = true;
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_EQ(shown.last, "Fertig");
+  EXPECT_STREQ(dlg.GetLineText(0), "Fertig");
+  // At most one text per timer tick while the texts changed, one tick after, and the last one.
+  EXPECT_LE(shown.sets, int(b.ms / CProgressDlg::UpdateMs) + 4) << b.ms << " ms";
+}
+
 TEST_F(ProgressTest, OnlyAJobThatTakesAWhileShowsItsWindowAndFocusComesBack) {
   CWnd owner;
   ASSERT_TRUE(owner.CreateEx(0, nullptr, "Haupt", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr));
