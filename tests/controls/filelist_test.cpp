@@ -352,15 +352,20 @@ TEST_F(FileListTest, DestroyingTheListStopsAndWaitsForItsScan) {
     MakeTree(dir, 10, 200);
     CFileListCtrl* other = new CFileListCtrl;
     ASSERT_TRUE(other->Create(0, WS_VISIBLE, CRect(0, 0, 300, 300), &parent, kListId + 1));
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        other->ReadPath(dir.c_str(), 1, nullptr, nullptr, 0, 0, 0, 0);
-        done = true;
-    });
-    while (!done && other->m_DirList.m_nCount == 0) Sleep(0);
+    // The scan's closing notification comes from inside the scan; a flag set by the worker
+    // after ReadPath returned would race with the destructor's return.
+    static std::atomic<bool> scanEnded;
+    scanEnded = false;
+    other->m_DirList.SetNotify(
+        [](CDirList*, int code, int, void*) {
+            if (code == CDirList::DLN_ADDED) scanEnded = true;
+        },
+        nullptr);
+    std::thread worker([&] { other->ReadPath(dir.c_str(), 1, nullptr, nullptr, 0, 0, 0, 0); });
+    while (!scanEnded && other->m_DirList.m_nCount == 0) Sleep(0);
     delete other;
-    // The destructor returned only after the scan: the worker is done.
-    EXPECT_TRUE(done.load());
+    // The destructor returned only after the scan had ended.
+    EXPECT_TRUE(scanEnded.load());
     worker.join();
     Pump();
 }
