@@ -222,15 +222,34 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     std::string first, second;
     const char *caption;  // of the message, when it comes at once
     std::string message;
+    ULONGLONG sparse;     // both files grown to this size (sparse), the second one's byte at
+    ULONGLONG diffAt;     // diffAt set to 'x'
   } kCases[] = {
       {"abc", "abcd", "Dateien vergleichen", "Die beiden Dateien\n@1\nund\n@2\nsind nicht gleich gro\xDF !"},
       {"", "", "Vellmorant", "Die Dateien sind gleich."},
       {digits, "0X2345678YABCDEF", nullptr, ""},
       {std::string(1500, 'a'), std::string(1500, 'b'), nullptr, ""},
+      // Beyond 4 GB (too large to map in a 32-bit program): read, and the offset shown whole.
+      {"", "", nullptr, "", 0x100000010ULL, 0x100000003ULL},
   };
   for (const auto &c : kCases) {
     Session s;
     std::string first = s.tree.Write("data\\1.bin", c.first), second = s.tree.Write("data\\2.bin", c.second);
+    if (c.sparse) {
+      for (const std::string *path : {&first, &second}) {
+        HANDLE h = CreateFileA(path->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(c.sparse);
+        EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+        DWORD put = 0;
+        at.QuadPart = LONGLONG(c.diffAt);
+        if (path == &second) {
+          EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && WriteFile(h, "x", 1, &put, nullptr));
+        }
+        CloseHandle(h);
+      }
+    }
     ASSERT_TRUE(s.Start(2));
     PostCommand(s.main, kCompareFiles);
     if (c.caption) {
@@ -249,6 +268,17 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     };
     // The list's lines through "Kopieren" (a list box of another process is not read here).
     auto copyList = [&] { return CopiedBy([&] { ClickButton(dlg, 4); }); };
+    if (c.sparse) {
+      ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == " 0x000003 / 4294967299"; },
+                          60000));
+      EXPECT_EQ((Lines{"0x00", " 000000  00 00 00 00  00 00 00 00  ........", "0x78",
+                       " 000000  00 00 00 78  00 00 00 00  ...x....", "1"}),
+                (Lines{field(1011), field(1013), field(1016), field(1018), field(1021)}));
+      ClickButton(dlg, IDOK);
+      EXPECT_EQ("Es wurden 1 Unterschiede gefunden.", s.Answer("Vellmorant"));
+      EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+      continue;
+    }
     if (c.first == digits) {
       ASSERT_TRUE(waitStep(" 0x000001 / 1"));
       EXPECT_EQ((Lines{"0x31", " 000000  30 31 32 33  34 35 36 37  01234567", "0x58",
