@@ -338,6 +338,12 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     t.Write("src\\b.txt", "b");
     t.Write("src\\sub\\c.txt", "c");
     t.Write("dst\\a.txt", "old a");
+    {
+      HANDLE h = CreateFileA(t.Path("src\\b.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      FILETIME old = {0x8A3DC000, 0x01C0D1B4};  // in 2001
+      SetFileTime(h, nullptr, nullptr, &old);
+      CloseHandle(h);
+    }
     if (c.targetSubFolder) CreateDirectoryA(t.Path("dst\\sub").c_str(), nullptr);
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
@@ -360,6 +366,11 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
     EXPECT_EQ(c.a, Content(t.Path("dst\\a.txt")));
     EXPECT_EQ("b", Content(t.Path("dst\\b.txt")));
+    // The copy has the source's write time, as the system's copy gives it.
+    WIN32_FILE_ATTRIBUTE_DATA from = {}, to = {};
+    GetFileAttributesExA(t.Path("src\\b.txt").c_str(), GetFileExInfoStandard, &from);
+    GetFileAttributesExA(t.Path("dst\\b.txt").c_str(), GetFileExInfoStandard, &to);
+    EXPECT_EQ(0, CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime));
     EXPECT_EQ(c.targetSubFolder, Exists(t.Path("dst\\sub\\c.txt")));
     DWORD never = 9;
     EXPECT_TRUE(ReadUserDword(kAppKey, "NoOverWrite", &never));
@@ -388,6 +399,61 @@ TEST_F(FileCommands, CopyRefusesTargetPathsTooLongToName) {
   EXPECT_NE(std::string::npos, AnswerBox(a, "Warnung").find(" ist zu lang !"));
   EXPECT_EQ("Es wurden 1 Dateien kopiert.", AnswerBox(a, "Vellmorant"));
   EXPECT_EQ("a", Content(target + "\\a.txt"));
+}
+
+// A copy that fails or is cancelled in the middle of a large file keeps the target as it was and
+// leaves no temporary file behind.
+TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
+  const struct {
+    const char *label;
+    const char *holder;  // how a stand-in holds the target ("" none)
+    bool cancel;         // Cancel as soon as the progress shows, inside the large file
+    const char *copied;
+  } cases[] = {
+      {"cancelled inside a 1 GB file", "", true, "Es wurden 0 Dateien kopiert."},
+      {"target held open sharing nothing", "lock", false, "Es wurden 0 Dateien kopiert."},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("copykeep");
+    std::string source = t.Write("src\\big.bin", "");
+    if (c.cancel) {
+      HANDLE h = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      LARGE_INTEGER size;
+      size.QuadPart = 1LL << 30;
+      ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+      CloseHandle(h);
+    }
+    std::string target = t.Write("dst\\big.bin", "old big");
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 1));
+    Process holder;
+    if (*c.holder) {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " + Quote(target) + " " +
+                                                                    Quote(t.Path("held"))));
+      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+    }
+    PostCommand(a.main, kCopyFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+    ASSERT_NE(nullptr, dlg);
+    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+    if (GetCheck(dlg, 1045) == 1) Click(dlg, 1045);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    if (c.cancel) {
+      HWND progress = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+      ASSERT_NE(nullptr, progress);
+      ClickButton(progress, IDCANCEL);
+    } else {
+      EXPECT_EQ("Soll die Datei " + source + " konnte nicht kopiert werden !\nNochmals versuchen ?",
+                AnswerBox(a, "Frage", IDNO));
+    }
+    EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
+    holder.Kill();
+    EXPECT_EQ("old big", Content(target));
+    EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
+  }
 }
 
 // --- identical files ----------------------------------------------------------------------------
