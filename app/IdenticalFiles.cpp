@@ -194,7 +194,7 @@ private:
   int SearchGroup(int from, int end, DWORD size) {
     CMapFile first, second;
     for (int i = from; i < end && !m_sink.Stopped(); ++i) {
-      if (m_facts[size_t(i)].laterPartner && first.Open(m_files.GetString(i)) && first.m_dwSize == size) {
+      if (m_facts[size_t(i)].laterPartner && HoldFirst(first, m_files.GetString(i), size)) {
         m_sink.Current(i + 1, m_files.m_nCount);
         bool firstGone = false;
         for (int j = i + 1; j < end && !m_sink.Stopped(); ++j) {
@@ -202,8 +202,7 @@ private:
           const char* a = m_files.GetString(i);
           const char* b = m_files.GetString(j);
           // Both files must still have the listed size and the same bytes, and be two files.
-          if (!second.Open(b) || second.m_dwSize != size || std::memcmp(first.m_pData, second.m_pData, size) != 0 ||
-              SameFile(a, m_facts[size_t(i)], b, m_facts[size_t(j)]))
+          if (!SameBytes(first, second, a, b, size) || SameFile(a, m_facts[size_t(i)], b, m_facts[size_t(j)]))
             continue;
           ++m_pairs;
           const bool firstIsUpper = PathCompareA(a, b) <= 0;
@@ -224,7 +223,7 @@ private:
             }
             --j;
           }
-          if (!first.Open(m_files.GetString(i)) || first.m_dwSize != size) break;
+          if (!HoldFirst(first, m_files.GetString(i), size)) break;
         }
         if (firstGone) --i;
       }
@@ -235,8 +234,27 @@ private:
     return end;
   }
 
+  // Maps the first file of the compares, or (too large to map beside another file) checks
+  // that it is there; false when it is gone or no longer of the listed size.
+  static bool HoldFirst(CMapFile& first, const char* path, DWORD size) {
+    if (first.Open(path)) return first.m_dwSize == size;
+    return size >= kMapLimit && FileGetSizeA(path) == size;
+  }
+
+  // Whether b still has the listed size and the bytes of the first file a: the two mapped, or
+  // read block by block when they do not fit the address space together.
+  static bool SameBytes(const CMapFile& first, CMapFile& second, const char* a, const char* b, DWORD size) {
+    if (first.IsOpen() && second.Open(b))
+      return second.m_dwSize == size && std::memcmp(first.m_pData, second.m_pData, size) == 0;
+    second.Close();
+    return size >= kMapLimit && FileGetSizeA(b) == size && FileContentsEqualA(a, b) == 1;
+  }
+
   CStrList& m_files;
   CIdenticalSink& m_sink;
+  // Files from this size on may not map (two at a time in a 32-bit address space) and are
+  // compared by reading instead.
+  static const DWORD kMapLimit = 64u << 20;
   static const DWORD kBufferSize = 1 << 20;
   std::vector<FileFacts> m_facts;  // parallel to the list
   int m_pairs = 0;
