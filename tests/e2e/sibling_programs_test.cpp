@@ -184,7 +184,8 @@ TEST(SiblingPrograms, ValueHitGoesToTheHexToolAndAHungToolFreezesNothing) {
 TEST(SiblingPrograms, CompareCommandsAndFilePopup) {
   Session s;
   std::string a = s.tree.Write("data\\a file.txt", "one\r\n");
-  std::string b = s.tree.Write("data\\b.c", "two\r\n");
+  // Blanks, '&', '%' and an umlaut reach the programs as one argument each.
+  std::string b = s.tree.Write("data\\b & 100%PATH% \xE4.c", "two\r\n");
   std::string files = s.Tool("Mardenplotz", "Mardenplotz.exe", "", "0");
   std::string text = s.Tool("Sorbelquist", "Sorbelquist.exe", "", "0");
   ASSERT_TRUE(s.Start(2));
@@ -338,7 +339,7 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   RegSetValueExA(key, "Ansi", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
   RegSetValueExA(key, "Kernel", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
   RegCloseKey(key);
-  std::string a = s.tree.Write("data\\a.c", "int a;\n"), h = s.tree.Write("data\\c.h", "int c;\n");
+  std::string a = s.tree.Write("data\\a.c", "int a;\n"), h = s.tree.Write("data\\c & 5%TEMP% \xF6.h", "int c;\n");
   s.tree.Write("data\\b.txt", "b\n");
   std::string tool = s.Tool("Trellobrisant", "Trellobrisant.exe", "", "-1");
   ASSERT_TRUE(s.Start(3));
@@ -353,7 +354,7 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   chooseMode(s, "Ansi", "Kernel");
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDRETRY));
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDIGNORE));
-  EXPECT_EQ("Die Datei 'c.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
+  EXPECT_EQ("Die Datei 'c & 5%TEMP% \xF6.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
   EXPECT_TRUE(WaitFor([&] { return Responds(s.main) && !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") &&
                                    !JobRunsUnseen(s.p.Pid(), s.main); }, 20000));
   Lines expected;
