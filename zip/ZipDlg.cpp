@@ -212,6 +212,24 @@ BOOL CZipDlg::Validate()
   return FALSE;
 }
 
+void CZipDlg::AnchorZipFile()
+{
+  // A bare name would land in the program's working folder, which the user does not see: it is
+  // taken within the folder of the packed files, and shown in full.
+  const char* name = m_strZipFile;
+  if (m_strCommon.IsEmpty() || IsSep(name[0]) || (name[0] && name[1] == ':'))
+    return;
+  CString joined = m_strCommon;
+  PathAddTrailingSeparatorStr(joined);
+  joined += name;
+  char full[MAX_PATH];
+  DWORD n = GetFullPathNameA(joined, MAX_PATH, full, nullptr);
+  if (n == 0 || n >= MAX_PATH)
+    return;
+  m_strZipFile = full;
+  SetDlgItemText(IDC_ZIP_FILE, m_strZipFile);
+}
+
 void CZipDlg::OnOK()
 {
   s_place.Remember(m_hWnd);
@@ -225,6 +243,7 @@ void CZipDlg::OnOK()
     return;
   if (!UpdateData(TRUE) || !Validate())
     return;
+  AnchorZipFile();
   if (!m_bTwoSelected)
     m_bOnlySelected = 0;
   SaveComboHistory(m_hWnd, IDC_ZIP_FILE, "ZipFileList", kHistoryKey);

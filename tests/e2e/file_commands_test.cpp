@@ -112,15 +112,18 @@ struct ZipCase {
   bool onlySelected;        // a.txt and c.txt selected in the list
   bool listedTwice;         // the folder added to the list a second time
   const char *names;        // the archive's names, sorted, one per line
+  const char *typed;        // the archive's name as typed (null: out.zip's full path)
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
     {"under a folder of the archive", "/pre\\x", false, false, false,
-     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
-    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n"},
-    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n"},
-    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr},
+    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr},
+    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr},
+    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+    // A relative name is taken within the common folder, not the program's working folder.
+    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip"},
 };
 
 // "Dateien hinzufügen" with the folder again, without clearing the list first.
@@ -191,7 +194,7 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
     EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
     if (c.onlySelected) Click(dlg, 1045);
-    SetText(GetDlgItem(dlg, 1001), zip);
+    SetText(GetDlgItem(dlg, 1001), c.typed ? c.typed : zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
     if (c.onlyChanged) {
       Click(dlg, 1046);
