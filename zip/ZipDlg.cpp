@@ -485,6 +485,7 @@ void CZipDlg::ZipWorker()
 
   CZipFile zip;
   zip.SetCallback(uintptr_t(this), ZipCallback);
+  zip.SetStopFlag(&m_bCancel);
   zip.DisableEvents(0xFFFFFFFFu, 1);
   zip.EnableEvents(ARCHIVE_EVENT_COMPRESS, 0);
   zip.EnableEvents(ARCHIVE_EVENT_WRITE_BACK, 0);
