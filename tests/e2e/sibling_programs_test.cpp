@@ -225,6 +225,7 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     std::string message;
     ULONGLONG sparse;     // both files grown to this size (sparse), the second one's byte at
     ULONGLONG diffAt;     // diffAt set to 'x'
+    LONGLONG cutTo;       // the second file cut to this size at the first difference
   } kCases[] = {
       {"abc", "abcd", "Dateien vergleichen", "Die beiden Dateien\n@1\nund\n@2\nsind nicht gleich gro\xDF !"},
       {"", "", "Vellmorant", "Die Dateien sind gleich."},
@@ -232,6 +233,8 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
       {std::string(1500, 'a'), std::string(1500, 'b'), nullptr, ""},
       // Beyond 4 GB (too large to map in a 32-bit program): read, and the offset shown whole.
       {"", "", nullptr, "", 0x100000010ULL, 0x100000003ULL},
+      // Cut short by another program while compared: no verdict, the file named.
+      {std::string(3 << 20, 'a'), "b" + std::string((3 << 20) - 1, 'a'), nullptr, "", 0, 0, 1 << 20},
   };
   for (const auto &c : kCases) {
     Session s;
@@ -269,6 +272,19 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     };
     // The list's lines through "Kopieren" (a list box of another process is not read here).
     auto copyList = [&] { return CopiedBy([&] { ClickButton(dlg, 4); }); };
+    if (c.cutTo) {
+      ASSERT_TRUE(waitStep(" 0x000000 / 0"));
+      HANDLE h = CreateFileA(second.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+      LARGE_INTEGER at;
+      at.QuadPart = c.cutTo;
+      EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+      CloseHandle(h);
+      ClickButton(dlg, IDOK);
+      EXPECT_EQ("Fehler beim Lesen von\n" + second, s.Answer("Dateien vergleichen"));
+      EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+      continue;
+    }
     if (c.sparse) {
       ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == " 0x000003 / 4294967299"; },
                           60000));
