@@ -489,6 +489,9 @@ void CZipDlg::ZipWorker()
   zip.DisableEvents(0xFFFFFFFFu, 1);
   zip.EnableEvents(ARCHIVE_EVENT_COMPRESS, 0);
   zip.EnableEvents(ARCHIVE_EVENT_WRITE_BACK, 0);
+  // A cancel that comes after the commit finished finds the old archive already replaced:
+  // deleting the new one then would lose both.
+  const bool existed = GetFileAttributesA(zipFile.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (zip.Open(zipFile.c_str(), ARCHIVE_CREATED, 9) != 0) {
     WorkerEnd(zip.GetErrorText());
     return;
@@ -538,7 +541,7 @@ void CZipDlg::ZipWorker()
   for (const ZipSkippedSource &s : zip.GetSkippedSources())
     skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
   zip.Abort();
-  if (rc == 0 && m_bCancel)
+  if (rc == 0 && m_bCancel && !existed)
     DeleteFileForceA(zipFile.c_str());
   if (m_bCancel)
     WorkerEnd(nullptr);
