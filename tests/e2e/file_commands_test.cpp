@@ -405,16 +405,19 @@ TEST_F(FileCommands, CopyRefusesTargetPathsTooLongToName) {
 }
 
 // A copy that fails or is cancelled in the middle of a large file keeps the target as it was and
-// leaves no temporary file behind.
+// leaves no temporary file behind; a source that another program writes (a log) is copied.
 TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
   const struct {
     const char *label;
-    const char *holder;  // how a stand-in holds the target ("" none)
+    const char *holder;  // how a stand-in holds the target, or with holdSource the source ("" none)
     bool cancel;         // Cancel as soon as the progress shows, inside the large file
     const char *copied;
+    bool holdSource;
+    const char *after;   // the target's first line afterwards
   } cases[] = {
-      {"cancelled inside a 1 GB file", "", true, "Es wurden 0 Dateien kopiert."},
-      {"target held open sharing nothing", "lock", false, "Es wurden 0 Dateien kopiert."},
+      {"cancelled inside a 1 GB file", "", true, "Es wurden 0 Dateien kopiert.", false, "old big"},
+      {"target held open sharing nothing", "lock", false, "Es wurden 0 Dateien kopiert.", false, "old big"},
+      {"source written by another program", "log", false, "Es wurden 1 Dateien kopiert.", true, "log line"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.label);
@@ -433,7 +436,8 @@ TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
     ASSERT_TRUE(a.Start(t.Path("src"), 1));
     Process holder;
     if (*c.holder) {
-      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " + Quote(target) + " " +
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " +
+                                                                    Quote(c.holdSource ? source : target) + " " +
                                                                     Quote(t.Path("held"))));
       ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
     }
@@ -448,13 +452,13 @@ TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
       HWND progress = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
       ASSERT_NE(nullptr, progress);
       ClickButton(progress, IDCANCEL);
-    } else {
+    } else if (!c.holdSource) {
       EXPECT_EQ("Soll die Datei " + source + " konnte nicht kopiert werden !\nNochmals versuchen ?",
                 AnswerBox(a, "Frage", IDNO));
     }
     EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
     holder.Kill();
-    EXPECT_EQ("old big", Content(target));
+    EXPECT_EQ(c.after, Content(target));
     EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
   }
 }
