@@ -36,6 +36,21 @@ std::string EntryFolder(const DirEntry* e) { return std::string(e->FullPath(), s
 
 void Enable(HWND hDlg, int id, BOOL enable) { ::EnableWindow(::GetDlgItem(hDlg, id), enable); }
 
+// Whether the path has a ".." step: names under it would leave the folder that the archive is
+// extracted into.
+bool HasParentStep(const char* path)
+{
+  for (const char* p = path; *p;) {
+    const char* end = p;
+    while (*end && !IsSep(*end))
+      ++end;
+    if (end - p == 2 && p[0] == '.' && p[1] == '.')
+      return true;
+    p = *end ? end + 1 : end;
+  }
+  return false;
+}
+
 }  // namespace
 
 // ----- helpers --------------------------------------------------------------------------------
@@ -198,6 +213,8 @@ BOOL CZipDlg::Validate()
     message = "Es ist kein Name angegeben !";
   else if (ZipIsLocatorPath(m_strZipFile))
     message = "Der Name der ZIP-Datei ist kein Dateipfad !";
+  else if (HasParentStep(m_strZipPath))
+    message = "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !";
   else if (m_bOnlyChanged && m_strCompare.IsEmpty())
     message = "Es ist kein Vergleichspfad für geänderte Dateien angegeben !";
   else if (m_bOnlyChanged && m_strBase.IsEmpty())

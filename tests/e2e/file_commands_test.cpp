@@ -233,11 +233,14 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
     bool onlyChanged;
     const char *compare;
     const char *message;
+    const char *zipPath;  // typed into "Ausgangspfad in ZIP-Datei"
   } const refusals[] = {
-      {"", false, "", "Es ist kein Name angegeben !"},
-      {"MEM:\\\\00400000-4096", false, "", "Der Name der ZIP-Datei ist kein Dateipfad !"},
-      {"x.zip", true, "", "Es ist kein Vergleichspfad f\xFCr ge\xE4nderte Dateien angegeben !"},
-      {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !"},
+      {"", false, "", "Es ist kein Name angegeben !", ""},
+      {"MEM:\\\\00400000-4096", false, "", "Der Name der ZIP-Datei ist kein Dateipfad !", ""},
+      {"x.zip", true, "", "Es ist kein Vergleichspfad f\xFCr ge\xE4nderte Dateien angegeben !", ""},
+      {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !", ""},
+      // Names that would leave the folder the archive is extracted into.
+      {"x.zip", false, "", "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !", "pre/..\\..\\up"},
   };
   PostCommand(a.main, kZipFiles);
   HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -248,6 +251,7 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
     if ((GetCheck(dlg, 1046) == 1) != r.onlyChanged) Click(dlg, 1046);
     SetText(GetDlgItem(dlg, 1004), r.compare);
     SetText(GetDlgItem(dlg, 1005), t.Path("src"));
+    SetText(GetDlgItem(dlg, 1003), r.zipPath);
     ClickButton(dlg, IDOK);
     EXPECT_EQ(r.message, AnswerBox(a, "Fehler"));
     EXPECT_TRUE(IsWindowVisible(dlg));
