@@ -53,7 +53,7 @@ int CopyOneFile(CProgressDlg* pDlg, const char* source, const char* target, ULON
     return CopyFileA(source, target, FALSE) ? COPY_DONE : COPY_FAILED;
   }
   if (opened != SAFE_OK || !buffer.Reserve(CSafeFileWriter::kBufferSize)) return COPY_FAILED;
-  for (ULONGLONG pos = 0;; ) {
+  for (ULONGLONG pos = 0;;) {
     if (pDlg->m_bCancel) {
       writer.Abort();
       return COPY_CANCELLED;
