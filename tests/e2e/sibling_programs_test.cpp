@@ -287,7 +287,7 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     }
     if (c.sparse) {
       ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == " 0x000003 / 4294967299"; },
-                          60000));
+                          120000));
       EXPECT_EQ((Lines{"0x00", " 000000  00 00 00 00  00 00 00 00  ........", "0x78",
                        " 000000  00 00 00 78  00 00 00 00  ...x....", "1"}),
                 (Lines{field(1011), field(1013), field(1016), field(1018), field(1021)}));
