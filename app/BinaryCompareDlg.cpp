@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "system/Files.h"
+#include "text/Format.h"
 #include "toolkit/DialogPlace.h"
 #include "toolkit/WndHelpers.h"
 
@@ -24,21 +24,22 @@ const char kHex[] = "0123456789ABCDEF";
 
 }  // namespace
 
-int FormatDiffPosition(char* out, DWORD offset) {
-  return sprintf(out, " 0x%06lX / %lu", (unsigned long)(offset & 0xFFFFFF), (unsigned long)offset);
+int FormatDiffPosition(char* out, ULONGLONG offset) {
+  return StrFormat(out, 48, " 0x%06lX / %llu", (unsigned long)(offset & 0xFFFFFF), offset);
 }
 
 int FormatDiffByte(char* out, BYTE value) { return sprintf(out, "0x%02X", value); }
 
-int FormatDiffRow(char* out, const BYTE* data, DWORD size, DWORD offset) {
-  DWORD start = offset & ~DWORD(7);
-  DWORD count = size - start < 8 ? size - start : 8;
+int FormatDiffRow(char* out, const BYTE* data, DWORD size, ULONGLONG offset, ULONGLONG base) {
+  const ULONGLONG start = offset & ~ULONGLONG(7);
+  const DWORD at = DWORD(start - base);
+  const DWORD count = size - at < 8 ? size - at : 8;
   memset(out, ' ', 43);
   char head[8];
   sprintf(head, "%06lX", (unsigned long)(start & 0xFFFFFF));
   memcpy(out + 1, head, 6);
   for (DWORD k = 0; k < count; ++k) {
-    BYTE b = data[start + k];
+    BYTE b = data[at + k];
     int col = 9 + 3 * int(k) + (k >= 4 ? 1 : 0);
     out[col] = kHex[b >> 4];
     out[col + 1] = kHex[b & 15];
@@ -49,9 +50,9 @@ int FormatDiffRow(char* out, const BYTE* data, DWORD size, DWORD offset) {
   return length;
 }
 
-int FormatDiffListLine(char* out, BYTE first, BYTE second, DWORD offset) {
-  return sprintf(out, " 0x%02X 0x%02X 0x%06lX / %lu", first, second, (unsigned long)(offset & 0xFFFFFF),
-                 (unsigned long)offset);
+int FormatDiffListLine(char* out, BYTE first, BYTE second, ULONGLONG offset) {
+  return StrFormat(out, 48, " 0x%02X 0x%02X 0x%06lX / %llu", first, second, (unsigned long)(offset & 0xFFFFFF),
+                   offset);
 }
 
 BEGIN_MESSAGE_MAP(CBinaryCompareDlg, CDialog)
@@ -87,22 +88,26 @@ void CBinaryCompareDlg::Wake() {
   if (m_hWake) ::SetEvent(m_hWake);
 }
 
-bool CBinaryCompareDlg::OpenFile(int index, const CString& path) {
-  // An empty file cannot be mapped, yet it is a file like any other.
-  FileInfo info;
-  if (FileStat(path, &info) == 0 && !(info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nSize == 0) {
+bool CBinaryCompareDlg::OpenFile(int index, const CString& path, ULONGLONG* size) {
+  // Read rather than mapped: two large files do not fit the address space together.
+  m_files[index].Reset(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER li;
+  if (!m_files[index] || !::GetFileSizeEx(m_files[index].Get(), &li)) {
     m_files[index].Close();
-    return true;
+    return false;
   }
-  return m_files[index].Open(path) != nullptr;
+  *size = ULONGLONG(li.QuadPart);
+  return true;
 }
 
 BOOL CBinaryCompareDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   g_place.Restore(m_hWnd);
   const CString* paths[2] = {&m_strPath1, &m_strPath2};
+  ULONGLONG sizes[2] = {};
   for (int i = 0; i < 2; ++i) {
-    if (!OpenFile(i, *paths[i])) {
+    if (!OpenFile(i, *paths[i], &sizes[i])) {
       CString text;
       text.Format("Fehler beim \xD6" "ffnen von\n%s", (const char*)*paths[i]);
       MessageBox(text, kCaption, MB_OK | MB_ICONERROR);
@@ -110,7 +115,7 @@ BOOL CBinaryCompareDlg::OnInitDialog() {
       return TRUE;
     }
   }
-  if (m_files[0].m_dwSize != m_files[1].m_dwSize) {
+  if (sizes[0] != sizes[1]) {
     CString text;
     text.Format("Die beiden Dateien\n%s\nund\n%s\nsind nicht gleich gro\xDF !", (const char*)m_strPath1,
                 (const char*)m_strPath2);
@@ -118,7 +123,7 @@ BOOL CBinaryCompareDlg::OnInitDialog() {
     EndDialog(IDCANCEL);
     return TRUE;
   }
-  m_dwSize = m_files[0].m_dwSize;
+  m_size = sizes[0];
   SetDlgItemText(IDC_BC_FILE1, m_strPath1);
   SetDlgItemText(IDC_BC_FILE2, m_strPath2);
   m_hBrush = ::CreateSolidBrush(kFieldColor);
@@ -148,32 +153,40 @@ void CBinaryCompareDlg::PostUpdateLocked() {
   if (::PostMessageA(m_hWnd, WM_BC_UPDATE, 0, 0)) m_shared.posted = true;
 }
 
-void CBinaryCompareDlg::Publish(DWORD offset, int count, bool showBytes) {
+void CBinaryCompareDlg::Publish(const BYTE* blocks[2], ULONGLONG base, DWORD length, DWORD at, ULONGLONG count,
+                                bool showBytes) {
   char text[64];
-  const BYTE* a = m_files[0].m_pData;
-  const BYTE* b = m_files[1].m_pData;
+  const ULONGLONG offset = base + at;
   ::EnterCriticalSection(&m_lock);
   FormatDiffPosition(text, offset);
   m_shared.fields[0] = text;
   m_shared.fieldsSet[0] = true;
   if (showBytes) {
-    FormatDiffByte(text, a[offset]);
-    m_shared.fields[1] = text;
-    FormatDiffRow(text, a, m_dwSize, offset);
-    m_shared.fields[2] = text;
-    FormatDiffByte(text, b[offset]);
-    m_shared.fields[3] = text;
-    FormatDiffRow(text, b, m_dwSize, offset);
-    m_shared.fields[4] = text;
+    for (int f = 0; f < 2; ++f) {
+      FormatDiffByte(text, blocks[f][at]);
+      m_shared.fields[1 + 2 * f] = text;
+      FormatDiffRow(text, blocks[f], length, offset, base);
+      m_shared.fields[2 + 2 * f] = text;
+    }
     for (int i = 1; i < 5; ++i) m_shared.fieldsSet[i] = true;
   }
-  sprintf(text, "%d", count);
+  StrFormat(text, sizeof text, "%llu", count);
   m_shared.fields[5] = text;
   m_shared.fieldsSet[5] = true;
   if (count < ListLimit) {
-    FormatDiffListLine(text, a[offset], b[offset], offset);
+    FormatDiffListLine(text, blocks[0][at], blocks[1][at], offset);
     m_shared.lines.push_back(text);
   }
+  PostUpdateLocked();
+  ::LeaveCriticalSection(&m_lock);
+}
+
+void CBinaryCompareDlg::PublishCount(ULONGLONG count) {
+  char text[32];
+  StrFormat(text, sizeof text, "%llu", count);
+  ::EnterCriticalSection(&m_lock);
+  m_shared.fields[5] = text;
+  m_shared.fieldsSet[5] = true;
   PostUpdateLocked();
   ::LeaveCriticalSection(&m_lock);
 }
@@ -185,21 +198,50 @@ void CBinaryCompareDlg::SetWaiting(bool waiting) {
   ::LeaveCriticalSection(&m_lock);
 }
 
-void CBinaryCompareDlg::Compare() {
-  const BYTE* a = m_files[0].m_pData;
-  const BYTE* b = m_files[1].m_pData;
-  int n = 0;
-  for (DWORD i = 0; i < m_dwSize && !m_bStop; ++i) {
-    if (a[i] == b[i]) continue;
-    ++n;
-    bool stepping = !m_bRunThrough;
-    if (stepping) InterlockedExchange(&m_bNext, 0);
-    Publish(i, n, stepping);
-    if (!stepping) continue;
-    SetWaiting(true);
-    while (!m_bNext && !m_bStop && !m_bRunThrough) ::WaitForSingleObject(m_hWake, 100);
-    SetWaiting(false);
+bool CBinaryCompareDlg::ReadBlock(ULONGLONG pos, DWORD length, BYTE* blocks[2]) {
+  for (int f = 0; f < 2; ++f) {
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(pos);
+    bool ok = ::SetFilePointerEx(m_files[f].Get(), at, nullptr, FILE_BEGIN) != FALSE;
+    for (DWORD got = 0; ok && got < length;) {
+      DWORD n = 0;
+      ok = ::ReadFile(m_files[f].Get(), blocks[f] + got, length - got, &n, nullptr) && n > 0;
+      got += n;
+    }
+    if (!ok) {
+      m_nReadError = f;
+      return false;
+    }
   }
+  return true;
+}
+
+void CBinaryCompareDlg::Compare() {
+  std::vector<BYTE> buffer(2 * size_t(m_size < ULONGLONG(BlockSize) ? m_size : ULONGLONG(BlockSize)));
+  BYTE* blocks[2] = {buffer.data(), buffer.data() + buffer.size() / 2};
+  const BYTE* view[2] = {blocks[0], blocks[1]};
+  ULONGLONG n = 0, shown = 0;
+  for (ULONGLONG pos = 0; pos < m_size && !m_bStop; pos += BlockSize) {
+    const DWORD length = m_size - pos < BlockSize ? DWORD(m_size - pos) : DWORD(BlockSize);
+    if (!ReadBlock(pos, length, blocks)) break;
+    if (memcmp(blocks[0], blocks[1], length) == 0) continue;
+    for (DWORD k = 0; k < length && !m_bStop; ++k) {
+      if (blocks[0][k] == blocks[1][k]) continue;
+      ++n;
+      bool stepping = !m_bRunThrough;
+      // Running through, the fields follow only the listed differences: millions of them
+      // would otherwise cost more than the compare.
+      if (!stepping && n >= ListLimit) continue;
+      if (stepping) InterlockedExchange(&m_bNext, 0);
+      Publish(view, pos, length, k, n, stepping);
+      shown = n;
+      if (!stepping) continue;
+      SetWaiting(true);
+      while (!m_bNext && !m_bStop && !m_bRunThrough) ::WaitForSingleObject(m_hWake, 100);
+      SetWaiting(false);
+    }
+  }
+  if (n != shown) PublishCount(n);
   m_files[0].Close();
   m_files[1].Close();
   m_nDiffs = n;
@@ -245,12 +287,20 @@ LRESULT CBinaryCompareDlg::OnWorkerDone(WPARAM, LPARAM) {
   m_bFinished = 1;
   ::EnableWindow(::GetDlgItem(m_hWnd, IDC_BC_ALL), FALSE);
   bool stopped = m_bStop != 0;
+  if (!stopped && m_nReadError >= 0) {
+    // A file that shrank or failed to read while compared: no verdict on the rest.
+    CString text;
+    text.Format("Fehler beim Lesen von\n%s", (const char*)(m_nReadError == 0 ? m_strPath1 : m_strPath2));
+    MessageBox(text, kCaption, MB_OK | MB_ICONERROR);
+    EndDialog(IDCANCEL);
+    return 0;
+  }
   if (!stopped) {
     CString text;
     if (m_nDiffs == 0)
       text = "Die Dateien sind gleich.";
     else
-      text.Format("Es wurden %i Unterschiede gefunden.", m_nDiffs);
+      text.Format("Es wurden %llu Unterschiede gefunden.", m_nDiffs);
     MessageBox(text, nullptr, MB_OK);
     stopped = m_bStop != 0;  // the user may have closed the dialog meanwhile
   }

@@ -1,6 +1,7 @@
 // CBinaryCompareDlg: compares two files of equal size byte by byte ("Datein vergleichen"). A
-// worker thread walks both files and stops at each difference until the user steps on ("OK"),
-// runs through to the end ("Alle") or stops; the differences are listed and can be copied.
+// worker thread reads both files block by block (any size, beyond 4 GB too) and stops at each
+// difference until the user steps on ("OK"), runs through to the end ("Alle") or stops; the
+// differences are listed and can be copied.
 #pragma once
 
 // Resource and control ids (also read by the resource script).
@@ -25,20 +26,21 @@
 #include <vector>
 
 #include "framework/Framework.h"
-#include "system/MapFile.h"
+#include "system/WinHandle.h"
 
 // The texts of a difference (each terminated; out needs 48 bytes):
 // " 0x" and the offset's low 24 bits as 6 hex digits, " / ", the offset in decimal.
-int FormatDiffPosition(char* out, DWORD offset);
+int FormatDiffPosition(char* out, ULONGLONG offset);
 // "0x" and the byte as 2 hex digits.
 int FormatDiffByte(char* out, BYTE value);
-// The 8-byte row of data (size bytes) that holds offset: a blank, the row start's low 24 bits
-// as 6 hex digits, from column 9 the bytes in hex (one blank between, one more after the
-// fourth), from column 35 the bytes as characters (below 32 as '.'); blanks in between.
-int FormatDiffRow(char* out, const BYTE* data, DWORD size, DWORD offset);
+// The 8-byte row that holds offset, out of data: size bytes of the file from offset base (a
+// multiple of 8, at most offset): a blank, the row start's low 24 bits as 6 hex digits, from
+// column 9 the bytes in hex (one blank between, one more after the fourth), from column 35 the
+// bytes as characters (below 32 as '.'); blanks in between. The row ends where data ends.
+int FormatDiffRow(char* out, const BYTE* data, DWORD size, ULONGLONG offset, ULONGLONG base = 0);
 // A line of the difference list: a blank, both bytes ("0x" + 2 digits, a blank after each),
 // then the position as FormatDiffPosition gives it without its leading blank.
-int FormatDiffListLine(char* out, BYTE first, BYTE second, DWORD offset);
+int FormatDiffListLine(char* out, BYTE first, BYTE second, ULONGLONG offset);
 
 class CBinaryCompareDlg : public CDialog {
 public:
@@ -73,23 +75,31 @@ private:
     bool posted = false;              // an update message is on its way
   };
 
+  // The bytes of both files that the worker compares at a time (a multiple of 8).
+  enum { BlockSize = 1 << 20 };
+
   static DWORD WINAPI CompareThread(LPVOID pParam);
   void Compare();
-  void Publish(DWORD offset, int count, bool showBytes);
+  // Reads the block at pos (length bytes) of both files; false, with the failing file's
+  // index in m_nReadError, when one of them cannot give it (it shrank or failed to read).
+  bool ReadBlock(ULONGLONG pos, DWORD length, BYTE* blocks[2]);
+  void Publish(const BYTE* blocks[2], ULONGLONG base, DWORD length, DWORD at, ULONGLONG count, bool showBytes);
+  void PublishCount(ULONGLONG count);
   void SetWaiting(bool waiting);
   void PostUpdateLocked();
   void Wake();
   void StopWorker();
-  bool OpenFile(int index, const CString& path);
+  bool OpenFile(int index, const CString& path, ULONGLONG* size);
 
   HBRUSH m_hBrush = nullptr;
-  CMapFile m_files[2];
-  DWORD m_dwSize = 0;
+  CWinHandle m_files[2];
+  ULONGLONG m_size = 0;
   volatile LONG m_bFinished = 0;
   volatile LONG m_bStop = 0;
   volatile LONG m_bNext = 0;
   volatile LONG m_bRunThrough = 0;
-  int m_nDiffs = 0;                   // written by the worker, read after it ended
+  ULONGLONG m_nDiffs = 0;             // written by the worker, read after it ended
+  int m_nReadError = -1;              // the file that failed to read (worker), -1 none
   HANDLE m_hThread = nullptr;
   HANDLE m_hWake = nullptr;           // set whenever a flag changes
   CRITICAL_SECTION m_lock;

@@ -1,8 +1,11 @@
 // The copy dialog and the copy job.
 #include "app/CopyFilesDlg.h"
 
+#include <cstring>
+
 #include "system/Paths.h"
 #include "system/RegKeys.h"
+#include "system/SafeFile.h"
 #include "system/StrList.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/DialogPlace.h"
@@ -30,6 +33,53 @@ int Ask(CProgressDlg* pDlg, const char* format, const char* path, const char* ca
   CString text;
   text.Format(format, path);
   return pDlg->MessageBox(text, caption, type);
+}
+
+enum { COPY_DONE, COPY_FAILED, COPY_CANCELLED };
+
+// Copies source over target through a temporary file beside the target, so that a failed or
+// cancelled copy keeps what the target held, and the progress follows a large file. The copy
+// gets the source's write time and marks, as CopyFile gives them. done: the bytes done before
+// this file. COPY_DONE, COPY_FAILED or COPY_CANCELLED (the target untouched for both).
+int CopyOneFile(CProgressDlg* pDlg, const char* source, const char* target, ULONGLONG done,
+                CSafeFileWriter& writer, CRewriteBuffer& buffer) {
+  CSourceFile in;
+  if (!in.Open(source)) return COPY_FAILED;
+  const OpenFileInfo info = in.Info();
+  const int opened = writer.Open(target);
+  if (opened == SAFE_ERR_PATH) {
+    // No room for the temporary file's name beside the target: the system copies directly.
+    in.Close();
+    return CopyFileA(source, target, FALSE) ? COPY_DONE : COPY_FAILED;
+  }
+  if (opened != SAFE_OK || !buffer.Reserve(CSafeFileWriter::kBufferSize)) return COPY_FAILED;
+  for (ULONGLONG pos = 0;;) {
+    if (pDlg->m_bCancel) {
+      writer.Abort();
+      return COPY_CANCELLED;
+    }
+    const long long got = in.ReadAt(pos, buffer.Data(), buffer.Capacity());
+    if (got < 0 || (got > 0 && writer.Write(buffer.Data(), size_t(got)) != SAFE_OK)) {
+      writer.Abort();
+      return COPY_FAILED;
+    }
+    if (got == 0) break;
+    pos += ULONGLONG(got);
+    pDlg->SetPos64(done + pos);
+  }
+  in.Close();
+  writer.SetTargetAttributes(INVALID_FILE_ATTRIBUTES);
+  if (writer.Commit() != SAFE_OK) return COPY_FAILED;
+  HANDLE h = CreateFileA(target, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    SetFileTime(h, nullptr, nullptr, &info.written);
+    CloseHandle(h);
+  }
+  const DWORD marks =
+      info.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  SetFileAttributesA(target, marks ? marks : FILE_ATTRIBUTE_NORMAL);
+  return COPY_DONE;
 }
 
 }  // namespace
@@ -131,10 +181,13 @@ int CopyFilesJob(CProgressDlg* pDlg) {
   const CString targetFolder = list.GetString(1);
   ULONGLONG done = 0;
   int copied = 0;
+  CSafeFileWriter writer;
+  CRewriteBuffer buffer;
   for (int i = 2; i < count && !pDlg->m_bCancel; ++i) {
     pDlg->SetPos64(done);
     const char* source = list.GetString(i);
-    const ULONGLONG size = *list.Item<DWORD>(i);
+    ULONGLONG size = 0;
+    memcpy(&size, list.GetItemData(i), sizeof size);
     pDlg->SetLineTextCompact(0, "Kopiere :  ", source, 2, 0x40);
     CString target = targetFolder + (source + sourceLength);
     // A target the system cannot name is refused rather than cut to another name.
@@ -173,11 +226,13 @@ int CopyFilesJob(CProgressDlg* pDlg) {
     if (answer == IDYES && (bits & COPY_ASK_ALWAYS) && !answered)
       answer = Ask(pDlg, "Soll die Datei %s kopiert werden ?", source, "Frage", MB_YESNOCANCEL | MB_ICONQUESTION);
     while (answer == IDYES && !pDlg->m_bCancel) {
-      if (CopyFileA(source, target, FALSE)) {
+      const int result = CopyOneFile(pDlg, source, target, done, writer, buffer);
+      if (result == COPY_DONE) {
         ++copied;
         if (written) written->Insert(target);
         break;
       }
+      if (result == COPY_CANCELLED) break;
       answer = Ask(pDlg, "Soll die Datei %s konnte nicht kopiert werden !\nNochmals versuchen ?", source, "Frage",
                    MB_YESNOCANCEL | MB_ICONQUESTION);
     }

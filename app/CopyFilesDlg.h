@@ -58,9 +58,10 @@ private:
 };
 
 // The copy job (progress-dialog worker). User words: 0 unused, 1 the job list (a CStrList with
-// 4-byte sizes: entry 0 the source folder, entry 1 the target folder, both ending in '\', then
+// 8-byte sizes: entry 0 the source folder, entry 1 the target folder, both ending in '\', then
 // the files' full paths), 2 its count, 3 the job bits, 4 a CStrList that gets every target
-// written. Returns the number of files copied.
+// written. Each file goes through a temporary file beside its target, which a failed or
+// cancelled copy leaves as it was. Returns the number of files copied.
 int CopyFilesJob(CProgressDlg* pDlg);
 
 #endif  // RC_INVOKED

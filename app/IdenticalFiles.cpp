@@ -16,6 +16,7 @@
 #include "system/Files.h"
 #include "system/MapFile.h"
 #include "system/Paths.h"
+#include "system/SafeFile.h"
 #include "system/StrList.h"
 #include "system/WinHandle.h"
 
@@ -64,19 +65,30 @@ private:
   uint32_t m_lanes[4] = {0x243F6A88u, 0x85A308D3u, 0x13198A2Eu, 0x03707344u};
 };
 
-// Reads the file's content key; false when it cannot be read whole or its size is not size
-// (an empty file counts as unreadable: the search compares mapped files, and an empty file
-// cannot be mapped).
+// The file's size in full; 0 when it cannot be read.
+uint64_t FileSize64(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA d;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &d) || (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return 0;
+  return (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+}
+
+// Reads the file's content key; false when it cannot be read whole or the low 32 bits of its
+// size are not size (the list holds 32-bit sizes: a file of 4 GB or more is read in full, its
+// size in its key). An empty file counts as unreadable: the search compares mapped files, and
+// an empty file cannot be mapped.
 bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, uint32_t key[4]) {
   if (size == 0) return false;
   CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   LARGE_INTEGER actual;
-  if (!file || !GetFileSizeEx(file.Get(), &actual) || actual.QuadPart != LONGLONG(size)) return false;
+  if (!file || !GetFileSizeEx(file.Get(), &actual) || actual.LowPart != size) return false;
+  // The buffer was sized by the listed (low) size.
+  if (actual.HighPart && buffer.size() < (1u << 20)) buffer.resize(1u << 20);
   CContentKey k;
-  for (DWORD left = size; left > 0;) {
+  for (uint64_t left = uint64_t(actual.QuadPart); left > 0;) {
     // Whole buffers, so that only the last step of the key is partial.
-    DWORD want = left < buffer.size() ? left : DWORD(buffer.size()), got = 0;
+    DWORD want = left < buffer.size() ? DWORD(left) : DWORD(buffer.size()), got = 0;
     while (got < want) {
       DWORD n = 0;
       if (!ReadFile(file.Get(), buffer.data() + got, want - got, &n, nullptr) || n == 0) return false;
@@ -85,6 +97,7 @@ bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, 
     k.Add(buffer.data(), got);
     left -= got;
   }
+  if (actual.HighPart) k.Add(reinterpret_cast<const uint8_t*>(&actual.QuadPart), sizeof actual.QuadPart);
   k.Get(key);
   return true;
 }
@@ -194,7 +207,7 @@ private:
   int SearchGroup(int from, int end, DWORD size) {
     CMapFile first, second;
     for (int i = from; i < end && !m_sink.Stopped(); ++i) {
-      if (m_facts[size_t(i)].laterPartner && first.Open(m_files.GetString(i)) && first.m_dwSize == size) {
+      if (m_facts[size_t(i)].laterPartner && HoldFirst(first, m_files.GetString(i), size)) {
         m_sink.Current(i + 1, m_files.m_nCount);
         bool firstGone = false;
         for (int j = i + 1; j < end && !m_sink.Stopped(); ++j) {
@@ -202,8 +215,7 @@ private:
           const char* a = m_files.GetString(i);
           const char* b = m_files.GetString(j);
           // Both files must still have the listed size and the same bytes, and be two files.
-          if (!second.Open(b) || second.m_dwSize != size || std::memcmp(first.m_pData, second.m_pData, size) != 0 ||
-              SameFile(a, m_facts[size_t(i)], b, m_facts[size_t(j)]))
+          if (!SameBytes(first, second, a, b, size) || SameFile(a, m_facts[size_t(i)], b, m_facts[size_t(j)]))
             continue;
           ++m_pairs;
           const bool firstIsUpper = PathCompareA(a, b) <= 0;
@@ -224,7 +236,7 @@ private:
             }
             --j;
           }
-          if (!first.Open(m_files.GetString(i)) || first.m_dwSize != size) break;
+          if (!HoldFirst(first, m_files.GetString(i), size)) break;
         }
         if (firstGone) --i;
       }
@@ -235,10 +247,48 @@ private:
     return end;
   }
 
+  // Maps the first file of the compares, or (too large to map beside another file, or at all)
+  // checks that it is there; false when it is gone or no longer of the listed size.
+  static bool HoldFirst(CMapFile& first, const char* path, DWORD size) {
+    if (first.Open(path)) return first.m_dwSize == size;
+    const uint64_t real = FileSize64(path);
+    return real >= kMapLimit && DWORD(real) == size;
+  }
+
+  // Whether b still has the listed size and the bytes of the first file a: the two mapped, or
+  // read block by block when they do not fit the address space together (the whole files,
+  // beyond 4 GB too).
+  bool SameBytes(const CMapFile& first, CMapFile& second, const char* a, const char* b, DWORD size) {
+    if (first.IsOpen() && second.Open(b))
+      return second.m_dwSize == size && std::memcmp(first.m_pData, second.m_pData, size) == 0;
+    second.Close();
+    const uint64_t real = FileSize64(b);
+    return real >= kMapLimit && DWORD(real) == size && ReadEqual(a, b, real);
+  }
+
+  // Whether a and b both hold size bytes, the same ones, read in large blocks.
+  bool ReadEqual(const char* a, const char* b, uint64_t size) {
+    CSourceFile fa, fb;
+    if (!fa.Open(a) || !fb.Open(b) || fa.Info().size != size || fb.Info().size != size) return false;
+    if (m_compare.size() < 2 * size_t(kBufferSize)) m_compare.resize(2 * size_t(kBufferSize));
+    uint8_t* pa = m_compare.data();
+    uint8_t* pb = pa + kBufferSize;
+    for (uint64_t pos = 0; pos < size && !m_sink.Stopped();) {
+      const size_t n = size - pos < kBufferSize ? size_t(size - pos) : size_t(kBufferSize);
+      if (!fa.ReadFull(pos, pa, n) || !fb.ReadFull(pos, pb, n) || std::memcmp(pa, pb, n) != 0) return false;
+      pos += n;
+    }
+    return !m_sink.Stopped();
+  }
+
   CStrList& m_files;
   CIdenticalSink& m_sink;
+  // Files from this size on may not map (two at a time in a 32-bit address space) and are
+  // compared by reading instead.
+  static const DWORD kMapLimit = 64u << 20;
   static const DWORD kBufferSize = 1 << 20;
   std::vector<FileFacts> m_facts;  // parallel to the list
+  std::vector<uint8_t> m_compare;  // two blocks for the compares of files too large to map
   int m_pairs = 0;
 };
 

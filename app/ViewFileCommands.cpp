@@ -80,7 +80,7 @@ void CVellmorantView::OnCopyFiles() {
       return;
     }
   }
-  CStrList jobs(4);
+  CStrList jobs(sizeof(ULONGLONG));
   int outside = 0;
   ULONGLONG total = 0;
   {
@@ -88,7 +88,7 @@ void CVellmorantView::OnCopyFiles() {
     m_strCompareBase[0] = source + "\\";
     m_strCompareBase[1] = target + "\\";
     m_compareResults.RemoveAll();
-    DWORD zero = 0;
+    ULONGLONG zero = 0;
     jobs.Insert(m_strCompareBase[0], -1, &zero);
     jobs.Insert(m_strCompareBase[1], -1, &zero);
     const int n = source.GetLength();
@@ -103,7 +103,7 @@ void CVellmorantView::OnCopyFiles() {
       CString file = path;
       for (int k = n; k < file.GetLength(); ++k)
         if (file[k] == '/') file.SetAt(k, '\\');
-      DWORD size = e->nFileSizeLow;
+      ULONGLONG size = e->Size();
       jobs.Insert(file, -1, &size);
       total += size;
     }

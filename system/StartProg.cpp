@@ -28,8 +28,9 @@ CString QuoteCommandArg(const char* text, int length) {
     if (!text) text = "";
     if (length < 0) length = int(strlen(text));
     bool quote = length == 0;
+    // The characters that cmd.exe acts on are quoted too: a batch file gets the argument whole.
     for (int i = 0; i < length && !quote; ++i)
-        if (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\v' || text[i] == '"') quote = true;
+        if (text[i] && strchr(" \t\n\v\"&|<>^", text[i])) quote = true;
     if (!quote) return CString(text, length);
     CString out("\"");
     int backslashes = 0;

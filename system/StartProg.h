@@ -7,8 +7,8 @@
 #include "framework/String.h"
 
 // One argument as the C runtime and CommandLineToArgvW read it back unchanged: an empty one or
-// one with blanks, tabs, line ends or double quotes is quoted and escaped (length -1: up to
-// the NUL).
+// one with blanks, tabs, line ends, double quotes or one of cmd.exe's & | < > ^ is quoted and
+// escaped (length -1: up to the NUL).
 CString QuoteCommandArg(const char* text, int length = -1);
 
 class CStartProg {
@@ -37,10 +37,9 @@ public:
     BOOL SetProgram(const char* path);
     const char* GetProgram() const { return m_program; }
 
-    // Appends one argument (length -1: up to its NUL). It reaches the child's argv unchanged:
-    // an empty argument or one with blanks, tabs, line ends or double quotes is quoted and
-    // escaped by the rules of CommandLineToArgvW and the C runtime. False when MaxArgs
-    // arguments are there already.
+    // Appends one argument (length -1: up to its NUL). It reaches the child's argv unchanged,
+    // through a batch file's %* too: an argument is quoted and escaped as QuoteCommandArg
+    // says. False when MaxArgs arguments are there already.
     BOOL AddArg(const char* text, int length = -1);
     // Splits a command-line text at blanks and tabs (double quotes group, a quote after an odd
     // number of backslashes does not) and appends the pieces as they are written, quotes

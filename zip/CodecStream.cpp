@@ -300,7 +300,9 @@ int32_t CCodecStream::FileWrite(void *self, const void *data, int32_t length) {
 }
 
 int32_t CCodecStream::HandleRead(void *self, void *buffer, int32_t length) {
-  CodecSource &s = static_cast<CCodecStream *>(self)->m_source;
+  CCodecStream *stream = static_cast<CCodecStream *>(self);
+  if (stream->m_stop && *stream->m_stop) return -1;
+  CodecSource &s = stream->m_source;
   if (length < 1) return 0;
   if (s.allowance >= 0) length = std::min(length, s.allowance);
   if (length < 1) return 0;

@@ -122,6 +122,9 @@ class CCodecStream {
   // copy 0 filters the caller's data in place; nonzero filters a copy in 4096-byte pieces.
   // Returns 1, or 0 when out of memory.
   int SetWriteFilter(void *context, CodecFilterFunc filter, int copy);
+  // A flag that, once nonzero, makes every later read of a handle source fail, so that a long
+  // entry can be cancelled in its middle (null: none).
+  void SetStopFlag(volatile const LONG *flag) { m_stop = flag; }
   // Replace the channel's CRC hook by any hook (null removes it).
   void SetReadHook(void *context, CodecHookFunc hook);
   void SetWriteHook(void *context, CodecHookFunc hook);
@@ -200,6 +203,7 @@ class CCodecStream {
 
   uint32_t m_sinkScratch;    // receives a memory sink's counts when the caller gives none
   uint32_t m_sourceScratch;  // the same for a memory source
+  volatile const LONG *m_stop = nullptr;
 };
 
 // The CRC hook the channel set-ups install: Crc32Update over the data into *(uint32_t *)context.

@@ -36,6 +36,21 @@ std::string EntryFolder(const DirEntry* e) { return std::string(e->FullPath(), s
 
 void Enable(HWND hDlg, int id, BOOL enable) { ::EnableWindow(::GetDlgItem(hDlg, id), enable); }
 
+// Whether the path has a ".." step: names under it would leave the folder that the archive is
+// extracted into.
+bool HasParentStep(const char* path)
+{
+  for (const char* p = path; *p;) {
+    const char* end = p;
+    while (*end && !IsSep(*end))
+      ++end;
+    if (end - p == 2 && p[0] == '.' && p[1] == '.')
+      return true;
+    p = *end ? end + 1 : end;
+  }
+  return false;
+}
+
 }  // namespace
 
 // ----- helpers --------------------------------------------------------------------------------
@@ -198,6 +213,8 @@ BOOL CZipDlg::Validate()
     message = "Es ist kein Name angegeben !";
   else if (ZipIsLocatorPath(m_strZipFile))
     message = "Der Name der ZIP-Datei ist kein Dateipfad !";
+  else if (HasParentStep(m_strZipPath))
+    message = "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !";
   else if (m_bOnlyChanged && m_strCompare.IsEmpty())
     message = "Es ist kein Vergleichspfad für geänderte Dateien angegeben !";
   else if (m_bOnlyChanged && m_strBase.IsEmpty())
@@ -210,6 +227,24 @@ BOOL CZipDlg::Validate()
     return TRUE;
   MessageBox(message, "Fehler", MB_OK | MB_ICONERROR);
   return FALSE;
+}
+
+void CZipDlg::AnchorZipFile()
+{
+  // A bare name would land in the program's working folder, which the user does not see: it is
+  // taken within the folder of the packed files, and shown in full.
+  const char* name = m_strZipFile;
+  if (m_strCommon.IsEmpty() || IsSep(name[0]) || (name[0] && name[1] == ':'))
+    return;
+  CString joined = m_strCommon;
+  PathAddTrailingSeparatorStr(joined);
+  joined += name;
+  char full[MAX_PATH];
+  DWORD n = GetFullPathNameA(joined, MAX_PATH, full, nullptr);
+  if (n == 0 || n >= MAX_PATH)
+    return;
+  m_strZipFile = full;
+  SetDlgItemText(IDC_ZIP_FILE, m_strZipFile);
 }
 
 void CZipDlg::OnOK()
@@ -225,6 +260,7 @@ void CZipDlg::OnOK()
     return;
   if (!UpdateData(TRUE) || !Validate())
     return;
+  AnchorZipFile();
   if (!m_bTwoSelected)
     m_bOnlySelected = 0;
   SaveComboHistory(m_hWnd, IDC_ZIP_FILE, "ZipFileList", kHistoryKey);
@@ -466,9 +502,13 @@ void CZipDlg::ZipWorker()
 
   CZipFile zip;
   zip.SetCallback(uintptr_t(this), ZipCallback);
+  zip.SetStopFlag(&m_bCancel);
   zip.DisableEvents(0xFFFFFFFFu, 1);
   zip.EnableEvents(ARCHIVE_EVENT_COMPRESS, 0);
   zip.EnableEvents(ARCHIVE_EVENT_WRITE_BACK, 0);
+  // A cancel that comes after the commit finished finds the old archive already replaced:
+  // deleting the new one then would lose both.
+  const bool existed = GetFileAttributesA(zipFile.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (zip.Open(zipFile.c_str(), ARCHIVE_CREATED, 9) != 0) {
     WorkerEnd(zip.GetErrorText());
     return;
@@ -518,7 +558,7 @@ void CZipDlg::ZipWorker()
   for (const ZipSkippedSource &s : zip.GetSkippedSources())
     skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
   zip.Abort();
-  if (rc == 0 && m_bCancel)
+  if (rc == 0 && m_bCancel && !existed)
     DeleteFileForceA(zipFile.c_str());
   if (m_bCancel)
     WorkerEnd(nullptr);

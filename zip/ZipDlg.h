@@ -109,6 +109,8 @@ private:
   static int ZipCallback(uintptr_t user, int event, int index, CArchiveFile* archive, const char* text);
   int OnZipEvent(int event, int index, CArchiveFile* archive, const char* text);
   BOOL Validate();
+  // Makes a relative archive name full, within the common folder (kept when there is none).
+  void AnchorZipFile();
   void EnableChangedControls();
   void Post(UINT nID) { ::PostMessageA(m_hWnd, WM_COMMAND, nID, 0); }
 

@@ -830,6 +830,7 @@ void CZipFile::WriteEntryData(ZipEntry *e, Source &src, int method, int level, b
     if (s) ZipRaise(s == 1 ? ZIP_E_UNSUPPORTED : ZIP_E_NOMEM);
     CCodec *codec = m_codec;
     src.Attach(codec);
+    codec->SetStopFlag(m_stopFlag);
     codec->SetOutputCallback(&m_io, CZipIo::WriteFunc, CODEC_NO_CRC);
     m_running = codec;
     m_runningCompress = true;
@@ -844,6 +845,8 @@ void CZipFile::WriteEntryData(ZipEntry *e, Source &src, int method, int level, b
       errorClass = CODEC_ERR_MEMORY;
     }
     m_running = nullptr;
+    codec->SetStopFlag(nullptr);
+    if (m_stopFlag && *m_stopFlag) ZipRaise(ZIP_E_CANCEL);
     if (errorClass == CODEC_ERR_WRITE) ZipRaise(ZIP_E_WRITE);
     if (errorClass == CODEC_ERR_READ || (errorClass == CODEC_ERR_EOF && m_codecMethod == 95))
       throw SkipEntry{ZIP_E_SOURCE_READ};

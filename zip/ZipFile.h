@@ -56,6 +56,9 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // -1 default (deflate, level 9), 0 store, 8 deflate, 12 bzip2, 14 LZMA, 95 xz, 98 PPMd;
   // any other value becomes 8; -2 to read. -> the method setting.
   int SetMethod(int method);
+  // A flag of the caller (null: none) that, once nonzero, cancels a commit inside the entry it
+  // is compressing (23), not only between entries as the events do.
+  void SetStopFlag(volatile const LONG *flag) { m_stopFlag = flag; }
   // Adds the files that path (a file, a folder, or a folder with a wildcard name) names,
   // filtered by the ';'-separated include and exclude lists, under the name prefix.
   // -> the number of files added; -1 when the archive is not writable (error 14).
@@ -168,6 +171,7 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   bool m_quietSort;          // internal sorts raise no event
   bool m_memoryArchive;
   int m_skipCode;            // first code of a pending entry skipped by the commit
+  volatile const LONG *m_stopFlag = nullptr;
   std::vector<ZipSkippedSource> m_skipped;
   // The file archive written through a temporary copy.
   char m_workPath[MAX_PATH];

@@ -2,6 +2,7 @@
 // whose size changed), and which files the answers delete.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
       {"lower deleted, then kept", {"a", "b", "sub\\c"}, {IDENT_DELETE_LOWER, IDENT_KEEP}, "a=b a=c ", "ac"},
       {"a copy that grew since it was listed", {"a", "grown"}, {IDENT_DELETE_UPPER}, "", "abc"},
       {"two files each listed twice: one pair", {"a", "b", "=a", "B", "a"}, {}, "a=b ", "abc"},
+      // Together too large for the address space: compared by reading.
+      {"two copies of 1 GB", {"big1", "big2", "a"}, {}, "big1=big2 ", "abc"},
+      // Listed by the low 32 bits of their sizes, as the five zero bytes of "zero5" are.
+      {"two copies beyond 4 GB", {"huge1", "zero5", "huge2"}, {}, "huge1=huge2 ", "abc"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.label);
@@ -66,6 +71,15 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
     dir.Write("d", "diff12345");
     dir.Write("e", "x");
     dir.Write("grown", "same12345+");
+    dir.Write("zero5", std::string(5, '\0'));
+    for (const char *big : {"big1", "big2", "huge1", "huge2"}) {
+      if (std::find(c.listed.begin(), c.listed.end(), big) == c.listed.end()) continue;
+      HANDLE h = CreateFileA((dir / big).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      LARGE_INTEGER at;
+      at.QuadPart = big[0] == 'b' ? 1LL << 30 : 0x100000005LL;
+      ASSERT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));  // sparse
+      CloseHandle(h);
+    }
     CStrList files(4);
     for (const std::string &name : c.listed) {
       std::string path = name[0] == '=' ? dir.Path() + "/" + name.substr(1) : dir / name;

@@ -112,15 +112,18 @@ struct ZipCase {
   bool onlySelected;        // a.txt and c.txt selected in the list
   bool listedTwice;         // the folder added to the list a second time
   const char *names;        // the archive's names, sorted, one per line
+  const char *typed;        // the archive's name as typed (null: out.zip's full path)
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
     {"under a folder of the archive", "/pre\\x", false, false, false,
-     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n"},
-    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n"},
-    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n"},
-    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n"},
+     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr},
+    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr},
+    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr},
+    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+    // A relative name is taken within the common folder, not the program's working folder.
+    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip"},
 };
 
 // "Dateien hinzufügen" with the folder again, without clearing the list first.
@@ -191,7 +194,7 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
     EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
     if (c.onlySelected) Click(dlg, 1045);
-    SetText(GetDlgItem(dlg, 1001), zip);
+    SetText(GetDlgItem(dlg, 1001), c.typed ? c.typed : zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
     if (c.onlyChanged) {
       Click(dlg, 1046);
@@ -230,11 +233,14 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
     bool onlyChanged;
     const char *compare;
     const char *message;
+    const char *zipPath;  // typed into "Ausgangspfad in ZIP-Datei"
   } const refusals[] = {
-      {"", false, "", "Es ist kein Name angegeben !"},
-      {"MEM:\\\\00400000-4096", false, "", "Der Name der ZIP-Datei ist kein Dateipfad !"},
-      {"x.zip", true, "", "Es ist kein Vergleichspfad f\xFCr ge\xE4nderte Dateien angegeben !"},
-      {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !"},
+      {"", false, "", "Es ist kein Name angegeben !", ""},
+      {"MEM:\\\\00400000-4096", false, "", "Der Name der ZIP-Datei ist kein Dateipfad !", ""},
+      {"x.zip", true, "", "Es ist kein Vergleichspfad f\xFCr ge\xE4nderte Dateien angegeben !", ""},
+      {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !", ""},
+      // Names that would leave the folder the archive is extracted into.
+      {"x.zip", false, "", "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !", "pre/..\\..\\up"},
   };
   PostCommand(a.main, kZipFiles);
   HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -245,6 +251,7 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
     if ((GetCheck(dlg, 1046) == 1) != r.onlyChanged) Click(dlg, 1046);
     SetText(GetDlgItem(dlg, 1004), r.compare);
     SetText(GetDlgItem(dlg, 1005), t.Path("src"));
+    SetText(GetDlgItem(dlg, 1003), r.zipPath);
     ClickButton(dlg, IDOK);
     EXPECT_EQ(r.message, AnswerBox(a, "Fehler"));
     EXPECT_TRUE(IsWindowVisible(dlg));
@@ -338,6 +345,12 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     t.Write("src\\b.txt", "b");
     t.Write("src\\sub\\c.txt", "c");
     t.Write("dst\\a.txt", "old a");
+    {
+      HANDLE h = CreateFileA(t.Path("src\\b.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      FILETIME old = {0x8A3DC000, 0x01C0D1B4};  // in 2001
+      SetFileTime(h, nullptr, nullptr, &old);
+      CloseHandle(h);
+    }
     if (c.targetSubFolder) CreateDirectoryA(t.Path("dst\\sub").c_str(), nullptr);
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 3));
@@ -360,6 +373,11 @@ TEST_F(FileCommands, CopyWritesTheTreeBelowTheTarget) {
     EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
     EXPECT_EQ(c.a, Content(t.Path("dst\\a.txt")));
     EXPECT_EQ("b", Content(t.Path("dst\\b.txt")));
+    // The copy has the source's write time, as the system's copy gives it.
+    WIN32_FILE_ATTRIBUTE_DATA from = {}, to = {};
+    GetFileAttributesExA(t.Path("src\\b.txt").c_str(), GetFileExInfoStandard, &from);
+    GetFileAttributesExA(t.Path("dst\\b.txt").c_str(), GetFileExInfoStandard, &to);
+    EXPECT_EQ(0, CompareFileTime(&from.ftLastWriteTime, &to.ftLastWriteTime));
     EXPECT_EQ(c.targetSubFolder, Exists(t.Path("dst\\sub\\c.txt")));
     DWORD never = 9;
     EXPECT_TRUE(ReadUserDword(kAppKey, "NoOverWrite", &never));
@@ -388,6 +406,65 @@ TEST_F(FileCommands, CopyRefusesTargetPathsTooLongToName) {
   EXPECT_NE(std::string::npos, AnswerBox(a, "Warnung").find(" ist zu lang !"));
   EXPECT_EQ("Es wurden 1 Dateien kopiert.", AnswerBox(a, "Vellmorant"));
   EXPECT_EQ("a", Content(target + "\\a.txt"));
+}
+
+// A copy that fails or is cancelled in the middle of a large file keeps the target as it was and
+// leaves no temporary file behind; a source that another program writes (a log) is copied.
+TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
+  const struct {
+    const char *label;
+    const char *holder;  // how a stand-in holds the target, or with holdSource the source ("" none)
+    bool cancel;         // Cancel as soon as the progress shows, inside the large file
+    const char *copied;
+    bool holdSource;
+    const char *after;   // the target's first line afterwards
+  } cases[] = {
+      {"cancelled inside a 1 GB file", "", true, "Es wurden 0 Dateien kopiert.", false, "old big"},
+      {"target held open sharing nothing", "lock", false, "Es wurden 0 Dateien kopiert.", false, "old big"},
+      {"source written by another program", "log", false, "Es wurden 1 Dateien kopiert.", true, "log line"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("copykeep");
+    std::string source = t.Write("src\\big.bin", "");
+    if (c.cancel) {
+      HANDLE h = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      LARGE_INTEGER size;
+      size.QuadPart = 1LL << 30;
+      ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+      CloseHandle(h);
+    }
+    std::string target = t.Write("dst\\big.bin", "old big");
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 1));
+    Process holder;
+    if (*c.holder) {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " +
+                                                                    Quote(c.holdSource ? source : target) + " " +
+                                                                    Quote(t.Path("held"))));
+      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+    }
+    PostCommand(a.main, kCopyFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+    ASSERT_NE(nullptr, dlg);
+    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+    if (GetCheck(dlg, 1045) == 1) Click(dlg, 1045);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    if (c.cancel) {
+      HWND progress = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+      ASSERT_NE(nullptr, progress);
+      ClickButton(progress, IDCANCEL);
+    } else if (!c.holdSource) {
+      EXPECT_EQ("Soll die Datei " + source + " konnte nicht kopiert werden !\nNochmals versuchen ?",
+                AnswerBox(a, "Frage", IDNO));
+    }
+    EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
+    holder.Kill();
+    EXPECT_EQ(c.after, Content(target));
+    EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
+  }
 }
 
 // --- identical files ----------------------------------------------------------------------------

@@ -184,7 +184,8 @@ TEST(SiblingPrograms, ValueHitGoesToTheHexToolAndAHungToolFreezesNothing) {
 TEST(SiblingPrograms, CompareCommandsAndFilePopup) {
   Session s;
   std::string a = s.tree.Write("data\\a file.txt", "one\r\n");
-  std::string b = s.tree.Write("data\\b.c", "two\r\n");
+  // Blanks, '&', '%' and an umlaut reach the programs as one argument each.
+  std::string b = s.tree.Write("data\\b & 100%PATH% \xE4.c", "two\r\n");
   std::string files = s.Tool("Mardenplotz", "Mardenplotz.exe", "", "0");
   std::string text = s.Tool("Sorbelquist", "Sorbelquist.exe", "", "0");
   ASSERT_TRUE(s.Start(2));
@@ -222,15 +223,37 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     std::string first, second;
     const char *caption;  // of the message, when it comes at once
     std::string message;
+    ULONGLONG sparse;     // both files grown to this size (sparse), the second one's byte at
+    ULONGLONG diffAt;     // diffAt set to 'x'
+    LONGLONG cutTo;       // the second file cut to this size at the first difference
   } kCases[] = {
       {"abc", "abcd", "Dateien vergleichen", "Die beiden Dateien\n@1\nund\n@2\nsind nicht gleich gro\xDF !"},
       {"", "", "Vellmorant", "Die Dateien sind gleich."},
       {digits, "0X2345678YABCDEF", nullptr, ""},
       {std::string(1500, 'a'), std::string(1500, 'b'), nullptr, ""},
+      // Beyond 4 GB (too large to map in a 32-bit program): read, and the offset shown whole.
+      {"", "", nullptr, "", 0x100000010ULL, 0x100000003ULL},
+      // Cut short by another program while compared: no verdict, the file named.
+      {std::string(3 << 20, 'a'), "b" + std::string((3 << 20) - 1, 'a'), nullptr, "", 0, 0, 1 << 20},
   };
   for (const auto &c : kCases) {
     Session s;
     std::string first = s.tree.Write("data\\1.bin", c.first), second = s.tree.Write("data\\2.bin", c.second);
+    if (c.sparse) {
+      for (const std::string *path : {&first, &second}) {
+        HANDLE h = CreateFileA(path->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(c.sparse);
+        EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+        DWORD put = 0;
+        at.QuadPart = LONGLONG(c.diffAt);
+        if (path == &second) {
+          EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && WriteFile(h, "x", 1, &put, nullptr));
+        }
+        CloseHandle(h);
+      }
+    }
     ASSERT_TRUE(s.Start(2));
     PostCommand(s.main, kCompareFiles);
     if (c.caption) {
@@ -249,6 +272,30 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
     };
     // The list's lines through "Kopieren" (a list box of another process is not read here).
     auto copyList = [&] { return CopiedBy([&] { ClickButton(dlg, 4); }); };
+    if (c.cutTo) {
+      ASSERT_TRUE(waitStep(" 0x000000 / 0"));
+      HANDLE h = CreateFileA(second.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+      LARGE_INTEGER at;
+      at.QuadPart = c.cutTo;
+      EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+      CloseHandle(h);
+      ClickButton(dlg, IDOK);
+      EXPECT_EQ("Fehler beim Lesen von\n" + second, s.Answer("Dateien vergleichen"));
+      EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+      continue;
+    }
+    if (c.sparse) {
+      ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) && field(1009) == " 0x000003 / 4294967299"; },
+                          120000));
+      EXPECT_EQ((Lines{"0x00", " 000000  00 00 00 00  00 00 00 00  ........", "0x78",
+                       " 000000  00 00 00 78  00 00 00 00  ...x....", "1"}),
+                (Lines{field(1011), field(1013), field(1016), field(1018), field(1021)}));
+      ClickButton(dlg, IDOK);
+      EXPECT_EQ("Es wurden 1 Unterschiede gefunden.", s.Answer("Vellmorant"));
+      EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+      continue;
+    }
     if (c.first == digits) {
       ASSERT_TRUE(waitStep(" 0x000001 / 1"));
       EXPECT_EQ((Lines{"0x31", " 000000  30 31 32 33  34 35 36 37  01234567", "0x58",
@@ -308,7 +355,7 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   RegSetValueExA(key, "Ansi", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
   RegSetValueExA(key, "Kernel", 0, REG_SZ, reinterpret_cast<const BYTE *>(""), 1);
   RegCloseKey(key);
-  std::string a = s.tree.Write("data\\a.c", "int a;\n"), h = s.tree.Write("data\\c.h", "int c;\n");
+  std::string a = s.tree.Write("data\\a.c", "int a;\n"), h = s.tree.Write("data\\c & 5%TEMP% \xF6.h", "int c;\n");
   s.tree.Write("data\\b.txt", "b\n");
   std::string tool = s.Tool("Trellobrisant", "Trellobrisant.exe", "", "-1");
   ASSERT_TRUE(s.Start(3));
@@ -323,7 +370,7 @@ TEST(SiblingPrograms, FormatterRunsOncePerCSourceInTheChosenMode) {
   chooseMode(s, "Ansi", "Kernel");
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDRETRY));
   EXPECT_EQ("Die Datei 'a.c' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDIGNORE));
-  EXPECT_EQ("Die Datei 'c.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
+  EXPECT_EQ("Die Datei 'c & 5%TEMP% \xF6.h' konnte nicht ge\xF6" "ffnet werden !", s.Answer("Fehler", IDABORT));
   EXPECT_TRUE(WaitFor([&] { return Responds(s.main) && !FindTopWindow(s.p.Pid(), "C-Dateien formatieren") &&
                                    !JobRunsUnseen(s.p.Pid(), s.main); }, 20000));
   Lines expected;

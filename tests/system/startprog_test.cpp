@@ -205,14 +205,15 @@ TEST_F(StartProgTest, BatchFileWithWorkingDirAndArguments) {
     ASSERT_TRUE(systest::WriteFileBytes(bat, "@echo off\r\ncd > cwd.txt\r\n\"" + m_stub + "\" %*\r\nexit /b 5\r\n"));
     CStartProg p;
     ASSERT_TRUE(p.SetProgram(bat.c_str()));
-    p.AddArg("eins");
-    p.AddArg("zwei drei");
+    // cmd.exe's own characters stay inside their argument (a file name, a mode "<Standard>").
+    const V args = {"eins", "zwei drei", "a&whoami.c", "<Standard>", "x|y", "^caret"};
+    for (const std::string& a : args) p.AddArg(a.c_str());
     p.SetWorkingDir(m_dir.Path().c_str());
     p.SetShowWindow(SW_HIDE);
     ASSERT_TRUE(p.Start(CStartProg::FlagWait));
     EXPECT_EQ(p.GetExitCode(), 5u);
     Report r = Read();
-    EXPECT_EQ(r.ansi, (V{"eins", "zwei drei"}));
+    EXPECT_EQ(r.ansi, args);
     std::string cwd = systest::ReadFileBytes(m_dir / "cwd.txt");
     EXPECT_EQ(cwd.substr(0, m_dir.Path().size()), m_dir.Path());
 }
