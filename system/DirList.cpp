@@ -78,11 +78,20 @@ void FreeEntry(DirEntry* e) {
 
 }  // namespace
 
+// A wildcard list, empty when it holds no pattern (";", blanks): such a list counts as none,
+// as an empty one does, rather than matching no name at all.
+std::wstring PatternList(const char* list) {
+    std::wstring w = ToWide(list);
+    for (wchar_t c : w)
+        if (c != L';' && c != L' ' && c != L'\t') return w;
+    return std::wstring();
+}
+
 // One scan of CDirList::Open.
 class CDirScanner {
 public:
     CDirScanner(CDirList* list, int flags, const char* include, const char* exclude, const DirFilter* filter)
-        : m_list(list), m_flags(flags), m_include(ToWide(include)), m_exclude(ToWide(exclude)), m_filter(),
+        : m_list(list), m_flags(flags), m_include(PatternList(include)), m_exclude(PatternList(exclude)), m_filter(),
           m_added(0) {
         if (filter) m_filter = *filter;
     }
