@@ -155,7 +155,13 @@ void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolde
     WIN32_FIND_DATAW fd;
     std::wstring pattern = folder.wide + L"*";
     HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) {
+        // A folder that cannot be read (denied) is one left out; one gone meanwhile is not.
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+            ++m_list->m_nSkipped;
+        return;
+    }
     do {
         if (Stopped()) break;
         const wchar_t* name = fd.cFileName;

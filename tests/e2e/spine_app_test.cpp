@@ -83,6 +83,25 @@ TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
     Close(q, main);
   }
   {
+    // A name too long to list is left out, and said so.
+    std::wstring longName = L"\\\\?\\";
+    for (char ch : tree.Root()) longName += wchar_t((unsigned char)ch);
+    longName += std::wstring(240, L'l') + L".txt";
+    HANDLE h = CreateFileW(longName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt"));
+    EXPECT_EQ("Es wurden 1 Dateien oder Verzeichnisse \xFC" "bergangen: sie konnten nicht gelesen werden, oder ihr "
+              "Pfad ist zu lang oder nicht darstellbar.",
+              AnswerMessageBox(p, "Warnung"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(4, SettledCount(p, FindChildById(main, kFileList)));
+    Close(p, main);
+    EXPECT_TRUE(DeleteFileW(longName.c_str()));
+  }
+  {
     // "-s" alone fills nothing.
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -s"));
