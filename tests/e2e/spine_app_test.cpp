@@ -197,6 +197,14 @@ TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
   PostMessageA(error, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitWindowGone(error, 10000));
   EXPECT_TRUE(IsWindowVisible(dlg));
+  // A date before 1970 in UTC is a date, not an unreadable text.
+  SetText(GetDlgItem(dlg, 1054), "01.01.1970 00:00");
+  Click(dlg, 1041);  // changed after
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(5, SettledCount(p, list));  // ro.txt and deep.txt again, fresh.txt
+  dlg = OpenAddFiles(p, main);
+  ASSERT_NE(nullptr, dlg);
 
   // Second run: clear first, another plus filter, no minus filter, no other filters.
   SetText(GetDlgItem(dlg, 1001), Folder(tree));
