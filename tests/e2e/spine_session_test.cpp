@@ -216,7 +216,7 @@ TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
 
 namespace {
 
-enum Holder { kIdle, kConversion, kSearch };
+enum Holder { kIdle, kConversion, kSearch, kSearchDialog };
 
 struct Interruption {
   const char *name;
@@ -248,6 +248,7 @@ const Interruption kInterruptions[] = {
     {"the exit command during a conversion", kConversion, PostExit, true},
     {"the session ending during a conversion", kConversion, EndSession, true},
     {"the session ending while idle", kIdle, EndSession, true},
+    {"closing with the search dialog open mid-edit", kSearchDialog, PostClose, true},
     {"list commands posted during a search", kSearch, PostListCommands, false},
 };
 
@@ -270,13 +271,15 @@ TEST_F(Spine, ClosingOrCommandingWhileAJobRunsLosesNothing) {
     HWND list = FindChildById(main, kFileList);
     ASSERT_EQ(files, SettledCount(p, list));
     if (row.holder != kIdle) {
-      bool search = row.holder == kSearch;
+      bool search = row.holder != kConversion;
       PostCommand(main, search ? 32772 : 32781);
       HWND dlg = WaitTopWindow(p.Pid(), search ? "Text suchen" : "ASCII ANSI Konvertierung", 10000);
       ASSERT_NE(nullptr, dlg);
       if (search) SetText(GetDlgItem(dlg, 1001), "absent");
-      ClickButton(dlg, IDOK);
-      ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+      if (row.holder != kSearchDialog) {
+        ClickButton(dlg, IDOK);
+        ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+      }
       ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(main); }, 10000, 5));
     }
     EXPECT_TRUE(row.act(main));
@@ -286,6 +289,8 @@ TEST_F(Spine, ClosingOrCommandingWhileAJobRunsLosesNothing) {
       EXPECT_EQ(0u, code);
       std::string path;
       EXPECT_TRUE(ReadUserValue(kAppKey, "Path", &path));
+      // A dialog closed with the program stores nothing.
+      EXPECT_FALSE(ReadUserValue((std::string(kAppKey) + "\\TextSeach").c_str(), "Strings", &path));
       for (int i = 0; i < files; ++i) {
         std::string bytes = testcommon::ReadFileBytes(tree.Path("f" + std::to_string(i) + ".txt"));
         EXPECT_TRUE(bytes == before || bytes == after) << i;
