@@ -102,6 +102,16 @@ TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
     EXPECT_TRUE(DeleteFileW(longName.c_str()));
   }
   {
+    // A folder on the command line that does not exist is named.
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(tree.Path("fehlt")) + " -p:*.txt"));
+    EXPECT_EQ("Das Verzeichnis\n" + tree.Path("fehlt") + "\nwurde nicht gefunden.", AnswerMessageBox(p, "Fehler"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(0, SettledCount(p, FindChildById(main, kFileList)));
+    Close(p, main);
+  }
+  {
     // "-s" alone fills nothing.
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -s"));
