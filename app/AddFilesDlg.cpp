@@ -119,8 +119,10 @@ void CAddFilesDlg::OnOK() {
   int timeMode = CheckedTimeMode();
   CString timeText;
   GetDlgItemText(IDC_TIME_TEXT, timeText);
-  long long t = ParseDateTimeToTime(timeText, PDT_GERMAN | PDT_ISO, nullptr);
-  if (timeMode != 0 && t < 0) {
+  // A date before 1970 gives a negative time: only reading nothing is a failure.
+  int used = 0;
+  long long t = ParseDateTimeToTime(timeText, PDT_GERMAN | PDT_ISO, &used);
+  if (timeMode != 0 && used == 0) {
     // A date filter with an unreadable date would silently list nothing.
     MessageBox("Die Zeitangabe ist ungültig.\nBitte ein Datum wie 24.12.2023 18:30 angeben.", "Fehler",
                MB_OK | MB_ICONERROR);
@@ -136,7 +138,7 @@ void CAddFilesDlg::OnOK() {
   m_nWriteProtection = CheckedWriteProtection();
   m_nTimeMode = timeMode;
   m_strTime = timeText;
-  m_nTime = t < 0 ? 0 : t;
+  m_nTime = used ? t : 0;
 
   // Each text goes to the front of its history. An empty path is not entered; an emptied
   // filter is kept as the newest entry, so that it stays empty here and in the folder compare,

@@ -247,6 +247,17 @@ void CExecMenuDlg::SetLine(int index, const char* text) {
   ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_INSERTSTRING, index, (LPARAM)text);
 }
 
+void CExecMenuDlg::MoveLine(int from, int to) {
+  // The line moves as it is shown: a new entry keeps "<neuer Eintrag>".
+  HWND list = ::GetDlgItem(m_hWnd, IDC_EM_ENTRIES);
+  int n = (int)::SendMessageA(list, LB_GETTEXTLEN, from, 0);
+  if (n < 0) return;
+  std::vector<char> line(size_t(n) + 1, '\0');
+  ::SendMessageA(list, LB_GETTEXT, from, (LPARAM)line.data());
+  ::SendMessageA(list, LB_DELETESTRING, from, 0);
+  ::SendMessageA(list, LB_INSERTSTRING, to, (LPARAM)line.data());
+}
+
 void CExecMenuDlg::SelectEntry(int k) {
   if (m_nSel >= 0 && m_nSel < int(m_records.size()) && UpdateData(TRUE)) {
     Record& r = m_records[m_nSel];
@@ -343,9 +354,7 @@ void CExecMenuDlg::OnUp() {
   StoreCurrent();
   int k = m_nSel;
   std::swap(m_records[k], m_records[k - 1]);
-  CString line = m_records[k].shell ? CString("SHELL") : m_records[k].program;
-  ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_DELETESTRING, k - 1, 0);
-  ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_INSERTSTRING, k, (LPARAM)(const char*)line);
+  MoveLine(k - 1, k);
   m_nSel = -1;
   SelectEntry(k - 1);
 }
@@ -355,9 +364,7 @@ void CExecMenuDlg::OnDown() {
   StoreCurrent();
   int k = m_nSel;
   std::swap(m_records[k], m_records[k + 1]);
-  CString line = m_records[k].shell ? CString("SHELL") : m_records[k].program;
-  ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_DELETESTRING, k + 1, 0);
-  ::SendDlgItemMessageA(m_hWnd, IDC_EM_ENTRIES, LB_INSERTSTRING, k, (LPARAM)(const char*)line);
+  MoveLine(k + 1, k);
   m_nSel = -1;
   SelectEntry(k + 1);
 }

@@ -89,6 +89,7 @@ private:
   void EnableEntryControls();
   void ShowPlaceholderMenu(int buttonId, UINT firstId);
   void SetLine(int index, const char* text);
+  void MoveLine(int from, int to);
 
   static CDialogPlace s_place;
   CStrList m_names;            // as stored, '&' included

@@ -57,6 +57,10 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_WM_INITMENUPOPUP()
   ON_WM_MEASUREITEM()
   ON_MESSAGE(WM_MENUCHAR, OnMenuChar)
+  ON_WM_CLOSE()
+  ON_MESSAGE(WM_ENABLE, OnEnable)
+  ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
+  ON_MESSAGE(WM_ENDSESSION, OnEndSession)
 END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() : m_panes(this, &m_wndStatusBar) {
@@ -189,3 +193,69 @@ LRESULT CMainFrame::OnMenuChar(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMainFrame::OnSupportsColorPanes(WPARAM, LPARAM) { return CStatusPaneService::ReadyValue; }
+
+namespace {
+
+BOOL CALLBACK CloseOwnedDialog(HWND hWnd, LPARAM owner) {
+  char cls[16] = "";
+  ::GetClassNameA(hWnd, cls, sizeof cls);
+  // Only the dialog that takes input: one that it opened itself holds it disabled.
+  if (::GetWindow(hWnd, GW_OWNER) == (HWND)owner && ::IsWindowEnabled(hWnd) && !lstrcmpA(cls, "#32770"))
+    ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL CMainFrame::IsBusy() {
+  CView* active = GetActiveView();
+  BOOL job = active && active->IsKindOf(RUNTIME_CLASS(CVellmorantView)) &&
+             static_cast<CVellmorantView*>(active)->IsJobRunning();
+  return job || !IsWindowEnabled();
+}
+
+void CMainFrame::CancelHolders() {
+  // A job's progress window and a command dialog end on WM_CLOSE as on Cancel; a question
+  // without a Cancel button stays for the user to answer.
+  ::EnumThreadWindows(::GetCurrentThreadId(), CloseOwnedDialog, (LPARAM)m_hWnd);
+}
+
+BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, FwCmdHandlerInfo* pHandlerInfo) {
+  if (nCode == CN_COMMAND && !pHandlerInfo && nID != ID_APP_EXIT && m_hWnd && IsBusy()) return TRUE;
+  return CFrameWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+void CMainFrame::OnClose() {
+  if (!IsBusy()) {
+    m_bClosePending = FALSE;
+    CFrameWnd::OnClose();
+    return;
+  }
+  // Destroying the windows now would pull the view from under the job.
+  m_bClosePending = TRUE;
+  CancelHolders();
+  // Held by a job without a dialog (the result list filling): try again once it has returned.
+  if (IsWindowEnabled()) PostMessage(WM_CLOSE);
+}
+
+LRESULT CMainFrame::OnEnable(WPARAM wParam, LPARAM) {
+  if (wParam && m_bClosePending) PostMessage(WM_CLOSE);
+  return Default();
+}
+
+LRESULT CMainFrame::OnQueryEndSession(WPARAM, LPARAM) {
+  if (!IsBusy()) return TRUE;
+  // A job may be rewriting a file: it is stopped, and the program closes once it has ended.
+  m_bClosePending = TRUE;
+  CancelHolders();
+  return FALSE;
+}
+
+LRESULT CMainFrame::OnEndSession(WPARAM wParam, LPARAM) {
+  // The process may be ended once this returns: the settings are written first.
+  if (wParam && !IsBusy()) {
+    if (CWinApp* app = AfxGetApp()) app->SaveStdProfileSettings();
+    CFrameWnd::OnClose();
+  }
+  return 0;
+}

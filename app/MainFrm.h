@@ -39,6 +39,9 @@ public:
   void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
   void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS);
   CMenuIcons& GetMenuIcons() { return m_menuIcons; }
+  // While a job or a dialog holds the window, commands that reach it (posted by another
+  // program, say) are dropped: they would change the list or the results under the job.
+  BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, FwCmdHandlerInfo* pHandlerInfo) override;
 
 protected:
   LRESULT OnStatusOp(WPARAM wParam, LPARAM lParam);
@@ -46,11 +49,20 @@ protected:
   LRESULT OnSupportsColorPanes(WPARAM wParam, LPARAM lParam);
   LRESULT OnOpenTextSearch(WPARAM wParam, LPARAM lParam);
   LRESULT OnMenuChar(WPARAM wParam, LPARAM lParam);
+  // Closing while a job or a dialog holds the window cancels it and closes once it has ended,
+  // so that no file is left half rewritten; the end of the session waits the same way.
+  void OnClose();
+  LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
+  LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+  LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+  BOOL IsBusy();
+  void CancelHolders();
 
   CToolBarNew m_wndToolBar;
   CStatusBar m_wndStatusBar;
   CStatusPaneService m_panes;
   CFont m_font;
   CMenuIcons m_menuIcons;
+  BOOL m_bClosePending = FALSE;
   DECLARE_MESSAGE_MAP()
 };

@@ -41,7 +41,16 @@ void CVellmorantDoc::AddFilesFromCommandLine(const char* plus, const char* minus
   CVellmorantView* view = GetFirstView();
   // Without a folder from the command line or the last session nothing was chosen: a default
   // drive that the explorer pane shows is not scanned.
-  if (!view || view->GetDocumentFolder().IsEmpty()) return;
+  if (!view) return;
+  if (view->GetDocumentFolder().IsEmpty()) {
+    // A folder named on the command line that does not exist: said, not silently nothing.
+    if (!GetPathName().IsEmpty()) {
+      CString text;
+      text.Format("Das Verzeichnis\n%s\nwurde nicht gefunden.", (const char*)GetPathName());
+      view->MessageBox(text, "Fehler", MB_OK | MB_ICONERROR);
+    }
+    return;
+  }
   view->AddFiles(nullptr, plus, minus, subDirs ? TRUE : FALSE, 0, 0, 0);
 }
 

@@ -520,12 +520,19 @@ void CVellmorantView::AddFiles(const char* path, const char* plus, const char* m
   dlg.SetLineCount(2);
   dlg.SetLineTextCompact(0, "Durchsuche :  ", job.path, 2, 64);
   ++m_nJobDepth;
-  dlg.DoModal();
+  INT_PTR ended = dlg.DoModal();
   --m_nJobDepth;
   if (job.result == -3 || job.result == -7) {
     CString text;
     text.Format("Das Verzeichnis\n%s\nwurde nicht gefunden.", (const char*)job.path);
     MessageBox(text, "Fehler", MB_OK | MB_ICONERROR);
+  } else if (ended == IDOK && m_wndFiles.m_DirList.GetSkippedCount() > 0) {
+    // Without a word the list would look complete.
+    CString text;
+    text.Format("Es wurden %i Dateien oder Verzeichnisse übergangen: sie konnten nicht gelesen werden, oder "
+                "ihr Pfad ist zu lang oder nicht darstellbar.",
+                m_wndFiles.m_DirList.GetSkippedCount());
+    MessageBox(text, "Warnung", MB_OK | MB_ICONWARNING);
   }
 }
 

@@ -78,11 +78,20 @@ void FreeEntry(DirEntry* e) {
 
 }  // namespace
 
+// A wildcard list, empty when it holds no pattern (";", blanks): such a list counts as none,
+// as an empty one does, rather than matching no name at all.
+std::wstring PatternList(const char* list) {
+    std::wstring w = ToWide(list);
+    for (wchar_t c : w)
+        if (c != L';' && c != L' ' && c != L'\t') return w;
+    return std::wstring();
+}
+
 // One scan of CDirList::Open.
 class CDirScanner {
 public:
     CDirScanner(CDirList* list, int flags, const char* include, const char* exclude, const DirFilter* filter)
-        : m_list(list), m_flags(flags), m_include(ToWide(include)), m_exclude(ToWide(exclude)), m_filter(),
+        : m_list(list), m_flags(flags), m_include(PatternList(include)), m_exclude(PatternList(exclude)), m_filter(),
           m_added(0) {
         if (filter) m_filter = *filter;
     }
@@ -146,7 +155,13 @@ void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolde
     WIN32_FIND_DATAW fd;
     std::wstring pattern = folder.wide + L"*";
     HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) {
+        // A folder that cannot be read (denied) is one left out; one gone meanwhile is not.
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+            ++m_list->m_nSkipped;
+        return;
+    }
     do {
         if (Stopped()) break;
         const wchar_t* name = fd.cFileName;

@@ -134,7 +134,8 @@ public:
         m_pNotify = notify;
         m_pNotifyContext = context;
     }
-    // Entries skipped by the last Open because the ANSI code page cannot spell their paths.
+    // Entries skipped by the last Open: paths that the ANSI code page cannot spell or that are
+    // too long to name, and folders that could not be read (denied).
     int GetSkippedCount() const { return m_nSkipped; }
 
 private:

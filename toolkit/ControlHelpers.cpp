@@ -155,17 +155,27 @@ int LoadComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, 
   return hCombo ? FillComboHistory(hCombo, lpszValue, lpszKey, &emptyFirst) : 0;
 }
 
+namespace {
+
+// Entry i of the combo box's list, whole ("" for none).
+std::string ComboEntry(HWND hCombo, int i) {
+  LRESULT n = ::SendMessageA(hCombo, CB_GETLBTEXTLEN, i, 0);
+  if (n <= 0) return std::string();
+  std::string s(size_t(n) + 1, '\0');
+  ::SendMessageA(hCombo, CB_GETLBTEXT, i, (LPARAM)&s[0]);
+  s.resize(strlen(s.c_str()));
+  return s;
+}
+
+}  // namespace
+
 int LoadComboHistoryStr(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey, CString& rString, int) {
   HWND hCombo = ::GetDlgItem(hDlg, nIDCombo);
   if (!hCombo) return 0;
   bool emptyFirst;
   int n = FillComboHistory(hCombo, lpszValue, lpszKey, &emptyFirst);
-  char buf[2048];
-  if (rString.IsEmpty() && n > 0 && !emptyFirst && ::SendMessageA(hCombo, CB_GETLBTEXTLEN, 0, 0) < (LRESULT)sizeof buf) {
-    ::SendMessageA(hCombo, CB_GETLBTEXT, 0, (LPARAM)buf);
-    rString = buf;
-  }
-  if (rString.GetLength() >= (int)sizeof buf) rString = rString.Left(sizeof buf - 1);
+  // Long filter lists come back whole: a cut one would match other names.
+  if (rString.IsEmpty() && n > 0 && !emptyFirst) rString = ComboEntry(hCombo, 0).c_str();
   ::SetWindowTextA(hCombo, rString);
   return n;
 }
@@ -175,14 +185,13 @@ BOOL SaveComboHistory(HWND hDlg, int nIDCombo, LPCSTR lpszValue, LPCSTR lpszKey,
   if (!hCombo) return FALSE;
   CStrList list(0);
   list.SetRecentLimit(kHistoryMax, 1);
-  char buf[2048];
-  ::GetWindowTextA(hCombo, buf, sizeof buf);
-  if (*buf || bKeepEmpty) list.Insert(buf);
+  std::string text(size_t(::GetWindowTextLengthA(hCombo)) + 1, '\0');
+  text.resize(size_t(::GetWindowTextA(hCombo, &text[0], int(text.size()))));
+  if (!text.empty() || bKeepEmpty) list.Insert(text.c_str());
   int count = (int)::SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; ++i) {
-    if (::SendMessageA(hCombo, CB_GETLBTEXTLEN, i, 0) >= (LRESULT)sizeof buf) continue;
-    ::SendMessageA(hCombo, CB_GETLBTEXT, i, (LPARAM)buf);
-    if (*buf) list.Insert(buf);
+    std::string entry = ComboEntry(hCombo, i);
+    if (!entry.empty()) list.Insert(entry.c_str());
   }
   int size = 0;
   char* block = list.JoinMulti(0, -1, &size);

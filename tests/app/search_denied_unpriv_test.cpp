@@ -10,6 +10,7 @@
 #include "app/HexSearch.h"
 #include "app/TextSearch.h"
 #include "app/ValueSyntax.h"
+#include "system/DirList.h"
 
 TEST(SkippedFiles, FileDeniedToTheUserIsCounted)
 {
@@ -35,4 +36,19 @@ TEST(SkippedFiles, FileDeniedToTheUserIsCounted)
         EXPECT_EQ(denied, s->Kept()[0].path);
         EXPECT_EQ(SKIP_OPEN, s->Kept()[0].reason);
     }
+}
+
+TEST(SkippedFiles, FolderDeniedToTheUserIsCountedInTheFill)
+{
+    // A folder of the system that only its owner group may read.
+    const char parent[] = "Z:\\etc\\ssl";
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA("Z:\\etc\\ssl\\private\\*", &fd);
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+    if (h != INVALID_HANDLE_VALUE || GetFileAttributesA("Z:\\etc\\ssl\\private") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no folder denied to this user";
+    CDirList list;
+    EXPECT_GT(list.Open(parent, CDirList::DL_RECURSE), 0);
+    EXPECT_EQ(1, list.GetSkippedCount());
 }

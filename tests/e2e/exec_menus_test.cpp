@@ -449,9 +449,18 @@ TEST_F(ExecMenus, DialogEditsMenusWithinTheirLimits) {
   EXPECT_EQ(ComboText(combo, 30), "Drei");
   PostMessageA(GetDlgItem(dlg, 3), BM_CLICK, 0, 0);
   EXPECT_TRUE(app.Answer("Vellmorant", "Es gibt zuviele Men\xFCs (h\xF6\x63hstens 31).", IDOK));
+  // An entry moved up past a new one leaves that one's line as it was.
+  Notify(dlg, 5, BN_CLICKED);
   Notify(dlg, 5, BN_CLICKED);
   SetText(GetDlgItem(dlg, 1054), "prog.exe");
   SetText(param, "%p");
+  Notify(dlg, 9, BN_CLICKED);
+  // Lengths only: a list line's text comes back cut between processes.
+  for (int line : {0, 1}) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(GetDlgItem(dlg, 1070), LB_GETTEXTLEN, line, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    EXPECT_EQ(strlen(line ? "<neuer Eintrag>" : "prog.exe"), length) << line;
+  }
   ClickButton(dlg, IDOK);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
 

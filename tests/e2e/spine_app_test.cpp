@@ -83,6 +83,35 @@ TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
     Close(q, main);
   }
   {
+    // A name too long to list is left out, and said so.
+    std::wstring longName = L"\\\\?\\";
+    for (char ch : tree.Root()) longName += wchar_t((unsigned char)ch);
+    longName += std::wstring(240, L'l') + L".txt";
+    HANDLE h = CreateFileW(longName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt"));
+    EXPECT_EQ("Es wurden 1 Dateien oder Verzeichnisse \xFC" "bergangen: sie konnten nicht gelesen werden, oder ihr "
+              "Pfad ist zu lang oder nicht darstellbar.",
+              AnswerMessageBox(p, "Warnung"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(4, SettledCount(p, FindChildById(main, kFileList)));
+    Close(p, main);
+    EXPECT_TRUE(DeleteFileW(longName.c_str()));
+  }
+  {
+    // A folder on the command line that does not exist is named.
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(tree.Path("fehlt")) + " -p:*.txt"));
+    EXPECT_EQ("Das Verzeichnis\n" + tree.Path("fehlt") + "\nwurde nicht gefunden.", AnswerMessageBox(p, "Fehler"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(0, SettledCount(p, FindChildById(main, kFileList)));
+    Close(p, main);
+  }
+  {
     // "-s" alone fills nothing.
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -s"));
@@ -178,6 +207,14 @@ TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
   PostMessageA(error, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitWindowGone(error, 10000));
   EXPECT_TRUE(IsWindowVisible(dlg));
+  // A date before 1970 in UTC is a date, not an unreadable text.
+  SetText(GetDlgItem(dlg, 1054), "01.01.1970 00:00");
+  Click(dlg, 1041);  // changed after
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_EQ(5, SettledCount(p, list));  // ro.txt and deep.txt again, fresh.txt
+  dlg = OpenAddFiles(p, main);
+  ASSERT_NE(nullptr, dlg);
 
   // Second run: clear first, another plus filter, no minus filter, no other filters.
   SetText(GetDlgItem(dlg, 1001), Folder(tree));

@@ -56,7 +56,7 @@ TEST_F(Spine, CancelledScanKeepsAPartialListAndAResponsiveWindow) {
   // Long filter lists make the scan take long enough to be cancelled: every name is matched
   // against each of their patterns.
   std::string plus, minus;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     plus += "*.p" + std::to_string(i) + ";";
     minus += "*.m" + std::to_string(i) + ";";
   }
@@ -213,3 +213,105 @@ TEST_F(Spine, SettingsAndRecentFoldersSurviveARestart) {
   EXPECT_EQ(Folder(one), s);
 }
 
+
+namespace {
+
+enum Holder { kIdle, kConversion, kSearch, kSearchDialog };
+
+struct Interruption {
+  const char *name;
+  Holder holder;
+  // What the user or the system does meanwhile; false when an answer was not the expected one.
+  bool (*act)(HWND main);
+  bool ends;   // the program ends by itself, its files whole and no temporary file left
+};
+
+bool PostClose(HWND main) { return PostMessageA(main, WM_CLOSE, 0, 0) != FALSE; }
+// Esc's command, as the accelerator gives it.
+bool PostExit(HWND main) { return PostMessageA(main, WM_COMMAND, 0xE141, 0) != FALSE; }
+// The system asks whether the session may end; while a job runs the answer is no.
+bool EndSession(HWND main) {
+  DWORD_PTR answer = 1;
+  if (!SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer)) return false;
+  bool busy = !IsWindowEnabled(main);
+  if (busy && answer) return false;
+  SendMessageTimeoutA(main, WM_ENDSESSION, answer != 0, 0, SMTO_NORMAL, 10000, &answer);
+  return true;
+}
+bool PostListCommands(HWND main) {
+  for (int id : {kClearList, kInsertAll, kClearList}) PostCommand(main, id);
+  return true;
+}
+
+const Interruption kInterruptions[] = {
+    {"closing during a conversion", kConversion, PostClose, true},
+    {"the exit command during a conversion", kConversion, PostExit, true},
+    {"the session ending during a conversion", kConversion, EndSession, true},
+    {"the session ending while idle", kIdle, EndSession, true},
+    {"closing with the search dialog open mid-edit", kSearchDialog, PostClose, true},
+    {"list commands posted during a search", kSearch, PostListCommands, false},
+};
+
+}  // namespace
+
+TEST_F(Spine, ClosingOrCommandingWhileAJobRunsLosesNothing) {
+  TempTree tree("busy");
+  const int files = 120;
+  std::string before(1 << 20, 'a'), after;
+  for (size_t i = 0; i < before.size(); i += 64) before[i] = '\x84';
+  after = before;
+  for (size_t i = 0; i < after.size(); i += 64) after[i] = '\xE4';
+  for (int i = 0; i < files; ++i) tree.Write("f" + std::to_string(i) + ".txt", before);
+  for (const Interruption &row : kInterruptions) {
+    SCOPED_TRACE(row.name);
+    Process p;
+    ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*"));
+    HWND main = WaitMain(p);
+    ASSERT_NE(nullptr, main);
+    HWND list = FindChildById(main, kFileList);
+    ASSERT_EQ(files, SettledCount(p, list));
+    if (row.holder != kIdle) {
+      bool search = row.holder != kConversion;
+      PostCommand(main, search ? 32772 : 32781);
+      HWND dlg = WaitTopWindow(p.Pid(), search ? "Text suchen" : "ASCII ANSI Konvertierung", 10000);
+      ASSERT_NE(nullptr, dlg);
+      if (search) SetText(GetDlgItem(dlg, 1001), "absent");
+      if (row.holder != kSearchDialog) {
+        ClickButton(dlg, IDOK);
+        ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+      }
+      ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(main); }, 10000, 5));
+    }
+    EXPECT_TRUE(row.act(main));
+    DWORD code = 1;
+    if (row.ends) {
+      ASSERT_TRUE(p.WaitExit(60000, &code));
+      EXPECT_EQ(0u, code);
+      std::string path;
+      EXPECT_TRUE(ReadUserValue(kAppKey, "Path", &path));
+      // A dialog closed with the program stores nothing.
+      EXPECT_FALSE(ReadUserValue((std::string(kAppKey) + "\\TextSeach").c_str(), "Strings", &path));
+      for (int i = 0; i < files; ++i) {
+        std::string bytes = testcommon::ReadFileBytes(tree.Path("f" + std::to_string(i) + ".txt"));
+        EXPECT_TRUE(bytes == before || bytes == after) << i;
+      }
+      WIN32_FIND_DATAA fd;
+      HANDLE h = FindFirstFileA(tree.Path("*.tmp").c_str(), &fd);
+      EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+      if (h != INVALID_HANDLE_VALUE) FindClose(h);
+      // Back to the files as they were for the next row.
+      for (int i = 0; i < files; ++i) tree.Write("f" + std::to_string(i) + ".txt", before);
+      DeleteUserKey(kAppKey);
+    } else {
+      // The commands were dropped: the list is the one the job started from. (A search that
+      // ended before they arrived would have let them run: then only the window is checked.)
+      Sleep(50);
+      bool during = !IsWindowEnabled(main);
+      EXPECT_FALSE(p.WaitExit(0));
+      int count = SettledCount(p, list);
+      if (during) EXPECT_EQ(files, count);
+      EXPECT_TRUE(Responds(main));
+      Close(p, main);
+    }
+  }
+}

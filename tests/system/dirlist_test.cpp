@@ -130,6 +130,8 @@ TEST_F(DirListTest, PlusAndMinusFiltersAndPatterns) {
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, "*.h ; *.txt"), 2);
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, "", "*.c"), 2);  // empty plus filter: every name
     EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, nullptr, ""), 8);
+    EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, " ; ;", ";"), 8);  // lists of empty parts: none
+    EXPECT_EQ(Scan(l, CDirList::DL_RECURSE, ";*.h;;", " ;"), 1);
     // A wildcard name in the pattern.
     l.Clear();
     EXPECT_EQ(l.Open((m_dir.Path() + "\\*.c").c_str(), 0), 3);

@@ -41,7 +41,7 @@ protected:
   }
   void SetUp() override {
     ASSERT_TRUE(dlg.CreateEx(0, nullptr, "Dialog", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr));
-    ASSERT_TRUE(combo.Create(CBS_DROPDOWN | WS_VSCROLL | WS_VISIBLE, CRect(5, 5, 200, 150), &dlg, 1001));
+    ASSERT_TRUE(combo.Create(CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_VISIBLE, CRect(5, 5, 200, 150), &dlg, 1001));
   }
   void TearDown() override { dlg.DestroyWindow(); }
   CWnd dlg;
@@ -107,6 +107,18 @@ TEST_F(HelpersTest, ComboHistoriesRoundTripThroughTheRegistry) {
     combo.GetLBText(0, shown);
     EXPECT_STREQ(shown, *k.text ? k.text : "e0");
   }
+
+  // A filter list longer than 2 KB is kept and offered whole.
+  std::string longList;
+  for (int i = 0; i < 500; ++i) longList += "*.p" + std::to_string(i) + ";";
+  combo.SetWindowText(longList.c_str());
+  ASSERT_TRUE(SaveComboHistory(dlg, 1001, "Viele", nullptr));
+  EXPECT_EQ(ReadMulti(kAppKey, "Viele").front(), longList);
+  combo.ResetContent();
+  CString shown;
+  LoadComboHistoryStr(dlg, 1001, "Viele", nullptr, shown);
+  EXPECT_EQ(std::string(shown), longList);
+  EXPECT_EQ(::GetWindowTextLengthA(combo.m_hWnd), int(longList.size()));
 }
 
 TEST_F(HelpersTest, DroppedFilesBlockAndTheDropFileCombo) {

@@ -104,6 +104,11 @@ TEST_F(PathComboTest, SetPathNormalisesRefusesAndSplits) {
       {0, "", "C:\\", 1, "C:", 1, 1},                                 // a drive
       {PCO_MUSTEXIST, d1, tmp / "fehlt", 0, d1, -1, 0},
       {PCO_NOUNC, d1, "\\\\server\\share", 0, d1, -1, 0},
+      {0, d1, "\\\\server\\share\\dir", 1, "\\\\server\\share\\dir", 3, 1},
+      {0, d1, tmp / "M\xFCller\\\xC4rger", 1, tmp / "M\xFCller\\\xC4rger", -1, 1},
+      {0, d1, tmp / "fehlt\\..\\d2", 1, tmp / "d2", -1, 1},
+      {0, d1, std::string(300, 'x'), 0, d1, -1, 0},
+      {0, d1, "", 0, d1, -1, 0},
   };
   ::SetCurrentDirectoryA(tmp.Path().c_str());
   for (const Case& c : cases) {
