@@ -419,3 +419,32 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   EXPECT_EQ(ResultLine(tree.Path("f100.txt"), 1, "some text with a needle and more words to scan 0 z"), lines[0]);
   app.Close();
 }
+
+TEST_F(SearchCommands, CancelEndsAPatternTryThatRunsOverALongLine) {
+  TempTree tree("longline");
+  // One line of 16 MB: behind the hit every position tries the pattern over the rest of it.
+  std::string f = tree.Write("long.txt", "qy" + std::string(16 << 20, '.'));
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kTextSearch);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "*y");
+  CheckTo(dlg, 1048, true);
+  ClickButton(dlg, IDOK);
+  HWND progress = WaitTopWindow(app.p.Pid(), "Textsuche", 20000);
+  ASSERT_NE(nullptr, progress);
+  Sleep(1000);
+  ASSERT_NE(nullptr, FindTopWindow(app.p.Pid(), "Textsuche")) << "the search ended before the cancel";
+  DWORD start = GetTickCount();
+  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(progress, 20000));
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  ASSERT_TRUE(app.Idle());
+  std::vector<std::string> lines = app.Lines();
+  ASSERT_EQ(1u, lines.size());
+  const std::string head = ResultLine(f, 1, "qy..");
+  EXPECT_EQ(head, lines[0].substr(0, head.size()));
+  EXPECT_EQ("1 Eintr\xE4ge", app.Count());
+  app.Close();
+}
