@@ -149,6 +149,17 @@ void Select(App &a, int line) {
 // The text of a message box of the program (its caption is the program's name), closed with OK.
 std::string AnswerMessageBox(App &a) { return e2e::AnswerMessageBox(a.p, "Vellmorant"); }
 
+// Lets the text search whose progress window is shown run for ms, then cancels it: the
+// window goes within two seconds.
+void CancelAfter(App &a, HWND progress, DWORD ms) {
+  Sleep(ms);
+  ASSERT_NE(nullptr, FindTopWindow(a.p.Pid(), "Textsuche")) << "the search ended before the cancel";
+  DWORD start = GetTickCount();
+  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(progress, 20000));
+  EXPECT_LT(GetTickCount() - start, 2000u);
+}
+
 class SearchCommands : public ::testing::Test {
  protected:
   void SetUp() override { DeleteUserKey(kAppKey); }
@@ -402,12 +413,7 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   Sleep(500);
   EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // Let it find some hits, then cancel.
-  Sleep(1500);
-  ASSERT_NE(nullptr, FindTopWindow(app.p.Pid(), "Textsuche")) << "the search ended before the cancel";
-  DWORD start = GetTickCount();
-  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
-  ASSERT_TRUE(WaitWindowGone(progress, 20000));
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  CancelAfter(app, progress, 1500);
   ASSERT_TRUE(app.Idle());
   std::vector<std::string> lines = app.Lines();
   ASSERT_GT(lines.size(), 0u);
@@ -434,12 +440,7 @@ TEST_F(SearchCommands, CancelEndsAPatternTryThatRunsOverALongLine) {
   ClickButton(dlg, IDOK);
   HWND progress = WaitTopWindow(app.p.Pid(), "Textsuche", 20000);
   ASSERT_NE(nullptr, progress);
-  Sleep(1000);
-  ASSERT_NE(nullptr, FindTopWindow(app.p.Pid(), "Textsuche")) << "the search ended before the cancel";
-  DWORD start = GetTickCount();
-  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
-  ASSERT_TRUE(WaitWindowGone(progress, 20000));
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  CancelAfter(app, progress, 1000);
   ASSERT_TRUE(app.Idle());
   std::vector<std::string> lines = app.Lines();
   ASSERT_EQ(1u, lines.size());
