@@ -260,15 +260,18 @@ inline size_t NextLineStart(const unsigned char* buf, size_t len, size_t lineEnd
 } // namespace
 
 // Tries the pattern at position p of the line [ls, le) whose region ends at regionEnd.
-// Returns the match's end, or 0 when there is none (or the position is skipped).
-size_t CTextMatcher::TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd) const
+// Returns the match's end, or 0 when there is none (or the position is skipped, or the
+// search was stopped meanwhile).
+size_t CTextMatcher::TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd,
+                                const std::atomic<long>* stop) const
 {
     // Both flags describe the real position: the line start, and the byte before it.
     bool afterWord = p > ls && IsWord(buf[p - 1]);
     if (m_startRule && afterWord)
         return 0;
     unsigned flags = (m_fold ? 1u : 0u) | 4u | (p > ls ? 8u : 0u) | (afterWord ? 16u : 0u);
-    int m = PatternMatch(m_text, (int)m_length, (const char*)buf + p, (int)(regionEnd - p), flags);
+    // One try can run over the whole rest of a long line: it watches the stop flag too.
+    int m = PatternMatch(m_text, (int)m_length, (const char*)buf + p, (int)(regionEnd - p), flags, stop);
     if (m <= 0)
         return 0;
     size_t end = p + ((size_t)m < regionEnd - p ? (size_t)m : regionEnd - p);
@@ -301,8 +304,10 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
                     Report(progress, p);
                     nextCheck = p + kPatternStride;
                 }
-                size_t end = TryPattern(buf, p, ls, regionEnd);
+                size_t end = TryPattern(buf, p, ls, regionEnd, stop);
                 if (!end) {
+                    if (Stopped(stop))
+                        return p;
                     p++;
                     continue;
                 }
@@ -366,8 +371,10 @@ size_t CTextMatcher::ScanPatternProbed(const unsigned char* buf, size_t len, ITe
                 }
                 if (++tried % kPatternStride == 0 && Stopped(stop))
                     return c;   // many candidates within one stretch
-                size_t end = TryPattern(buf, c, ls, regionEnd);
+                size_t end = TryPattern(buf, c, ls, regionEnd, stop);
                 if (!end) {
+                    if (Stopped(stop))
+                        return c;
                     p = c + 1;
                 } else {
                     TextMatch match = {c, end - c, line, ls};

@@ -56,7 +56,8 @@ private:
                        const std::atomic<long>* stop, std::atomic<long>* progress) const;
     size_t ScanPatternProbed(const unsigned char* buf, size_t len, ITextMatchSink& sink,
                              const std::atomic<long>* stop, std::atomic<long>* progress) const;
-    size_t TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd) const;
+    size_t TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd,
+                      const std::atomic<long>* stop) const;
     bool IsWord(unsigned char c) const { return m_word[c] != 0; }
 
     const char* m_text;

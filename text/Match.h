@@ -3,6 +3,7 @@
 // and renaming by pattern.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 // Compares length bytes of a and b. Returns 0 when equal, else -1 or 1 by the first
@@ -87,6 +88,10 @@ enum : unsigned {
 //   or nothing   any other \c: the character c or its C escape ("\\", "\*", "\t", "\x41")
 // Runs are greedy but give back characters when the rest of the pattern needs them.
 int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags);
+// The same, giving up with 0 once *stop is nonzero (read every few thousand text positions):
+// a single call over a line of a gigabyte takes seconds. stop may be null.
+int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags,
+                 const std::atomic<long>* stop);
 
 // RenameByPattern and RenamePatternToMask flags.
 enum : unsigned {

@@ -391,11 +391,11 @@ bool IsWord(unsigned char c) { return (CharClassTable[c] & CC_WORD) != 0; }
 
 class Run {
 public:
-    Run(Matcher& m, const unsigned char* text, int length, unsigned flags)
-        : m_(m), p_(m.prog), t_(text), n_(length), flags_(flags) {}
+    Run(Matcher& m, const unsigned char* text, int length, unsigned flags, const std::atomic<long>* stop)
+        : m_(m), p_(m.prog), t_(text), n_(length), flags_(flags), stop_(stop) {}
 
-    // Returns the end of the first match in priority order, or -1. With whole set, only a
-    // match that ends at the text's end counts.
+    // Returns the end of the first match in priority order, or -1 (also when stopped). With
+    // whole set, only a match that ends at the text's end counts.
     int Exec(bool whole)
     {
         m_.clist.clear();
@@ -403,6 +403,8 @@ public:
         Add(m_.clist, 0, 0);
         int matchEnd = -1;
         for (int pos = 0; !m_.clist.empty(); ++pos) {
+            if ((pos & 4095) == 4095 && stop_ && stop_->load(std::memory_order_relaxed))
+                return -1;
             NewGeneration();
             m_.nlist.clear();
             for (int pc : m_.clist) {
@@ -494,6 +496,7 @@ private:
     const unsigned char* t_;
     int n_;
     unsigned flags_;
+    const std::atomic<long>* stop_;
 };
 
 // The calling thread's matcher, in a fiber-local slot whose callback frees it when the thread
@@ -513,7 +516,8 @@ DWORD MatcherSlot()
 
 namespace {
 
-int MatchWith(Matcher& m, const char* pattern, int patternLength, const char* text, int textLength, unsigned flags)
+int MatchWith(Matcher& m, const char* pattern, int patternLength, const char* text, int textLength, unsigned flags,
+              const std::atomic<long>* stop)
 {
     const bool fold = (flags & PM_FOLD) != 0;
     if (!m.valid || m.prog.fold != fold || m.key.size() != (size_t)patternLength ||
@@ -528,7 +532,7 @@ int MatchWith(Matcher& m, const char* pattern, int patternLength, const char* te
     }
     if (!m.valid) return 0;
     if (m.prog.hasFirst && (textLength == 0 || !m.prog.first.Has((unsigned char)text[0]))) return 0;
-    Run run(m, reinterpret_cast<const unsigned char*>(text), textLength, flags);
+    Run run(m, reinterpret_cast<const unsigned char*>(text), textLength, flags, stop);
     if (flags & PM_ANCHORED) {
         int end = run.Exec(false);
         return end > 0 ? end : 0;
@@ -539,6 +543,12 @@ int MatchWith(Matcher& m, const char* pattern, int patternLength, const char* te
 } // namespace
 
 int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags)
+{
+    return PatternMatch(pattern, patternLength, text, textLength, flags, nullptr);
+}
+
+int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags,
+                 const std::atomic<long>* stop)
 {
     if (!pattern || patternLength < 0 || textLength < 0 || (!text && textLength > 0)) return 0;
     // The engine calls this for every position of a line with the same pattern: each thread
@@ -553,8 +563,8 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
                 cached = nullptr;
             }
         }
-        if (cached) return MatchWith(*cached, pattern, patternLength, text, textLength, flags);
+        if (cached) return MatchWith(*cached, pattern, patternLength, text, textLength, flags, stop);
     }
     Matcher local;
-    return MatchWith(local, pattern, patternLength, text, textLength, flags);
+    return MatchWith(local, pattern, patternLength, text, textLength, flags, stop);
 }

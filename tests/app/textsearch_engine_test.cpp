@@ -2,6 +2,7 @@
 // case folding, the result limit, hit records and accessors, result lines, sorting, stopping.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -285,16 +286,33 @@ TEST(TextSearchEngine, StopWithinLongLines)
     std::string buf(4 << 20, '.');
     for (size_t i = 0; i < buf.size(); i += 64)
         buf[i] = 'q';
-    for (unsigned flags : {0u, (unsigned)P}) {
+    // A pattern whose every try runs over the rest of a long line: the stop is seen within
+    // the try after the first hit, with and without probes.
+    std::string tail = "qz" + std::string(64 << 10, '.');
+    std::string probed = "qz" + std::string(128 << 10, '.');
+    for (size_t i = 2; i < probed.size(); i += 4)
+        probed[i] = 'q';
+    struct Case {
+        const char* text;
+        unsigned flags;
+        const std::string* buf;
+        size_t endBelow;
+    } cases[] = {
+        {"q", 0, &buf, buf.size() / 4},
+        {"q?", P, &buf, buf.size() / 4},
+        {"*z", P, &tail, 3},
+        {"q*z", P, &probed, 3},
+    };
+    for (const Case& c : cases) {
         CTextMatcher m;
-        m.Prepare(flags ? "q?" : "q", flags ? 2 : 1, flags, 0);
+        m.Prepare(c.text, strlen(c.text), c.flags, 0);
         std::atomic<long> stop(0), pos(0);
         StopAtFirst sink;
         sink.stop = &stop;
-        size_t end = m.Scan((const unsigned char*)buf.data(), buf.size(), sink, &stop, &pos);
-        EXPECT_GE(sink.count, 1);
-        EXPECT_LT(sink.count, 10000) << flags;
-        EXPECT_LT(end, buf.size() / 4) << flags;
+        size_t end = m.Scan((const unsigned char*)c.buf->data(), c.buf->size(), sink, &stop, &pos);
+        EXPECT_GE(sink.count, 1) << c.text;
+        EXPECT_LT(sink.count, 10000) << c.text;
+        EXPECT_LT(end, c.endBelow) << c.text;
     }
     // A flag raised from another thread ends a running engine search.
     CTextSearch e;

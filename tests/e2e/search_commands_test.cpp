@@ -149,6 +149,17 @@ void Select(App &a, int line) {
 // The text of a message box of the program (its caption is the program's name), closed with OK.
 std::string AnswerMessageBox(App &a) { return e2e::AnswerMessageBox(a.p, "Vellmorant"); }
 
+// Lets the text search whose progress window is shown run for ms, then cancels it: the
+// window goes within two seconds.
+void CancelAfter(App &a, HWND progress, DWORD ms) {
+  Sleep(ms);
+  ASSERT_NE(nullptr, FindTopWindow(a.p.Pid(), "Textsuche")) << "the search ended before the cancel";
+  DWORD start = GetTickCount();
+  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitWindowGone(progress, 20000));
+  EXPECT_LT(GetTickCount() - start, 2000u);
+}
+
 class SearchCommands : public ::testing::Test {
  protected:
   void SetUp() override { DeleteUserKey(kAppKey); }
@@ -402,12 +413,7 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   Sleep(500);
   EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // Let it find some hits, then cancel.
-  Sleep(1500);
-  ASSERT_NE(nullptr, FindTopWindow(app.p.Pid(), "Textsuche")) << "the search ended before the cancel";
-  DWORD start = GetTickCount();
-  PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
-  ASSERT_TRUE(WaitWindowGone(progress, 20000));
-  EXPECT_LT(GetTickCount() - start, 2000u);
+  CancelAfter(app, progress, 1500);
   ASSERT_TRUE(app.Idle());
   std::vector<std::string> lines = app.Lines();
   ASSERT_GT(lines.size(), 0u);
@@ -417,5 +423,29 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // The hits are whole lines of the first files, in order.
   EXPECT_EQ(ResultLine(tree.Path("f100.txt"), 1, "some text with a needle and more words to scan 0 z"), lines[0]);
+  app.Close();
+}
+
+TEST_F(SearchCommands, CancelEndsAPatternTryThatRunsOverALongLine) {
+  TempTree tree("longline");
+  // One line of 16 MB: behind the hit every position tries the pattern over the rest of it.
+  std::string f = tree.Write("long.txt", "qy" + std::string(16 << 20, '.'));
+  App app;
+  ASSERT_TRUE(app.Start(tree, 1));
+  PostCommand(app.main, kTextSearch);
+  HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, 1001), "*y");
+  CheckTo(dlg, 1048, true);
+  ClickButton(dlg, IDOK);
+  HWND progress = WaitTopWindow(app.p.Pid(), "Textsuche", 20000);
+  ASSERT_NE(nullptr, progress);
+  CancelAfter(app, progress, 1000);
+  ASSERT_TRUE(app.Idle());
+  std::vector<std::string> lines = app.Lines();
+  ASSERT_EQ(1u, lines.size());
+  const std::string head = ResultLine(f, 1, "qy..");
+  EXPECT_EQ(head, lines[0].substr(0, head.size()));
+  EXPECT_EQ("1 Eintr\xE4ge", app.Count());
   app.Close();
 }

@@ -262,6 +262,13 @@ TEST(Pattern, LinearOnHardCases)
     EXPECT_EQ(M("*a", as + "b"), 1);
     EXPECT_EQ(M("*b", as + "b"), 20001);
     EXPECT_EQ(M("\\w", as), 20000);
+    // a raised stop flag gives up within a long text; a short one is done before it is read
+    std::atomic<long> stop(1);
+    std::string ab = as + "b";
+    EXPECT_EQ(PatternMatch("*b", 2, ab.data(), (int)ab.size(), PM_ANCHORED, &stop), 0);
+    EXPECT_EQ(PatternMatch("*b", 2, "aab", 3, PM_ANCHORED, &stop), 3);
+    stop = 0;
+    EXPECT_EQ(PatternMatch("*b", 2, ab.data(), (int)ab.size(), PM_ANCHORED, &stop), 20001);
 }
 
 DWORD WINAPI PatternThread(LPVOID)
