@@ -1,5 +1,8 @@
 // Small input dialogs.
 #include "toolkit/InputDlgs.h"
+
+#include <climits>
+
 #include "text/Numbers.h"
 
 CInputDlgBase::CInputDlgBase(CWnd* pParent, LPCSTR lpszClass, DWORD dwInputStyle)
@@ -63,6 +66,18 @@ void CValueDlg::OnOK() {
     ::SetFocus(h);
     ::SendMessageA(h, EM_SETSEL, 0, -1);
     return;
+  }
+  // A decimal number beyond the 32-bit range comes back from StrToInt with the wrong sign
+  // ("3000000000" as a negative value): it goes to the nearest end of the range instead. A
+  // number with a prefix keeps its bit pattern ("0xFFFFFFFF" is -1).
+  const char* p = (LPCSTR)text;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  char prefix = p[0] == '0' ? char(p[1] | 0x20) : 0;
+  if (prefix != 'x' && prefix != 'o' && prefix != 'b') {
+    if (!negative && value < 0) value = INT_MAX;
+    if (negative && value > 0) value = INT_MIN;
   }
   m_nValue = value;
   EndDialog(IDOK);

@@ -1,5 +1,6 @@
 // The small input dialogs and the folder dialog: values in and out, refused input, the
 // recent folders kept per caller, missing folders refused or created.
+#include <climits>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -69,9 +70,16 @@ TEST_F(DialogsTest, ValueDialogReadsNumbersInTheirNotationsAndRefusesOthers) {
   EXPECT_EQ(shown, "250");
   EXPECT_EQ(dlg.GetValue(), -3);
 
-  TypeAndOk("0x1F");
-  EXPECT_EQ(dlg.DoModal(), IDOK);
-  EXPECT_EQ(dlg.GetValue(), 31);
+  // Decimal numbers beyond the 32-bit range go to its nearest end; a prefix keeps the bits.
+  const struct { const char* typed; int value; } rows[] = {
+      {"3000000000", INT_MAX}, {"-3000000000", INT_MIN}, {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN}, {"0xFFFFFFFF", -1}, {"0x1F", 31},
+  };
+  for (const auto& row : rows) {
+    TypeAndOk(row.typed);
+    EXPECT_EQ(dlg.DoModal(), IDOK) << row.typed;
+    EXPECT_EQ(dlg.GetValue(), row.value) << row.typed;
+  }
 
   // "12abc" is refused with a message; the dialog stays until Cancel.
   std::string message;
