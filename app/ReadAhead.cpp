@@ -132,7 +132,9 @@ void CReadAhead::ReadOne(int i, Slot& out) const
             break;
         done += got;
     }
-    if (done == 0) {
+    // A read that failed or came up short (the file shrank meanwhile) is left to the search's
+    // own read, which reports the file rather than searching part of it.
+    if (done < size) {
         free(data);
         return;
     }
