@@ -51,6 +51,24 @@ bool HasParentStep(const char* path)
   return false;
 }
 
+// Whether path names an existing file with content that does not begin as a zip archive:
+// creating the archive would replace a file the user may have meant to pack. A file that cannot
+// be opened is left to the worker, which names it.
+bool IsOtherThanZip(const char* path)
+{
+  CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  if (!file)
+    return false;
+  unsigned char head[4] = {};
+  DWORD got = 0;
+  if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr) || got == 0)
+    return false;
+  // A local header, an empty archive's end record, or a split archive's marker.
+  return got < 4 || head[0] != 'P' || head[1] != 'K' ||
+         !((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+}
+
 }  // namespace
 
 // ----- helpers --------------------------------------------------------------------------------
@@ -261,6 +279,10 @@ void CZipDlg::OnOK()
   if (!UpdateData(TRUE) || !Validate())
     return;
   AnchorZipFile();
+  if (IsOtherThanZip(m_strZipFile)) {
+    MessageBox("Die Datei ist keine ZIP-Datei und wird nicht überschrieben !", "Fehler", MB_OK | MB_ICONERROR);
+    return;
+  }
   if (!m_bTwoSelected)
     m_bOnlySelected = 0;
   SaveComboHistory(m_hWnd, IDC_ZIP_FILE, "ZipFileList", kHistoryKey);

@@ -241,6 +241,8 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
       {"x.zip", true, "C:\\gibt\\es\\nicht", "Der Vergleichspfad f\xFCr ge\xE4nderte Dateien existiert nicht !", ""},
       // Names that would leave the folder the archive is extracted into.
       {"x.zip", false, "", "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !", "pre/..\\..\\up"},
+      // A listed file that is no archive would be replaced by the archive and lost.
+      {"small.txt", false, "", "Die Datei ist keine ZIP-Datei und wird nicht \xFC" "berschrieben !", ""},
   };
   PostCommand(a.main, kZipFiles);
   HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -260,6 +262,7 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   ClickButton(dlg, IDCANCEL);
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
   EXPECT_FALSE(Exists(zip));
+  EXPECT_EQ("small", testcommon::ReadFileBytes(t.Path("src\\small.txt")));
   // Cancel while the archive is written.
   PostCommand(a.main, kZipFiles);
   dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
