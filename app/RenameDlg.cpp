@@ -6,6 +6,7 @@
 #include "controls/FileListCtrl.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
+#include "system/SafeFile.h"
 #include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/DialogPlace.h"
@@ -37,6 +38,21 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Renames from to to. A new name that differs in letter case alone names the same file, which
+// some file systems (Wine's among them) take as renamed already: the move then goes through a
+// free name beside it. On failure GetLastError tells why, and the file keeps its name.
+BOOL MoveRenaming(const std::string& from, const std::string& to) {
+    if (PathCompareA(from.c_str(), to.c_str()) != 0) return ::MoveFileA(from.c_str(), to.c_str());
+    const std::string step = from + kSafeTempSuffix;
+    if (step.size() >= MAX_PATH || !::MoveFileA(from.c_str(), step.c_str()))
+        return ::MoveFileA(from.c_str(), to.c_str());
+    if (::MoveFileA(step.c_str(), to.c_str())) return TRUE;
+    DWORD error = ::GetLastError();
+    ::MoveFileA(step.c_str(), from.c_str());
+    ::SetLastError(error);
+    return FALSE;
 }
 
 }  // namespace
@@ -512,7 +528,7 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
             reason = "\n\nDer neue Dateiname ist ung\xFCltig !";
         } else if (!JoinRenamePath(folder.c_str(), newName.c_str(), to)) {
             reason = "\n\nDer neue Pfad ist zu lang !";
-        } else if (::MoveFileA(from.c_str(), to.c_str())) {
+        } else if (MoveRenaming(from, to)) {
             moved = true;
         } else {
             switch (::GetLastError()) {

@@ -1,6 +1,7 @@
 // Renaming the listed files by a pattern, end to end: a preview and OK rename one file, "Alle"
 // renames the rest, a name collision asks and "Ignoriren" keeps both files, edits alone never
-// rename, bad formats and names are refused, and Cancel keeps the settings.
+// rename, bad formats and names are refused, Cancel keeps the settings, and a change of letter
+// case alone renames.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -292,6 +293,12 @@ TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
        {{"*.bak", "a.txt", "a.bak", kAll, 0}},
        "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
        {"a.bak", "b.bak", "c.bak"}},
+      // A new name that differs in letter case alone is the same file to the file system.
+      {"letter case alone",
+       false,
+       {{"*.TXT", "a.txt", "a.TXT", kAll, 0}},
+       "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+       {"a.TXT", "b.TXT", "c.TXT"}},
   };
   for (const RunCase &c : cases) {
     SCOPED_TRACE(c.label);
