@@ -536,6 +536,9 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
                 case ERROR_ACCESS_DENIED: reason = "\n\nDer Zugriff wurde verweigert !"; break;
                 case ERROR_ALREADY_EXISTS:
                 case ERROR_FILE_EXISTS: reason = "\n\nDer neue Dateiname existiert bereits !"; break;
+                // Worth telling: once the other program lets go, "Wiederholen" succeeds.
+                case ERROR_SHARING_VIOLATION:
+                case ERROR_LOCK_VIOLATION: reason = "\n\nDie Datei wird von einem anderen Programm verwendet !"; break;
                 default: break;
             }
         }
