@@ -46,8 +46,13 @@ std::string NameOf(const std::string& path) {
 BOOL MoveRenaming(const std::string& from, const std::string& to) {
     if (PathCompareA(from.c_str(), to.c_str()) != 0) return ::MoveFileA(from.c_str(), to.c_str());
     const std::string step = from + kSafeTempSuffix;
-    if (step.size() >= MAX_PATH || !::MoveFileA(from.c_str(), step.c_str()))
-        return ::MoveFileA(from.c_str(), to.c_str());
+    if (step.size() >= MAX_PATH) return ::MoveFileA(from.c_str(), to.c_str());
+    if (!::MoveFileA(from.c_str(), step.c_str())) {
+        // Only a step name in the way is worth the direct move; a file held open stays held.
+        DWORD error = ::GetLastError();
+        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ::MoveFileA(from.c_str(), to.c_str())
+                                                                             : FALSE;
+    }
     if (::MoveFileA(step.c_str(), to.c_str())) return TRUE;
     DWORD error = ::GetLastError();
     ::MoveFileA(step.c_str(), from.c_str());
