@@ -195,14 +195,16 @@ private:
     uint64_t m_done = 0;   // the column the output has reached
 };
 
-// Converts a file block by block into its rewrite; read-only and unreadable files are skipped.
+// Converts a file block by block into its rewrite; read-only files are skipped.
 // step(rewrite, data, length) converts a block (length 0: the file has ended) and returns
 // CONVERT_DONE to go on, else the file's result.
 template <class Step>
 int StreamRewrite(const char* path, ConvertScratch& scratch, Step step)
 {
     CSourceFile source;
-    if (!source.Open(path) || (source.Info().attributes & FILE_ATTRIBUTE_READONLY))
+    if (!source.Open(path))
+        return CONVERT_NOT_OPENED;
+    if (source.Info().attributes & FILE_ATTRIBUTE_READONLY)
         return CONVERT_SKIPPED;
     const uint64_t size = source.Info().size;
     const size_t block = size < kBlock ? size_t(size) : kBlock;
@@ -379,7 +381,7 @@ int LineEndsFile(const char* path, int style, ConvertScratch& scratch)
 {
     CSourceFile source;
     if (!source.Open(path))
-        return CONVERT_SKIPPED;
+        return CONVERT_NOT_OPENED;
     const OpenFileInfo& info = source.Info();
     if (info.size > kLineEndSizeLimit || (info.attributes & FILE_ATTRIBUTE_READONLY))
         return CONVERT_SKIPPED;
@@ -387,7 +389,7 @@ int LineEndsFile(const char* path, int style, ConvertScratch& scratch)
     if (!scratch.in.Reserve(size) || !scratch.out.Reserve(2 * size))
         return CONVERT_NO_MEMORY;
     if (!source.ReadFull(0, scratch.in.Data(), size))
-        return CONVERT_SKIPPED;
+        return CONVERT_FAILED;
     source.Close();
     size_t length = 0;
     if (LineEndsInto(scratch.in.Data(), size, style, scratch.out.Data(), &length) == 0)
@@ -526,7 +528,7 @@ int RunConvertJob(const ConvertJobData& job)
             FileCacheDrop(job.cache, path);
         if (ConvertCounts(job.kind, result))
             ++converted;
-        if ((result == CONVERT_FAILED || result == CONVERT_NO_MEMORY) && job.failures)
+        if ((result == CONVERT_FAILED || result == CONVERT_NO_MEMORY || result == CONVERT_NOT_OPENED) && job.failures)
             Guarded([&] { return job.failures->push_back(ConvertFailure{path, result}), 0; });
         done += entry->Size();
     }
@@ -545,7 +547,10 @@ std::string FormatConvertMessage(int converted, int files, const std::vector<Con
     text += "\n\nNicht konvertiert:";
     const size_t kShown = 20;
     for (size_t k = 0; k < failures.size() && k < kShown; ++k) {
-        const char* reason = failures[k].result == CONVERT_NO_MEMORY ? "zu wenig Speicher" : "Lese- oder Schreibfehler";
+        const int result = failures[k].result;
+        const char* reason = result == CONVERT_NO_MEMORY    ? "zu wenig Speicher"
+                             : result == CONVERT_NOT_OPENED ? "kann nicht geöffnet werden"
+                                                            : "Lese- oder Schreibfehler";
         StrFormat(line, sizeof line, "\n%s: %s", failures[k].path.c_str(), reason);
         text += line;
     }

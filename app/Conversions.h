@@ -19,10 +19,11 @@ class CStrList;
 enum {
     CONVERT_DONE = 1,         // rewritten with the converted content
     CONVERT_UNCHANGED = 0,    // nothing to convert: the file was not touched
-    CONVERT_SKIPPED = -1,     // read-only, unreadable, or too large for its conversion
+    CONVERT_SKIPPED = -1,     // read-only, or too large for its conversion
     CONVERT_FAILED = -2,      // the new content could not be written (the file is as it was)
     CONVERT_CANCELLED = -3,   // cancelled within the file (the file is as it was)
     CONVERT_NO_MEMORY = -4,   // not enough memory for the file (the file is as it was)
+    CONVERT_NOT_OPENED = -5,  // the file could not be opened: another program holds it, or it is gone
 };
 
 // The largest file that the line-end conversion takes (4 MiB).
@@ -73,7 +74,7 @@ bool ConvertCounts(int kind, int result);
 // A file that could not be converted for a reason the user must hear of.
 struct ConvertFailure {
     std::string path;
-    int result;   // CONVERT_FAILED or CONVERT_NO_MEMORY
+    int result;   // CONVERT_FAILED, CONVERT_NO_MEMORY or CONVERT_NOT_OPENED
 };
 
 struct ConvertJobData {

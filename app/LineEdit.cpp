@@ -380,14 +380,19 @@ bool Report(CLineEditHost& host, const char* format, const char* path, const cha
 
 }  // namespace
 
-const char kBadNameSuffix[] = "Das Suffix darf keines der Zeichen \\ / : * ? \" < > | enthalten !";
+const char kBadNameSuffix[] = "Das Suffix darf keines der Zeichen \\ / : * ? \" < > | enthalten\n"
+                               "und nicht nur aus Punkten und Leerzeichen bestehen !";
 
 bool IsValidNameSuffix(const char* suffix)
 {
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(suffix ? suffix : ""); *p; ++p)
+    bool onlyDotsAndBlanks = true;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(suffix ? suffix : ""); *p; ++p) {
         if (*p < 0x20 || strchr("\\/:*?\"<>|", *p))
             return false;
-    return true;
+        onlyDotsAndBlanks = onlyDotsAndBlanks && (*p == '.' || *p == ' ');
+    }
+    // Windows drops dots and blanks at the end of a name, so such a suffix names the file itself.
+    return !onlyDotsAndBlanks || !suffix || !*suffix;
 }
 
 std::vector<std::string> SplitInsertText(const char* text)

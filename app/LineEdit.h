@@ -33,8 +33,9 @@ bool EditFileLines(const unsigned char* data, int size, std::vector<int> lines, 
                    std::string& out);
 
 // Whether suffix may end a file name: no folder separator, colon, wildcard, quote, angle
-// bracket, bar or control character, so the written file stays beside the searched one.
-// An empty suffix is fine.
+// bracket, bar or control character, so the written file stays beside the searched one, and
+// not dots and blanks alone, which Windows drops, so that it names another file than the
+// searched one. An empty suffix (the file itself) is fine.
 bool IsValidNameSuffix(const char* suffix);
 // The German message for a suffix that IsValidNameSuffix refuses.
 extern const char kBadNameSuffix[];

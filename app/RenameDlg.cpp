@@ -6,6 +6,7 @@
 #include "controls/FileListCtrl.h"
 #include "system/Paths.h"
 #include "system/RegKeys.h"
+#include "system/SafeFile.h"
 #include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/DialogPlace.h"
@@ -37,6 +38,26 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Renames from to to. A new name that differs in letter case alone names the same file, which
+// some file systems (Wine's among them) take as renamed already: the move then goes through a
+// free name beside it. On failure GetLastError tells why, and the file keeps its name.
+BOOL MoveRenaming(const std::string& from, const std::string& to) {
+    if (PathCompareA(from.c_str(), to.c_str()) != 0) return ::MoveFileA(from.c_str(), to.c_str());
+    const std::string step = from + kSafeTempSuffix;
+    if (step.size() >= MAX_PATH) return ::MoveFileA(from.c_str(), to.c_str());
+    if (!::MoveFileA(from.c_str(), step.c_str())) {
+        // Only a step name in the way is worth the direct move; a file held open stays held.
+        DWORD error = ::GetLastError();
+        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ::MoveFileA(from.c_str(), to.c_str())
+                                                                             : FALSE;
+    }
+    if (::MoveFileA(step.c_str(), to.c_str())) return TRUE;
+    DWORD error = ::GetLastError();
+    ::MoveFileA(step.c_str(), from.c_str());
+    ::SetLastError(error);
+    return FALSE;
 }
 
 }  // namespace
@@ -512,7 +533,7 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
             reason = "\n\nDer neue Dateiname ist ung\xFCltig !";
         } else if (!JoinRenamePath(folder.c_str(), newName.c_str(), to)) {
             reason = "\n\nDer neue Pfad ist zu lang !";
-        } else if (::MoveFileA(from.c_str(), to.c_str())) {
+        } else if (MoveRenaming(from, to)) {
             moved = true;
         } else {
             switch (::GetLastError()) {
@@ -520,6 +541,9 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
                 case ERROR_ACCESS_DENIED: reason = "\n\nDer Zugriff wurde verweigert !"; break;
                 case ERROR_ALREADY_EXISTS:
                 case ERROR_FILE_EXISTS: reason = "\n\nDer neue Dateiname existiert bereits !"; break;
+                // Worth telling: once the other program lets go, "Wiederholen" succeeds.
+                case ERROR_SHARING_VIOLATION:
+                case ERROR_LOCK_VIOLATION: reason = "\n\nDie Datei wird von einem anderen Programm verwendet !"; break;
                 default: break;
             }
         }

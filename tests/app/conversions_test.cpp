@@ -234,8 +234,9 @@ TEST(Conversions, CancelLeavesEveryFileWholeOldOrNew)
 }
 
 // Each distinct file once, however often and however spelled it is listed; a file right as it
-// is counts (but for line ends) and keeps its time stamp; a file without room in memory, or a
-// 1 GB line, leaves the job running and the other file done.
+// is counts (but for line ends) and keeps its time stamp; a file without room in memory, a
+// 1 GB line, a file another program holds open or one gone since the list was filled leaves
+// the job running and the other file done, and the closing message names the file.
 TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
 {
     const long long kBig = 1LL << 30;
@@ -246,6 +247,7 @@ TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
         size_t allocLimit;
         int converted;               // of the two distinct files
         std::string failed;          // the closing message's line on f.txt ("": none)
+        int away;                    // f.txt 1 held open sharing nothing, 2 deleted, during the job
     } kRows[] = {
         {CONVERT_TABS, 8, 4, "a\tb", "a\t\tb\r\n", 0, 0, 2, ""},
         {CONVERT_TABS, 8, 0, "a\tb", "a       b\r\n", 0, 0, 2, ""},
@@ -255,6 +257,10 @@ TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
         {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 0, 0, 2, ""},
         {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 2000000, 1 << 20, 1, ": zu wenig Speicher"},
         {CONVERT_TABS, 8, 4, "a\tb", "a\t\tb\r\n", kBig, 0, 2, ""},
+        {CONVERT_TABS, 8, 4, "a\tb", "a\t\tb\r\n", 0, 0, 1, ": kann nicht ge\xF6" "ffnet werden", 1},
+        {CONVERT_CODE_PAGE, 0, 0, "\x84\r\n", "\xE4\r\n", 0, 0, 1, ": kann nicht ge\xF6" "ffnet werden", 1},
+        {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 0, 0, 1, ": kann nicht ge\xF6" "ffnet werden", 1},
+        {CONVERT_LINE_ENDS, 0, 0, "a\n", "a\r\n", 0, 0, 1, ": kann nicht ge\xF6" "ffnet werden", 2},
     };
     for (const auto& r : kRows) {
         testcommon::TempDir dir("vcj_");
@@ -281,9 +287,13 @@ TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
         std::vector<ConvertFailure> failures;
         ConvertJobData job = {r.kind, r.value, r.newWidth, false, &files, &distinct, nullptr, nullptr, nullptr,
                               nullptr, &failures};
+        HANDLE held = r.away == 1 ? CreateFileA(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+        if (r.away == 2) ASSERT_TRUE(DeleteFileA(f.c_str()));
         g_allocLimit = r.allocLimit;
         int converted = RunConvertJob(job);
         g_allocLimit = 0;
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         EXPECT_EQ(r.converted, converted) << r.before;
         std::string message = FormatConvertMessage(converted, int(distinct.size()), failures);
         EXPECT_EQ("Es wurden " + std::to_string(r.converted) + " von 2 Dateien konvertiert." +
@@ -306,8 +316,8 @@ TEST(Conversions, JobsTakeEachFileOnceAndGoOnPastFilesTheyCannotHold)
             CloseHandle(h);
             EXPECT_EQ(std::string("\0\0\r\n", 4), std::string(tail, got));
         } else if (!r.bigF) {
-            EXPECT_EQ(r.after, ReadFileBytes(f)) << r.before;
+            EXPECT_EQ(r.away == 1 ? r.before : r.away ? "" : r.after, ReadFileBytes(f)) << r.before;
         }
-        EXPECT_EQ(2u, dir.List().size()) << r.before;   // no temporary file left
+        EXPECT_EQ(r.away == 2 ? 1u : 2u, dir.List().size()) << r.before;   // no temporary file left
     }
 }

@@ -100,7 +100,9 @@ TEST(LinesEdit, SuffixesThatLeaveTheFolderAreRefused) {
   const struct {
     const char* suffix;
     bool written;
-  } cases[] = {{".neu", true}, {"\\..\\b.txt", false}, {"/x", false}, {":s", false}, {"*", false}};
+  } cases[] = {{".neu", true}, {"\\..\\b.txt", false}, {"/x", false}, {":s", false}, {"*", false},
+               // Windows drops dots and blanks at the end of a name: these would name the file itself.
+               {".", false}, {" ", false}, {". .", false}, {".neu.", true}};
   for (const auto& c : cases) {
     TempDir dir;
     std::string a = dir.Write("a.txt", "hit\nkeep\n"), b = dir.Write("b.txt", "other\n");

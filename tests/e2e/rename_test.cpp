@@ -1,6 +1,7 @@
 // Renaming the listed files by a pattern, end to end: a preview and OK rename one file, "Alle"
-// renames the rest, a name collision asks and "Ignoriren" keeps both files, edits alone never
-// rename, bad formats and names are refused, and Cancel keeps the settings.
+// renames the rest, a name collision or a file held open asks and "Ignoriren" keeps the files,
+// edits alone never rename, bad formats and names are refused, Cancel keeps the settings, and a
+// change of letter case alone renames.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -141,6 +142,12 @@ TEST_F(Rename, AllRenamesEveryFileAndACollisionKeepsBothFiles) {
   for (const char *n : {"a.bak", "a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
   App app;
   ASSERT_TRUE(app.Start(tree, 4));
+  // Another program holds c.txt open, sharing nothing: it keeps its name, and the user is told why.
+  Process holder;
+  const std::string marker = tree.Path("held.mark");
+  ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", "lock " + Quote(tree.Path("c.txt")) + " " + Quote(marker)));
+  ASSERT_TRUE(WaitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
+  DeleteFileA(marker.c_str());
   HWND dlg = app.Open();
   ASSERT_NE(nullptr, dlg);
   Click(dlg, kOnlyFilter);   // off: every file in turn
@@ -153,11 +160,16 @@ TEST_F(Rename, AllRenamesEveryFileAndACollisionKeepsBothFiles) {
   EXPECT_NE(std::string::npos, error.find("Fehler beim Umbennen von ")) << error;
   EXPECT_NE(std::string::npos, error.find("a.txt !\n\nWiederholen ?\n\nDer neue Dateiname existiert bereits !"))
       << error;
-  EXPECT_EQ("Es wurden 2 von 4 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+  error = app.Answer("Fehler", IDIGNORE);
+  EXPECT_NE(std::string::npos,
+            error.find("c.txt !\n\nWiederholen ?\n\nDie Datei wird von einem anderen Programm verwendet !"))
+      << error;
+  EXPECT_EQ("Es wurden 1 von 4 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
             app.Answer("Information", IDOK));
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  holder.Kill();
 
-  const Names after = {"a.bak", "a.txt", "b.bak", "c.bak"};
+  const Names after = {"a.bak", "a.txt", "b.bak", "c.txt"};
   EXPECT_EQ(after, OnDisk(tree));
   EXPECT_EQ("a.bak", testcommon::ReadFileBytes(tree.Path("a.bak")));
   EXPECT_EQ("a.txt", testcommon::ReadFileBytes(tree.Path("a.txt")));
@@ -292,6 +304,12 @@ TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
        {{"*.bak", "a.txt", "a.bak", kAll, 0}},
        "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
        {"a.bak", "b.bak", "c.bak"}},
+      // A new name that differs in letter case alone is the same file to the file system.
+      {"letter case alone",
+       false,
+       {{"*.TXT", "a.txt", "a.TXT", kAll, 0}},
+       "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+       {"a.TXT", "b.TXT", "c.TXT"}},
   };
   for (const RunCase &c : cases) {
     SCOPED_TRACE(c.label);
