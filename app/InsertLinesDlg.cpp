@@ -95,9 +95,9 @@ void CInsertLinesDlg::OnOK()
         return;
     CString number;
     GetDlgItemText(IDC_IL_POSITION, number);
-    m_nPosition = StrToInt(number, 0, nullptr);
+    m_nPosition = StrToIntClamped(number, 0, nullptr);
     GetDlgItemText(IDC_IL_COUNT, number);
-    m_nCount = StrToInt(number, 0, nullptr);
+    m_nCount = StrToIntClamped(number, 0, nullptr);
     GetDlgItemText(IDC_IL_TEXT, m_strText);
     GetDlgItemText(IDC_IL_SUFFIX, m_strSuffix);
     CRegKeys reg;

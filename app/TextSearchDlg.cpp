@@ -339,7 +339,7 @@ void CTextSearchDlg::OnOK()
     if (m_bInResults)
         flags |= TSO_INRESULTS;
     s.flags = flags;
-    s.lines = DWORD(ClampSearchLines(StrToInt(m_strLines, 0, nullptr)));
+    s.lines = DWORD(ClampSearchLines(StrToIntClamped(m_strLines, 0, nullptr)));
     if (m_strText.IsEmpty()) {
         MessageBeep(MB_ICONASTERISK);
         return;

@@ -1,6 +1,8 @@
 // Integer parsing and printing, hex dumps and value-search byte input.
 #include "text/Numbers.h"
 
+#include <climits>
+
 #include <cstring>
 
 namespace {
@@ -76,6 +78,29 @@ int StrToInt(const char* text, unsigned flags, int* used)
     if (used) *used = i;
     unsigned r = (unsigned)v;
     return (int)(neg ? 0u - r : r);
+}
+
+int StrToIntClamped(const char* text, unsigned flags, int* used)
+{
+    int n = 0;
+    int value = StrToInt(text, flags, &n);
+    if (used) *used = n;
+    unsigned base = flags & STI_BASE_MASK;
+    if (n == 0 || (base != 0 && base != 10)) return value;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    int i = 0;
+    if (!(flags & STI_NO_BLANKS))
+        while (p[i] == ' ' || p[i] == '\t') ++i;
+    const bool neg = !(flags & STI_NO_SIGN) && p[i] == '-';
+    if (neg) ++i;
+    const unsigned char c = (unsigned char)(p[i + 1] | 0x20);
+    if (p[i] == '0' && (c == 'x' || c == 'o' || c == 'b') && i + 2 <= n) return value;   // a prefix was taken
+    // Past the range: the sign came out wrong, or digits were left unread.
+    bool more = p[n] >= '0' && p[n] <= '9';
+    if (!more && (neg ? value <= 0 : value >= 0)) return value;
+    while (p[n] >= '0' && p[n] <= '9') ++n;
+    if (used) *used = n;
+    return neg ? INT_MIN : INT_MAX;
 }
 
 int FormatInt(int value, char* buf, unsigned flags)

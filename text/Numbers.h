@@ -24,6 +24,12 @@ enum : unsigned {
 // number of characters read, 0 when no digit was found (the result is then 0).
 int StrToInt(const char* text, unsigned flags, int* used);
 
+// StrToInt for a count or a position a user types: a decimal number (no prefix, no other fixed
+// base) beyond the signed 32-bit range gives the nearest end of that range, with every digit
+// used, instead of a value with the wrong sign. Other numbers as StrToInt reads them
+// ("0xFFFFFFFF" is -1).
+int StrToIntClamped(const char* text, unsigned flags, int* used);
+
 // FormatInt flags: low byte the notation, bits 8-13 the minimum digit count, bit 14 makes it
 // the exact count (only the lowest digits are kept).
 enum : unsigned {

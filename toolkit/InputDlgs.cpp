@@ -1,8 +1,6 @@
 // Small input dialogs.
 #include "toolkit/InputDlgs.h"
 
-#include <climits>
-
 #include "text/Numbers.h"
 
 CInputDlgBase::CInputDlgBase(CWnd* pParent, LPCSTR lpszClass, DWORD dwInputStyle)
@@ -56,7 +54,7 @@ void CValueDlg::OnOK() {
   CString text;
   GetDlgItemText(IDC_INPUT, text);
   int used = 0;
-  int value = StrToInt(text, 0, &used);
+  int value = StrToIntClamped(text, 0, &used);
   // Only blanks may follow the number.
   const char* rest = (LPCSTR)text + used;
   while (*rest == ' ' || *rest == '\t') ++rest;
@@ -66,18 +64,6 @@ void CValueDlg::OnOK() {
     ::SetFocus(h);
     ::SendMessageA(h, EM_SETSEL, 0, -1);
     return;
-  }
-  // A decimal number beyond the 32-bit range comes back from StrToInt with the wrong sign
-  // ("3000000000" as a negative value): it goes to the nearest end of the range instead. A
-  // number with a prefix keeps its bit pattern ("0xFFFFFFFF" is -1).
-  const char* p = (LPCSTR)text;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = *p == '-';
-  if (negative) ++p;
-  char prefix = p[0] == '0' ? char(p[1] | 0x20) : 0;
-  if (prefix != 'x' && prefix != 'o' && prefix != 'b') {
-    if (!negative && value < 0) value = INT_MAX;
-    if (negative && value > 0) value = INT_MIN;
   }
   m_nValue = value;
   EndDialog(IDOK);

@@ -3,6 +3,7 @@
 
 #include "text/Numbers.h"
 
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -64,6 +65,31 @@ TEST(StrToInt, Forms)
     }
     EXPECT_EQ(StrToInt("7", 0, nullptr), 7);
     EXPECT_EQ(StrToInt(nullptr, 0, nullptr), 0);
+}
+
+TEST(StrToIntClamped, DecimalsPastTheRangeTakeItsNearestEnd)
+{
+    struct Case { const char* text; unsigned flags; int want; int used; } cases[] = {
+        {"3000000000", 0, INT_MAX, 10},
+        {"-3000000000", 0, INT_MIN, 11},
+        {"99999999999 x", 0, INT_MAX, 11},   // digits StrToInt leaves unread are used up
+        {" 2147483648", 0, INT_MAX, 11},
+        {"2147483647", 0, INT_MAX, 10},
+        {"-2147483648", 0, INT_MIN, 11},
+        {"-0", 0, 0, 2},
+        {"-42x", 0, -42, 3},
+        {"0d3000000000", 0, INT_MAX, 12},
+        {"0xFFFFFFFF", 0, -1, 10},           // a prefix keeps the bits
+        {"0b11111111111111111111111111111111", 0, -1, 34},
+        {"ffffffff", 16, -1, 8},
+        {"3000000000", 10, INT_MAX, 10},
+        {"abc", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int used = -1;
+        EXPECT_EQ(StrToIntClamped(c.text, c.flags, &used), c.want) << c.text;
+        EXPECT_EQ(used, c.used) << c.text;
+    }
 }
 
 TEST(FormatInt, Notations)
