@@ -90,14 +90,8 @@ void CBinaryCompareDlg::Wake() {
 
 bool CBinaryCompareDlg::OpenFile(int index, const CString& path, ULONGLONG* size) {
   // Read rather than mapped: two large files do not fit the address space together.
-  m_files[index].Reset(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  LARGE_INTEGER li;
-  if (!m_files[index] || !::GetFileSizeEx(m_files[index].Get(), &li)) {
-    m_files[index].Close();
-    return false;
-  }
-  *size = ULONGLONG(li.QuadPart);
+  if (!m_files[index].Open(path)) return false;
+  *size = m_files[index].Info().size;
   return true;
 }
 
@@ -200,15 +194,7 @@ void CBinaryCompareDlg::SetWaiting(bool waiting) {
 
 bool CBinaryCompareDlg::ReadBlock(ULONGLONG pos, DWORD length, BYTE* blocks[2]) {
   for (int f = 0; f < 2; ++f) {
-    LARGE_INTEGER at;
-    at.QuadPart = LONGLONG(pos);
-    bool ok = ::SetFilePointerEx(m_files[f].Get(), at, nullptr, FILE_BEGIN) != FALSE;
-    for (DWORD got = 0; ok && got < length;) {
-      DWORD n = 0;
-      ok = ::ReadFile(m_files[f].Get(), blocks[f] + got, length - got, &n, nullptr) && n > 0;
-      got += n;
-    }
-    if (!ok) {
+    if (!m_files[f].ReadFull(pos, blocks[f], length)) {
       m_nReadError = f;
       return false;
     }

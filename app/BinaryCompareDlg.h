@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "framework/Framework.h"
-#include "system/WinHandle.h"
+#include "system/SafeFile.h"
 
 // The texts of a difference (each terminated; out needs 48 bytes):
 // " 0x" and the offset's low 24 bits as 6 hex digits, " / ", the offset in decimal.
@@ -92,7 +92,7 @@ private:
   bool OpenFile(int index, const CString& path, ULONGLONG* size);
 
   HBRUSH m_hBrush = nullptr;
-  CWinHandle m_files[2];
+  CSourceFile m_files[2];
   ULONGLONG m_size = 0;
   volatile LONG m_bFinished = 0;
   volatile LONG m_bStop = 0;

@@ -67,10 +67,8 @@ private:
 
 // The file's size in full; 0 when it cannot be read.
 uint64_t FileSize64(const char* path) {
-  WIN32_FILE_ATTRIBUTE_DATA d;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &d) || (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return 0;
-  return (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+  FileInfo info;
+  return FileStat(path, &info) == 0 && !(info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? info.nSize : 0;
 }
 
 // Reads the file's content key; false when it cannot be read whole or the low 32 bits of its
