@@ -65,8 +65,8 @@ bool IsOtherThanZip(const char* path)
   if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr) || got == 0)
     return false;
   // A local header, an empty archive's end record, or a split archive's marker.
-  return got < 4 || head[0] != 'P' || head[1] != 'K' ||
-         !((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+  const uint32_t sig = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
+  return got < 4 || (sig != ZIP_SIG_LOCAL && sig != ZIP_SIG_END && sig != ZIP_SIG_DESCRIPTOR);
 }
 
 }  // namespace
