@@ -4,25 +4,14 @@
 
 #include <emmintrin.h>
 
+#include "app/TextScan.h"
+
 namespace {
 
 bool HasSse2()
 {
     static const bool has = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0;
     return has;
-}
-
-// Up to the first of a or b among whole 16-byte pieces: there, or where fewer than 16 are left.
-__attribute__((target("sse2"))) const char* Scan2(const char* p, const char* end, char a, char b)
-{
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
-    for (; end - p >= 16; p += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        int bits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)));
-        if (bits)
-            return p + __builtin_ctz(unsigned(bits));
-    }
-    return p;
 }
 
 __attribute__((target("sse2"))) const char* Scan4(const char* p, const char* end, char a, char b, char c, char d)
@@ -93,11 +82,10 @@ const char* PassLineEnds(const char* p, const char* end, long long want, long lo
 
 const char* ScanLineEnd(const char* p, const char* end)
 {
-    if (HasSse2())
-        p = Scan2(p, end, '\r', '\n');
-    while (p < end && *p != '\r' && *p != '\n')
-        ++p;
-    return p;
+    if (p >= end)
+        return end;
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+    return p + TextScanFindLineEnd(u, 0, size_t(end - p));
 }
 
 const char* ScanLineEndOrTab(const char* p, const char* end, bool blanks)
