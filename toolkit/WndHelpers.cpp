@@ -82,14 +82,13 @@ BOOL CopyTextToClipboard(const char* text, int length) {
   memcpy(p, text, length);
   p[length] = 0;
   ::GlobalUnlock(h);
-  // The clipboard may be busy for a moment with another program.
-  for (int tries = 0; tries < 10; ++tries) {
+  // The clipboard may be busy for a moment with another program, and under Wine a set can fail
+  // while the display's selection changes hands: try the whole exchange again for about a second.
+  for (int tries = 0; tries < 50; ++tries) {
     if (::OpenClipboard(nullptr)) {
-      ::EmptyClipboard();
-      BOOL ok = ::SetClipboardData(CF_TEXT, h) != nullptr;
+      BOOL ok = ::EmptyClipboard() && ::SetClipboardData(CF_TEXT, h) != nullptr;
       ::CloseClipboard();
-      if (!ok) ::GlobalFree(h);
-      return ok;
+      if (ok) return TRUE;  // the clipboard owns the memory now
     }
     ::Sleep(20);
   }
