@@ -87,7 +87,7 @@ private:
 };
 
 const char kOpenError[] = "Fehler beim Öffnen von:\n%s";
-const char kCreateError[] = "Fehler beim Erstellen von:\n%s";
+const char kCreateError[] = "Fehler beim Erstellen von:\n%s%s";
 const char kWriteError[] = "Fehler beim Schreiben von:\n%s\n%s";
 
 }  // namespace
@@ -133,10 +133,10 @@ ChangeRunResult RunTextChange(CTextSearch& engine, CStrList* cache, const Change
         }
         if (!view.IsOpen())
             source.Close();   // read whole: the handle has done its work
-        if (writer.Open(file.path) != SAFE_OK) {
+        if (int rc = writer.Open(file.path)) {
             char temp[MAX_PATH + 32];
             StrFormat(temp, sizeof temp, "%s%s", file.path, kSafeTempSuffix);
-            r.aborted = !Report(host, kCreateError, temp);
+            r.aborted = !Report(host, kCreateError, temp, rc == SAFE_ERR_PATH ? "\nDer Dateiname ist zu lang." : "");
             return r;
         }
         writer.SetTargetAttributes(info.attributes);

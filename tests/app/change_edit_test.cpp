@@ -181,7 +181,7 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
   const struct {
     std::vector<int> answers;
     int blockC;   // 1 a folder in the way of c's temporary file, 2 c held open without delete sharing,
-                  // 3 a gone before the run (OK there ends the run)
+                  // 3 a gone before the run (OK there ends the run), 4 c's temporary name too long
     bool goOn;
     std::string wantA, wantC;
     int changes;
@@ -196,10 +196,13 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
       {{CHANGE_ANSWER_ALL}, 2, true, "1 1", "ab", 2, false},
       {{CHANGE_ANSWER_ALL}, 3, true, "", "ab", 0, false},
       {{CHANGE_ANSWER_ALL}, 3, false, "", "ab", 0, true},
+      {{CHANGE_ANSWER_ALL}, 4, true, "1 1", "ab", 2, false},
   };
   for (const auto& t : cases) {
     TempDir dir;
-    std::string a = dir.Write("a.txt", "ab ab"), c = dir.Write("c.txt", "ab");
+    std::string a = dir.Write("a.txt", "ab ab");
+    // A name that fits, with a temporary name that does not.
+    std::string c = dir.Write(t.blockC == 4 ? std::string(MAX_PATH - 8 - (dir / "").size(), 'c') + ".txt" : "c.txt", "ab");
     if (t.blockC == 1) CreateDirectoryA((c + ".vellmorant.tmp").c_str(), nullptr);
     HANDLE held = INVALID_HANDLE_VALUE;
     if (t.blockC == 2) held = CreateFileA(c.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -220,7 +223,8 @@ TEST(ChangeEdit, QueryAnswersAndFailuresLeaveUntouchedFilesAlone) {
     EXPECT_EQ(t.wantC, ReadFileBytes(c));
     const std::string failures[] = {"", "Fehler beim Erstellen von:\n" + c + ".vellmorant.tmp",
                                     "Fehler beim Schreiben von:\n" + c + "\nDie Datei kann nicht ersetzt werden.",
-                                    "Fehler beim \xD6" "ffnen von:\n" + a};
+                                    "Fehler beim \xD6" "ffnen von:\n" + a,
+                                    "Fehler beim Erstellen von:\n" + c + ".vellmorant.tmp\nDer Dateiname ist zu lang."};
     EXPECT_EQ(t.blockC ? std::vector<std::string>{failures[t.blockC]} : std::vector<std::string>{}, host.failures);
     EXPECT_EQ(2u, dir.List().size() - (t.blockC == 1) + (t.blockC == 3));
   }
