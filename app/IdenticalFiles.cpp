@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "system/DirList.h"
@@ -71,11 +72,12 @@ uint64_t FileSize64(const char* path) {
   return FileStat(path, &info) == 0 && !(info.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? info.nSize : 0;
 }
 
-// Reads the file's content key; false when it cannot be read whole or the low 32 bits of its
+// Reads the file's content key; false when it cannot be read whole, the low 32 bits of its
 // size are not size (the list holds 32-bit sizes: a file of 4 GB or more is read in full, its
-// size in its key). An empty file counts as unreadable: the search compares mapped files, and
-// an empty file cannot be mapped.
-bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, uint32_t key[4]) {
+// size in its key), or stopped() said so between two blocks. An empty file counts as
+// unreadable: the search compares mapped files, and an empty file cannot be mapped.
+bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, uint32_t key[4],
+                    const std::function<bool()>& stopped) {
   if (size == 0) return false;
   CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -85,6 +87,7 @@ bool ReadContentKey(const char* path, DWORD size, std::vector<uint8_t>& buffer, 
   if (actual.HighPart && buffer.size() < (1u << 20)) buffer.resize(1u << 20);
   CContentKey k;
   for (uint64_t left = uint64_t(actual.QuadPart); left > 0;) {
+    if (stopped()) return false;
     // Whole buffers, so that only the last step of the key is partial.
     DWORD want = left < buffer.size() ? DWORD(left) : DWORD(buffer.size()), got = 0;
     while (got < want) {
@@ -156,15 +159,17 @@ private:
   static DWORD WINAPI KeyHelper(LPVOID param) {
     KeyPass* pass = static_cast<KeyPass*>(param);
     std::vector<uint8_t> buffer;
-    for (int k; !pass->stop && (k = pass->next++) < pass->to;) pass->run->KeyFile(k, buffer);
+    const std::function<bool()> stopped = [pass] { return pass->stop.load(); };
+    for (int k; !pass->stop && (k = pass->next++) < pass->to;) pass->run->KeyFile(k, buffer, stopped);
     return 0;
   }
 
-  void KeyFile(int k, std::vector<uint8_t>& buffer) {
+  void KeyFile(int k, std::vector<uint8_t>& buffer, const std::function<bool()>& stopped) {
     const DWORD size = ListedSize(m_files, k);
     if (buffer.empty()) buffer.resize(size < kBufferSize ? (size + 4095) & ~4095u : kBufferSize);
     FileFacts& f = m_facts[size_t(k)];
-    f.content = ReadContentKey(m_files.GetString(k), size, buffer, f.key) ? FileFacts::Keyed : FileFacts::Unreadable;
+    f.content = ReadContentKey(m_files.GetString(k), size, buffer, f.key, stopped) ? FileFacts::Keyed
+                                                                                   : FileFacts::Unreadable;
   }
 
   void ReadKeys(int from, int to) {
@@ -174,15 +179,16 @@ private:
                                                                             STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
                                                              : nullptr);
     std::vector<uint8_t> buffer;
-    for (int k; (k = pass.next++) < to;) {
-      if (m_sink.Stopped()) {
-        pass.stop = true;
-        break;
-      }
+    // This thread passes a stop on to the helper, inside a large file too.
+    const std::function<bool()> stopped = [&] {
+      if (m_sink.Stopped()) pass.stop = true;
+      return pass.stop.load();
+    };
+    for (int k; !stopped() && (k = pass.next++) < to;) {
       m_sink.Current(k + 1, m_files.m_nCount);
-      KeyFile(k, buffer);
+      KeyFile(k, buffer, stopped);
     }
-    if (helper) WaitForSingleObject(helper.Get(), INFINITE);
+    while (helper && WaitForSingleObject(helper.Get(), 50) == WAIT_TIMEOUT) stopped();
     // Sorted by key, then position: each but the last of a run of equal keys has a later partner.
     std::vector<int> order;
     for (int k = from; k < to; ++k)
