@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include "app/Resource.h"
+#include "system/Paths.h"
 #include "system/RegKeys.h"
 #include "text/Numbers.h"
 #include "toolkit/ControlHelpers.h"
@@ -80,6 +81,7 @@ BOOL CAddFilesDlg::OnInitDialog() {
   m_strTime = TimeFieldText(m_strTime);
 
   SubclassControl(::GetDlgItem(m_hWnd, IDC_ADD_PATH), ComboDropFileProc);
+  m_strPreset = m_strPath;
   LoadComboHistoryStr(m_hWnd, IDC_ADD_PATH, "FindPath", nullptr, m_strPath);
   LoadComboHistoryStr(m_hWnd, IDC_ADD_PLUS, "FilterPlus", nullptr, m_strPlus);
   LoadComboHistoryStr(m_hWnd, IDC_ADD_MINUS, "FilterMinus", nullptr, m_strMinus);
@@ -130,6 +132,8 @@ void CAddFilesDlg::OnOK() {
     return;
   }
 
+  // Shown in full, and entered in the history so, where it means the same folder later.
+  if (PathAnchorStr(path, m_strPreset)) SetDlgItemText(IDC_ADD_PATH, path);
   m_strPath = path;
   m_strPlus = plusText;
   m_strMinus = minusText;

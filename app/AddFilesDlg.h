@@ -32,5 +32,6 @@ protected:
   void OnNow();
   int CheckedTimeMode() const;
   int CheckedWriteProtection() const;
+  CString m_strPreset;  // the folder shown when the dialog opened: a relative one is taken within it
   DECLARE_MESSAGE_MAP()
 };

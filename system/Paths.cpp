@@ -233,6 +233,18 @@ BOOL PathFullPathStr(CString& out, const char* path) {
     return TRUE;
 }
 
+BOOL PathAnchorStr(CString& path, const char* folder) {
+    const char* p = path;
+    if (!p[0] || IsSep(p[0]) || (p[0] && p[1] == ':') || !folder || !*folder) return FALSE;
+    CString joined = folder;
+    PathAddTrailingSeparatorStr(joined);
+    joined += p;
+    CString full;
+    if (!FullPath(joined, full) || full.GetLength() >= MAX_PATH) return FALSE;
+    path = full;
+    return TRUE;
+}
+
 void PathFileNameStr(CString& out, const char* path) {
     out = PathFindFileNameA(-1, path ? path : "");
 }

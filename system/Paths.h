@@ -64,6 +64,11 @@ int PathConvertSlashesA(char* path, char target);
 // out = the folder of path's full form, with its trailing separator. False (out empty) when
 // the path cannot be made full.
 BOOL PathFullPathStr(CString& out, const char* path);
+// A path without a drive and without a leading separator ("sub", "..\\x") is taken within
+// folder and made full ("." and ".." resolved), so that it never resolves against the working
+// folder, which the user does not see. TRUE when path was changed; FALSE when it is not
+// relative, folder is empty, or the result would not fit (path then unchanged).
+BOOL PathAnchorStr(CString& path, const char* folder);
 // out = the name part / the suffix without its '.' (empty when none).
 void PathFileNameStr(CString& out, const char* path);
 void PathExtensionStr(CString& out, const char* path);

@@ -216,8 +216,9 @@ TEST_F(Spine, AddFilesDialogFiltersAndHistories) {
   dlg = OpenAddFiles(p, main);
   ASSERT_NE(nullptr, dlg);
 
-  // Second run: clear first, another plus filter, no minus filter, no other filters.
-  SetText(GetDlgItem(dlg, 1001), Folder(tree));
+  // Second run: clear first, another plus filter, no minus filter, no other filters. A relative
+  // folder is taken within the folder the dialog showed, and kept in the history in full.
+  SetText(GetDlgItem(dlg, 1001), "sub\\..");
   SetText(GetDlgItem(dlg, 1002), "*.log");
   SetText(GetDlgItem(dlg, 1003), "");
   Click(dlg, 1046);

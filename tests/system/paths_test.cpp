@@ -173,6 +173,21 @@ TEST(Paths, FullPathsSpellingAndFolders) {
     EXPECT_STREQ(buf, systest::ExeDir().c_str());
     EXPECT_EQ(GetProgramDirectoryA(buf, 3), 0);
 
+    // Relative paths taken within a folder; others left as they are.
+    const std::string longFolder = "C:\\" + std::string(MAX_PATH - 3, 'a');
+    const struct { const char* path; const char* folder; const char* out; } anchors[] = {
+        {"sub", "C:\\a\\", "C:\\a\\sub"},        {"..\\x/y", "C:\\a\\b", "C:\\a\\x\\y"},
+        {".", "\\\\h\\s\\d", "\\\\h\\s\\d"},     {"D:\\x", "C:\\a", nullptr},
+        {"D:x", "C:\\a", nullptr},            {"\\x", "C:\\a", nullptr},
+        {"/x", "C:\\a", nullptr},             {"sub", "", nullptr},
+        {"", "C:\\a", nullptr},               {"sub", longFolder.c_str(), nullptr},
+    };
+    for (const auto& a : anchors) {
+        CString path = a.path;
+        EXPECT_EQ(a.out != nullptr, !!PathAnchorStr(path, a.folder)) << a.path;
+        EXPECT_STREQ(a.out ? a.out : a.path, path) << a.path;
+    }
+
     EXPECT_EQ(ResolveNetworkPath("C:\\x", buf), 4);
     EXPECT_STREQ(buf, "C:\\x");
     EXPECT_EQ(ResolveNetworkPath("\\\\nohost\\share\\f", buf), 16);
