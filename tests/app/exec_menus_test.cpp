@@ -49,9 +49,13 @@ TEST(ExecValues, PathParts) {
   EXPECT_TRUE(ExecItemValuesFromPath("C:\\" + std::string(256, 'a'), 0, 0, 0, v));
 }
 
+// A variable longer than any command line an entry builds.
+const std::string kLongValue(1100, 'L');
+
 class ExecExpand : public ::testing::Test {
  protected:
   void SetUp() override {
+    SetEnvironmentVariableA("VML", kLongValue.c_str());
     SetEnvironmentVariableA("VMX", "v a l");
     SetEnvironmentVariableA("VMQ", "\"q r\"");
     SetEnvironmentVariableA("VMU", nullptr);
@@ -82,6 +86,8 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
       {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
+      // A long value is kept whole, and the line is then too long to run.
+      {"C:\\a\\x.txt", "%-(VML)", kLongValue.c_str(), kExecTooLong},
   };
   for (const Case& c : cases) {
     std::string out;
@@ -112,6 +118,7 @@ TEST_F(ExecExpand, Arguments) {
       {"C:\\a\\x.txt", "a\\\"b \"c\\\\\"d e", {"a\"b", "c\\d", "e"}, 0},
       {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
       {"C:\\a\\x.txt", "", {}, 0},
+      {"C:\\a\\x.txt", "%(VML)", {kLongValue}, kExecTooLong},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args;
