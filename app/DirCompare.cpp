@@ -133,6 +133,12 @@ void ExaminePair(const char* listed, const char* counterpart, int flags, char* b
 // The lines of a listed file and its counterpart. Returns whether the counterpart exists.
 bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, const PairOutcome& o, int flags)
 {
+    if (o.counterpartStat == FILE_ERR_OTHER) {
+        // Not to be looked at (a folder the user may not read): whether it exists is unknown.
+        if (flags & (DCF_CHANGED | DCF_ATTRIBUTES | DCF_DELETED))
+            AddDirCompareLine(lines, counterpart, kOpenFailed, DCK_OPEN_FAILED);
+        return true;
+    }
     if (!IsFile(o.counterpartStat, o.counterpartInfo)) {
         if (flags & DCF_DELETED)
             AddDirCompareLine(lines, listed, kMissing, DCK_MISSING);
@@ -264,11 +270,13 @@ int BuildDirCompareInput(CDirList& files, int count, const char* path, const cha
     int pathLength = int(strlen(path));
     uint64_t sum = 0;
     int outside = 0;
+    // A file listed twice is compared (and reported) once.
+    const std::vector<char> first = DirListFirstListings(files);
     for (int i = 0; i < count; ++i) {
         const DirEntry* entry = files.GetEntry(i);
         if (!entry)
             break;
-        if (entry->IsFolder())
+        if (entry->IsFolder() || size_t(i) >= first.size() || !first[size_t(i)])
             continue;
         const char* p = entry->FullPath();
         if (int(strlen(p)) <= pathLength || !PathPartEqual(p, path, pathLength)) {

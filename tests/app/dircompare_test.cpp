@@ -143,10 +143,12 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     std::string temp = listed.Path().substr(0, listed.Path().rfind('\\') + 1);
     EXPECT_STREQ(temp.c_str(), CommonFolderOf(files, 4));
     EXPECT_STREQ(listed.Root().c_str(), CommonFolderOf(files, 3));
+    // A file listed again (in other letters) is compared once.
+    ASSERT_EQ(1, files.Open((upper + "A.TXT").c_str(), 0));
 
     CStrList input;
     uint64_t sum = 0;
-    EXPECT_EQ(1, BuildDirCompareInput(files, 4, listed.Root().c_str(), other.Root().c_str(), "*.txt", "", input, &sum));
+    EXPECT_EQ(1, BuildDirCompareInput(files, 5, listed.Root().c_str(), other.Root().c_str(), "*.txt", "", input, &sum));
     ASSERT_EQ(7, input.m_nCount);
     EXPECT_EQ(listed.Root() + "sub\\b.txt", Text(input, 5));
     EXPECT_EQ(6u, sum);
