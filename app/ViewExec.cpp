@@ -8,6 +8,7 @@
 #include "app/ExecRun.h"
 #include "app/ResultList.h"
 #include "app/VellmorantView.h"
+#include "system/DirList.h"
 #include "system/RegKeys.h"
 #include "toolkit/InputDlgs.h"
 
@@ -56,11 +57,15 @@ int CVellmorantView::ExecItemCount(int source) const {
 void CVellmorantView::CollectExecItems(int source, std::vector<ExecItem>& items) {
   int count = ExecItemCount(source);
   items.resize(size_t(count < 0 ? 0 : count));
+  // A file listed twice runs once: its second listing is an item without a path.
+  std::vector<char> first;
+  if (source == -1) first = DirListFirstListings(m_wndFiles.m_DirList);
   for (int i = 0; i < count; ++i) {
     ExecItem& item = items[size_t(i)];
     if (source == -1) {
-      const char* path = m_wndFiles.m_DirList.GetPath(i);
-      if (path) item.path = path;
+      const DirEntry* entry = m_wndFiles.m_DirList.GetEntry(i);
+      if (entry && (entry->IsFolder() || (size_t(i) < first.size() && first[size_t(i)])))
+        item.path = entry->FullPath();
     } else if (source == 0) {
       const TextSearchHit* hit = m_textSearch.m_hits.Item<TextSearchHit>(i);
       if (hit->nameIndex >= 0 && hit->nameIndex < m_textSearch.m_names.m_nCount)

@@ -16,7 +16,8 @@ using namespace e2e;
 
 namespace {
 
-const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397;
+const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397, kInsertAll = 32775,
+          kFileList = 21396;
 
 struct Entry {
   std::string execute, param, dir, stream;
@@ -158,6 +159,27 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   std::sort(runs.begin(), runs.end());
   EXPECT_EQ(first(runs[0], 6), (Lines{"ARG a b.txt", "ARG --x", "ARG v", "ARG a", "ARG l", "CWD " + Folder(tree)}));
   EXPECT_EQ(first(runs[1], 2), (Lines{"ARG c.txt", "ARG --x"}));
+  app.Close();
+}
+
+TEST_F(ExecMenus, FileListedTwiceRunsOnce) {
+  TempTree tree("exec_twice"), tools("exec_tools");
+  tree.Write("a.txt", "1");
+  tree.Write("b.txt", "2");
+  std::string rec = Recorder(tools, "twice.exe");
+  StoreMenu(1, "Zweimal", {{rec, "%f", "", ""}});
+  // Unsorted, "Alle Dateien einfügen" lists both files again after the first two.
+  App app;
+  ASSERT_TRUE(app.CommandSession::Start(tree, 2));
+  PostCommand(app.main, kInsertAll);
+  ASSERT_EQ(4, SettledCount(app.p, FindChildById(app.main, kFileList)));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() >= 2; }, 30000));
+  ASSERT_TRUE(app.WaitDone());
+  std::vector<std::string> args;
+  for (const auto &run : Runs(rec)) args.push_back(run.empty() ? "" : run[0]);
+  std::sort(args.begin(), args.end());
+  EXPECT_EQ(args, (std::vector<std::string>{"ARG a.txt", "ARG b.txt"}));
   app.Close();
 }
 
