@@ -36,6 +36,16 @@ void AddSeparator(CString& path)
         PathAddTrailingSeparatorStr(path);
 }
 
+// Every trailing separator goes: "C:\a\\" names the folder "C:\a" as well.
+void RemoveSeparators(CString& path)
+{
+    int length;
+    do {
+        length = path.GetLength();
+        PathRemoveTrailingSeparatorStr(path);
+    } while (path.GetLength() < length);
+}
+
 }  // namespace
 
 void CVellmorantView::OnDirCompare()
@@ -73,8 +83,8 @@ void CVellmorantView::OnDirCompare()
         return;
     path = dlg.m_strPath;
     comparePath = dlg.m_strComparePath;
-    PathRemoveTrailingSeparatorStr(path);
-    PathRemoveTrailingSeparatorStr(comparePath);
+    RemoveSeparators(path);
+    RemoveSeparators(comparePath);
     int flags = dlg.Flags();
     CString error;
     if (PathCompareExA(path, comparePath, 3) == 0)

@@ -72,12 +72,12 @@ class DirCompare : public ::testing::Test {
   }
 
   // F7 with the compare folder and options; returns when the dialog has closed.
-  void Compare(const TempTree &other, const Options &o) {
+  void Compare(const TempTree &other, const Options &o, const std::string &otherText = "") {
     PostCommand(main, kDirCompare);
     HWND dlg = WaitTopWindow(p.Pid(), "Verzeichnisse vergleichen", 10000);
     ASSERT_NE(nullptr, dlg);
     SetText(GetDlgItem(dlg, kPath), Folder(a));
-    SetText(GetDlgItem(dlg, kComparePath), Folder(other));
+    SetText(GetDlgItem(dlg, kComparePath), otherText.empty() ? Folder(other) : otherText);
     plusAtOpening.push_back(GetText(GetDlgItem(dlg, kPlus)));
     // No plus filter: every file found only below the compare path counts.
     SetText(GetDlgItem(dlg, kPlus), "");
@@ -170,6 +170,14 @@ TEST_F(DirCompare, RefusalsWarningsAndEmptyResults) {
   // Ignoring line ends alone reports nothing.
   Compare(b, {false, false, false, false, true});
   EXPECT_EQ("Es ist keine Vergleichsoption ausgew\xE4hlt !", AnswerMessageBox(p, "Fehler"));
+  // The listed folder itself, spelt otherwise, is no compare folder.
+  std::string upper = Folder(a), slashes;
+  for (char &ch : upper) ch = char(toupper(ch));
+  for (char ch : upper) slashes += ch == '\\' ? '/' : ch;
+  for (const std::string &same : {upper + "\\\\", slashes + "/\\"}) {
+    Compare(b, {true, false, false, false, false}, same);
+    EXPECT_EQ("Quellpfad und Vergleichspfad sind gleich !", AnswerMessageBox(p, "Fehler")) << same;
+  }
 
   // No counterpart at all: a warning, and the list says so.
   Compare(empty, {true, false, false, false, false});
