@@ -16,7 +16,7 @@ namespace {
 
 const char* const kWindowChoices[2] = {"Aus Dateiliste", "Aus Ergebnisliste"};
 
-void CancelExecRun(CProgressDlg*, void* pArg) { static_cast<CStartProg*>(pArg)->Terminate(0); }
+void CancelExecRun(CProgressDlg*, void* pArg) { static_cast<CExecRun*>(pArg)->EndWaitedProgram(); }
 
 CString WithoutAmpersands(const char* name) {
   CString out;
@@ -152,7 +152,7 @@ void CVellmorantView::OnRunExecMenu() {
   CExecRun run(&progress, runner, entries, m_execBatches, &m_cache);
   progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
   progress.SetTitle("Ausführungsmenü");
-  progress.SetCancelCallback(CancelExecRun, &runner);
+  progress.SetCancelCallback(CancelExecRun, &run);
   progress.SetRange64(ULONGLONG(count));
   progress.SetLineCount(1);
   progress.SetJob(RunExecEntry, (DWORD_PTR)this, (DWORD_PTR)&run, (DWORD_PTR)&items, DWORD_PTR(source),

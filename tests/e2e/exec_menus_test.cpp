@@ -284,6 +284,16 @@ TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
   app.Close();
 }
 
+// The number of running processes of the program named exe.
+int Running(const char *exe) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 pe = {sizeof pe};
+  int n = 0;
+  for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) n += lstrcmpiA(pe.szExeFile, exe) == 0;
+  CloseHandle(snap);
+  return n;
+}
+
 TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   TempTree tree("exec_cancel"), tools("exec_tools");
   tree.Write("a.txt", "1");
@@ -307,6 +317,20 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   // The program that was not waited for ran beside the other and on to its end.
   EXPECT_TRUE(WaitFor([&] { return Runs(detached).size() == 1 && ReadLines(detached + ".log").back() == "END"; },
                       10000));
+
+  // A command line that is waited for: Cancel ends the program that its interpreter started.
+  std::string slowCmd = Recorder(tools, "slowcmd.exe");
+  tools.Write("slowcmd.exe.sleep", "");
+  StoreMenu(1, "Lang", {{"COMMAND", "\"" + slowCmd + "\" %f", "", "", 1, 0, 1}});
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  progress = WaitTopWindow(app.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(slowCmd).size() == 1; }, 20000));
+  ClickButton(progress, IDCANCEL);
+  ASSERT_TRUE(app.WaitDone(15000));
+  EXPECT_TRUE(WaitFor([&] { return Running("slowcmd.exe") == 0; }, 5000));
+  EXPECT_EQ(Runs(slowCmd).size(), 1u);
+  EXPECT_NE(ReadLines(slowCmd + ".log").back(), "END");
   app.Close();
 }
 
