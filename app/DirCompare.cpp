@@ -133,8 +133,9 @@ void ExaminePair(const char* listed, const char* counterpart, int flags, char* b
 // The lines of a listed file and its counterpart. Returns whether the counterpart exists.
 bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, const PairOutcome& o, int flags)
 {
-    if (o.counterpartStat == FILE_ERR_OTHER) {
-        // Not to be looked at (a folder the user may not read): whether it exists is unknown.
+    if (o.counterpartStat != 0 && o.counterpartStat != FILE_ERR_NOT_FOUND) {
+        // Not to be looked at (a folder the user may not read, a path too long): whether it
+        // exists is unknown.
         if (flags & (DCF_CHANGED | DCF_ATTRIBUTES | DCF_DELETED))
             AddDirCompareLine(lines, counterpart, kOpenFailed, DCK_OPEN_FAILED);
         return true;

@@ -167,6 +167,16 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     EXPECT_EQ(0u, line.find(locked + " "));
     EXPECT_EQ(":Fehler beim \xD6" "ffnen", line.substr(line.find(':', 2)));
 
+    // A counterpart whose path is too long to be looked at is not reported as missing.
+    CStrList deep;
+    std::string deepPath = other.Root() + std::string(240, 'd') + "\\";
+    MakeInput(deep, listed.Root(), deepPath, {listed.Root() + "sub\\b.txt"});
+    lines.RemoveAll();
+    EXPECT_EQ(1, RunDirCompare(deep, DCF_CHANGED | DCF_DELETED, lines, &cancel, nullptr, nullptr));
+    ASSERT_EQ(1, lines.m_nCount);
+    EXPECT_EQ(uint32_t(DCK_OPEN_FAILED), *lines.Item<uint32_t>(0));
+    EXPECT_EQ(0u, Text(lines, 0).find(deepPath + "sub\\b.txt "));
+
     // Cancelled before the first file: only the files found below the compare path.
     lines.RemoveAll();
     cancel = 1;
