@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ReadAhead.h"
@@ -177,7 +178,7 @@ bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, 
 
 // Adds a kind-3 line for every file below the compare path (filtered by plus and minus) whose
 // place below the path holds no listed file.
-void AddNewFiles(const CStrList& input, CStrList& lines)
+void AddNewFiles(const CStrList& input, CStrList& lines, volatile LONG* cancel)
 {
     std::vector<const char*> listed;
     listed.reserve(size_t(input.m_nCount > 4 ? input.m_nCount - 4 : 0));
@@ -189,7 +190,22 @@ void AddNewFiles(const CStrList& input, CStrList& lines)
     const char* plus = input.GetString(2);
     const char* minus = input.GetString(3);
     CDirList found;
-    if (found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr) <= 0)
+    // A large tree takes seconds to list: Cancel ends the listing, and then nothing is reported.
+    volatile LONG scanned = 0;
+    std::thread watch;
+    if (cancel)
+        watch = std::thread([&] {
+            while (!scanned) {
+                if (*cancel)
+                    InterlockedExchange(&found.m_bStop, 1);
+                Sleep(10);
+            }
+        });
+    int count = found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr);
+    InterlockedExchange(&scanned, 1);
+    if (watch.joinable())
+        watch.join();
+    if (count <= 0 || (cancel && *cancel))
         return;
     for (int i = 0; i < found.m_nCount; ++i) {
         const DirEntry* entry = found.GetEntry(i);
@@ -322,7 +338,7 @@ int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LO
                           return 0;
                       });
     if (flags & DCF_ADDED)
-        AddNewFiles(input, lines);
+        AddNewFiles(input, lines, cancel);
 
     bool anyCounterpart = false;
     uint64_t done = 0;

@@ -177,13 +177,17 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     EXPECT_EQ(uint32_t(DCK_OPEN_FAILED), *lines.Item<uint32_t>(0));
     EXPECT_EQ(0u, Text(lines, 0).find(deepPath + "sub\\b.txt "));
 
-    // Cancelled before the first file: only the files found below the compare path.
+    // Not cancelled: the file found only below the compare path.
     lines.RemoveAll();
-    cancel = 1;
-    EXPECT_EQ(2, RunDirCompare(input, DCF_CHANGED | DCF_ADDED, lines, &cancel, nullptr, nullptr));
+    EXPECT_EQ(1, RunDirCompare(input, DCF_ADDED, lines, &cancel, nullptr, nullptr));
     ASSERT_EQ(1, lines.m_nCount);
     EXPECT_EQ(uint32_t(DCK_NEW), *lines.Item<uint32_t>(0));
     EXPECT_EQ(0u, Text(lines, 0).find(listed.Root() + "x.txt "));
+    // Cancelled while the compare path is listed (a large tree takes seconds): nothing.
+    lines.RemoveAll();
+    cancel = 1;
+    EXPECT_EQ(2, RunDirCompare(input, DCF_CHANGED | DCF_ADDED, lines, &cancel, nullptr, nullptr));
+    EXPECT_EQ(0, lines.m_nCount);
 }
 
 // Every kind of pair, several times over: the lines of all files together (examined ahead by
