@@ -40,15 +40,25 @@ TEST(SkippedFiles, FileDeniedToTheUserIsCounted)
     }
 }
 
-TEST(SkippedFiles, FolderDeniedToTheUserIsCountedInTheFill)
+namespace {
+
+// Whether the system's folder of private keys exists and this user may not list it.
+bool PrivateFolderDenied()
 {
-    // A folder of the system that only its owner group may read.
-    const char parent[] = "Z:\\etc\\ssl";
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA("Z:\\etc\\ssl\\private\\*", &fd);
     if (h != INVALID_HANDLE_VALUE)
         FindClose(h);
-    if (h != INVALID_HANDLE_VALUE || GetFileAttributesA("Z:\\etc\\ssl\\private") == INVALID_FILE_ATTRIBUTES)
+    return h == INVALID_HANDLE_VALUE && GetFileAttributesA("Z:\\etc\\ssl\\private") != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+TEST(SkippedFiles, FolderDeniedToTheUserIsCountedInTheFill)
+{
+    // A folder of the system that only its owner group may read.
+    const char parent[] = "Z:\\etc\\ssl";
+    if (!PrivateFolderDenied())
         GTEST_SKIP() << "no folder denied to this user";
     CDirList list;
     EXPECT_GT(list.Open(parent, CDirList::DL_RECURSE), 0);
@@ -59,11 +69,7 @@ TEST(SkippedFiles, CompareCounterpartInAFolderDeniedToTheUser)
 {
     // Whether the counterpart exists cannot be known: it is not reported as missing.
     const char comparePath[] = "Z:\\etc\\ssl\\";
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA("Z:\\etc\\ssl\\private\\*", &fd);
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
-    if (h != INVALID_HANDLE_VALUE || GetFileAttributesA("Z:\\etc\\ssl\\private") == INVALID_FILE_ATTRIBUTES)
+    if (!PrivateFolderDenied())
         GTEST_SKIP() << "no folder denied to this user";
     testcommon::TempDir dir;
     std::string path = dir.Path() + "\\";
