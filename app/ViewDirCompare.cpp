@@ -110,6 +110,25 @@ void CVellmorantView::OnDirCompare()
         CWaitCursor wait;
         outside = BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input,
                                        &sizeSum);
+        // "C:\a\.\", "C:\a\sub\.." or a short name is the folder of the listed files too: they
+        // may lie below its spelling on disk where the typed one holds none of them.
+        CString spelt;
+        if (outside > 0 && PathGetTrueSpellingStr(spelt, path)) {
+            AddSeparator(spelt);
+            if (PathCompareA(spelt, path) != 0) {
+                uint64_t speltSum = 0;
+                int speltOutside = BuildDirCompareInput(files, count, spelt, comparePath, dlg.m_strPlus,
+                                                        dlg.m_strMinus, input, &speltSum);
+                if (speltOutside < outside) {
+                    path = spelt;
+                    outside = speltOutside;
+                    sizeSum = speltSum;
+                } else {
+                    BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input,
+                                         &sizeSum);
+                }
+            }
+        }
     }
     if (outside > 0) {
         CString warning;

@@ -72,11 +72,12 @@ class DirCompare : public ::testing::Test {
   }
 
   // F7 with the compare folder and options; returns when the dialog has closed.
-  void Compare(const TempTree &other, const Options &o, const std::string &otherText = "") {
+  void Compare(const TempTree &other, const Options &o, const std::string &otherText = "",
+               const std::string &pathText = "") {
     PostCommand(main, kDirCompare);
     HWND dlg = WaitTopWindow(p.Pid(), "Verzeichnisse vergleichen", 10000);
     ASSERT_NE(nullptr, dlg);
-    SetText(GetDlgItem(dlg, kPath), Folder(a));
+    SetText(GetDlgItem(dlg, kPath), pathText.empty() ? Folder(a) : pathText);
     SetText(GetDlgItem(dlg, kComparePath), otherText.empty() ? Folder(other) : otherText);
     plusAtOpening.push_back(GetText(GetDlgItem(dlg, kPlus)));
     // No plus filter: every file found only below the compare path counts.
@@ -189,5 +190,13 @@ TEST_F(DirCompare, RefusalsWarningsAndEmptyResults) {
   Compare(c, {true, true, true, true, true});
   ASSERT_TRUE(Idle());
   EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines());
+  // The listed folder spelt with "." or "..", or by its short name, still holds the listed files.
+  char shortName[MAX_PATH] = "";
+  GetShortPathNameA(Folder(a).c_str(), shortName, MAX_PATH);
+  for (const std::string &spelt : {Folder(a) + "\\.\\", Folder(a) + "\\sub\\..", std::string(shortName)}) {
+    Compare(c, {true, true, true, true, true}, "", spelt);
+    ASSERT_TRUE(Idle()) << spelt;
+    EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines()) << spelt;
+  }
   EXPECT_TRUE(CloseMain(p, main));
 }
