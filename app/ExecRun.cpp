@@ -243,8 +243,9 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
     batch = BatchName(temp, GetCurrentProcessId());
     if (!WriteBatch(batch, text, true)) return false;
   } else {
-    // A batch that runs on after the start needs a name of its own.
-    for (int tries = 0; tries < 64 && batch.empty(); ++tries) {
+    // A batch that runs on after the start needs a name of its own; interpreters of earlier
+    // runs may still hold as many names as are kept.
+    for (int tries = 0; tries < 64 + m_batches.Count() && batch.empty(); ++tries) {
       std::string name = BatchName(temp, GetCurrentProcessId() + m_nNextBatch++);
       if (WriteBatch(name, text, false)) batch = name;
     }

@@ -192,6 +192,38 @@ TEST(ExecBatchesTest, EndedOnesGoAfterTheWaitTheRestLater) {
   CloseHandle(event);
 }
 
+TEST(ExecBatchesTest, NamesHeldByEarlierBatchesAreSkipped) {
+  // Interpreters of an earlier run still hold more batch names than a start tries by itself.
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  CExecBatches batches;
+  std::vector<HANDLE> held;
+  for (DWORD k = 1; k <= 80; ++k) {
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%sCMD%08lX.bat", temp, static_cast<unsigned long>(GetCurrentProcessId() + k));
+    held.push_back(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held.back());
+    batches.Add(name, nullptr);
+  }
+  const std::string marker = std::string(temp) + "vm_batch_marker.txt";
+  DeleteFileA(marker.c_str());
+  std::vector<ExecEntry> entries(1);
+  entries[0].execute = "COMMAND";
+  entries[0].command = 1;
+  entries[0].noWait = 1;
+  entries[0].param = ("echo ran> \"" + marker + "\"").c_str();
+  CStartProg runner;
+  CExecRun run(nullptr, runner, entries, batches, nullptr);
+  ExecItem item;
+  item.path = "C:\\a\\x.txt";
+  run.Run({item});
+  EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+  for (HANDLE h : held) CloseHandle(h);
+  batches.DeleteAll();
+  EXPECT_EQ(0, batches.Count());
+  DeleteFileA(marker.c_str());
+}
+
 // Registry round trips under a key of the test's own.
 class ExecStore : public ::testing::Test {
  protected:
