@@ -111,24 +111,34 @@ void CVellmorantView::OnDirCompare()
         outside = BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input,
                                        &sizeSum);
         // "C:\a\.\", "C:\a\sub\.." or a short name is the folder of the listed files too: they
-        // may lie below its spelling on disk where the typed one holds none of them.
-        CString spelt;
-        if (outside > 0 && PathGetTrueSpellingStr(spelt, path)) {
+        // may lie below its spelling on disk, or below its short form (a list filled from a
+        // short name), where the typed one holds none of them.
+        CString spellings[2];
+        if (outside > 0) {
+            PathGetTrueSpellingStr(spellings[0], path);
+            char shortPath[MAX_PATH];
+            DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+            if (n > 0 && n < sizeof shortPath)
+                spellings[1] = shortPath;
+        }
+        bool respelt = false;
+        for (CString& spelt : spellings) {
             AddSeparator(spelt);
-            if (PathCompareA(spelt, path) != 0) {
-                uint64_t speltSum = 0;
-                int speltOutside = BuildDirCompareInput(files, count, spelt, comparePath, dlg.m_strPlus,
-                                                        dlg.m_strMinus, input, &speltSum);
-                if (speltOutside < outside) {
-                    path = spelt;
-                    outside = speltOutside;
-                    sizeSum = speltSum;
-                } else {
-                    BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input,
-                                         &sizeSum);
-                }
+            if (outside == 0 || spelt.IsEmpty() || PathCompareA(spelt, path) == 0)
+                continue;
+            CStrList other(4);
+            uint64_t otherSum = 0;
+            int otherOutside = BuildDirCompareInput(files, count, spelt, comparePath, dlg.m_strPlus, dlg.m_strMinus,
+                                                    other, &otherSum);
+            if (otherOutside < outside) {
+                path = spelt;
+                outside = otherOutside;
+                sizeSum = otherSum;
+                respelt = true;
             }
         }
+        if (respelt)
+            BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input, &sizeSum);
     }
     if (outside > 0) {
         CString warning;

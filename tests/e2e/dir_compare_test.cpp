@@ -199,4 +199,16 @@ TEST_F(DirCompare, RefusalsWarningsAndEmptyResults) {
     EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines()) << spelt;
   }
   EXPECT_TRUE(CloseMain(p, main));
+
+  // Filled from the short name, the list is still the listed folder's typed in full.
+  p.Kill();
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(shortName) + " -p:*"));
+  main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  results = FindChildById(main, kResults);
+  ASSERT_EQ(9, SettledCount(p, FindChildById(main, kFileList)));
+  Compare(c, {true, true, true, true, true});
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines());
+  EXPECT_TRUE(CloseMain(p, main));
 }
