@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ReadAhead.h"
@@ -133,6 +134,13 @@ void ExaminePair(const char* listed, const char* counterpart, int flags, char* b
 // The lines of a listed file and its counterpart. Returns whether the counterpart exists.
 bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, const PairOutcome& o, int flags)
 {
+    if (o.counterpartStat != 0 && o.counterpartStat != FILE_ERR_NOT_FOUND) {
+        // Not to be looked at (a folder the user may not read, a path too long): whether it
+        // exists is unknown.
+        if (flags & (DCF_CHANGED | DCF_ATTRIBUTES | DCF_DELETED))
+            AddDirCompareLine(lines, counterpart, kOpenFailed, DCK_OPEN_FAILED);
+        return true;
+    }
     if (!IsFile(o.counterpartStat, o.counterpartInfo)) {
         if (flags & DCF_DELETED)
             AddDirCompareLine(lines, listed, kMissing, DCK_MISSING);
@@ -170,7 +178,7 @@ bool AddPairLines(CStrList& lines, const char* listed, const char* counterpart, 
 
 // Adds a kind-3 line for every file below the compare path (filtered by plus and minus) whose
 // place below the path holds no listed file.
-void AddNewFiles(const CStrList& input, CStrList& lines)
+void AddNewFiles(const CStrList& input, CStrList& lines, volatile LONG* cancel)
 {
     std::vector<const char*> listed;
     listed.reserve(size_t(input.m_nCount > 4 ? input.m_nCount - 4 : 0));
@@ -182,7 +190,22 @@ void AddNewFiles(const CStrList& input, CStrList& lines)
     const char* plus = input.GetString(2);
     const char* minus = input.GetString(3);
     CDirList found;
-    if (found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr) <= 0)
+    // A large tree takes seconds to list: Cancel ends the listing, and then nothing is reported.
+    volatile LONG scanned = 0;
+    std::thread watch;
+    if (cancel)
+        watch = std::thread([&] {
+            while (!scanned) {
+                if (*cancel)
+                    InterlockedExchange(&found.m_bStop, 1);
+                Sleep(10);
+            }
+        });
+    int count = found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr);
+    InterlockedExchange(&scanned, 1);
+    if (watch.joinable())
+        watch.join();
+    if (count <= 0 || (cancel && *cancel))
         return;
     for (int i = 0; i < found.m_nCount; ++i) {
         const DirEntry* entry = found.GetEntry(i);
@@ -264,11 +287,13 @@ int BuildDirCompareInput(CDirList& files, int count, const char* path, const cha
     int pathLength = int(strlen(path));
     uint64_t sum = 0;
     int outside = 0;
+    // A file listed twice is compared (and reported) once.
+    const std::vector<char> first = DirListFirstListings(files);
     for (int i = 0; i < count; ++i) {
         const DirEntry* entry = files.GetEntry(i);
         if (!entry)
             break;
-        if (entry->IsFolder())
+        if (entry->IsFolder() || size_t(i) >= first.size() || !first[size_t(i)])
             continue;
         const char* p = entry->FullPath();
         if (int(strlen(p)) <= pathLength || !PathPartEqual(p, path, pathLength)) {
@@ -313,7 +338,7 @@ int RunDirCompare(const CStrList& input, int flags, CStrList& lines, volatile LO
                           return 0;
                       });
     if (flags & DCF_ADDED)
-        AddNewFiles(input, lines);
+        AddNewFiles(input, lines, cancel);
 
     bool anyCounterpart = false;
     uint64_t done = 0;

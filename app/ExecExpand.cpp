@@ -24,11 +24,19 @@ std::string Decimal(long long v) {
   return buf;
 }
 
+// The whole value, however long: a cut or dropped one would run the entry with another
+// argument than the user's (a long value makes the line too long instead).
 std::string EnvValue(const std::string& name) {
-  char buf[1024];
-  DWORD n = GetEnvironmentVariableA(name.c_str(), buf, sizeof buf);
-  if (n == 0 || n >= sizeof buf) return std::string();
-  return std::string(buf, n);
+  std::string value(256, '\0');
+  for (int tries = 0; tries < 4; ++tries) {
+    DWORD n = GetEnvironmentVariableA(name.c_str(), &value[0], DWORD(value.size()));
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.assign(n, '\0');
+  }
+  return std::string();
 }
 
 // Reads the placeholder at text[0] == '%'.

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <utility>
 
 #include "app/FileCache.h"
 #include "system/Paths.h"
@@ -49,6 +52,43 @@ bool WriteBatch(const std::string& path, const std::string& text, bool replace) 
 }
 
 bool EqualNoCase(const CString& a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
+ULONGLONG CreationTime(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The processes that root started, and theirs in turn, opened for ending; a process that
+// began before its listed parent carries a reused id and is none of them.
+std::vector<HANDLE> OpenDescendants(DWORD root) {
+  std::vector<HANDLE> found;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return found;
+  std::vector<PROCESSENTRY32> all;
+  PROCESSENTRY32 pe = {};
+  pe.dwSize = sizeof pe;
+  for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) all.push_back(pe);
+  CloseHandle(snap);
+  HANDLE rootHandle = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, root);
+  std::vector<std::pair<DWORD, ULONGLONG>> parents(1, {root, rootHandle ? CreationTime(rootHandle) : 0});
+  if (rootHandle) CloseHandle(rootHandle);
+  for (size_t k = 0; k < parents.size(); ++k) {
+    for (const PROCESSENTRY32& e : all) {
+      if (e.th32ParentProcessID != parents[k].first || e.th32ProcessID == root) continue;
+      HANDLE h = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, e.th32ProcessID);
+      if (!h) continue;
+      ULONGLONG created = CreationTime(h);
+      if (created < parents[k].second) {
+        CloseHandle(h);
+        continue;
+      }
+      found.push_back(h);
+      parents.push_back({e.th32ProcessID, created});
+    }
+  }
+  return found;
+}
 
 }  // namespace
 
@@ -203,8 +243,9 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
     batch = BatchName(temp, GetCurrentProcessId());
     if (!WriteBatch(batch, text, true)) return false;
   } else {
-    // A batch that runs on after the start needs a name of its own.
-    for (int tries = 0; tries < 64 && batch.empty(); ++tries) {
+    // A batch that runs on after the start needs a name of its own; interpreters of earlier
+    // runs may still hold as many names as are kept.
+    for (int tries = 0; tries < 64 + m_batches.Count() && batch.empty(); ++tries) {
       std::string name = BatchName(temp, GetCurrentProcessId() + m_nNextBatch++);
       if (WriteBatch(name, text, false)) batch = name;
     }
@@ -214,9 +255,11 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
   m_runner.SetProgram(("?" + batch).c_str());
   if (!folder.empty()) m_runner.SetWorkingDir(folder.c_str());
   if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
+  if (wait) InterlockedExchange(&m_nBatchWaited, 1);
   bool ok = m_runner.Start(0) != FALSE;
   if (ok && wait) {
     WaitForProgram();
+    InterlockedExchange(&m_nBatchWaited, 0);
   } else if (ok) {
     m_batches.Add(batch, OpenProcess(SYNCHRONIZE, FALSE, m_runner.GetProcessId()));
     // Cancel ends only programs that the run waits for.
@@ -290,8 +333,20 @@ bool CExecRun::RunProgram(const ExecEntry& e, const ExecItemValues& v, const std
 void CExecRun::WaitForProgram() {
   while (!m_runner.Wait(100)) {
     if (Cancelled()) {
-      m_runner.Terminate(0);
+      EndWaitedProgram();
       break;
     }
+  }
+}
+
+void CExecRun::EndWaitedProgram() {
+  std::vector<HANDLE> started;
+  DWORD id = m_runner.GetProcessId();
+  if (m_nBatchWaited && id && m_runner.IsRunning()) started = OpenDescendants(id);
+  // The interpreter first, so that it starts nothing more.
+  m_runner.Terminate(0);
+  for (HANDLE h : started) {
+    TerminateProcess(h, 0);
+    CloseHandle(h);
   }
 }

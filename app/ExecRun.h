@@ -76,6 +76,10 @@ public:
   int SkippedCount() const { return m_nSkipped; }
   const std::string& FirstSkipped() const { return m_firstSkipped; }
 
+  // Cancel (from any thread): ends the program the run waits for and, for a command line,
+  // the programs that its interpreter started, which would otherwise run on unseen.
+  void EndWaitedProgram();
+
   // The batch text of a command line: converted to the OEM code page. False when a
   // character has no OEM form (the batch would name another file).
   static bool BatchText(const std::string& line, std::string& out);
@@ -101,4 +105,5 @@ private:
   std::string m_firstSkipped;
   unsigned m_nNextBatch = 1;
   CExecBatches& m_batches;
+  volatile LONG m_nBatchWaited = 0;   // the runner's program is a command line's interpreter
 };

@@ -36,6 +36,16 @@ void AddSeparator(CString& path)
         PathAddTrailingSeparatorStr(path);
 }
 
+// Every trailing separator goes: "C:\a\\" names the folder "C:\a" as well.
+void RemoveSeparators(CString& path)
+{
+    int length;
+    do {
+        length = path.GetLength();
+        PathRemoveTrailingSeparatorStr(path);
+    } while (path.GetLength() < length);
+}
+
 }  // namespace
 
 void CVellmorantView::OnDirCompare()
@@ -73,8 +83,8 @@ void CVellmorantView::OnDirCompare()
         return;
     path = dlg.m_strPath;
     comparePath = dlg.m_strComparePath;
-    PathRemoveTrailingSeparatorStr(path);
-    PathRemoveTrailingSeparatorStr(comparePath);
+    RemoveSeparators(path);
+    RemoveSeparators(comparePath);
     int flags = dlg.Flags();
     CString error;
     if (PathCompareExA(path, comparePath, 3) == 0)
@@ -100,6 +110,35 @@ void CVellmorantView::OnDirCompare()
         CWaitCursor wait;
         outside = BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input,
                                        &sizeSum);
+        // "C:\a\.\", "C:\a\sub\.." or a short name is the folder of the listed files too: they
+        // may lie below its spelling on disk, or below its short form (a list filled from a
+        // short name), where the typed one holds none of them.
+        CString spellings[2];
+        if (outside > 0) {
+            PathGetTrueSpellingStr(spellings[0], path);
+            char shortPath[MAX_PATH];
+            DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+            if (n > 0 && n < sizeof shortPath)
+                spellings[1] = shortPath;
+        }
+        bool respelt = false;
+        for (CString& spelt : spellings) {
+            AddSeparator(spelt);
+            if (outside == 0 || spelt.IsEmpty() || PathCompareA(spelt, path) == 0)
+                continue;
+            CStrList other(4);
+            uint64_t otherSum = 0;
+            int otherOutside = BuildDirCompareInput(files, count, spelt, comparePath, dlg.m_strPlus, dlg.m_strMinus,
+                                                    other, &otherSum);
+            if (otherOutside < outside) {
+                path = spelt;
+                outside = otherOutside;
+                sizeSum = otherSum;
+                respelt = true;
+            }
+        }
+        if (respelt)
+            BuildDirCompareInput(files, count, path, comparePath, dlg.m_strPlus, dlg.m_strMinus, input, &sizeSum);
     }
     if (outside > 0) {
         CString warning;

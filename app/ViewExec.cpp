@@ -8,6 +8,7 @@
 #include "app/ExecRun.h"
 #include "app/ResultList.h"
 #include "app/VellmorantView.h"
+#include "system/DirList.h"
 #include "system/RegKeys.h"
 #include "toolkit/InputDlgs.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 const char* const kWindowChoices[2] = {"Aus Dateiliste", "Aus Ergebnisliste"};
 
-void CancelExecRun(CProgressDlg*, void* pArg) { static_cast<CStartProg*>(pArg)->Terminate(0); }
+void CancelExecRun(CProgressDlg*, void* pArg) { static_cast<CExecRun*>(pArg)->EndWaitedProgram(); }
 
 CString WithoutAmpersands(const char* name) {
   CString out;
@@ -56,11 +57,15 @@ int CVellmorantView::ExecItemCount(int source) const {
 void CVellmorantView::CollectExecItems(int source, std::vector<ExecItem>& items) {
   int count = ExecItemCount(source);
   items.resize(size_t(count < 0 ? 0 : count));
+  // A file listed twice runs once: its second listing is an item without a path.
+  std::vector<char> first;
+  if (source == -1) first = DirListFirstListings(m_wndFiles.m_DirList);
   for (int i = 0; i < count; ++i) {
     ExecItem& item = items[size_t(i)];
     if (source == -1) {
-      const char* path = m_wndFiles.m_DirList.GetPath(i);
-      if (path) item.path = path;
+      const DirEntry* entry = m_wndFiles.m_DirList.GetEntry(i);
+      if (entry && (entry->IsFolder() || (size_t(i) < first.size() && first[size_t(i)])))
+        item.path = entry->FullPath();
     } else if (source == 0) {
       const TextSearchHit* hit = m_textSearch.m_hits.Item<TextSearchHit>(i);
       if (hit->nameIndex >= 0 && hit->nameIndex < m_textSearch.m_names.m_nCount)
@@ -147,7 +152,7 @@ void CVellmorantView::OnRunExecMenu() {
   CExecRun run(&progress, runner, entries, m_execBatches, &m_cache);
   progress.SetThreadPriority(THREAD_PRIORITY_LOWEST);
   progress.SetTitle("Ausführungsmenü");
-  progress.SetCancelCallback(CancelExecRun, &runner);
+  progress.SetCancelCallback(CancelExecRun, &run);
   progress.SetRange64(ULONGLONG(count));
   progress.SetLineCount(1);
   progress.SetJob(RunExecEntry, (DWORD_PTR)this, (DWORD_PTR)&run, (DWORD_PTR)&items, DWORD_PTR(source),

@@ -279,7 +279,12 @@ BOOL PathGetTrueSpellingStr(CString& out, const char* path) {
             HANDLE h = FindFirstFileA(result + part, &fd);
             if (h != INVALID_HANDLE_VALUE) {
                 FindClose(h);
-                part = fd.cFileName;
+                // A name with characters the code page lacks comes with '?' for them: only its
+                // short form names the file.
+                if (!strchr(fd.cFileName, '?'))
+                    part = fd.cFileName;
+                else if (fd.cAlternateFileName[0])
+                    part = fd.cAlternateFileName;
             } else {
                 lookup = false;
             }

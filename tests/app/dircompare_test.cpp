@@ -143,10 +143,12 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     std::string temp = listed.Path().substr(0, listed.Path().rfind('\\') + 1);
     EXPECT_STREQ(temp.c_str(), CommonFolderOf(files, 4));
     EXPECT_STREQ(listed.Root().c_str(), CommonFolderOf(files, 3));
+    // A file listed again (in other letters) is compared once.
+    ASSERT_EQ(1, files.Open((upper + "A.TXT").c_str(), 0));
 
     CStrList input;
     uint64_t sum = 0;
-    EXPECT_EQ(1, BuildDirCompareInput(files, 4, listed.Root().c_str(), other.Root().c_str(), "*.txt", "", input, &sum));
+    EXPECT_EQ(1, BuildDirCompareInput(files, 5, listed.Root().c_str(), other.Root().c_str(), "*.txt", "", input, &sum));
     ASSERT_EQ(7, input.m_nCount);
     EXPECT_EQ(listed.Root() + "sub\\b.txt", Text(input, 5));
     EXPECT_EQ(6u, sum);
@@ -165,13 +167,27 @@ TEST(DirCompareJob, InputCommonFolderOpenFailureAndCancel)
     EXPECT_EQ(0u, line.find(locked + " "));
     EXPECT_EQ(":Fehler beim \xD6" "ffnen", line.substr(line.find(':', 2)));
 
-    // Cancelled before the first file: only the files found below the compare path.
+    // A counterpart whose path is too long to be looked at is not reported as missing.
+    CStrList deep;
+    std::string deepPath = other.Root() + std::string(240, 'd') + "\\";
+    MakeInput(deep, listed.Root(), deepPath, {listed.Root() + "sub\\b.txt"});
     lines.RemoveAll();
-    cancel = 1;
-    EXPECT_EQ(2, RunDirCompare(input, DCF_CHANGED | DCF_ADDED, lines, &cancel, nullptr, nullptr));
+    EXPECT_EQ(1, RunDirCompare(deep, DCF_CHANGED | DCF_DELETED, lines, &cancel, nullptr, nullptr));
+    ASSERT_EQ(1, lines.m_nCount);
+    EXPECT_EQ(uint32_t(DCK_OPEN_FAILED), *lines.Item<uint32_t>(0));
+    EXPECT_EQ(0u, Text(lines, 0).find(deepPath + "sub\\b.txt "));
+
+    // Not cancelled: the file found only below the compare path.
+    lines.RemoveAll();
+    EXPECT_EQ(1, RunDirCompare(input, DCF_ADDED, lines, &cancel, nullptr, nullptr));
     ASSERT_EQ(1, lines.m_nCount);
     EXPECT_EQ(uint32_t(DCK_NEW), *lines.Item<uint32_t>(0));
     EXPECT_EQ(0u, Text(lines, 0).find(listed.Root() + "x.txt "));
+    // Cancelled while the compare path is listed (a large tree takes seconds): nothing.
+    lines.RemoveAll();
+    cancel = 1;
+    EXPECT_EQ(2, RunDirCompare(input, DCF_CHANGED | DCF_ADDED, lines, &cancel, nullptr, nullptr));
+    EXPECT_EQ(0, lines.m_nCount);
 }
 
 // Every kind of pair, several times over: the lines of all files together (examined ahead by

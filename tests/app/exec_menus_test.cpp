@@ -49,9 +49,13 @@ TEST(ExecValues, PathParts) {
   EXPECT_TRUE(ExecItemValuesFromPath("C:\\" + std::string(256, 'a'), 0, 0, 0, v));
 }
 
+// A variable longer than any command line an entry builds.
+const std::string kLongValue(1100, 'L');
+
 class ExecExpand : public ::testing::Test {
  protected:
   void SetUp() override {
+    SetEnvironmentVariableA("VML", kLongValue.c_str());
     SetEnvironmentVariableA("VMX", "v a l");
     SetEnvironmentVariableA("VMQ", "\"q r\"");
     SetEnvironmentVariableA("VMU", nullptr);
@@ -82,6 +86,8 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
       {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
+      // A long value is kept whole, and the line is then too long to run.
+      {"C:\\a\\x.txt", "%-(VML)", kLongValue.c_str(), kExecTooLong},
   };
   for (const Case& c : cases) {
     std::string out;
@@ -112,6 +118,7 @@ TEST_F(ExecExpand, Arguments) {
       {"C:\\a\\x.txt", "a\\\"b \"c\\\\\"d e", {"a\"b", "c\\d", "e"}, 0},
       {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
       {"C:\\a\\x.txt", "", {}, 0},
+      {"C:\\a\\x.txt", "%(VML)", {kLongValue}, kExecTooLong},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args;
@@ -183,6 +190,38 @@ TEST(ExecBatchesTest, EndedOnesGoAfterTheWaitTheRestLater) {
   EXPECT_FALSE(exists(running));
   SetEvent(event);
   CloseHandle(event);
+}
+
+TEST(ExecBatchesTest, NamesHeldByEarlierBatchesAreSkipped) {
+  // Interpreters of an earlier run still hold more batch names than a start tries by itself.
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  CExecBatches batches;
+  std::vector<HANDLE> held;
+  for (DWORD k = 1; k <= 80; ++k) {
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%sCMD%08lX.bat", temp, static_cast<unsigned long>(GetCurrentProcessId() + k));
+    held.push_back(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held.back());
+    batches.Add(name, nullptr);
+  }
+  const std::string marker = std::string(temp) + "vm_batch_marker.txt";
+  DeleteFileA(marker.c_str());
+  std::vector<ExecEntry> entries(1);
+  entries[0].execute = "COMMAND";
+  entries[0].command = 1;
+  entries[0].noWait = 1;
+  entries[0].param = ("echo ran> \"" + marker + "\"").c_str();
+  CStartProg runner;
+  CExecRun run(nullptr, runner, entries, batches, nullptr);
+  ExecItem item;
+  item.path = "C:\\a\\x.txt";
+  run.Run({item});
+  EXPECT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+  for (HANDLE h : held) CloseHandle(h);
+  batches.DeleteAll();
+  EXPECT_EQ(0, batches.Count());
+  DeleteFileA(marker.c_str());
 }
 
 // Registry round trips under a key of the test's own.

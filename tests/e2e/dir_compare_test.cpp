@@ -72,12 +72,13 @@ class DirCompare : public ::testing::Test {
   }
 
   // F7 with the compare folder and options; returns when the dialog has closed.
-  void Compare(const TempTree &other, const Options &o) {
+  void Compare(const TempTree &other, const Options &o, const std::string &otherText = "",
+               const std::string &pathText = "") {
     PostCommand(main, kDirCompare);
     HWND dlg = WaitTopWindow(p.Pid(), "Verzeichnisse vergleichen", 10000);
     ASSERT_NE(nullptr, dlg);
-    SetText(GetDlgItem(dlg, kPath), Folder(a));
-    SetText(GetDlgItem(dlg, kComparePath), Folder(other));
+    SetText(GetDlgItem(dlg, kPath), pathText.empty() ? Folder(a) : pathText);
+    SetText(GetDlgItem(dlg, kComparePath), otherText.empty() ? Folder(other) : otherText);
     plusAtOpening.push_back(GetText(GetDlgItem(dlg, kPlus)));
     // No plus filter: every file found only below the compare path counts.
     SetText(GetDlgItem(dlg, kPlus), "");
@@ -170,6 +171,14 @@ TEST_F(DirCompare, RefusalsWarningsAndEmptyResults) {
   // Ignoring line ends alone reports nothing.
   Compare(b, {false, false, false, false, true});
   EXPECT_EQ("Es ist keine Vergleichsoption ausgew\xE4hlt !", AnswerMessageBox(p, "Fehler"));
+  // The listed folder itself, spelt otherwise, is no compare folder.
+  std::string upper = Folder(a), slashes;
+  for (char &ch : upper) ch = char(toupper(ch));
+  for (char ch : upper) slashes += ch == '\\' ? '/' : ch;
+  for (const std::string &same : {upper + "\\\\", slashes + "/\\"}) {
+    Compare(b, {true, false, false, false, false}, same);
+    EXPECT_EQ("Quellpfad und Vergleichspfad sind gleich !", AnswerMessageBox(p, "Fehler")) << same;
+  }
 
   // No counterpart at all: a warning, and the list says so.
   Compare(empty, {true, false, false, false, false});
@@ -178,6 +187,26 @@ TEST_F(DirCompare, RefusalsWarningsAndEmptyResults) {
   EXPECT_EQ(std::vector<std::string>{"Es wurden keine Dateien gefunden."}, Lines());
 
   // The next run that finds counterparts without differences says that instead.
+  Compare(c, {true, true, true, true, true});
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines());
+  // The listed folder spelt with "." or "..", or by its short name, still holds the listed files.
+  char shortName[MAX_PATH] = "";
+  GetShortPathNameA(Folder(a).c_str(), shortName, MAX_PATH);
+  for (const std::string &spelt : {Folder(a) + "\\.\\", Folder(a) + "\\sub\\..", std::string(shortName)}) {
+    Compare(c, {true, true, true, true, true}, "", spelt);
+    ASSERT_TRUE(Idle()) << spelt;
+    EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines()) << spelt;
+  }
+  EXPECT_TRUE(CloseMain(p, main));
+
+  // Filled from the short name, the list is still the listed folder's typed in full.
+  p.Kill();
+  ASSERT_TRUE(p.Start(ProgramPath(), Quote(shortName) + " -p:*"));
+  main = WaitMain(p);
+  ASSERT_NE(nullptr, main);
+  results = FindChildById(main, kResults);
+  ASSERT_EQ(9, SettledCount(p, FindChildById(main, kFileList)));
   Compare(c, {true, true, true, true, true});
   ASSERT_TRUE(Idle());
   EXPECT_EQ(std::vector<std::string>{"Keine Unterschiede gefunden."}, Lines());

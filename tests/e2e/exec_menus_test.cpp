@@ -16,7 +16,8 @@ using namespace e2e;
 
 namespace {
 
-const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397;
+const int kDirCompare = 32786, kEditMenus = 32790, kRunMenu = 32791, kResults = 21397, kInsertAll = 32775,
+          kFileList = 21396;
 
 struct Entry {
   std::string execute, param, dir, stream;
@@ -161,6 +162,27 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   app.Close();
 }
 
+TEST_F(ExecMenus, FileListedTwiceRunsOnce) {
+  TempTree tree("exec_twice"), tools("exec_tools");
+  tree.Write("a.txt", "1");
+  tree.Write("b.txt", "2");
+  std::string rec = Recorder(tools, "twice.exe");
+  StoreMenu(1, "Zweimal", {{rec, "%f", "", ""}});
+  // Unsorted, "Alle Dateien einfügen" lists both files again after the first two.
+  App app;
+  ASSERT_TRUE(app.CommandSession::Start(tree, 2));
+  PostCommand(app.main, kInsertAll);
+  ASSERT_EQ(4, SettledCount(app.p, FindChildById(app.main, kFileList)));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(rec).size() >= 2; }, 30000));
+  ASSERT_TRUE(app.WaitDone());
+  std::vector<std::string> args;
+  for (const auto &run : Runs(rec)) args.push_back(run.empty() ? "" : run[0]);
+  std::sort(args.begin(), args.end());
+  EXPECT_EQ(args, (std::vector<std::string>{"ARG a.txt", "ARG b.txt"}));
+  app.Close();
+}
+
 // Starts the program on the tree, searches "foo" and runs menu 1 on the hits; returns when
 // exe has run at least once and the run is over.
 void RunOnHits(const TempTree &tree, const std::string &exe) {
@@ -262,6 +284,16 @@ TEST_F(ExecMenus, CompareLinesAreItemsButNotTheNoDifferenceLine) {
   app.Close();
 }
 
+// The number of running processes of the program named exe.
+int Running(const char *exe) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 pe = {sizeof pe};
+  int n = 0;
+  for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) n += lstrcmpiA(pe.szExeFile, exe) == 0;
+  CloseHandle(snap);
+  return n;
+}
+
 TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   TempTree tree("exec_cancel"), tools("exec_tools");
   tree.Write("a.txt", "1");
@@ -285,6 +317,20 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   // The program that was not waited for ran beside the other and on to its end.
   EXPECT_TRUE(WaitFor([&] { return Runs(detached).size() == 1 && ReadLines(detached + ".log").back() == "END"; },
                       10000));
+
+  // A command line that is waited for: Cancel ends the program that its interpreter started.
+  std::string slowCmd = Recorder(tools, "slowcmd.exe");
+  tools.Write("slowcmd.exe.sleep", "");
+  StoreMenu(1, "Lang", {{"COMMAND", "\"" + slowCmd + "\" %f", "", "", 1, 0, 1}});
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  progress = WaitTopWindow(app.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(slowCmd).size() == 1; }, 20000));
+  ClickButton(progress, IDCANCEL);
+  ASSERT_TRUE(app.WaitDone(15000));
+  EXPECT_TRUE(WaitFor([&] { return Running("slowcmd.exe") == 0; }, 5000));
+  EXPECT_EQ(Runs(slowCmd).size(), 1u);
+  EXPECT_NE(ReadLines(slowCmd + ".log").back(), "END");
   app.Close();
 }
 

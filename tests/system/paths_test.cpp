@@ -158,6 +158,17 @@ TEST(Paths, FullPathsSpellingAndFolders) {
     std::string drive = "c" + dir.Path().substr(1);
     EXPECT_TRUE(PathGetTrueSpellingStr(s, drive.c_str()));
     EXPECT_STREQ(s, dir.Path().c_str());
+    // A name outside the code page keeps the short form by which it was found.
+    std::wstring wide(dir.Path().begin(), dir.Path().end());
+    ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ordner \u0416").c_str(), nullptr));
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir / "Ordner*").c_str(), &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    FindClose(h);
+    ASSERT_NE('\0', fd.cAlternateFileName[0]);
+    std::string shortName = dir / fd.cAlternateFileName;
+    EXPECT_TRUE(PathGetTrueSpellingStr(s, (shortName + "\\x.txt").c_str()));
+    EXPECT_STREQ(s, (shortName + "\\x.txt").c_str());
 
     std::string deep = dir / "n1\\n2/n3";
     EXPECT_EQ(PathCreateDirectoriesA(deep.c_str()), 1);
