@@ -87,7 +87,11 @@ int CompareContents(const char* listed, const char* counterpart, bool ignoreLine
     if (ignoreLineEnds) {
         a.Close();
         b.Close();
-        return CompareFilesIgnoringLineEnds(listed, counterpart, stop) == 0 ? SAME : DIFFERENT;
+        // A read that fails midway is no difference.
+        int unreadable = 0;
+        if (CompareFilesIgnoringLineEnds(listed, counterpart, stop, &unreadable) == 0)
+            return SAME;
+        return unreadable == 1 ? LISTED_UNREADABLE : unreadable == 2 ? COUNTERPART_UNREADABLE : DIFFERENT;
     }
     char* blockA = blocks;
     char* blockB = blocks + kBlock;

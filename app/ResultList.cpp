@@ -382,19 +382,23 @@ int LineEndLength(CBlockReader& r) { return (r.Peek(0) == '\r' && r.Peek(1) == '
 
 }  // namespace
 
-int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop)
+int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop, int* unreadable)
 {
+    int failed = 0;
+    if (!unreadable)
+        unreadable = &failed;
+    *unreadable = 0;
     CBlockReader a, b;
     if (!pathA || !a.Open(pathA, stop))
-        return -1;
+        return *unreadable = 1, -1;
     if (!pathB || !b.Open(pathB, stop))
-        return 1;
+        return *unreadable = 2, 1;
     for (;;) {
         int ca = a.Peek(0), cb = b.Peek(0);
         if (a.Failed())
-            return -1;
+            return *unreadable = 1, -1;
         if (b.Failed())
-            return 1;
+            return *unreadable = 2, 1;
         if (ca < 0)
             return cb < 0 ? 0 : -1;
         if (cb < 0)

@@ -87,5 +87,7 @@ int SortDirCompareLines(CStrList& lines, int column, int* pColumn, int* pDirecti
 // Returns 0 when equal; otherwise nonzero: the difference of the first differing bytes (as
 // signed bytes), 1 when b ends first or cannot be read while a can, -1 when a ends first or
 // cannot be read. Files of any size are read in blocks; once *stop (if given) turns nonzero,
-// reading fails and the result means nothing.
-int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop = nullptr);
+// reading fails and the result means nothing. *unreadable (if given): 1 or 2 when the answer
+// came from file a or b failing to open or read, else 0.
+int CompareFilesIgnoringLineEnds(const char* pathA, const char* pathB, const volatile LONG* stop = nullptr,
+                                 int* unreadable = nullptr);

@@ -300,6 +300,14 @@ TEST(ResultLines, CompareIgnoringLineEnds)
     std::string a = d.Write("only", "x");
     EXPECT_EQ(1, CompareFilesIgnoringLineEnds(a.c_str(), (d.Root() + "missing").c_str()));
     EXPECT_EQ(-1, CompareFilesIgnoringLineEnds((d.Root() + "missing").c_str(), a.c_str()));
+    // Which side could not be read.
+    const struct { std::string a, b; int unreadable; } sides[] = {
+        {a, d.Root() + "missing", 2}, {d.Root() + "missing", a, 1}, {a, d.Write("other", "y"), 0}};
+    for (const auto& s : sides) {
+        int unreadable = -1;
+        CompareFilesIgnoringLineEnds(s.a.c_str(), s.b.c_str(), nullptr, &unreadable);
+        EXPECT_EQ(s.unreadable, unreadable) << s.a << " / " << s.b;
+    }
 
     // Line ends across the block boundary of the reader, in large files.
     std::string crlf, lf;
