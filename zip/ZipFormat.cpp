@@ -916,11 +916,14 @@ void CZipFormat::CheckLocalHeader(ZipEntry *e, int64_t shift) {
       e->localHeaderSize = ZIP_LOCAL_SIZE + nameLength + extraLength;
       if (ok && (Get16(h + 6) & ZIP_FLAG_DESCRIPTOR)) {
         uint64_t compressed = Get32(h + 18);
+        // A local size that disagrees with the directory's leaves the data's end unknown:
+        // moving the entry by the directory's size would cut it.
+        if (compressed != 0 && compressed != 0xFFFFFFFFu && compressed != e->compressedSize) ok = false;
         if (compressed == 0 || compressed == 0xFFFFFFFFu) compressed = e->compressedSize;
         bool zip64 = Get32(h + 18) == 0xFFFFFFFFu || Get32(h + 22) == 0xFFFFFFFFu ||
                      e->compressedSize >= ZIP64_LIMIT || e->uncompressedSize >= ZIP64_LIMIT;
         e->descriptorSize = static_cast<uint8_t>(ReadDescriptor(e, off + e->localHeaderSize + compressed, zip64, m_dirStart));
-        ok = e->descriptorSize != 0;
+        ok = ok && e->descriptorSize != 0;
       }
     }
   }
