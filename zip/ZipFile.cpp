@@ -1466,12 +1466,14 @@ void CZipFile::SetupDecryption(ZipEntry *e) {
       m_aes = new (std::nothrow) ZipAesContext();
       if (!m_aes) ZipRaise(ZIP_E_NOMEM);
     }
+    // Without a valid strength, or too short for salt, verifier and code, the entry is bad.
     int strength = e->aesInfo & 3;
+    if (strength == 0) ZipRaise(ZIP_E_FORMAT);
     int h = ZipAesHeaderSize(strength);
+    if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t header[18];
     if (m_codec->ReadSource(header, h) != h) ZipRaise(ZIP_E_READ);
     if (!m_password) ZipRaise(ZIP_E_PASSWORD);
-    if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t verifier[ZIPAES_VERIFIER_SIZE];
     int init = ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier);
     if (init) ZipRaise(init == ZIPAES_E_PLATFORM ? ZIP_E_INTERNAL : ZIP_E_FORMAT);

@@ -340,8 +340,9 @@ void ZipParseExtraFields(ZipEntry *entry, const uint8_t *block, int length) {
         if (size >= 7) {
           uint16_t version = Get16(data), method = Get16(data + 5);
           uint8_t strength = data[4];
-          if ((version == 1 || version == 2) && data[2] == 'A' && data[3] == 'E' && strength &&
-              method < 256) {
+          // Only strengths 1 to 3 exist; a larger one would read as another version and strength.
+          if ((version == 1 || version == 2) && data[2] == 'A' && data[3] == 'E' && strength >= 1 &&
+              strength <= 3 && method < 256) {
             entry->aesInfo = static_cast<uint8_t>(version * 4 + strength);
             entry->aesMethod = static_cast<uint8_t>(method);
           }
