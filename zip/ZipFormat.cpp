@@ -987,9 +987,9 @@ void CZipFormat::RecoverFromLocalHeaders() {
     }
     bool zip64 = Get32(h + 18) == 0xFFFFFFFFu || Get32(h + 22) == 0xFFFFFFFFu;
     bool complete = true;
-    if ((e->flags & ZIP_FLAG_DESCRIPTOR) && e->compressedSize == 0 && e->uncompressedSize == 0 &&
-        !folder) {
-      // Sizes follow the data: the descriptor whose size matches the distance ends it.
+    if ((e->flags & ZIP_FLAG_DESCRIPTOR) && e->compressedSize == 0 && !folder) {
+      // Sizes follow the data: the descriptor whose size matches the distance ends it. (Some
+      // writers put the uncompressed size into the header all the same.)
       complete = false;
       uint64_t at = dataStart;
       uint64_t found;
@@ -1018,6 +1018,9 @@ void CZipFormat::RecoverFromLocalHeaders() {
       }
     } else if (e->flags & ZIP_FLAG_DESCRIPTOR) {
       e->descriptorSize = static_cast<uint8_t>(ReadDescriptor(e, dataStart + e->compressedSize, zip64, size));
+      // Without its descriptor the entry would be written back as one that no reader accepts:
+      // it is left out, and the entries behind it are read on.
+      if (!e->descriptorSize) e->damaged = 1;
     }
     uint64_t end = dataStart + e->compressedSize + e->descriptorSize;
     if (!complete || end > size) {
