@@ -536,6 +536,7 @@ void CZipDlg::ZipWorker()
     return;
   }
   int added = 0;
+  std::vector<std::string> gone;
   for (int i = 0; i < count && !m_bCancel; ++i) {
     const DirEntry* e = m_pEntries->GetEntry(i);
     if (!e || e->IsFolder())
@@ -552,12 +553,13 @@ void CZipDlg::ZipWorker()
     std::string prefix = ZipNamePrefix(archiveFolder, commonFolder, EntryFolder(e).c_str());
     if (prefix.size() > 258)
       continue;
-    {
+    if (zip.AddFiles(path, nullptr, nullptr, prefix.c_str()) > 0) {
+      ++added;
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();
+    } else if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+      gone.push_back(path);  // deleted since the list was filled: named afterwards
     }
-    if (zip.AddFiles(path, nullptr, nullptr, prefix.c_str()) > 0)
-      ++added;
   }
   if (m_bCancel) {
     zip.Abort();
@@ -577,6 +579,8 @@ void CZipDlg::ZipWorker()
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
   CSkippedFiles skipped;
+  for (const std::string &path : gone)
+    skipped.Add(path.c_str(), SKIP_OPEN);
   for (const ZipSkippedSource &s : zip.GetSkippedSources())
     skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
   zip.Abort();

@@ -93,6 +93,28 @@ int32_t HandleWrite(void *handle, const void *data, int32_t length) {
 
 int32_t DiscardWrite(void *, const void *, int32_t length) { return length > 0 ? length : 0; }
 
+// Passes at most the entry's declared size on to the caller's sink: damaged or hostile data
+// that decodes to more stops there as an error instead of writing on.
+struct DeclaredSizeSink {
+  CodecWriteFunc write;
+  void *context;
+  uint64_t left;
+  bool overrun;
+  static int32_t Write(void *self, const void *data, int32_t length) {
+    DeclaredSizeSink *s = static_cast<DeclaredSizeSink *>(self);
+    if (length < 1 || !data) return s->write(s->context, data, length);
+    if (static_cast<uint64_t>(length) <= s->left) {
+      int32_t n = s->write(s->context, data, length);
+      if (n > 0) s->left -= static_cast<uint64_t>(n < length ? n : length);
+      return n;
+    }
+    s->overrun = true;
+    if (s->left) s->write(s->context, data, static_cast<int32_t>(s->left));
+    s->left = 0;
+    return -1;
+  }
+};
+
 // A read-write view of a whole file, unmapped when destroyed.
 class CMapView {
  public:
@@ -1444,12 +1466,14 @@ void CZipFile::SetupDecryption(ZipEntry *e) {
       m_aes = new (std::nothrow) ZipAesContext();
       if (!m_aes) ZipRaise(ZIP_E_NOMEM);
     }
+    // Without a valid strength, or too short for salt, verifier and code, the entry is bad.
     int strength = e->aesInfo & 3;
+    if (strength == 0) ZipRaise(ZIP_E_FORMAT);
     int h = ZipAesHeaderSize(strength);
+    if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t header[18];
     if (m_codec->ReadSource(header, h) != h) ZipRaise(ZIP_E_READ);
     if (!m_password) ZipRaise(ZIP_E_PASSWORD);
-    if (e->compressedSize < static_cast<uint64_t>(h) + ZIPAES_MAC_SIZE) ZipRaise(ZIP_E_FORMAT);
     uint8_t verifier[ZIPAES_VERIFIER_SIZE];
     int init = ZipAesInit(m_aes, strength, m_password, static_cast<int>(std::strlen(m_password)), header, verifier);
     if (init) ZipRaise(init == ZIPAES_E_PLATFORM ? ZIP_E_INTERNAL : ZIP_E_FORMAT);
@@ -1490,6 +1514,7 @@ int CZipFile::ExtractRaw(int index, CodecWriteFunc write, void *context, Archive
   if (m_progressTotal < base + e->uncompressedSize) m_progressTotal = base + e->uncompressedSize;
   int phase = m_phase;
   m_phase = test ? ARCHIVE_PHASE_TEST : ARCHIVE_PHASE_EXTRACT;
+  DeclaredSizeSink limit{write, context, e->uncompressedSize, false};
   try {
     if (test && RaiseEvent(ARCHIVE_EVENT_TEST, index)) ZipRaise(ZIP_E_CANCEL);
     bool encrypted = (e->flags & ZIP_FLAG_ENCRYPTED) != 0;
@@ -1502,7 +1527,7 @@ int CZipFile::ExtractRaw(int index, CodecWriteFunc write, void *context, Archive
       EntryReader reader{&m_io, e->compressedSize};
       m_io.Seek(DataStart(e));
       m_codec->SetInputCallback(&reader, EntryReader::Read, CODEC_NO_CRC);
-      m_codec->SetOutputCallback(context, write, 0);
+      m_codec->SetOutputCallback(&limit, DeclaredSizeSink::Write, 0);
       if (encrypted) SetupDecryption(e);
       byCodec = true;
       m_running = m_codec;
@@ -1551,6 +1576,7 @@ int CZipFile::ExtractRaw(int index, CodecWriteFunc write, void *context, Archive
   } catch (const std::bad_alloc &) {
     rc = ZIP_E_NOMEM;
   }
+  if (limit.overrun) rc = test ? ZIP_E_CRC : ZIP_E_DECOMPRESS;
   m_running = nullptr;
   if (m_codec) m_codec->Reset(1);  // no filter or caller's sink stays attached
   if (rc) {

@@ -340,8 +340,9 @@ void ZipParseExtraFields(ZipEntry *entry, const uint8_t *block, int length) {
         if (size >= 7) {
           uint16_t version = Get16(data), method = Get16(data + 5);
           uint8_t strength = data[4];
-          if ((version == 1 || version == 2) && data[2] == 'A' && data[3] == 'E' && strength &&
-              method < 256) {
+          // Only strengths 1 to 3 exist; a larger one would read as another version and strength.
+          if ((version == 1 || version == 2) && data[2] == 'A' && data[3] == 'E' && strength >= 1 &&
+              strength <= 3 && method < 256) {
             entry->aesInfo = static_cast<uint8_t>(version * 4 + strength);
             entry->aesMethod = static_cast<uint8_t>(method);
           }
@@ -916,11 +917,14 @@ void CZipFormat::CheckLocalHeader(ZipEntry *e, int64_t shift) {
       e->localHeaderSize = ZIP_LOCAL_SIZE + nameLength + extraLength;
       if (ok && (Get16(h + 6) & ZIP_FLAG_DESCRIPTOR)) {
         uint64_t compressed = Get32(h + 18);
+        // A local size that disagrees with the directory's leaves the data's end unknown:
+        // moving the entry by the directory's size would cut it.
+        if (compressed != 0 && compressed != 0xFFFFFFFFu && compressed != e->compressedSize) ok = false;
         if (compressed == 0 || compressed == 0xFFFFFFFFu) compressed = e->compressedSize;
         bool zip64 = Get32(h + 18) == 0xFFFFFFFFu || Get32(h + 22) == 0xFFFFFFFFu ||
                      e->compressedSize >= ZIP64_LIMIT || e->uncompressedSize >= ZIP64_LIMIT;
         e->descriptorSize = static_cast<uint8_t>(ReadDescriptor(e, off + e->localHeaderSize + compressed, zip64, m_dirStart));
-        ok = e->descriptorSize != 0;
+        ok = ok && e->descriptorSize != 0;
       }
     }
   }
@@ -983,9 +987,9 @@ void CZipFormat::RecoverFromLocalHeaders() {
     }
     bool zip64 = Get32(h + 18) == 0xFFFFFFFFu || Get32(h + 22) == 0xFFFFFFFFu;
     bool complete = true;
-    if ((e->flags & ZIP_FLAG_DESCRIPTOR) && e->compressedSize == 0 && e->uncompressedSize == 0 &&
-        !folder) {
-      // Sizes follow the data: the descriptor whose size matches the distance ends it.
+    if ((e->flags & ZIP_FLAG_DESCRIPTOR) && e->compressedSize == 0 && !folder) {
+      // Sizes follow the data: the descriptor whose size matches the distance ends it. (Some
+      // writers put the uncompressed size into the header all the same.)
       complete = false;
       uint64_t at = dataStart;
       uint64_t found;
@@ -1014,6 +1018,9 @@ void CZipFormat::RecoverFromLocalHeaders() {
       }
     } else if (e->flags & ZIP_FLAG_DESCRIPTOR) {
       e->descriptorSize = static_cast<uint8_t>(ReadDescriptor(e, dataStart + e->compressedSize, zip64, size));
+      // Without its descriptor the entry would be written back as one that no reader accepts:
+      // it is left out, and the entries behind it are read on.
+      if (!e->descriptorSize) e->damaged = 1;
     }
     uint64_t end = dataStart + e->compressedSize + e->descriptorSize;
     if (!complete || end > size) {

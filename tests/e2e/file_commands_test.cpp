@@ -282,7 +282,8 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
 }
 
 // A listed file that another program holds open: a log being written is packed, a file that
-// cannot be opened at all is left out and named afterwards, and the archive holds the rest.
+// cannot be opened at all, or one deleted since the list was filled, is left out and named
+// afterwards, and the archive holds the rest.
 TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
   struct Held {
     const char *mode;       // how the stand-in holds c.txt, the middle one of six
@@ -291,6 +292,7 @@ TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
   } const cases[] = {
       {"log", "a.txt\nb.txt\nc.txt\nd.txt\ne.txt\nf.txt\n", false},
       {"lock", "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n", true},
+      {"gone", "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n", true},
   };
   for (const Held &c : cases) {
     SCOPED_TRACE(c.mode);
@@ -302,8 +304,12 @@ TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 6));
     Process holder;
-    ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.mode) + " " + Quote(held) + " " + Quote(marker)));
-    ASSERT_TRUE(WaitFor([&] { return Exists(marker); }, 10000));
+    if (std::string(c.mode) == "gone") {
+      ASSERT_TRUE(DeleteFileA(held.c_str()));
+    } else {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.mode) + " " + Quote(held) + " " + Quote(marker)));
+      ASSERT_TRUE(WaitFor([&] { return Exists(marker); }, 10000));
+    }
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
     ASSERT_NE(nullptr, dlg);

@@ -263,12 +263,23 @@ TEST_F(ArchiveRead, AesCodeIsCheckedForEveryEntry) {
   ASSERT_EQ(0, OpenRaw(zip, BuildArchive(entries), "b.zip"));
   zip.SetPassword("pw");
   EXPECT_NE(0, zip.TestEntry(0));
-  // A stored size too small for salt, verifier and code is a bad entry.
-  entries = {AesEntry("kurz", "", "pw", 3, 2, false)};
-  entries[0].data.resize(27);
-  ASSERT_EQ(0, OpenRaw(zip, BuildArchive(entries), "c.zip"));
+  // A stored size too small for salt, verifier and code is a bad entry, also one shorter than
+  // the salt; so is a key strength other than 1 to 3 (9 would read as version 4, strength 1).
+  for (size_t size : {27, 9, 0}) {
+    entries = {AesEntry("kurz", "", "pw", 3, 2, false)};
+    entries[0].data.resize(size);
+    ASSERT_EQ(0, OpenRaw(zip, BuildArchive(entries), "c.zip"));
+    zip.SetPassword("pw");
+    EXPECT_EQ(3, zip.TestEntry(0)) << size;
+  }
+  entries = {AesEntry("stark", plain, "pw", 1, 2, false)};
+  entries[0].centralExtra[8] = entries[0].localExtra[8] = 9;
+  ASSERT_EQ(0, OpenRaw(zip, BuildArchive(entries), "d.zip"));
   zip.SetPassword("pw");
   EXPECT_EQ(3, zip.TestEntry(0));
+  int rc;
+  Extract(zip, 0, &rc);
+  EXPECT_EQ(3, rc);
 }
 
 TEST_F(ArchiveRead, DamagedAndTruncatedArchives) {
@@ -320,6 +331,134 @@ TEST_F(ArchiveRead, DamagedAndTruncatedArchives) {
   EXPECT_EQ(29, zip.TestEntry(0));
   EXPECT_EQ(29, zip.TestEntry(1));
   EXPECT_EQ(0, zip.GetDamaged(1));
+  // Data that decodes to far more than its declared size stops there with an error:
+  // 8 MiB of zeros declared as 100 bytes, and stored data longer than declared.
+  std::vector<RawEntry> over(2);
+  over[0].name = "bombe";
+  over[0].data = Deflate(std::string(8 << 20, '\0'));
+  over[0].method = 8;
+  over[0].size = 100;
+  over[0].crc = Crc(std::string(100, '\0'));
+  over[1].name = "roh";
+  over[1].data = TextData(3000);
+  over[1].size = 10;
+  over[1].crc = Crc(TextData(10));
+  ASSERT_EQ(0, OpenRaw(zip, BuildArchive(over)));
+  for (int i = 0; i < 2; ++i) {
+    StringSink sink;
+    EXPECT_EQ(22, zip.ExtractEntry(i, StringSink::Write, &sink, nullptr)) << i;
+    EXPECT_EQ(zip.GetEntrySize(i, 0), sink.data.size()) << i;
+    EXPECT_EQ(21, zip.TestEntry(i)) << i;
+  }
+  std::string out = dir / "aus";
+  CreateDirectoryA(out.c_str(), nullptr);
+  EXPECT_EQ(22, zip.ExtractToFile(0, out.c_str()));
+  EXPECT_FALSE(Exists(out + "\\bombe"));
+  // A local compressed size other than the directory's (the entry's end unknown) is refused,
+  // so an update cannot cut the entry; tolerated, the entry is left out when written again.
+  std::vector<RawEntry> sizes(2);
+  sizes[0].name = "eins";
+  sizes[0].data = TextData(200);
+  sizes[0].size = 200;
+  sizes[0].flags = 8;
+  Le32(sizes[0].trailer, 0x08074B50);
+  Le32(sizes[0].trailer, Crc(sizes[0].data));
+  Le32(sizes[0].trailer, 200);
+  Le32(sizes[0].trailer, 200);
+  sizes[1].name = "zwei";
+  sizes[1].data = "zwei";
+  sizes[1].size = 4;
+  sizes[1].crc = Crc(sizes[1].data);
+  std::string mismatch = BuildArchive(sizes);
+  mismatch[mismatch.find("PK\x01\x02") + 20] = static_cast<char>(184);
+  EXPECT_EQ(3, OpenRaw(zip, mismatch));
+  EXPECT_EQ(3, zip.Open(path.c_str(), 2, 9));
+  EXPECT_EQ(mismatch, ReadFileText(path));
+  ASSERT_EQ(0, zip.Open(path.c_str(), 2 | ZIP_OPT_TOLERATE_DAMAGE, 9));
+  EXPECT_EQ(1, zip.GetDamaged(zip.FindEntry("eins")));
+  ASSERT_EQ(0, zip.AddMemory("drei", "drei", 4, nullptr));
+  EXPECT_EQ(0, zip.Close());
+  ASSERT_EQ(0, zip.Open(path.c_str(), 1, 9));
+  EXPECT_EQ(2, zip.GetEntryCount());
+  EXPECT_EQ("zwei", Extract(zip, zip.FindEntry("zwei")));
+  EXPECT_EQ("drei", Extract(zip, zip.FindEntry("drei")));
+}
+
+// Every length of a small archive, and single flipped bytes in its headers and (at fixed
+// places) its data: each open, extract and update ends with a code or the right data, never
+// more than an entry's declared size, and a failed update leaves the file as it was.
+TEST_F(ArchiveRead, EveryCutAndFlippedByte) {
+  std::string good = dir / "klein.zip";
+  std::vector<std::pair<std::string, std::string>> contents = {
+      {"text.txt", TextData(1500)}, {"bzip2.txt", TextData(900, 4)}, {"roh.bin", NoiseData(200)}};
+  {
+    CZipFile zip;
+    ASSERT_EQ(0, zip.Open(good.c_str(), 3, 9));
+    ASSERT_EQ(0, zip.AddMemory("text.txt", contents[0].second.data(), 1500, nullptr));
+    zip.SetMethod(12);
+    ASSERT_EQ(0, zip.AddMemory("bzip2.txt", contents[1].second.data(), 900, nullptr));
+    zip.SetMethod(0);
+    ASSERT_EQ(0, zip.AddMemory("roh.bin", contents[2].second.data(), 200, nullptr));
+    ASSERT_EQ(0, zip.AddDirectory("ordner"));
+    ASSERT_EQ(0, zip.Close());
+  }
+  const std::string bytes = ReadFileText(good);
+  ASSERT_LT(bytes.size(), 3000u);
+  // Header bytes: the local headers with names and extras, the directory and the end record.
+  std::vector<size_t> offsets;
+  size_t end = bytes.rfind("PK\x05\x06");
+  ASSERT_NE(std::string::npos, end);
+  size_t dirStart = testcommon::Rd32(bytes, end + 16);
+  for (size_t at = dirStart; at < bytes.size(); ++at) offsets.push_back(at);
+  for (size_t at = dirStart; at + 46 <= end; at += 46 + testcommon::Rd16(bytes, at + 28) +
+                                                testcommon::Rd16(bytes, at + 30) + testcommon::Rd16(bytes, at + 32)) {
+    size_t local = testcommon::Rd32(bytes, at + 42);
+    size_t header = 30 + testcommon::Rd16(bytes, local + 26) + testcommon::Rd16(bytes, local + 28);
+    for (size_t i = 0; i < header; ++i) offsets.push_back(local + i);
+  }
+  uint32_t seed = 0x2468ACE;
+  for (int i = 0; i < 48; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    offsets.push_back((seed >> 8) % dirStart);
+  }
+  auto check = [&](const std::string &variant, const std::string &what, bool update) {
+    CZipFile zip;
+    int rc = OpenRaw(zip, variant);
+    EXPECT_TRUE(rc == 0 || rc == 3 || rc == 11 || rc == 19) << what << " open " << rc;
+    for (int i = 0; rc == 0 && i < zip.GetEntryCount(); ++i) {
+      StringSink sink;
+      int x = zip.ExtractEntry(i, StringSink::Write, &sink, nullptr);
+      EXPECT_LE(sink.data.size(), zip.GetEntrySize(i, 0)) << what << " entry " << i;
+      if (x) {
+        EXPECT_NE(std::string(), zip.GetErrorText()) << what;
+        continue;
+      }
+      for (const auto &c : contents) {
+        if (c.first == zip.GetEntryName(i)) {
+          EXPECT_EQ(c.second, sink.data) << what;
+        }
+      }
+    }
+    zip.Abort();
+    if (!update) return;
+    rc = zip.Open(path.c_str(), 2, 9);
+    if (rc == 0) {
+      zip.AddMemory("neu.txt", "neu", 3, nullptr);
+      rc = zip.Close();
+    }
+    if (rc) {
+      EXPECT_EQ(variant, ReadFileText(path)) << what << " update " << rc;
+      return;
+    }
+    ASSERT_EQ(0, zip.Open(path.c_str(), 1, 9)) << what;
+    EXPECT_EQ("neu", Extract(zip, zip.FindEntry("neu.txt"))) << what;
+  };
+  for (size_t n = 0; n <= bytes.size(); ++n) check(bytes.substr(0, n), "cut " + std::to_string(n), false);
+  for (size_t at : offsets) {
+    std::string variant = bytes;
+    variant[at] ^= (at & 1) ? 0x01 : 0x80;
+    check(variant, "flip " + std::to_string(at), true);
+  }
 }
 
 TEST_F(ArchiveRead, OverlappingEntriesStopTheCommitAndKeepTheArchive) {

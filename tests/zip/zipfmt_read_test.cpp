@@ -279,6 +279,26 @@ TEST(ZipRead, TruncatedArchiveIsRecoveredFromItsLocalHeadersWhenTolerant) {
   ASSERT_EQ(ZIP_OK, r.Read(cut2, ZIP_OPT_TOLERATE_DAMAGE));
   EXPECT_EQ(4, r.GetEntryCount());
   EXPECT_EQ(0, r.GetEntry(3)->damaged);
+  // A header with the uncompressed size but no compressed one (as some streaming writers do)
+  // ends at its descriptor; an entry flagged for a descriptor that is missing is left out
+  // (written back it would not open), and the entries behind it are read on.
+  ArchiveBuilder ab2;
+  ab2.Add(MakeEntry("strom.txt", "Daten aus einem Strom", kDescriptor16));
+  ArchiveBuilder::Entry missing = MakeEntry("ohne.txt", "ohne Deskriptor");
+  missing.flags = 8;
+  ab2.Add(missing);
+  ab2.Add(MakeEntry("danach.txt", "danach"));
+  std::string noDir = ab2.Finish();
+  noDir[ab2.entries[0].offset + 22] = 21;
+  noDir.resize(noDir.find("PK\x01\x02"));
+  ASSERT_EQ(ZIP_OK, r.Read(noDir, ZIP_OPT_TOLERATE_DAMAGE));
+  ASSERT_EQ(3, r.GetEntryCount());
+  EXPECT_EQ(21u, r.GetEntry(0)->compressedSize);
+  EXPECT_EQ(16, r.GetEntry(0)->descriptorSize);
+  EXPECT_EQ(0, r.GetEntry(0)->damaged);
+  EXPECT_EQ(1, r.GetEntry(1)->damaged);
+  EXPECT_EQ(0, r.GetEntry(2)->damaged);
+  EXPECT_EQ(noDir.size(), r.GetDataEnd());
 }
 
 TEST(ZipRead, CancelFromTheFoundEventEndsTheRead) {
