@@ -33,9 +33,15 @@ std::string TempFolder() {
   return std::string(buf, n);
 }
 
-std::string BatchName(const std::string& folder, DWORD number) {
-  char name[32];
-  wsprintfA(name, "CMD%08X.bat", number);
+// The batch of a waited run is named by the process id alone; those of runs that go on
+// after the start add a serial number, so that they never take the name another instance of
+// the program is about to write for its waited batch.
+std::string BatchName(const std::string& folder, DWORD pid, unsigned serial = 0) {
+  char name[48];
+  if (serial)
+    wsprintfA(name, "CMD%08X-%X.bat", pid, serial);
+  else
+    wsprintfA(name, "CMD%08X.bat", pid);
   return folder + name;
 }
 
@@ -246,7 +252,7 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
     // A batch that runs on after the start needs a name of its own; interpreters of earlier
     // runs may still hold as many names as are kept.
     for (int tries = 0; tries < 64 + m_batches.Count() && batch.empty(); ++tries) {
-      std::string name = BatchName(temp, GetCurrentProcessId() + m_nNextBatch++);
+      std::string name = BatchName(temp, GetCurrentProcessId(), m_nNextBatch++);
       if (WriteBatch(name, text, false)) batch = name;
     }
     if (batch.empty()) return false;

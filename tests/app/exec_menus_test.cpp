@@ -200,7 +200,8 @@ TEST(ExecBatchesTest, NamesHeldByEarlierBatchesAreSkipped) {
   std::vector<HANDLE> held;
   for (DWORD k = 1; k <= 80; ++k) {
     char name[MAX_PATH];
-    snprintf(name, sizeof name, "%sCMD%08lX.bat", temp, static_cast<unsigned long>(GetCurrentProcessId() + k));
+    snprintf(name, sizeof name, "%sCMD%08lX-%lX.bat", temp, static_cast<unsigned long>(GetCurrentProcessId()),
+             static_cast<unsigned long>(k));
     held.push_back(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_NE(INVALID_HANDLE_VALUE, held.back());
     batches.Add(name, nullptr);

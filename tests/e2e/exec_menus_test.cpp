@@ -334,8 +334,8 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   app.Close();
 }
 
-// The batch files "CMD%08X.bat" in the temporary folder whose number lies within 64 after
-// the process id (those that runs that do not wait make).
+// The batch files "CMD%08X-%X.bat" of the process in the temporary folder (those that runs
+// that do not wait make).
 std::vector<std::string> BatchFiles(DWORD pid) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -344,8 +344,9 @@ std::vector<std::string> BatchFiles(DWORD pid) {
   HANDLE h = FindFirstFileA((std::string(temp) + "CMD*.bat").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return found;
   do {
-    unsigned long number = strtoul(fd.cFileName + 3, nullptr, 16);
-    if (number > pid && number - pid <= 64) found.push_back(fd.cFileName);
+    char *end = nullptr;
+    unsigned long number = strtoul(fd.cFileName + 3, &end, 16);
+    if (number == pid && *end == '-') found.push_back(fd.cFileName);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   return found;
