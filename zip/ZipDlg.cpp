@@ -556,7 +556,9 @@ void CZipDlg::ZipWorker()
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();
     }
-    if (zip.AddFiles(path, nullptr, nullptr, prefix.c_str()) > 0)
+    // The list's own record of the file: asking the system for it again would cost more than
+    // packing a small file.
+    if (zip.AddListedFile(*e, prefix.c_str()) > 0)
       ++added;
   }
   if (m_bCancel) {
@@ -573,7 +575,12 @@ void CZipDlg::ZipWorker()
   // written with the others; the skipped ones are listed afterwards.
   m_bCommitting = TRUE;
   int rc = zip.Commit();
-  if (zip.GetMode() != ARCHIVE_CLOSED)
+  // When no file could be packed, no archive is written: an older one stays as it was.
+  const bool nonePacked =
+      zip.GetMode() != ARCHIVE_CLOSED && zip.GetEntryCount() == 0 && !zip.GetSkippedSources().empty();
+  if (nonePacked)
+    rc = 0;
+  else if (zip.GetMode() != ARCHIVE_CLOSED)
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
   CSkippedFiles skipped;
@@ -587,7 +594,7 @@ void CZipDlg::ZipWorker()
   else if (!error.empty())
     WorkerEnd(error.c_str());
   else if (skipped.Count())
-    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), false);
+    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), nonePacked);
   else
     WorkerEnd(nullptr);
 }
