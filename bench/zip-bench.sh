@@ -96,7 +96,7 @@ best() {  # best LABEL ARCHIVE COMMAND...: runs the command, keeps the median wa
   for _ in $(seq "$runs"); do
     rm -f "$archive"
     start=$(date +%s.%N)
-    /usr/bin/time -o "$out/cpu" -f "%U %S" "$@" >/dev/null 2>&1 || { echo "$label: packing failed"; exit 1; }
+    { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>"$out/cpu" || { echo "$label: packing failed"; exit 1; }
     times+="$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.3f", e - s }')"$'\n'
     cpus+="$(awk '{ printf "%.3f", $1 + $2 }' "$out/cpu")"$'\n'
   done
@@ -193,6 +193,7 @@ awk -v bytes="$bytes" -v wine="$wine_start" '
 echo "(ratio: archive size / tree size; time/peer and size/peer: against Info-ZIP at the same level"
 echo " for store, deflate and bzip2, 7z -tzip -mmt=1 with the same settings for LZMA and PPMd;"
 echo " time/floor: against pack_floor, the same reads, CRCs and compression under the same Wine"
-echo " (floor sizes are not archives); CPU: user and system time of the process (of Wine's"
-echo " server not counted), steadier than wall time while other work shares the machine; dialog: the zip dialog's road, each listed file added from"
-echo " its record; every time under Wine includes starting Wine for each run)"
+echo " (floor sizes are not archives); CPU: user and system time of the process (Wine's server"
+echo " not counted), steadier than wall time while other work shares the machine; dialog: the"
+echo " zip dialog's road, each listed file added from its record; every time under Wine includes"
+echo " starting Wine for each run)"
