@@ -22,23 +22,9 @@ extern "C" {
 }
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 
 namespace {
-
-void List(const std::string& folder, const std::string& rel, std::vector<std::string>& out) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = fd.cFileName;
-    if (name == "." || name == "..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      List(folder + "\\" + name, rel + name + "/", out);
-    else
-      out.push_back(rel + name);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-}
 
 // Output in 64 KB writes.
 class Out {
@@ -102,7 +88,7 @@ int main(int argc, char** argv) {
   int level = std::atoi(argv[2]);
   std::vector<std::string> files;
   double start = BenchNow();
-  List(argv[4], "", files);
+  BenchListFiles(argv[4], "", files);
   HANDLE oh = CreateFileA(argv[3], GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (oh == INVALID_HANDLE_VALUE) return 1;
   unsigned long long bytes = 0;
@@ -112,7 +98,6 @@ int main(int argc, char** argv) {
     char header[46] = {};
     for (const std::string& rel : files) {
       std::string path = std::string(argv[4]) + "\\" + rel;
-      for (char& c : path) if (c == '/') c = '\\';
       HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
       if (h == INVALID_HANDLE_VALUE) continue;
