@@ -1273,6 +1273,17 @@ void CZipFile::WritePendingEntry(int index) {
         standard.Directory)
       throw SkipEntry{ZIP_E_SOURCE_OPEN};
     LARGE_INTEGER size = standard.EndOfFile;
+    // A file written since it was listed goes in with the times it has now, as its data does.
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof(basic))) {
+      int32_t written = ZipFileTimeToTime(static_cast<uint64_t>(basic.LastWriteTime.QuadPart));
+      if (written != e->modTime && written != 0 && written != -1) {
+        e->modTime = written;
+        e->dosDateTime = TimeToDosDateTime(written);
+        e->createTime = ZipFileTimeToTime(static_cast<uint64_t>(basic.CreationTime.QuadPart));
+        e->accessTime = ZipFileTimeToTime(static_cast<uint64_t>(basic.LastAccessTime.QuadPart));
+      }
+    }
     // Stored at the add (store attribute, suffix or setting) with data: stays stored.
     bool forcedStore = e->method == 0 && e->uncompressedSize > 0;
     // The size now decides the method and whether the first header reserves Zip64 sizes.
