@@ -13,32 +13,14 @@
 #include <vector>
 
 #include "BenchClock.h"
-
-namespace {
-
-void List(const std::string& folder, std::vector<std::string>& out) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = fd.cFileName;
-    if (name == "." || name == "..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      List(folder + "\\" + name, out);
-    else
-      out.push_back(folder + "\\" + name);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-}
-
-}  // namespace
+#include "BenchFiles.h"
 
 int main(int argc, char** argv) {
   int runs = 3, arg = 1;
   if (argc > 3 && std::string(argv[1]) == "-r") runs = std::atoi(argv[2]), arg = 3;
   if (arg >= argc) return 2;
   std::vector<std::string> files;
-  List(argv[arg], files);
+  BenchListFiles(argv[arg], std::string(argv[arg]) + "\\", files);
   for (int threads : {1, 2, 4}) {
     double best = 1e9;
     unsigned long long bytes = 0;

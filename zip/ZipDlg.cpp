@@ -536,7 +536,6 @@ void CZipDlg::ZipWorker()
     return;
   }
   int added = 0;
-  std::vector<std::string> gone;
   for (int i = 0; i < count && !m_bCancel; ++i) {
     const DirEntry* e = m_pEntries->GetEntry(i);
     if (!e || e->IsFolder())
@@ -553,13 +552,14 @@ void CZipDlg::ZipWorker()
     std::string prefix = ZipNamePrefix(archiveFolder, commonFolder, EntryFolder(e).c_str());
     if (prefix.size() > 258)
       continue;
-    if (zip.AddFiles(path, nullptr, nullptr, prefix.c_str()) > 0) {
-      ++added;
+    {
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();
-    } else if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
-      gone.push_back(path);  // deleted since the list was filled: named afterwards
     }
+    // The list's own record of the file: asking the system for it again would cost more than
+    // packing a small file.
+    if (zip.AddListedFile(*e, prefix.c_str()) > 0)
+      ++added;
   }
   if (m_bCancel) {
     zip.Abort();
@@ -575,12 +575,15 @@ void CZipDlg::ZipWorker()
   // written with the others; the skipped ones are listed afterwards.
   m_bCommitting = TRUE;
   int rc = zip.Commit();
-  if (zip.GetMode() != ARCHIVE_CLOSED)
+  // When no file could be packed, no archive is written: an older one stays as it was.
+  const bool nonePacked =
+      zip.GetMode() != ARCHIVE_CLOSED && zip.GetEntryCount() == 0 && !zip.GetSkippedSources().empty();
+  if (nonePacked)
+    rc = 0;
+  else if (zip.GetMode() != ARCHIVE_CLOSED)
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
   CSkippedFiles skipped;
-  for (const std::string &path : gone)
-    skipped.Add(path.c_str(), SKIP_OPEN);
   for (const ZipSkippedSource &s : zip.GetSkippedSources())
     skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
   zip.Abort();
@@ -591,7 +594,7 @@ void CZipDlg::ZipWorker()
   else if (!error.empty())
     WorkerEnd(error.c_str());
   else if (skipped.Count())
-    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), false);
+    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), nonePacked);
   else
     WorkerEnd(nullptr);
 }

@@ -150,6 +150,15 @@ HANDLE OpenSourceFile(const char *path) {
                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
+// A name prefix as a folder of the archive: without a leading separator, with a trailing one.
+std::string PrefixFolder(const char *prefix) {
+  std::string pre = prefix ? prefix : "";
+  if (!pre.empty() && pre[0] == '\\') pre.erase(0, 1);
+  if (!pre.empty() && pre[0] == '/') pre.erase(0, 1);
+  if (!pre.empty() && !IsSeparator(pre.back())) pre += '/';
+  return pre;
+}
+
 // The folder part of a path, with its separator ("." when it has none).
 std::string FolderOf(const char *path, const char *namePart) {
   std::string folder(path, namePart - path);
@@ -925,79 +934,41 @@ int CZipFile::AddFiles(const char *path, const char *include, const char *exclud
     return -1;
   }
   m_lastError = 0;
-  std::string pre = prefix ? prefix : "";
-  if (!pre.empty() && pre[0] == '\\') pre.erase(0, 1);
-  if (!pre.empty() && pre[0] == '/') pre.erase(0, 1);
-  if (!pre.empty() && !IsSeparator(pre.back())) pre += '/';
+  std::vector<const DirEntry *> files;
+  CDirList list;
+  try {
+    int flags = (m_options & ZIP_OPT_RECURSE) ? CDirList::DL_RECURSE : 0;
+    int found = list.Open(path, flags, include && *include ? include : nullptr,
+                          exclude && *exclude ? exclude : nullptr);
+    for (int i = 0; found > 0 && i < list.m_nCount; ++i) files.push_back(list.GetEntry(i));
+  } catch (const std::bad_alloc &) {
+    Fail(ZIP_E_NOMEM);
+    return 0;
+  }
+  return AddListed(files.data(), static_cast<int>(files.size()), false, prefix);
+}
+
+int CZipFile::AddListedFile(const DirEntry &file, const char *prefix) {
+  if (m_mode < ARCHIVE_UPDATE) {
+    Fail(ZIP_E_WRITE);
+    return -1;
+  }
+  m_lastError = 0;
+  const DirEntry *one = &file;
+  return AddListed(&one, 1, true, prefix);
+}
+
+int CZipFile::AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix) {
+  std::string pre = PrefixFolder(prefix);
   unsigned saved = m_options;
   m_options = (m_options | ZIP_OPT_NO_LOOKUP) & ~ZIP_OPT_SORT_ALWAYS;
   int added = 0;
   try {
-    CDirList list;
-    int flags = (saved & ZIP_OPT_RECURSE) ? CDirList::DL_RECURSE : 0;
-    int found = list.Open(path, flags, include && *include ? include : nullptr,
-                          exclude && *exclude ? exclude : nullptr);
-    for (int i = 0; found > 0 && i < list.m_nCount; ++i) {
-      const DirEntry *d = list.GetEntry(i);
+    for (int i = 0; i < count; ++i) {
+      const DirEntry *d = files[i];
       if (!d || d->IsFolder()) continue;
-      const char *full = d->FullPath();
-      // Neither the archive itself nor its temporary copy goes in.
-      const char *name = d->Name();
-      if ((!_stricmp(name, m_fileNamePart) && PathCompareA(full, m_path) == 0) ||
-          (m_workPath[0] && PathCompareA(full, m_workPath) == 0))
-        continue;
-      std::string entryName = (saved & ZIP_OPT_FULL_PATHS) ? full : d->RelPath();
-      if (!(saved & ZIP_OPT_KEEP_DRIVE)) entryName.erase(0, DrivePrefixLength(entryName));
-      if (!pre.empty()) {
-        entryName = entryName[0] == ':' ? ":" + pre + entryName.substr(1) : pre + entryName;
-        if (entryName.size() > 511) continue;
-      }
-      FileInfo info;
-      info.dwAttributes = d->dwFileAttributes;
-      info.nSize = d->Size();
-      info.ftCreation = d->ftCreationTime;
-      info.ftLastAccess = d->ftLastAccessTime;
-      info.ftLastWrite = d->ftLastWriteTime;
-      int32_t fileTime = static_cast<int32_t>(FileInfoGetTime(&info));
-      std::string normal = NormalizeName(entryName.c_str());
-      int existing = CZipEntryTable::FindEntry(normal.c_str());
-      if (existing >= 0) {
-        if (saved & ZIP_OPT_SKIP_EXISTING) continue;
-        const ZipEntry *old = GetEntry(existing);
-        if ((saved & ZIP_OPT_NEWER_ONLY) && old->modTime != -1 && old->modTime >= fileTime) continue;
-        SetEntryDeleted(existing);
-        SetChangesPending(true);
-      }
-      m_addingName = normal;
-      if (RaiseEvent(ARCHIVE_EVENT_SKIP, GetEntryCount())) continue;
-      ArchiveFileInfo ai;
-      ai.attributes = d->dwFileAttributes;
-      ai.size = d->Size();
-      ai.writeTime = FromFileTime(d->ftLastWriteTime);
-      ai.createTime = FromFileTime(d->ftCreationTime);
-      ai.accessTime = FromFileTime(d->ftLastAccessTime);
-      int rc;
-      if (m_deferredAdd) {
-        // The full path is kept whole (up to the system's limit) for the commit.
-        rc = AddEntry(normal.c_str(), full, ARCHIVE_SOURCE_PATH, &ai);
-      } else {
-        CZipHandle file(OpenSourceFile(full));
-        if (!file.IsOpen()) {
-          SetCurrentName(full);
-          Fail(ZIP_E_SOURCE_OPEN);
-          continue;
-        }
-        rc = AddEntry(normal.c_str(), file.Get(), ARCHIVE_SOURCE_HANDLE, &ai);
-        if (rc == ZIP_E_COMPRESS && m_retryStored) {
-          LARGE_INTEGER zero;
-          zero.QuadPart = 0;
-          if (SetFilePointerEx(file.Get(), zero, nullptr, FILE_BEGIN)) {
-            ai.attributes |= ARCHIVE_ATTR_STORE;
-            rc = AddEntry(normal.c_str(), file.Get(), ARCHIVE_SOURCE_HANDLE, &ai);
-          }
-        }
-      }
-      if (rc == 0) ++added;
+      const char *relName = (saved & ZIP_OPT_FULL_PATHS) ? d->FullPath() : byName ? d->Name() : d->RelPath();
+      if (AddListedEntry(*d, relName, pre, saved)) ++added;
     }
   } catch (const std::bad_alloc &) {
     Fail(ZIP_E_NOMEM);
@@ -1007,6 +978,67 @@ int CZipFile::AddFiles(const char *path, const char *include, const char *exclud
               (saved & (ZIP_OPT_NO_LOOKUP | ZIP_OPT_SORT_ALWAYS));
   if ((m_options & ZIP_OPT_SORT_ALWAYS) && added) CZipEntryTable::SortEntries(0);
   return added;
+}
+
+bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std::string &pre, unsigned saved) {
+  const char *full = d.FullPath();
+  // Neither the archive itself nor its temporary copy goes in.
+  const char *name = d.Name();
+  if ((!_stricmp(name, m_fileNamePart) && PathCompareA(full, m_path) == 0) ||
+      (m_workPath[0] && PathCompareA(full, m_workPath) == 0))
+    return false;
+  std::string entryName = relName;
+  if (!(saved & ZIP_OPT_KEEP_DRIVE)) entryName.erase(0, DrivePrefixLength(entryName));
+  if (!pre.empty()) {
+    entryName = entryName[0] == ':' ? ":" + pre + entryName.substr(1) : pre + entryName;
+    if (entryName.size() > 511) return false;
+  }
+  FileInfo info;
+  info.dwAttributes = d.dwFileAttributes;
+  info.nSize = d.Size();
+  info.ftCreation = d.ftCreationTime;
+  info.ftLastAccess = d.ftLastAccessTime;
+  info.ftLastWrite = d.ftLastWriteTime;
+  int32_t fileTime = static_cast<int32_t>(FileInfoGetTime(&info));
+  std::string normal = NormalizeName(entryName.c_str());
+  int existing = CZipEntryTable::FindEntry(normal.c_str());
+  if (existing >= 0) {
+    if (saved & ZIP_OPT_SKIP_EXISTING) return false;
+    const ZipEntry *old = GetEntry(existing);
+    if ((saved & ZIP_OPT_NEWER_ONLY) && old->modTime != -1 && old->modTime >= fileTime) return false;
+    SetEntryDeleted(existing);
+    SetChangesPending(true);
+  }
+  m_addingName = normal;
+  if (RaiseEvent(ARCHIVE_EVENT_SKIP, GetEntryCount())) return false;
+  ArchiveFileInfo ai;
+  ai.attributes = d.dwFileAttributes;
+  ai.size = d.Size();
+  ai.writeTime = FromFileTime(d.ftLastWriteTime);
+  ai.createTime = FromFileTime(d.ftCreationTime);
+  ai.accessTime = FromFileTime(d.ftLastAccessTime);
+  int rc;
+  if (m_deferredAdd) {
+    // The full path is kept whole (up to the system's limit) for the commit.
+    rc = AddEntry(normal.c_str(), full, ARCHIVE_SOURCE_PATH, &ai);
+  } else {
+    CZipHandle file(OpenSourceFile(full));
+    if (!file.IsOpen()) {
+      SetCurrentName(full);
+      Fail(ZIP_E_SOURCE_OPEN);
+      return false;
+    }
+    rc = AddEntry(normal.c_str(), file.Get(), ARCHIVE_SOURCE_HANDLE, &ai);
+    if (rc == ZIP_E_COMPRESS && m_retryStored) {
+      LARGE_INTEGER zero;
+      zero.QuadPart = 0;
+      if (SetFilePointerEx(file.Get(), zero, nullptr, FILE_BEGIN)) {
+        ai.attributes |= ARCHIVE_ATTR_STORE;
+        rc = AddEntry(normal.c_str(), file.Get(), ARCHIVE_SOURCE_HANDLE, &ai);
+      }
+    }
+  }
+  return rc == 0;
 }
 
 int CZipFile::AddFile(const char *path, const char *entryName) {
@@ -1263,6 +1295,17 @@ void CZipFile::WritePendingEntry(int index) {
         standard.Directory)
       throw SkipEntry{ZIP_E_SOURCE_OPEN};
     LARGE_INTEGER size = standard.EndOfFile;
+    // A file written since it was listed goes in with the times it has now, as its data does.
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof(basic))) {
+      int32_t written = ZipFileTimeToTime(static_cast<uint64_t>(basic.LastWriteTime.QuadPart));
+      if (written != e->modTime && written != 0 && written != -1) {
+        e->modTime = written;
+        e->dosDateTime = TimeToDosDateTime(written);
+        e->createTime = ZipFileTimeToTime(static_cast<uint64_t>(basic.CreationTime.QuadPart));
+        e->accessTime = ZipFileTimeToTime(static_cast<uint64_t>(basic.LastAccessTime.QuadPart));
+      }
+    }
     // Stored at the add (store attribute, suffix or setting) with data: stays stored.
     bool forcedStore = e->method == 0 && e->uncompressedSize > 0;
     // The size now decides the method and whether the first header reserves Zip64 sizes.

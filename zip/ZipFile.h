@@ -32,6 +32,8 @@ struct ZipSkippedSource {
   int code;
 };
 
+struct DirEntry;
+
 // Suffixes of archive types: such files are stored, not compressed.
 extern const char kZipStoredSuffixes[];
 
@@ -63,6 +65,13 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // filtered by the ';'-separated include and exclude lists, under the name prefix.
   // -> the number of files added; -1 when the archive is not writable (error 14).
   int AddFiles(const char *path, const char *include, const char *exclude, const char *prefix);
+  // Adds one file of a directory list as AddFiles adds it by its own path (under prefix plus
+  // its name part, or its full path with ZIP_OPT_FULL_PATHS), taking the list's attributes,
+  // size and times instead of asking the system for them again: a file that is gone by the
+  // commit is left out there (GetSkippedSources). -> 1 added; 0 left out (a folder, the
+  // archive itself, a name too long, an existing name kept by option, event 15);
+  // -1 when the archive is not writable (error 14).
+  int AddListedFile(const DirEntry &file, const char *prefix);
   // Adds one file under entryName (second form: its name part). -> 0; 34 not writable, 13 empty
   // name, 24 missing file or a folder, 35 the name exists (option 0x40, or still pending),
   // 36 not newer (option 0x2000), 23 event 15 answered nonzero; add errors.
@@ -145,6 +154,12 @@ class CZipFile : public CArchiveFile, public CZipFormat {
 
   int AddEntryRaw(const char *name, const void *source, int sourceKind, const ArchiveFileInfo *info);
   int AddDirectoryRaw(const char *name);
+  // Adds the listed files (folders and nulls passed over) under prefix, each by its path
+  // relative to the list's folder or, with byName, by its name part. -> the number added.
+  int AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix);
+  // One listed file for AddFiles and AddListedFile, named relName under pre; saved: the options
+  // of the call. -> true when added.
+  bool AddListedEntry(const DirEntry &file, const char *relName, const std::string &pre, unsigned saved);
   std::string NormalizeName(const char *name) const;
   int ChooseMethod(const char *name, uint64_t size, uint32_t attributes, int *level) const;
   void WriteEntryData(ZipEntry *entry, Source &source, int method, int level, bool retryStored);

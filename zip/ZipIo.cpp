@@ -324,6 +324,16 @@ void CZipIo::Spill() {
   m_lastReadEnd = ~0ull;
 }
 
+uint32_t CZipIo::WriteThrough(const uint8_t *data, uint32_t length) {
+  DWORD done = 0;
+  if (OsSeek(m_pos) && WriteFile(m_file.Get(), data, length, &done, nullptr)) {
+    m_osPos += done;
+    return done;
+  }
+  m_osPos = ~0ull;
+  return 0;
+}
+
 uint32_t CZipIo::Write(const void *data, uint32_t length) {
   const uint8_t *in = static_cast<const uint8_t *>(data);
   uint32_t written = 0;
@@ -346,10 +356,19 @@ uint32_t CZipIo::Write(const void *data, uint32_t length) {
     if (!m_bufDirty && m_bufLen && m_pos < m_bufStart + m_bufLen && m_pos + length > m_bufStart)
       m_bufLen = 0;
     bool ok = true;
-    if (m_bufDirty && m_pos == m_bufStart + m_bufLen && m_bufLen + length <= kBufferSize) {
+    if (m_bufDirty && m_pos >= m_bufStart && m_pos + length <= m_bufStart + m_bufLen) {
+      // A rewrite within the pending block (an entry's header once its data is written): in
+      // place, rather than writing the block out twice for each small entry.
+      std::memcpy(m_buf + (m_pos - m_bufStart), in, length);
+      written = length;
+    } else if (m_bufDirty && m_pos == m_bufStart + m_bufLen && m_bufLen + length <= kBufferSize) {
       std::memcpy(m_buf + m_bufLen, in, length);
       m_bufLen += length;
       written = length;
+    } else if (m_bufDirty && m_pos + length <= m_bufStart && length < kBufferSize) {
+      // Wholly before the pending block (the header of an entry whose data went on): written
+      // at once, and the block goes on filling.
+      written = WriteThrough(in, length);
     } else {
       if (m_bufDirty) ok = FlushWrite();
       if (ok && m_bufLen && m_pos < m_bufStart + m_bufLen && m_pos + length > m_bufStart)
@@ -357,13 +376,7 @@ uint32_t CZipIo::Write(const void *data, uint32_t length) {
       if (!ok) {
         written = 0;
       } else if (length >= kBufferSize) {
-        DWORD done = 0;
-        if (OsSeek(m_pos) && WriteFile(m_file.Get(), in, length, &done, nullptr)) {
-          m_osPos += done;
-          written = done;
-        } else {
-          m_osPos = ~0ull;
-        }
+        written = WriteThrough(in, length);
       } else {
         std::memcpy(m_buf, in, length);
         m_bufStart = m_pos;

@@ -176,6 +176,8 @@ class CZipIo {
 
   bool OsSeek(uint64_t position);
   bool FlushWrite();
+  // Writes at the position straight to the file, around the buffer. -> the bytes written.
+  uint32_t WriteThrough(const uint8_t *data, uint32_t length);
   int32_t FillAndCopy(uint8_t *out, uint32_t length);
   bool ReserveMemory(uint64_t needed);
   void Spill();

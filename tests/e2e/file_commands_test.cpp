@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -282,32 +283,43 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
 }
 
 // A listed file that another program holds open: a log being written is packed, a file that
-// cannot be opened at all, or one deleted since the list was filled, is left out and named
-// afterwards, and the archive holds the rest.
+// cannot be opened at all, or was deleted after the list was filled, is left out and named
+// afterwards, and the archive holds the rest. When no file can be packed, no archive is
+// written and an older one stays as it was.
 TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
   struct Held {
-    const char *mode;       // how the stand-in holds c.txt, the middle one of six
-    const char *names;      // the archive's names
-    bool named;             // c.txt is named in a message afterwards
+    const char *mode;   // how the stand-in holds c.txt, the middle one of six; "gone": deleted
+    bool all;           // every file is held or gone, not c.txt alone
+    const char *names;  // the archive's names; null: the older archive is kept as it was
   } const cases[] = {
-      {"log", "a.txt\nb.txt\nc.txt\nd.txt\ne.txt\nf.txt\n", false},
-      {"lock", "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n", true},
-      {"gone", "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n", true},
+      {"log", false, "a.txt\nb.txt\nc.txt\nd.txt\ne.txt\nf.txt\n"},
+      {"lock", false, "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n"},
+      {"gone", false, "a.txt\nb.txt\nd.txt\ne.txt\nf.txt\n"},
+      {"lock", true, nullptr},
   };
   for (const Held &c : cases) {
-    SCOPED_TRACE(c.mode);
+    SCOPED_TRACE(std::string(c.mode) + (c.all ? " all" : ""));
     DeleteUserKey(kAppKey);
     TempTree t("zipheld");
-    for (const char *name : {"a", "b", "c", "d", "e", "f"})
+    std::vector<std::string> held;
+    for (const char *name : {"a", "b", "c", "d", "e", "f"}) {
       t.Write(std::string("src\\") + name + ".txt", std::string(3000, *name) + "\r\n");
-    std::string zip = t.Path("out.zip"), held = t.Path("src\\c.txt"), marker = t.Path("held");
+      if (c.all || *name == 'c') held.push_back(t.Path(std::string("src\\") + name + ".txt"));
+    }
+    std::string zip = t.Path("out.zip");
+    t.Write("keep.txt", "older archive");
+    ASSERT_EQ(0, RunLinux(t.Root(), "zip -qj '" + UnixPath(zip) + "' '" + UnixPath(t.Path("keep.txt")) + "'"));
+    const std::string older = testcommon::ReadFileBytes(zip);
     App a;
     ASSERT_TRUE(a.Start(t.Path("src"), 6));
-    Process holder;
-    if (std::string(c.mode) == "gone") {
-      ASSERT_TRUE(DeleteFileA(held.c_str()));
-    } else {
-      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.mode) + " " + Quote(held) + " " + Quote(marker)));
+    std::vector<Process> holders(held.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+      if (!std::strcmp(c.mode, "gone")) {
+        ASSERT_TRUE(DeleteFileA(held[i].c_str()));
+        continue;
+      }
+      std::string marker = t.Path("held" + std::to_string(i));
+      ASSERT_TRUE(holders[i].Start(ExeDir() + "standin_holder.exe", std::string(c.mode) + " " + Quote(held[i]) + " " + Quote(marker)));
       ASSERT_TRUE(WaitFor([&] { return Exists(marker); }, 10000));
     }
     PostCommand(a.main, kZipFiles);
@@ -316,15 +328,18 @@ TEST_F(FileCommands, ZipPacksAroundFilesHeldOpenElsewhere) {
     ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
     SetText(GetDlgItem(dlg, 1001), zip);
     ClickButton(dlg, IDOK);
-    if (c.named) {
-      EXPECT_EQ("1 Datei konnte nicht gepackt werden:\n\n" + held + ": kann nicht ge\xF6" "ffnet werden",
+    if (std::strcmp(c.mode, "log")) {
+      std::string named;
+      for (const std::string &h : held) named += "\n" + h + ": kann nicht ge\xF6" "ffnet werden";
+      EXPECT_EQ((held.size() == 1 ? "1 Datei konnte" : std::to_string(held.size()) + " Dateien konnten") +
+                    " nicht gepackt werden:\n" + named,
                 AnswerBox(a, "Dateien zippen"));
     }
     ASSERT_TRUE(WaitWindowGone(dlg, 30000));
     EXPECT_EQ(nullptr, FindTopWindow(a.p.Pid(), "Dateien zippen"));
-    holder.Kill();
-    ASSERT_TRUE(Exists(zip));
-    EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
+    for (Process &h : holders) h.Kill();
+    if (c.names) EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
+    else EXPECT_EQ(older, testcommon::ReadFileBytes(zip));
   }
 }
 

@@ -191,6 +191,17 @@ TEST_F(ArchiveOps, VanishedAndLockedSourcesAreSkippedAndReported) {
   ASSERT_NE(INVALID_HANDLE_VALUE, lock);
   HANDLE log = CreateFileA(e.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, log);
+  // d is written again after it was added: it goes in as it is now, with the time it has now.
+  const std::string newer = TextData(1500, 6);
+  ASSERT_TRUE(WriteFileText(d, newer));
+  HANDLE touch = CreateFileA(d.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, touch);
+  ULARGE_INTEGER later;
+  later.QuadPart = (1000000000ull + 11644473600ull) * 10000000ull;
+  const FILETIME laterTime = {later.LowPart, later.HighPart};
+  EXPECT_TRUE(SetFileTime(touch, nullptr, nullptr, &laterTime));
+  CloseHandle(touch);
   EXPECT_EQ(24, zip.Close());
   EXPECT_EQ(24, zip.GetLastError());
   CloseHandle(lock);
@@ -207,6 +218,12 @@ TEST_F(ArchiveOps, VanishedAndLockedSourcesAreSkippedAndReported) {
   // The archive is complete with the other three files.
   EXPECT_EQ((std::vector<std::string>{"a.txt", "d.txt", "e.log"}), Names(zipPath));
   EXPECT_EQ(0, TestAll(zipPath));
+  CZipFile back;
+  ASSERT_EQ(0, back.Open(zipPath.c_str(), 1, 9));
+  int di = back.FindEntry("d.txt");
+  ASSERT_GE(di, 0);
+  EXPECT_EQ(newer.size(), back.GetEntrySize(di, 0));
+  EXPECT_EQ(1000000000, back.GetModifiedTime(di));
 }
 
 TEST_F(ArchiveOps, UpdateKeepsEntriesAddsAndDeletes) {

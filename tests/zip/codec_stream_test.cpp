@@ -33,6 +33,11 @@ TEST(Crc32, MatchesPythonOnNoise) {
   for (size_t pos = 0, step = 1; pos < d.size(); pos += step, step = step * 3 % 97 + 1)
     reg = Crc32Update(reg, d.data() + pos, static_cast<int32_t>(std::min(step, d.size() - pos)));
   EXPECT_EQ(0x64dae446u, ~reg);
+  // Pieces short and long (the two ways through) in turn give it too.
+  reg = 0xFFFFFFFFu;
+  for (size_t pos = 0, step = 1; pos < d.size(); pos += step, step = step * 37 % 701 + 1)
+    reg = Crc32Update(reg, d.data() + pos, static_cast<int32_t>(std::min(step, d.size() - pos)));
+  EXPECT_EQ(0x64dae446u, ~reg);
 }
 
 TEST(CodecStream, CrcStartConvention) {

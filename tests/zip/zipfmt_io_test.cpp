@@ -53,6 +53,38 @@ TEST(ZipIo, BufferedWritesRewritesAndReadsComeBackExact) {
   std::string mid(100, 0);
   io.ReadAt(70000, &mid[0], 100);
   EXPECT_EQ(expect.substr(70000, 100), mid);
+  // Entries as the archive writes them: a header, the data, the header again behind the data
+  // (inside the pending block, wholly before it, or across its start), then the next header.
+  const size_t dataSizes[] = {10, 40000, 70000, 65536, 0, 100000, 5};
+  int n = 0;
+  io.Seek(io.Size());
+  for (size_t size : dataSizes) {
+    uint64_t at = io.Tell();
+    std::string header = "HEAD" + std::to_string(n) + std::string(26, '.');
+    io.Write(header.data(), static_cast<uint32_t>(header.size()));
+    std::string data = Pattern(size, n);
+    if (size) io.Write(data.data(), static_cast<uint32_t>(size));
+    std::string again = "head" + std::to_string(n) + std::string(26, ':');
+    uint64_t end = io.Tell();
+    io.WriteAt(at, again.data(), static_cast<uint32_t>(again.size()));
+    if (n == 3) io.WriteAt(end - 8, "12345678", 8);  // the last bytes of the data too
+    io.Seek(end);
+    expect += again + data;
+    if (n == 3) expect.replace(expect.size() - 8, 8, "12345678");
+    ++n;
+  }
+  // Across the start of a pending block (a large write goes out at once, the next one starts
+  // a block).
+  std::string large = Pattern(100000, 3);
+  io.Write(large.data(), static_cast<uint32_t>(large.size()));
+  io.Write("pending", 7);
+  expect += large + "pending";
+  io.WriteAt(io.Size() - 9, "ACROSS", 6);
+  expect.replace(expect.size() - 9, 6, "ACROSS");
+  EXPECT_EQ(expect.size(), io.Size());
+  back.assign(expect.size(), 0);
+  io.ReadAt(0, &back[0], static_cast<uint32_t>(back.size()));
+  EXPECT_TRUE(back == expect);
   ASSERT_TRUE(io.Close());
   EXPECT_TRUE(ReadFileBytes(path) == expect);
 }

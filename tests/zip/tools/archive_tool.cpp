@@ -2,6 +2,9 @@
 //   archive_tool pack <archive> <method> <level> <prefix> <path>...
 //       method: default store deflate bzip2 lzma xz ppmd; a folder path is packed with its
 //       sub-folders, a file path as that file (the application's road: one AddFiles per file)
+//   archive_tool packlist <archive> <method> <level> <folder>
+//       the zip dialog's road: the folder listed once, then each file added from its record
+//       (AddListedFile) under its folder relative to the listed one
 //   archive_tool add <archive> <path> <name>       update mode, deferred add of one file
 //   archive_tool delete <archive> <name>...        update mode
 //   archive_tool many <archive> <count>            count small entries from memory
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "common/CodePage.h"
+#include "system/DirList.h"
 #include "zip/ZipFile.h"
 
 namespace {
@@ -70,6 +74,28 @@ int Pack(int argc, char **argv) {
   rc = zip.Close();
   Report(zip, rc, "close");
   return first ? first : rc;
+}
+
+int PackList(int argc, char **argv) {
+  if (argc < 6) return 2;
+  int method = MethodOf(argv[3]);
+  if (method == -3) return 2;
+  CZipFile zip;
+  int rc = zip.Open(argv[2], 3, 9);
+  if (Report(zip, rc, "open")) return rc;
+  zip.SetMethod(method);
+  if (method != -1 && method != 0) zip.GetLevel(std::atoi(argv[4]));
+  CDirList list;
+  list.Open(argv[5], CDirList::DL_RECURSE, nullptr, nullptr);
+  int added = 0;
+  for (int i = 0; i < list.m_nCount; ++i) {
+    const DirEntry *e = list.GetEntry(i);
+    std::string folder(e->RelPath(), e->Name());
+    if (zip.AddListedFile(*e, folder.c_str()) > 0) ++added;
+  }
+  std::printf("added %d\n", added);
+  rc = zip.Close();
+  return Report(zip, rc, "close");
 }
 
 int Add(int argc, char **argv) {
@@ -178,6 +204,7 @@ int main(int argc, char **argv) {
   std::string command = argv[1];
   int rc = 2;
   if (command == "pack") rc = Pack(argc, argv);
+  else if (command == "packlist") rc = PackList(argc, argv);
   else if (command == "add") rc = Add(argc, argv);
   else if (command == "delete") rc = Delete(argc, argv);
   else if (command == "many") rc = Many(argc, argv);
