@@ -448,46 +448,52 @@ TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
       {"source written by another program", "log", false, "Es wurden 1 Dateien kopiert.", true, "log line"},
   };
   for (const auto &c : cases) {
-    SCOPED_TRACE(c.label);
-    DeleteUserKey(kAppKey);
-    TempTree t("copykeep");
-    std::string source = t.Write("src\\big.bin", "");
-    if (c.cancel) {
-      HANDLE h = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      LARGE_INTEGER size;
-      size.QuadPart = 1LL << 30;
-      ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h));
-      CloseHandle(h);
+    // A copy that ends before the Cancel arrives (a busy machine) proves nothing: try again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      SCOPED_TRACE(c.label);
+      DeleteUserKey(kAppKey);
+      TempTree t("copykeep");
+      std::string source = t.Write("src\\big.bin", "");
+      if (c.cancel) {
+        HANDLE h = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER size;
+        size.QuadPart = 1LL << 30;
+        ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+        CloseHandle(h);
+      }
+      std::string target = t.Write("dst\\big.bin", "old big");
+      App a;
+      ASSERT_TRUE(a.Start(t.Path("src"), 1));
+      Process holder;
+      if (*c.holder) {
+        ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " +
+                                                                      Quote(c.holdSource ? source : target) + " " +
+                                                                      Quote(t.Path("held"))));
+        ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+      }
+      PostCommand(a.main, kCopyFiles);
+      HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+      ASSERT_NE(nullptr, dlg);
+      SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+      if (GetCheck(dlg, 1045) == 1) Click(dlg, 1045);
+      ClickButton(dlg, IDOK);
+      ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+      if (c.cancel) {
+        HWND progress = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+        ASSERT_NE(nullptr, progress);
+        ClickButton(progress, IDCANCEL);
+      } else if (!c.holdSource) {
+        EXPECT_EQ("Soll die Datei " + source + " konnte nicht kopiert werden !\nNochmals versuchen ?",
+                  AnswerBox(a, "Frage", IDNO));
+      }
+      const std::string copied = AnswerBox(a, "Vellmorant");
+      holder.Kill();
+      if (c.cancel && attempt < 2 && copied == "Es wurden 1 Dateien kopiert.") continue;
+      EXPECT_EQ(c.copied, copied);
+      EXPECT_EQ(c.after, Content(target));
+      EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
+      break;
     }
-    std::string target = t.Write("dst\\big.bin", "old big");
-    App a;
-    ASSERT_TRUE(a.Start(t.Path("src"), 1));
-    Process holder;
-    if (*c.holder) {
-      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", std::string(c.holder) + " " +
-                                                                    Quote(c.holdSource ? source : target) + " " +
-                                                                    Quote(t.Path("held"))));
-      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
-    }
-    PostCommand(a.main, kCopyFiles);
-    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
-    ASSERT_NE(nullptr, dlg);
-    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
-    if (GetCheck(dlg, 1045) == 1) Click(dlg, 1045);
-    ClickButton(dlg, IDOK);
-    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-    if (c.cancel) {
-      HWND progress = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
-      ASSERT_NE(nullptr, progress);
-      ClickButton(progress, IDCANCEL);
-    } else if (!c.holdSource) {
-      EXPECT_EQ("Soll die Datei " + source + " konnte nicht kopiert werden !\nNochmals versuchen ?",
-                AnswerBox(a, "Frage", IDNO));
-    }
-    EXPECT_EQ(c.copied, AnswerBox(a, "Vellmorant"));
-    holder.Kill();
-    EXPECT_EQ(c.after, Content(target));
-    EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
   }
 }
 
