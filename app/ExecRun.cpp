@@ -263,6 +263,8 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
   if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
   if (wait) InterlockedExchange(&m_nBatchWaited, 1);
   bool ok = m_runner.Start(0) != FALSE;
+  // A later program of the run is no interpreter: a Cancel must not end what it started.
+  if (!ok) InterlockedExchange(&m_nBatchWaited, 0);
   if (ok && wait) {
     WaitForProgram();
     InterlockedExchange(&m_nBatchWaited, 0);

@@ -332,6 +332,32 @@ TEST_F(ExecMenus, CancelEndsAWaitPromptly) {
   EXPECT_EQ(Runs(slowCmd).size(), 1u);
   EXPECT_NE(ReadLines(slowCmd + ".log").back(), "END");
   app.Close();
+
+  // A command line whose interpreter could not start (ignored) leaves no trace on a program run
+  // after it: Cancel ends that program alone, and what it started runs on to its end.
+  std::string kid = Recorder(tools, "kid.exe");
+  tools.Write("kid.exe.sleep", "3000");
+  char system[MAX_PATH];
+  ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+  StoreMenu(1, "Lang", {{"COMMAND", "echo nie", "", "", 1, 0, 1},
+                        {std::string(system) + "\\cmd.exe", "/c " + kid + " %f", "", ""}});
+  char comspec[MAX_PATH] = "";
+  GetEnvironmentVariableA("COMSPEC", comspec, MAX_PATH);
+  SetEnvironmentVariableA("COMSPEC", tools.Path("fehlt\\cmd.exe").c_str());
+  App again;
+  const bool started = again.Start(tree, 2);
+  SetEnvironmentVariableA("COMSPEC", *comspec ? comspec : nullptr);
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(again.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(again.Answer("Fehler", "'echo nie'", IDIGNORE));
+  progress = WaitTopWindow(again.p.Pid(), "Ausf\xFChrungsmen\xFC", 10000);
+  ASSERT_NE(nullptr, progress);
+  ASSERT_TRUE(WaitFor([&] { return Runs(kid).size() == 1; }, 20000));
+  ClickButton(progress, IDCANCEL);
+  ASSERT_TRUE(again.WaitDone(15000));
+  EXPECT_TRUE(WaitFor([&] { return ReadLines(kid + ".log").back() == "END"; }, 10000));
+  EXPECT_EQ(Runs(kid).size(), 1u);
+  again.Close();
 }
 
 // The batch files "CMD%08X-%X.bat" of the process in the temporary folder (those that runs
