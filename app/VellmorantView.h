@@ -226,7 +226,7 @@ protected:
   CString m_strCompareBase[2];
   CString m_strCompareFolder;      // emptied whenever files are added through dialog 130
   ViewLayoutState m_layout;        // bars and the result list's state
-  int m_nCompareWarning = 0;
+  int m_nCompareWarning = 0;     // 1: no file of the compare folder was found, 2: the compare was cancelled
   int m_nCompareState[2] = {0, -1};
   BOOL m_bDragging = FALSE;        // a drag from the result list runs
   int m_nResultKind = 0;           // 0 text hits, 1 value hits, 2 other lines

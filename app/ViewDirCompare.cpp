@@ -170,7 +170,10 @@ void CVellmorantView::OnDirCompare()
     progress.DoModal();
     --m_nJobDepth;
 
-    if (progress.m_nJobResult == 2 && m_compareResults.m_nCount == 0) {
+    // A cancelled run found what it found: no claim about the folder.
+    if (progress.m_bCancel) {
+        m_nCompareWarning = 2;
+    } else if (progress.m_nJobResult == 2 && m_compareResults.m_nCount == 0) {
         MessageBox("Es wurde keine Datei im Vergleichsverzeichniss gefunden !", "Warnung", MB_OK | MB_ICONEXCLAMATION);
         m_nCompareWarning = 1;
     }
@@ -197,7 +200,9 @@ void CVellmorantView::FillDirCompareResults()
         m_wndResults.AddLine(line, n, colors);
     }
     if (m_compareResults.m_nCount == 0)
-        m_wndResults.AddLine(m_nCompareWarning ? "Es wurden keine Dateien gefunden." : "Keine Unterschiede gefunden.");
+        m_wndResults.AddLine(m_nCompareWarning == 2   ? "Der Vergleich wurde abgebrochen."
+                             : m_nCompareWarning ? "Es wurden keine Dateien gefunden."
+                                                 : "Keine Unterschiede gefunden.");
     m_wndResults.SetOption(CLBO_REDRAW, 1);
     m_nResultKind = RESULTS_OTHER;
     m_nResultCount = m_compareResults.m_nCount;
