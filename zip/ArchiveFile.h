@@ -93,8 +93,9 @@ class CArchiveFile {
   // Slot 2: adds a directory entry. -> 0 or an error code; the base gives 29.
   virtual int AddDirectory(const char *name);
   // Slot 3: adds one entry named name from source (ARCHIVE_SOURCE_*) with the file's
-  // information (may be null). -> 0 added, 1 added but event 6 answered nonzero, or an
-  // error code; the base gives 29.
+  // information (may be null; a path source's times are those the file has when it is
+  // packed). -> 0 added, 1 added but event 6 answered nonzero, or an error code; the base
+  // gives 29.
   virtual int AddEntry(const char *name, const void *source, int sourceKind,
                        const ArchiveFileInfo *info);
   // Slot 4: decompresses entry index and checks it. -> 0 or an error code. The base extracts
