@@ -83,7 +83,7 @@ BOOL CopyTextToClipboard(const char* text, int length) {
   p[length] = 0;
   ::GlobalUnlock(h);
   // The clipboard may be busy for a moment with another program, and under Wine a set can fail
-  // while the display's selection changes hands: try the whole exchange again for about a second.
+  // now and then right after the open: try the whole exchange again for about a second.
   for (int tries = 0; tries < 50; ++tries) {
     if (::OpenClipboard(nullptr)) {
       BOOL ok = ::EmptyClipboard() && ::SetClipboardData(CF_TEXT, h) != nullptr;
