@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/ReadAhead.h"
@@ -195,20 +194,8 @@ void AddNewFiles(const CStrList& input, CStrList& lines, volatile LONG* cancel)
     const char* minus = input.GetString(3);
     CDirList found;
     // A large tree takes seconds to list: Cancel ends the listing, and then nothing is reported.
-    volatile LONG scanned = 0;
-    std::thread watch;
-    if (cancel)
-        watch = std::thread([&] {
-            while (!scanned) {
-                if (*cancel)
-                    InterlockedExchange(&found.m_bStop, 1);
-                Sleep(10);
-            }
-        });
+    found.m_pStop = cancel;
     int count = found.Open(input.GetString(1), CDirList::DL_RECURSE, *plus ? plus : nullptr, *minus ? minus : nullptr);
-    InterlockedExchange(&scanned, 1);
-    if (watch.joinable())
-        watch.join();
     if (count <= 0 || (cancel && *cancel))
         return;
     for (int i = 0; i < found.m_nCount; ++i) {

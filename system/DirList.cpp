@@ -76,8 +76,6 @@ void FreeEntry(DirEntry* e) {
     free(e);
 }
 
-}  // namespace
-
 // A wildcard list, empty when it holds no pattern (";", blanks): such a list counts as none,
 // as an empty one does, rather than matching no name at all.
 std::wstring PatternList(const char* list) {
@@ -86,6 +84,8 @@ std::wstring PatternList(const char* list) {
         if (c != L';' && c != L' ' && c != L'\t') return w;
     return std::wstring();
 }
+
+}  // namespace
 
 // One scan of CDirList::Open.
 class CDirScanner {
@@ -115,7 +115,7 @@ private:
              const FILETIME& w, DWORD hi, DWORD lo);
     void ScanFolder(const Folder& folder, std::vector<Folder>& subfolders);
     int ListShares(const std::wstring& server, const std::string& serverAnsi);
-    bool Stopped() const { return m_list->m_bStop != 0; }
+    bool Stopped() const { return m_list->m_bStop != 0 || (m_list->m_pStop && *m_list->m_pStop); }
 
     CDirList* m_list;
     int m_flags;

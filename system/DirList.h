@@ -70,6 +70,8 @@ public:
     volatile LONG m_nCount;
     // Set by another thread (a progress callback) to end a running scan; Open clears it.
     volatile LONG m_bStop;
+    // A caller's own stop flag (null: none), watched as m_bStop is but never cleared here.
+    const volatile LONG* m_pStop = nullptr;
 
     // Threads: while Open runs on one thread, others may read m_nCount, GetEntry and the
     // entries below m_nCount, and set m_bStop. Clear, Sort, RefreshEntry and Read need the

@@ -251,18 +251,8 @@ void CZipDlg::AnchorZipFile()
 {
   // A bare name would land in the program's working folder, which the user does not see: it is
   // taken within the folder of the packed files, and shown in full.
-  const char* name = m_strZipFile;
-  if (m_strCommon.IsEmpty() || IsSep(name[0]) || (name[0] && name[1] == ':'))
-    return;
-  CString joined = m_strCommon;
-  PathAddTrailingSeparatorStr(joined);
-  joined += name;
-  char full[MAX_PATH];
-  DWORD n = GetFullPathNameA(joined, MAX_PATH, full, nullptr);
-  if (n == 0 || n >= MAX_PATH)
-    return;
-  m_strZipFile = full;
-  SetDlgItemText(IDC_ZIP_FILE, m_strZipFile);
+  if (PathAnchorStr(m_strZipFile, m_strCommon))
+    SetDlgItemText(IDC_ZIP_FILE, m_strZipFile);
 }
 
 void CZipDlg::OnOK()
