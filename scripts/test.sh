@@ -13,19 +13,21 @@ export WINEPREFIX=$BUILD_DIR/wineprefix
 if [ "${VM_REUSE_PREFIX:-0}" = 1 ]; then "$root/scripts/wine-prefix.sh"; else "$root/scripts/wine-prefix.sh" --fresh; fi
 . "$root/scripts/wine-env.sh"
 . "$root/scripts/xvfb.sh"
+. "$root/scripts/unpriv.sh"
 vm_start_xvfb
 wineserver -p
 # Start Wine's services now, detached from our output: a service started by the first test
 # would inherit that test's pipes, and CTest would wait for it to end.
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+# Tests run as the unprivileged user get a prefix of this run's own (see unpriv.sh).
+# Clean-up ends only this run's wine servers: another checkout may be testing beside us.
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  if id vmtest >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
-    runuser -u vmtest -- env WINEPREFIX="$(getent passwd vmtest | cut -d: -f6)/wineprefix" wineserver -k >/dev/null 2>&1 || true
-  fi
+  vm_unpriv_end
   vm_stop_xvfb >/dev/null 2>&1
 }
 trap cleanup EXIT
+vm_unpriv_begin
 rc=0
 ctest --test-dir "$BUILD_DIR" -j"$(nproc)" --output-on-failure --no-label-summary "$@" || rc=$?
 exit $rc
