@@ -99,6 +99,18 @@ std::string DoublePercent(const std::string& value) {
   return out;
 }
 
+// A value that stands outside double quotes as it is: the interpreter would read & | < > ^ ( )
+// in it as operators (a file "a&del x" would run "del x"); a '^' before each makes it text.
+std::string CmdEscaped(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c && strchr("&|<>^()", c)) out += '^';
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
+}
+
 // Splits a text into program arguments as the C runtime does: blanks and tabs outside
 // double quotes separate, quotes group and are dropped, backslashes before a quote escape.
 class ArgSplitter {
@@ -187,15 +199,24 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
   out.clear();
   int result = 0;
   bool inQuotes = false;
+  // A '^' of the text outside quotes makes the next character text, a quote too.
+  bool caret = false;
   for (const char* p = text ? text : ""; *p;) {
     if (*p != '%') {
-      if (*p == '"') inQuotes = !inQuotes;
+      if (caret)
+        caret = false;
+      else if (*p == '"')
+        inQuotes = !inQuotes;
+      else if (*p == '^' && !inQuotes)
+        caret = true;
       out += *p++;
       continue;
     }
     Placeholder ph = ReadPlaceholder(p, v);
+    std::string value;
     switch (ph.kind) {
       case Placeholder::None:
+        caret = false;
         out += *p++;
         continue;
       case Placeholder::Percent:
@@ -206,19 +227,26 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
         out += ph.value;
         break;
       case Placeholder::Path:
-        if (!ph.minus && !inQuotes && NeedsCmdQuotes(ph.value)) {
+        if (inQuotes) {
+          value = DoublePercent(ph.value);
+        } else if (!ph.minus && NeedsCmdQuotes(ph.value)) {
           // A separator before the closing quote is doubled so that no program reads \" .
-          std::string value = ph.value;
+          value = ph.value;
           if (!value.empty() && value.back() == '\\') value += '\\';
-          out += '"' + DoublePercent(value) + '"';
+          value = '"' + DoublePercent(value) + '"';
         } else {
-          out += DoublePercent(ph.value);
+          value = CmdEscaped(ph.value);
         }
+        // The text's '^' would take the value's opening quote or escape as text: it becomes a
+        // '^' of its own.
+        if (caret && !value.empty() && (value[0] == '"' || value[0] == '^')) out += '^';
+        out += value;
         break;
       case Placeholder::Env:
         out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
         break;
     }
+    caret = false;
     // The quotes of a value inserted as it is count for the values after it.
     if (ph.minus)
       for (char c : ph.value)

@@ -81,8 +81,19 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a b\\50%&x.txt", "del %p", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\50%&x.txt", "del \"%p\"", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\x.txt", "cd %d", "cd \"C:\\a b\\\\\"", 0},
-      // The "%-" forms go in as they are, '%' still doubled.
-      {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%&x.txt", 0},
+      // The "%-" forms go in unquoted, '%' still doubled, and outside quotes the interpreter's
+      // operators and '^' escaped: a name runs no command of its own.
+      {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%^&x.txt", 0},
+      {"C:\\a\\a&mkdir INJ1", "\"C:\\p.exe\" R1 %-f", "\"C:\\p.exe\" R1 a^&mkdir INJ1", 0},
+      {"C:\\a\\g&&mkdir INJ3", "p R1 %-p", "p R1 C:\\a\\g^&^&mkdir INJ3", 0},
+      {"C:\\a\\c^d.txt", "p %-f", "p c^^d.txt", 0},
+      {"C:\\a\\M\xFCller & S\xF6hne.txt", "p %-f", "p M\xFCller ^& S\xF6hne.txt", 0},
+      {"C:\\(a)\\x|<y>.txt", "p %-p", "p C:\\^(a^)\\x^|^<y^>.txt", 0},
+      // Inside the text's own quotes the interpreter takes them as text.
+      {"C:\\a\\a&b(1)^.txt", "p \"%-f\" \"R %-p\"", "p \"a&b(1)^.txt\" \"R C:\\a\\a&b(1)^.txt\"", 0},
+      // A '^' of the text escapes what follows it: never the value's opening quote or escape.
+      {"C:\\a\\&x", "p ^%-f ^%p ^\"%p^\"", "p ^^^&x ^^\"C:\\a\\&x\" ^\"\"C:\\a\\&x\"^\"", 0},
+      {"C:\\a\\b.txt", "p ^%-f ^%-(VMX)", "p ^b.txt ^v a l", 0},
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
       {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
@@ -119,6 +130,8 @@ TEST_F(ExecExpand, Arguments) {
       {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
       {"C:\\a\\x.txt", "", {}, 0},
       {"C:\\a\\x.txt", "%(VML)", {kLongValue}, kExecTooLong},
+      // Programs get no interpreter in between: values stay as they are.
+      {"C:\\a\\a&b ^c.txt", "%-f %f", {"a&b", "^c.txt", "a&b ^c.txt"}, 0},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args;
