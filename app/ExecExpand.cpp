@@ -176,10 +176,11 @@ bool ExecItemValuesFromPath(const std::string& path, long long pos, int line, in
   v.path = path;
   v.name = path.substr(nameOffset);
   v.dirSep = path.substr(0, nameOffset);
+  // A drive's root gives "C:": with its separator, a quoted "%D" would end in \", which
+  // programs read as a quote inside the argument.
   v.dir = v.dirSep;
   size_t n = v.dir.size();
-  bool root = (n == 3 && v.dir[1] == ':') || n == 1;
-  if (n && !root && (v.dir[n - 1] == '\\' || v.dir[n - 1] == '/')) v.dir.resize(n - 1);
+  if (n > 1 && (v.dir[n - 1] == '\\' || v.dir[n - 1] == '/')) v.dir.resize(n - 1);
   int suffixLength = 0;
   const char* suffix = PathFindExtensionA(int(v.name.size()), v.name.c_str(), &suffixLength);
   if (suffix) {
@@ -301,7 +302,10 @@ int ExpandExecArguments(const char* text, const ExecItemValues& v, std::vector<s
 
 bool ExpandExecFolder(const char* text, const ExecItemValues& v, std::string& out) {
   out = text ? text : "";
-  if (out.size() >= 2 && out[0] == '%' && (out[1] == 'D' || out[1] == 'd'))
+  if (out.size() >= 2 && out[0] == '%' && (out[1] == 'D' || out[1] == 'd')) {
     out = (out[1] == 'D' ? v.dir : v.dirSep) + out.substr(2);
+    // "C:" alone names the drive's current folder, not its root.
+    if (out.size() == 2 && out[1] == ':') out += '\\';
+  }
   return out.size() <= size_t(kExecMaxPath);
 }

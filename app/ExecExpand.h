@@ -10,7 +10,7 @@ struct ExecItemValues {
   std::string path;     // %p full path
   std::string name;     // %f name part
   std::string dirSep;   // %d folder with its trailing separator
-  std::string dir;      // %D folder without it (a drive root keeps it: "C:\")
+  std::string dir;      // %D folder without it (a drive's root: "C:")
   std::string base;     // %b name without the suffix and its '.'
   std::string suffix;   // %e suffix without the '.'
   long long pos = 0;    // %o found position or byte offset
@@ -53,5 +53,6 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& values, std::s
 int ExpandExecArguments(const char* text, const ExecItemValues& values, std::vector<std::string>& args);
 
 // A working folder: a leading "%D" or "%d" becomes the item's folder without or with its
-// separator. False when the result would exceed kExecMaxPath.
+// separator; a bare drive ("C:") becomes its root. False when the result would exceed
+// kExecMaxPath.
 bool ExpandExecFolder(const char* text, const ExecItemValues& values, std::string& out);

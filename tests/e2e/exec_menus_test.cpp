@@ -1,7 +1,7 @@
 // Execution menus end to end: menus stored in the registry run on the file list and on text
 // hits through recording stand-ins (arguments, folder, window state, standard input), a
 // command line through the command interpreter (file names with its operators reach the
-// program as text), the direct delete with a failure question,
+// program as text; a drive's root as "%D"), the direct delete with a failure question,
 // Cancel during a wait, and the editing dialog with its limits.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -81,13 +81,14 @@ std::vector<std::vector<std::string>> Runs(const std::string &exe) {
 // The program on a tree whose files are listed by name.
 class App : public CommandSession {
  public:
-  bool Start(const TempTree &tree, int files) {
+  bool Start(const TempTree &tree, int files) { return StartWith(Quote(Folder(tree)) + " -p:*", files); }
+  bool StartWith(const std::string &args, int files) {
     HKEY key;
     if (!RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) {
       SetDword(key, "SortList", 1);
       RegCloseKey(key);
     }
-    return CommandSession::Start(tree, files);
+    return CommandSession::StartWith(args, files);
   }
   // Picks the entry index in a selection dialog with the caption and confirms it.
   bool Choose(const std::string &caption, int index) {
@@ -202,6 +203,35 @@ TEST_F(ExecMenus, NamesInCommandLinesReachTheProgramAsText) {
   EXPECT_EQ(ArgTexts(byPath), wantPath);
   for (const char *made : {"INJ1", "INJ3"})
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(tree.Path(made).c_str())) << made;
+  app.Close();
+}
+
+TEST_F(ExecMenus, FileInADrivesRootGivesTheDriveWithoutSeparator) {
+  TempTree tools("exec_tools");
+  // The test prefix's own drive: its root takes a file of this process.
+  const std::string name = "vm_exec_root_" + std::to_string(GetCurrentProcessId()) + ".txt", path = "C:\\" + name;
+  ASSERT_TRUE(testcommon::WriteFileBytes(path, "x"));
+  struct RemoveAtExit {
+    std::string path;
+    ~RemoveAtExit() { DeleteFileA(path.c_str()); }
+  } removeAtExit{path};
+  std::string direct = Recorder(tools, "rootdirect.exe"), viaCmd = Recorder(tools, "rootcmd.exe");
+  // A quoted "%D" of "C:\" would end in \", and the quote would take the next argument.
+  StoreMenu(1, "Wurzel", {{direct, "\"%D\" %f", "%D", ""},
+                          {"COMMAND", "\"" + viaCmd + "\" \"%D\" %f", "%D", "", 0, 0, 1}});
+  App app;
+  ASSERT_TRUE(app.StartWith("C:\\ -s -p:" + name, 1));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(viaCmd).size() == 1; }, 60000));
+  ASSERT_TRUE(app.WaitDone());
+  using Lines = std::vector<std::string>;
+  for (const std::string &exe : {direct, viaCmd}) {
+    auto runs = Runs(exe);
+    ASSERT_EQ(runs.size(), 1u) << exe;
+    ASSERT_GE(runs[0].size(), 3u) << exe;
+    // The working folder "%D" is the root, not the drive's current folder.
+    EXPECT_EQ(Lines(runs[0].begin(), runs[0].begin() + 3), (Lines{"ARG C:", "ARG " + name, "CWD C:\\"})) << exe;
+  }
   app.Close();
 }
 
