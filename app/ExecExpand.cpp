@@ -99,6 +99,18 @@ std::string DoublePercent(const std::string& value) {
   return out;
 }
 
+// A value that stands outside double quotes as it is: the interpreter would read & | < > ^ ( )
+// in it as operators (a file "a&del x" would run "del x"); a '^' before each makes it text.
+std::string CmdEscaped(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c && strchr("&|<>^()", c)) out += '^';
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
+}
+
 // Splits a text into program arguments as the C runtime does: blanks and tabs outside
 // double quotes separate, quotes group and are dropped, backslashes before a quote escape.
 class ArgSplitter {
@@ -164,10 +176,11 @@ bool ExecItemValuesFromPath(const std::string& path, long long pos, int line, in
   v.path = path;
   v.name = path.substr(nameOffset);
   v.dirSep = path.substr(0, nameOffset);
+  // A drive's root gives "C:": with its separator, a quoted "%D" would end in \", which
+  // programs read as a quote inside the argument.
   v.dir = v.dirSep;
   size_t n = v.dir.size();
-  bool root = (n == 3 && v.dir[1] == ':') || n == 1;
-  if (n && !root && (v.dir[n - 1] == '\\' || v.dir[n - 1] == '/')) v.dir.resize(n - 1);
+  if (n > 1 && (v.dir[n - 1] == '\\' || v.dir[n - 1] == '/')) v.dir.resize(n - 1);
   int suffixLength = 0;
   const char* suffix = PathFindExtensionA(int(v.name.size()), v.name.c_str(), &suffixLength);
   if (suffix) {
@@ -187,15 +200,24 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
   out.clear();
   int result = 0;
   bool inQuotes = false;
+  // A '^' of the text outside quotes makes the next character text, a quote too.
+  bool caret = false;
   for (const char* p = text ? text : ""; *p;) {
     if (*p != '%') {
-      if (*p == '"') inQuotes = !inQuotes;
+      if (caret)
+        caret = false;
+      else if (*p == '"')
+        inQuotes = !inQuotes;
+      else if (*p == '^' && !inQuotes)
+        caret = true;
       out += *p++;
       continue;
     }
     Placeholder ph = ReadPlaceholder(p, v);
+    std::string value;
     switch (ph.kind) {
       case Placeholder::None:
+        caret = false;
         out += *p++;
         continue;
       case Placeholder::Percent:
@@ -206,19 +228,26 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string
         out += ph.value;
         break;
       case Placeholder::Path:
-        if (!ph.minus && !inQuotes && NeedsCmdQuotes(ph.value)) {
+        if (inQuotes) {
+          value = DoublePercent(ph.value);
+        } else if (!ph.minus && NeedsCmdQuotes(ph.value)) {
           // A separator before the closing quote is doubled so that no program reads \" .
-          std::string value = ph.value;
+          value = ph.value;
           if (!value.empty() && value.back() == '\\') value += '\\';
-          out += '"' + DoublePercent(value) + '"';
+          value = '"' + DoublePercent(value) + '"';
         } else {
-          out += DoublePercent(ph.value);
+          value = CmdEscaped(ph.value);
         }
+        // The text's '^' would take the value's opening quote or escape as text: it becomes a
+        // '^' of its own.
+        if (caret && !value.empty() && (value[0] == '"' || value[0] == '^')) out += '^';
+        out += value;
         break;
       case Placeholder::Env:
         out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
         break;
     }
+    caret = false;
     // The quotes of a value inserted as it is count for the values after it.
     if (ph.minus)
       for (char c : ph.value)
@@ -273,7 +302,10 @@ int ExpandExecArguments(const char* text, const ExecItemValues& v, std::vector<s
 
 bool ExpandExecFolder(const char* text, const ExecItemValues& v, std::string& out) {
   out = text ? text : "";
-  if (out.size() >= 2 && out[0] == '%' && (out[1] == 'D' || out[1] == 'd'))
+  if (out.size() >= 2 && out[0] == '%' && (out[1] == 'D' || out[1] == 'd')) {
     out = (out[1] == 'D' ? v.dir : v.dirSep) + out.substr(2);
+    // "C:" alone names the drive's current folder, not its root.
+    if (out.size() == 2 && out[1] == ':') out += '\\';
+  }
   return out.size() <= size_t(kExecMaxPath);
 }

@@ -10,7 +10,7 @@ struct ExecItemValues {
   std::string path;     // %p full path
   std::string name;     // %f name part
   std::string dirSep;   // %d folder with its trailing separator
-  std::string dir;      // %D folder without it (a drive root keeps it: "C:\")
+  std::string dir;      // %D folder without it (a drive's root: "C:")
   std::string base;     // %b name without the suffix and its '.'
   std::string suffix;   // %e suffix without the '.'
   long long pos = 0;    // %o found position or byte offset
@@ -35,10 +35,12 @@ enum : int {
 
 // Expands text as a command line for the command interpreter: values go in as they are, but
 // every '%' of a value is doubled (the interpreter would expand %NAME%), and a path value
-// outside double quotes that holds a blank or one of &|<>^(),;= is put in double quotes
-// ("%-p" and the other "%-" forms: never). "%%" gives '%'; "%(NAME)" the variable in double
-// quotes (its own enclosing quotes dropped), "%-(NAME)" as it is (an undefined one: "" or
-// nothing); a '%' before anything else stays. Returns kExec* bits.
+// outside double quotes that holds a blank or one of &|<>^(),;= is put in double quotes. The
+// "%-" path forms are never quoted: outside quotes each of &|<>^() in them gets a '^', so
+// that blanks still part arguments but no value runs a command of its own. A '^' of the text
+// outside quotes escapes the next character as the interpreter reads it. "%%" gives '%';
+// "%(NAME)" the variable in double quotes (its own enclosing quotes dropped), "%-(NAME)" as it
+// is (an undefined one: "" or nothing); a '%' before anything else stays. Returns kExec* bits.
 int ExpandExecCommandLine(const char* text, const ExecItemValues& values, std::string& out);
 
 // Expands text into program arguments: the text splits at blanks and tabs outside double
@@ -51,5 +53,6 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& values, std::s
 int ExpandExecArguments(const char* text, const ExecItemValues& values, std::vector<std::string>& args);
 
 // A working folder: a leading "%D" or "%d" becomes the item's folder without or with its
-// separator. False when the result would exceed kExecMaxPath.
+// separator; a bare drive ("C:") becomes its root. False when the result would exceed
+// kExecMaxPath.
 bool ExpandExecFolder(const char* text, const ExecItemValues& values, std::string& out);

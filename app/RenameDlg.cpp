@@ -40,23 +40,53 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// True when the file at path is spelt on disk exactly as path's name part.
+bool SpeltOnDisk(const std::string& path) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA(path.c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(h);
+    return NameOf(path) == fd.cFileName;
+}
+
+// Moves from to a free step name beside it: "<from>.vellmorant.tmp", else "<from>.<n>.vellmorant.tmp".
+// A name that is taken (a leftover of an earlier run) is left alone. The step name, or empty
+// when none was free or the move failed (GetLastError tells why).
+std::string MoveToStepName(const std::string& from) {
+    for (int n = 0; n < 100; ++n) {
+        std::string step = from;
+        if (n) step += "." + std::to_string(n);
+        step += kSafeTempSuffix;
+        if (step.size() >= MAX_PATH) break;
+        if (::MoveFileA(from.c_str(), step.c_str())) return step;
+        DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return std::string();
+    }
+    ::SetLastError(ERROR_FILE_EXISTS);
+    return std::string();
+}
+
 // Renames from to to. A new name that differs in letter case alone names the same file, which
 // some file systems (Wine's among them) take as renamed already: the move then goes through a
-// free name beside it. On failure GetLastError tells why, and the file keeps its name.
+// free name beside it, and counts only when the new spelling is on disk. On failure
+// GetLastError tells why, and the file keeps its name.
 BOOL MoveRenaming(const std::string& from, const std::string& to) {
     if (PathCompareA(from.c_str(), to.c_str()) != 0) return ::MoveFileA(from.c_str(), to.c_str());
-    const std::string step = from + kSafeTempSuffix;
-    if (step.size() >= MAX_PATH) return ::MoveFileA(from.c_str(), to.c_str());
-    if (!::MoveFileA(from.c_str(), step.c_str())) {
-        // Only a step name in the way is worth the direct move; a file held open stays held.
+    const std::string step = MoveToStepName(from);
+    if (step.empty()) {
+        // Without a step name only the direct move is left; a file held open stays held.
         DWORD error = ::GetLastError();
-        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ::MoveFileA(from.c_str(), to.c_str())
-                                                                             : FALSE;
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return FALSE;
+        if (!::MoveFileA(from.c_str(), to.c_str())) return FALSE;
+    } else if (!::MoveFileA(step.c_str(), to.c_str())) {
+        DWORD error = ::GetLastError();
+        ::MoveFileA(step.c_str(), from.c_str());
+        ::SetLastError(error);
+        return FALSE;
     }
-    if (::MoveFileA(step.c_str(), to.c_str())) return TRUE;
-    DWORD error = ::GetLastError();
-    ::MoveFileA(step.c_str(), from.c_str());
-    ::SetLastError(error);
+    if (SpeltOnDisk(to)) return TRUE;
+    // The system took the move but kept the old spelling.
+    ::SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
 }
 

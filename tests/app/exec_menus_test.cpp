@@ -31,7 +31,7 @@ TEST(ExecValues, PathParts) {
       {"C:\\a\\a.tar.gz", "a.tar.gz", "C:\\a\\", "C:\\a", "a.tar", "gz"},
       {"C:\\a\\.bashrc", ".bashrc", "C:\\a\\", "C:\\a", ".bashrc", ""},
       {"C:\\a\\noext", "noext", "C:\\a\\", "C:\\a", "noext", ""},
-      {"C:\\x.txt", "x.txt", "C:\\", "C:\\", "x", "txt"},
+      {"C:\\x.txt", "x.txt", "C:\\", "C:", "x", "txt"},
       {"\\\\srv\\share\\y.c", "y.c", "\\\\srv\\share\\", "\\\\srv\\share", "y", "c"},
   };
   for (const Case& c : cases) {
@@ -81,8 +81,21 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a b\\50%&x.txt", "del %p", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\50%&x.txt", "del \"%p\"", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\x.txt", "cd %d", "cd \"C:\\a b\\\\\"", 0},
-      // The "%-" forms go in as they are, '%' still doubled.
-      {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%&x.txt", 0},
+      // The "%-" forms go in unquoted, '%' still doubled, and outside quotes the interpreter's
+      // operators and '^' escaped: a name runs no command of its own.
+      {"C:\\a b\\50%&x.txt", "del %-p", "del C:\\a b\\50%%^&x.txt", 0},
+      {"C:\\a\\a&mkdir INJ1", "\"C:\\p.exe\" R1 %-f", "\"C:\\p.exe\" R1 a^&mkdir INJ1", 0},
+      {"C:\\a\\g&&mkdir INJ3", "p R1 %-p", "p R1 C:\\a\\g^&^&mkdir INJ3", 0},
+      {"C:\\a\\c^d.txt", "p %-f", "p c^^d.txt", 0},
+      {"C:\\a\\M\xFCller & S\xF6hne.txt", "p %-f", "p M\xFCller ^& S\xF6hne.txt", 0},
+      {"C:\\(a)\\x|<y>.txt", "p %-p", "p C:\\^(a^)\\x^|^<y^>.txt", 0},
+      // Inside the text's own quotes the interpreter takes them as text.
+      {"C:\\a\\a&b(1)^.txt", "p \"%-f\" \"R %-p\"", "p \"a&b(1)^.txt\" \"R C:\\a\\a&b(1)^.txt\"", 0},
+      // A '^' of the text escapes what follows it: never the value's opening quote or escape.
+      {"C:\\a\\&x", "p ^%-f ^%p ^\"%p^\"", "p ^^^&x ^^\"C:\\a\\&x\" ^\"\"C:\\a\\&x\"^\"", 0},
+      {"C:\\a\\b.txt", "p ^%-f ^%-(VMX)", "p ^b.txt ^v a l", 0},
+      // A drive's root as "%D" ends in no separator that would escape the closing quote.
+      {"C:\\x.txt", "p \"%D\" %f", "p \"C:\" x.txt", 0},
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
       {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
       {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
@@ -119,6 +132,9 @@ TEST_F(ExecExpand, Arguments) {
       {"C:\\a\\x.txt", "\"\" %% %q", {"", "%", "%q"}, 0},
       {"C:\\a\\x.txt", "", {}, 0},
       {"C:\\a\\x.txt", "%(VML)", {kLongValue}, kExecTooLong},
+      // Programs get no interpreter in between: values stay as they are.
+      {"C:\\x.txt", "\"%D\" %-f", {"C:", "x.txt"}, 0},
+      {"C:\\a\\a&b ^c.txt", "%-f %f", {"a&b", "^c.txt", "a&b ^c.txt"}, 0},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args;
@@ -132,9 +148,22 @@ TEST_F(ExecExpand, Arguments) {
 }
 
 TEST_F(ExecExpand, Folder) {
+  struct Case {
+    const char *path, *dir, *out;
+  } cases[] = {
+      {"C:\\a\\x.txt", "%d..\\b", "C:\\a\\..\\b"},
+      {"C:\\a\\x.txt", "%D", "C:\\a"},
+      // A bare drive would be its current folder: the root is meant.
+      {"C:\\x.txt", "%D", "C:\\"},
+      {"C:\\x.txt", "%d", "C:\\"},
+      {"C:\\x.txt", "%D\\sub", "C:\\sub"},
+      {"C:\\x.txt", "D:", "D:"},
+  };
   std::string out;
-  EXPECT_TRUE(ExpandExecFolder("%d..\\b", Values("C:\\a\\x.txt"), out));
-  EXPECT_EQ(out, "C:\\a\\..\\b");
+  for (const Case& c : cases) {
+    EXPECT_TRUE(ExpandExecFolder(c.dir, Values(c.path), out)) << c.dir;
+    EXPECT_EQ(out, c.out) << c.path << " " << c.dir;
+  }
   EXPECT_FALSE(ExpandExecFolder(("%d" + std::string(255, 'z')).c_str(), Values("C:\\a\\x.txt"), out));
 }
 

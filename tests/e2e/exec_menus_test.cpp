@@ -1,6 +1,7 @@
 // Execution menus end to end: menus stored in the registry run on the file list and on text
 // hits through recording stand-ins (arguments, folder, window state, standard input), a
-// command line through the command interpreter, the direct delete with a failure question,
+// command line through the command interpreter (file names with its operators reach the
+// program as text; a drive's root as "%D"), the direct delete with a failure question,
 // Cancel during a wait, and the editing dialog with its limits.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -80,13 +81,14 @@ std::vector<std::vector<std::string>> Runs(const std::string &exe) {
 // The program on a tree whose files are listed by name.
 class App : public CommandSession {
  public:
-  bool Start(const TempTree &tree, int files) {
+  bool Start(const TempTree &tree, int files) { return StartWith(Quote(Folder(tree)) + " -p:*", files); }
+  bool StartWith(const std::string &args, int files) {
     HKEY key;
     if (!RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)) {
       SetDword(key, "SortList", 1);
       RegCloseKey(key);
     }
-    return CommandSession::Start(tree, files);
+    return CommandSession::StartWith(args, files);
   }
   // Picks the entry index in a selection dialog with the caption and confirms it.
   bool Choose(const std::string &caption, int index) {
@@ -159,6 +161,77 @@ TEST_F(ExecMenus, ProgramsGetArgumentsFolderWindowAndInput) {
   std::sort(runs.begin(), runs.end());
   EXPECT_EQ(first(runs[0], 6), (Lines{"ARG a b.txt", "ARG --x", "ARG v", "ARG a", "ARG l", "CWD " + Folder(tree)}));
   EXPECT_EQ(first(runs[1], 2), (Lines{"ARG c.txt", "ARG --x"}));
+  app.Close();
+}
+
+// The arguments of each run of exe joined by blanks, sorted.
+std::vector<std::string> ArgTexts(const std::string &exe) {
+  std::vector<std::string> texts;
+  for (const auto &run : Runs(exe)) {
+    std::string text;
+    for (const std::string &line : run)
+      if (line.rfind("ARG ", 0) == 0) text += (text.empty() ? "" : " ") + line.substr(4);
+    texts.push_back(text);
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+TEST_F(ExecMenus, NamesInCommandLinesReachTheProgramAsText) {
+  TempTree tree("exec_names"), tools("exec_tools");
+  const std::vector<std::string> names = {"a&mkdir INJ1", "g&&mkdir INJ3", "c^d.txt", "M\xFCller & S\xF6hne.txt",
+                                          "50%&x(1).txt"};
+  for (const std::string &name : names) tree.Write(name, "x");
+  ASSERT_EQ(std::string::npos, Folder(tree).find(' '));
+  std::string byName = Recorder(tools, "byname.exe"), byPath = Recorder(tools, "bypath.exe");
+  // Unquoted, blanks part the arguments as the user asked; no name hands cmd an operator.
+  StoreMenu(1, "Namen", {{"COMMAND", "\"" + byName + "\" R1 %-f", "%D", "", 0, 0, 1},
+                         {"COMMAND", "\"" + byPath + "\" R2 %-p", "%D", "", 0, 0, 1}});
+  App app;
+  ASSERT_TRUE(app.Start(tree, int(names.size())));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(byPath).size() == names.size(); }, 60000));
+  ASSERT_TRUE(app.WaitDone());
+  std::vector<std::string> wantName, wantPath;
+  for (const std::string &name : names) {
+    wantName.push_back("R1 " + name);
+    wantPath.push_back("R2 " + tree.Path(name));
+  }
+  std::sort(wantName.begin(), wantName.end());
+  std::sort(wantPath.begin(), wantPath.end());
+  EXPECT_EQ(ArgTexts(byName), wantName);
+  EXPECT_EQ(ArgTexts(byPath), wantPath);
+  for (const char *made : {"INJ1", "INJ3"})
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(tree.Path(made).c_str())) << made;
+  app.Close();
+}
+
+TEST_F(ExecMenus, FileInADrivesRootGivesTheDriveWithoutSeparator) {
+  TempTree tools("exec_tools");
+  // The test prefix's own drive: its root takes a file of this process.
+  const std::string name = "vm_exec_root_" + std::to_string(GetCurrentProcessId()) + ".txt", path = "C:\\" + name;
+  ASSERT_TRUE(testcommon::WriteFileBytes(path, "x"));
+  struct RemoveAtExit {
+    std::string path;
+    ~RemoveAtExit() { DeleteFileA(path.c_str()); }
+  } removeAtExit{path};
+  std::string direct = Recorder(tools, "rootdirect.exe"), viaCmd = Recorder(tools, "rootcmd.exe");
+  // A quoted "%D" of "C:\" would end in \", and the quote would take the next argument.
+  StoreMenu(1, "Wurzel", {{direct, "\"%D\" %f", "%D", ""},
+                          {"COMMAND", "\"" + viaCmd + "\" \"%D\" %f", "%D", "", 0, 0, 1}});
+  App app;
+  ASSERT_TRUE(app.StartWith("C:\\ -s -p:" + name, 1));
+  ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
+  ASSERT_TRUE(WaitFor([&] { return Runs(viaCmd).size() == 1; }, 60000));
+  ASSERT_TRUE(app.WaitDone());
+  using Lines = std::vector<std::string>;
+  for (const std::string &exe : {direct, viaCmd}) {
+    auto runs = Runs(exe);
+    ASSERT_EQ(runs.size(), 1u) << exe;
+    ASSERT_GE(runs[0].size(), 3u) << exe;
+    // The working folder "%D" is the root, not the drive's current folder.
+    EXPECT_EQ(Lines(runs[0].begin(), runs[0].begin() + 3), (Lines{"ARG C:", "ARG " + name, "CWD C:\\"})) << exe;
+  }
   app.Close();
 }
 

@@ -1,7 +1,7 @@
 // Renaming the listed files by a pattern, end to end: a preview and OK rename one file, "Alle"
 // renames the rest, a name collision or a file held open asks and "Ignoriren" keeps the files,
 // edits alone never rename, bad formats and names are refused, Cancel keeps the settings, and a
-// change of letter case alone renames.
+// change of letter case alone renames, also beside a leftover temporary file.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -252,7 +252,11 @@ struct RunCase {
   std::vector<Step> steps;
   std::string message;
   Names after;
+  // Unlisted file in the way, written after the list was filled: it must stay as it was.
+  std::string leftover;
 };
+
+const char kLeftoverBytes[] = "earlier run\r\n\x01";
 
 }  // namespace
 
@@ -264,6 +268,7 @@ void RunRenameCase(const RunCase &c) {
   App app;
   ASSERT_TRUE(app.Start(tree, 3));
   if (c.listTwice) ASSERT_TRUE(app.ListAgain(tree, 3));
+  if (!c.leftover.empty()) tree.Write(c.leftover, kLeftoverBytes);
   HWND dlg = app.Open();
   ASSERT_NE(nullptr, dlg);
   for (const Step &step : c.steps) {
@@ -281,7 +286,12 @@ void RunRenameCase(const RunCase &c) {
   }
   EXPECT_EQ(c.message, app.Answer("Information", IDOK));
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
-  EXPECT_EQ(c.after, OnDisk(tree));
+  Names onDisk = OnDisk(tree);
+  if (!c.leftover.empty()) {
+    EXPECT_EQ(1u, onDisk.erase(c.leftover));
+    EXPECT_EQ(kLeftoverBytes, testcommon::ReadFileBytes(tree.Path(c.leftover)));
+  }
+  EXPECT_EQ(c.after, onDisk);
   // Every entry of a renamed file shows its new name.
   EXPECT_EQ(c.after, ListNames(app.list));
   EXPECT_TRUE(CloseMain(app.p, app.main));
@@ -310,6 +320,13 @@ TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
        {{"*.TXT", "a.txt", "a.TXT", kAll, 0}},
        "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
        {"a.TXT", "b.TXT", "c.TXT"}},
+      // The step through a free name beside the file passes a leftover of an earlier run.
+      {"letter case alone beside a leftover step file",
+       false,
+       {{"*.TXT", "a.txt", "a.TXT", kAll, 0}},
+       "Es wurden 3 von 3 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+       {"a.TXT", "b.TXT", "c.TXT"},
+       "a.txt.vellmorant.tmp"},
   };
   for (const RunCase &c : cases) {
     SCOPED_TRACE(c.label);

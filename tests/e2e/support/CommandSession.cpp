@@ -4,7 +4,11 @@
 namespace e2e {
 
 bool CommandSession::Start(const TempTree &tree, int files) {
-  if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*")) return false;
+  return StartWith(Quote(Folder(tree)) + " -p:*", files);
+}
+
+bool CommandSession::StartWith(const std::string &args, int files) {
+  if (!p.Start(ProgramPath(), args)) return false;
   main = WaitMain(p);
   HWND list = main ? FindChildById(main, 21396) : nullptr;
   return list && WaitFor([&] { return !FindTopWindow(p.Pid(), "Dateisuche") && ListViewCount(list) == files; },

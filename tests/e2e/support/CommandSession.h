@@ -16,6 +16,9 @@ enum { kCmdTextSearch = 32772, kCmdHexSearch = 32773 };
 struct CommandSession {
   // Starts the program on the tree ("-p:*") and waits until the file list holds files entries.
   bool Start(const TempTree &tree, int files);
+  // Starts the program with the command line args and waits until the file list holds files
+  // entries.
+  bool StartWith(const std::string &args, int files);
   // Waits for a dialog of the program with the caption whose last non-empty static holds text
   // (empty: any), puts that static's text into *shown and closes the dialog with button.
   bool Answer(const char *caption, const std::string &text, int button, std::string *shown = nullptr);
