@@ -119,6 +119,16 @@ std::string ZipNamePrefix(const std::string& archiveFolder, const std::string& c
   return prefix;
 }
 
+std::string ZipSkippedMessage(const std::vector<ZipSkippedSource>& skipped)
+{
+  CSkippedFiles files;
+  for (const ZipSkippedSource& s : skipped)
+    files.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN
+                              : s.code == ZIP_E_EXISTS    ? SKIP_SAME_NAME
+                                                          : SKIP_READ);
+  return FormatSkippedFiles(files, "gepackt");
+}
+
 bool ZipIsLocatorPath(const char* path)
 {
   if (!path)
@@ -542,14 +552,14 @@ void CZipDlg::ZipWorker()
     std::string prefix = ZipNamePrefix(archiveFolder, commonFolder, EntryFolder(e).c_str());
     if (prefix.size() > 258)
       continue;
-    {
+    // The list's own record of the file: asking the system for it again would cost more than
+    // packing a small file. A file whose name in the archive another listed file took first
+    // stays out and is named with the skipped ones.
+    if (zip.AddListedFile(*e, prefix.c_str()) > 0) {
+      ++added;
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();
     }
-    // The list's own record of the file: asking the system for it again would cost more than
-    // packing a small file.
-    if (zip.AddListedFile(*e, prefix.c_str()) > 0)
-      ++added;
   }
   if (m_bCancel) {
     zip.Abort();
@@ -573,9 +583,7 @@ void CZipDlg::ZipWorker()
   else if (zip.GetMode() != ARCHIVE_CLOSED)
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
-  CSkippedFiles skipped;
-  for (const ZipSkippedSource &s : zip.GetSkippedSources())
-    skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
+  const std::string skipped = ZipSkippedMessage(zip.GetSkippedSources());
   zip.Abort();
   if (rc == 0 && m_bCancel && !existed)
     DeleteFileForceA(zipFile.c_str());
@@ -583,8 +591,8 @@ void CZipDlg::ZipWorker()
     WorkerEnd(nullptr);
   else if (!error.empty())
     WorkerEnd(error.c_str());
-  else if (skipped.Count())
-    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), nonePacked);
+  else if (!skipped.empty())
+    WorkerEnd(skipped.c_str(), nonePacked);
   else
     WorkerEnd(nullptr);
 }

@@ -114,17 +114,29 @@ struct ZipCase {
   bool listedTwice;         // the folder added to the list a second time
   const char *names;        // the archive's names, sorted, one per line
   const char *typed;        // the archive's name as typed (null: out.zip's full path)
+  const char *common;       // typed as the common folder (null: the one found is kept)
+  const char *other;        // a further a.txt ("other a") listed ("": none), named as left out
+  bool otherDrive;          // its folder added through "Dateien hinzufügen" on drive Z:
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr,
+     nullptr, "", false},
     {"under a folder of the archive", "/pre\\x", false, false, false,
-     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr},
-    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr},
-    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr},
-    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr, nullptr, "", false},
+    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr,
+     nullptr, "", false},
+    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr, nullptr, "", false},
+    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr, nullptr,
+     "", false},
     // A relative name is taken within the common folder, not the program's working folder.
-    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip"},
+    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip",
+     nullptr, "", false},
+    // Two listed files under one name: the first goes in, the other is named, not packed over it.
+    {"another common folder gives two files one name", "", false, false, false, "a.txt\nb.txt\nc.txt\n", nullptr,
+     "orig", "src\\sub\\a.txt", false},
+    {"a file of another drive under a name already taken", "", false, false, false, "a.txt\nb.txt\nc.txt\n",
+     nullptr, nullptr, "other\\a.txt", true},
 };
 
 // "Dateien hinzufügen" with the folder again, without clearing the list first.
@@ -182,21 +194,36 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     t.Write("orig\\a.txt", "same\r\n");
     t.Write("orig\\sub\\b.txt", std::string(5000, 'B'));
     std::string zip = t.Path("out.zip");
+    std::string other;  // the further a.txt as listed
+    if (*c.other) {
+      t.Write(c.other, "other a");
+      other = t.Path(c.other);
+      if (c.otherDrive) {
+        // The same file through drive Z: (the Linux root), by its path without links.
+        ASSERT_EQ(0, RunLinux(t.Root(), "readlink -f '" + UnixPath(other) + "'", &other));
+        other = "Z:" + other.substr(0, other.find('\n'));
+        std::replace(other.begin(), other.end(), '/', '\\');
+      }
+    }
     App a;
-    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    ASSERT_TRUE(a.Start(t.Path("src"), *c.other && !c.otherDrive ? 4 : 3));
     if (c.listedTwice) {
       ASSERT_NO_FATAL_FAILURE(AddFolderAgain(a, t.Path("src"), 6));
+    }
+    if (c.otherDrive) {
+      ASSERT_NO_FATAL_FAILURE(AddFolderAgain(a, other.substr(0, other.rfind('\\')), 4));
     }
     if (c.onlySelected) SelectNames(a, {"a.txt", "c.txt"});
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
     ASSERT_NE(nullptr, dlg);
     ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
-    EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
+    EXPECT_EQ(c.otherDrive ? "" : t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
     EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
     if (c.onlySelected) Click(dlg, 1045);
     SetText(GetDlgItem(dlg, 1001), c.typed ? c.typed : zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
+    if (c.common) SetText(GetDlgItem(dlg, 1002), t.Path(c.common));
     if (c.onlyChanged) {
       Click(dlg, 1046);
       ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, 1004); }, 5000));
@@ -204,9 +231,19 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
       SetText(GetDlgItem(dlg, 1005), t.Path("src"));
     }
     ClickButton(dlg, IDOK);
+    if (*c.other) {
+      EXPECT_EQ("1 Datei konnte nicht gepackt werden:\n\n" + other + ": hat im Archiv denselben Namen wie eine andere Datei",
+                AnswerBox(a, "Dateien zippen"));
+    }
     ASSERT_TRUE(WaitWindowGone(dlg, 30000));
     ASSERT_TRUE(Exists(zip));
     EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
+    if (*c.other) {
+      // The first listed a.txt, the one in the common folder.
+      std::string first;
+      EXPECT_EQ(0, RunLinux(t.Root(), "unzip -p '" + UnixPath(zip) + "' a.txt", &first));
+      EXPECT_EQ("same\n", first);  // lines come without their CR
+    }
     std::string value;
     EXPECT_TRUE(ReadUserValue(kZipKey, "ZipFile", &value));
     EXPECT_EQ(zip, value);
