@@ -51,9 +51,9 @@ bool HasParentStep(const char* path)
   return false;
 }
 
-// Whether path names an existing file with content that does not begin as a zip archive:
+// Whether path names an existing file that is empty or does not begin as a zip archive:
 // creating the archive would replace a file the user may have meant to pack. A file that cannot
-// be opened is left to the worker, which names it.
+// be opened or read is left to the worker, which names it.
 bool IsOtherThanZip(const char* path)
 {
   CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -62,7 +62,7 @@ bool IsOtherThanZip(const char* path)
     return false;
   unsigned char head[4] = {};
   DWORD got = 0;
-  if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr) || got == 0)
+  if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
     return false;
   // A local header, an empty archive's end record, or a split archive's marker.
   const uint32_t sig = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;

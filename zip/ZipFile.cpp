@@ -389,15 +389,16 @@ int CZipFile::OpenFileArchive(int mode) {
       WIN32_FILE_ATTRIBUTE_DATA data;
       if (GetFileAttributesExA(m_path, GetFileExInfoStandard, &data)) {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ZIP_E_OPEN;
-        if (data.nFileSizeLow || data.nFileSizeHigh) {
-          // Kept as it is: every change goes to a copy that replaces it when complete.
-          if (m_io.OpenFile(m_path, ZIPIO_UPDATE)) return ZIP_E_OPEN;
-          m_io.SetRaiseOnWriteError(m_raiseOnWriteError);
-          m_mode = ARCHIVE_UPDATE;
-          return CZipFormat::ReadDirectory(ARCHIVE_UPDATE);
-        }
+        // An empty file is no archive: it may be a file of the user's that a wrong name
+        // points at, and would be lost.
+        if (!data.nFileSizeLow && !data.nFileSizeHigh) return ZIP_E_FORMAT;
+        // Kept as it is: every change goes to a copy that replaces it when complete.
+        if (m_io.OpenFile(m_path, ZIPIO_UPDATE)) return ZIP_E_OPEN;
+        m_io.SetRaiseOnWriteError(m_raiseOnWriteError);
+        m_mode = ARCHIVE_UPDATE;
+        return CZipFormat::ReadDirectory(ARCHIVE_UPDATE);
       }
-      mode = ARCHIVE_CREATED;  // a missing or empty file is created
+      mode = ARCHIVE_CREATED;  // a missing file is created
     }
     if (mode == ARCHIVE_READ) {
       if (m_io.OpenFile(m_path, ZIPIO_READ)) return ZIP_E_OPEN;

@@ -48,7 +48,8 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // Opens path with mode (low four bits: 1 read, 2 update, 3 create; the rest option bits).
   // "RES:\\type\name" opens a resource of the program, "MEM:\\address-size[-capacity]" a
   // memory block (hexadecimal address, decimal sizes; writable with a capacity).
-  // Mode 2 keeps the entries of an existing archive; a missing or empty file is created.
+  // Mode 2 keeps the entries of an existing archive and creates a missing one; an existing
+  // empty file is no archive and stays as it is (3).
   // -> 0; 29 writing not allowed; 12 resource not found; 15 cannot create; 18 cannot open;
   // 3, 11, 19 a bad archive; 23 cancelled by event 0 or 1.
   int Open(const char *path, int mode, int reserved = 0);

@@ -263,9 +263,10 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   for (int i = 0; i < 64 << 20; ++i) big += char((x = x * 1103515245 + 12345) >> 24);
   t.Write("src\\big.bin", big);
   t.Write("src\\small.txt", "small");
+  t.Write("src\\leer.dat", "");
   std::string zip = t.Path("out.zip");
   App a;
-  ASSERT_TRUE(a.Start(t.Path("src"), 2));
+  ASSERT_TRUE(a.Start(t.Path("src"), 3));
   struct Refusal {
     const char *name;
     bool onlyChanged;
@@ -281,6 +282,7 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
       {"x.zip", false, "", "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !", "pre/..\\..\\up"},
       // A listed file that is no archive would be replaced by the archive and lost.
       {"small.txt", false, "", "Die Datei ist keine ZIP-Datei und wird nicht \xFC" "berschrieben !", ""},
+      {"leer.dat", false, "", "Die Datei ist keine ZIP-Datei und wird nicht \xFC" "berschrieben !", ""},
   };
   PostCommand(a.main, kZipFiles);
   HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -301,6 +303,9 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
   EXPECT_FALSE(Exists(zip));
   EXPECT_EQ("small", testcommon::ReadFileBytes(t.Path("src\\small.txt")));
+  bool opened = false;
+  EXPECT_EQ("", testcommon::ReadFileBytes(t.Path("src\\leer.dat"), &opened));
+  EXPECT_TRUE(opened);
   // Cancel while the archive is written.
   PostCommand(a.main, kZipFiles);
   dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);

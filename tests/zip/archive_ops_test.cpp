@@ -362,13 +362,15 @@ TEST_F(ArchiveOps, OpenModes) {
   // Creating in a missing folder.
   EXPECT_EQ(15, zip.Open((dir / "nix\\a.zip").c_str(), 3, 9));
   EXPECT_EQ(-1, zip.Close());
-  // An empty file is no archive for reading, but a new one for update.
-  std::string empty = dir / "leer.zip";
+  // An empty file is no archive, for reading or for update: it stays as it is.
+  std::string empty = dir / "leer.dat";
   ASSERT_TRUE(WriteFileText(empty, ""));
   EXPECT_EQ(3, zip.Open(empty.c_str(), 1, 9));
-  EXPECT_EQ(0, zip.Open(empty.c_str(), 2, 9));
-  EXPECT_EQ(0, zip.Close());
-  EXPECT_EQ(22u + 23u, ReadFileText(empty).size());
+  EXPECT_EQ(3, zip.Open(empty.c_str(), 2, 9));
+  EXPECT_EQ(ARCHIVE_CLOSED, zip.GetMode());
+  EXPECT_EQ(-1, zip.Close());
+  EXPECT_EQ("", ReadFileText(empty));
+  EXPECT_TRUE(NoTempFiles(dir));
 }
 
 TEST_F(ArchiveOps, ErrorTextsAndCodes) {
