@@ -548,16 +548,21 @@ struct IdenticalCase {
   std::vector<int> buttons;         // the answer to each pair
   const char *remaining;            // of a, b, c
   bool noneFound;                   // "Es wurden keine gleichen Dateien gefunden."
+  bool bHeld;                       // another program holds b.txt open without delete sharing
 };
 
 std::string NameOf(const std::string &shown) { return shown.substr(shown.find_last_of('\\') + 1); }
 
 TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
   const IdenticalCase cases[] = {
-      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false},
-      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false},
-      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false},
-      {"same size, other bytes", "diff", {}, {}, "abc", true},
+      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false,
+       false},
+      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false,
+       false},
+      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false, false},
+      {"same size, other bytes", "diff", {}, {}, "abc", true, false},
+      // "Fehler beim Löschen" is answered, and b.txt is not offered again.
+      {"lower not deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "abc", false, true},
   };
   for (const IdenticalCase &c : cases) {
     SCOPED_TRACE(c.label);
@@ -567,6 +572,11 @@ TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
     t.Write("sub\\c.txt", c.c);
     App a;
     ASSERT_TRUE(a.Start(Folder(t), 3));
+    Process holder;
+    if (c.bHeld) {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", "keep " + Quote(t.Path("b.txt")) + " " + Quote(t.Path("held"))));
+      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+    }
     PostCommand(a.main, kIdenticalFiles);
     if (c.noneFound) {
       // The search ends before the dialog shows; only the message is seen.
@@ -578,9 +588,13 @@ TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
         ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000)) << i;
         EXPECT_EQ(c.pairs[i], NameOf(GetText(GetDlgItem(dlg, 1006))) + "=" + NameOf(GetText(GetDlgItem(dlg, 1008))));
         Click(dlg, c.buttons[i]);
+        if (c.bHeld && i == 0) {
+          EXPECT_EQ("Fehler beim L\xF6schen", AnswerBox(a, "Fehler"));
+        }
       }
     }
     ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(a.p.Pid(), "Suche gleiche Dateien"); }, 10000));
+    holder.Kill();
     std::string remaining;
     for (const char *name : {"a.txt", "b.txt", "sub\\c.txt"})
       if (Exists(t.Path(name))) remaining += name[0] == 's' ? 'c' : name[0];
