@@ -229,17 +229,16 @@ private:
           const int victim = deleteFirst ? i : j;
           first.Close();
           second.Close();
-          if (!DeleteFileForceA(m_files.GetString(victim))) {
-            m_sink.DeleteFailed(m_files.GetString(victim));
-          } else {
-            Remove(victim);
-            --end;
-            if (deleteFirst) {
-              firstGone = true;
-              break;
-            }
-            --j;
+          // The chosen file leaves the list whether it went or not: the user has answered for
+          // it, and a file that cannot be deleted must not be offered again.
+          if (!DeleteFileForceA(m_files.GetString(victim))) m_sink.DeleteFailed(m_files.GetString(victim));
+          Remove(victim);
+          --end;
+          if (deleteFirst) {
+            firstGone = true;
+            break;
           }
+          --j;
           if (!HoldFirst(first, m_files.GetString(i), size)) break;
         }
         if (firstGone) --i;

@@ -31,6 +31,7 @@ public:
 // (stable: list order among equal sizes).
 void IdenticalPrepare(CStrList& files);
 // Searches the prepared list: each file in list order against every later file of its size,
-// a pair offered when both still have the listed size and equal bytes. A file deleted on
-// request leaves the list. Returns the number of pairs found.
+// a pair offered when both still have the listed size and equal bytes. A file chosen for
+// deletion leaves the list, also when it could not be deleted (the sink is told so first).
+// Returns the number of pairs found.
 int IdenticalSearch(CStrList& files, CIdenticalSink& sink);

@@ -24,6 +24,7 @@ const char* SkipReasonText(int reason)
     case SKIP_OPEN: return "kann nicht ge\xF6" "ffnet werden";
     case SKIP_READ: return "kann nicht gelesen werden";
     case SKIP_TOO_LARGE: return "ist 2 GB gro\xDF oder gr\xF6\xDF" "er";
+    case SKIP_SAME_NAME: return "hat im Archiv denselben Namen wie eine andere Datei";
     default: return "";
     }
 }

@@ -11,6 +11,7 @@ enum SearchSkipReason {
     SKIP_OPEN = 1,       // the file cannot be opened (locked, vanished, denied)
     SKIP_READ = 2,       // it cannot be read or mapped
     SKIP_TOO_LARGE = 3,  // it is 2 GB or larger: hit positions would not fit
+    SKIP_SAME_NAME = 4,  // another listed file already has its name in the archive
 };
 
 class CSkippedFiles {

@@ -51,9 +51,9 @@ bool HasParentStep(const char* path)
   return false;
 }
 
-// Whether path names an existing file with content that does not begin as a zip archive:
+// Whether path names an existing file that is empty or does not begin as a zip archive:
 // creating the archive would replace a file the user may have meant to pack. A file that cannot
-// be opened is left to the worker, which names it.
+// be opened or read is left to the worker, which names it.
 bool IsOtherThanZip(const char* path)
 {
   CWinHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -62,7 +62,7 @@ bool IsOtherThanZip(const char* path)
     return false;
   unsigned char head[4] = {};
   DWORD got = 0;
-  if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr) || got == 0)
+  if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
     return false;
   // A local header, an empty archive's end record, or a split archive's marker.
   const uint32_t sig = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 | uint32_t(head[3]) << 24;
@@ -117,6 +117,16 @@ std::string ZipNamePrefix(const std::string& archiveFolder, const std::string& c
   if (n > 0 && folder && StartsNoCase(folder, commonFolder, n))
     prefix += folder + n;
   return prefix;
+}
+
+std::string ZipSkippedMessage(const std::vector<ZipSkippedSource>& skipped)
+{
+  CSkippedFiles files;
+  for (const ZipSkippedSource& s : skipped)
+    files.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN
+                              : s.code == ZIP_E_EXISTS    ? SKIP_SAME_NAME
+                                                          : SKIP_READ);
+  return FormatSkippedFiles(files, "gepackt");
 }
 
 bool ZipIsLocatorPath(const char* path)
@@ -542,14 +552,14 @@ void CZipDlg::ZipWorker()
     std::string prefix = ZipNamePrefix(archiveFolder, commonFolder, EntryFolder(e).c_str());
     if (prefix.size() > 258)
       continue;
-    {
+    // The list's own record of the file: asking the system for it again would cost more than
+    // packing a small file. A file whose name in the archive another listed file took first
+    // stays out and is named with the skipped ones.
+    if (zip.AddListedFile(*e, prefix.c_str()) > 0) {
+      ++added;
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();
     }
-    // The list's own record of the file: asking the system for it again would cost more than
-    // packing a small file.
-    if (zip.AddListedFile(*e, prefix.c_str()) > 0)
-      ++added;
   }
   if (m_bCancel) {
     zip.Abort();
@@ -573,9 +583,7 @@ void CZipDlg::ZipWorker()
   else if (zip.GetMode() != ARCHIVE_CLOSED)
     rc = zip.Close();
   std::string error = rc && rc != ZIP_E_CANCEL ? zip.GetErrorText() : "";
-  CSkippedFiles skipped;
-  for (const ZipSkippedSource &s : zip.GetSkippedSources())
-    skipped.Add(s.path.c_str(), s.code == ZIP_E_SOURCE_OPEN ? SKIP_OPEN : SKIP_READ);
+  const std::string skipped = ZipSkippedMessage(zip.GetSkippedSources());
   zip.Abort();
   if (rc == 0 && m_bCancel && !existed)
     DeleteFileForceA(zipFile.c_str());
@@ -583,8 +591,8 @@ void CZipDlg::ZipWorker()
     WorkerEnd(nullptr);
   else if (!error.empty())
     WorkerEnd(error.c_str());
-  else if (skipped.Count())
-    WorkerEnd(FormatSkippedFiles(skipped, "gepackt").c_str(), nonePacked);
+  else if (!skipped.empty())
+    WorkerEnd(skipped.c_str(), nonePacked);
   else
     WorkerEnd(nullptr);
 }

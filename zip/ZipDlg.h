@@ -39,6 +39,7 @@
 
 class CArchiveFile;
 class CDirList;
+struct ZipSkippedSource;
 
 // Narrows the common folder candidate so that folder (ending in a separator) lies below it:
 // the candidate stands when folder begins with it (ASCII case folded) followed by '\' or '/';
@@ -53,6 +54,10 @@ std::string ZipArchiveFolder(const char* zipPath);
 // commonFolder when folder begins with it (ASCII case folded); archiveFolder alone otherwise
 // or when commonFolder is empty.
 std::string ZipNamePrefix(const std::string& archiveFolder, const std::string& commonFolder, const char* folder);
+// The warning about the listed files that the archive left out ("... nicht gepackt werden:"),
+// each named with why: it cannot be opened (code 24), cannot be read (27, and any other code),
+// or another listed file has its name in the archive (35). "" when none was left out.
+std::string ZipSkippedMessage(const std::vector<ZipSkippedSource>& skipped);
 // True for paths that the archive would open as a resource or a memory block ("RES:\\...",
 // "MEM:\\..."): a name typed by the user must be a file.
 bool ZipIsLocatorPath(const char* path);

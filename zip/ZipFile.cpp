@@ -247,6 +247,10 @@ int CZipFile::SetPassword(const char *password) { return CArchiveFile::SetPasswo
 
 int CZipFile::CatchCodes(int code) { return code ? code : ZIP_E_FORMAT; }
 
+bool CZipFile::PathLess::operator()(const std::string &a, const std::string &b) const {
+  return PathCompareA(a.c_str(), b.c_str()) < 0;
+}
+
 // ---------------------------------------------------------------- storage
 
 void CZipFile::CloseStorage() {
@@ -346,6 +350,7 @@ int CZipFile::Open(const char *path, int mode, int reserved) {
   m_lastError = 0;
   m_skipCode = 0;
   m_skipped.clear();
+  m_nameTaken.clear();
   m_phase = ARCHIVE_PHASE_DIRECTORY;
   m_progressDone = m_progressTotal = 0;
   ClearSortOrder();
@@ -384,15 +389,16 @@ int CZipFile::OpenFileArchive(int mode) {
       WIN32_FILE_ATTRIBUTE_DATA data;
       if (GetFileAttributesExA(m_path, GetFileExInfoStandard, &data)) {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ZIP_E_OPEN;
-        if (data.nFileSizeLow || data.nFileSizeHigh) {
-          // Kept as it is: every change goes to a copy that replaces it when complete.
-          if (m_io.OpenFile(m_path, ZIPIO_UPDATE)) return ZIP_E_OPEN;
-          m_io.SetRaiseOnWriteError(m_raiseOnWriteError);
-          m_mode = ARCHIVE_UPDATE;
-          return CZipFormat::ReadDirectory(ARCHIVE_UPDATE);
-        }
+        // An empty file is no archive: it may be a file of the user's that a wrong name
+        // points at, and would be lost.
+        if (!data.nFileSizeLow && !data.nFileSizeHigh) return ZIP_E_FORMAT;
+        // Kept as it is: every change goes to a copy that replaces it when complete.
+        if (m_io.OpenFile(m_path, ZIPIO_UPDATE)) return ZIP_E_OPEN;
+        m_io.SetRaiseOnWriteError(m_raiseOnWriteError);
+        m_mode = ARCHIVE_UPDATE;
+        return CZipFormat::ReadDirectory(ARCHIVE_UPDATE);
       }
-      mode = ARCHIVE_CREATED;  // a missing or empty file is created
+      mode = ARCHIVE_CREATED;  // a missing file is created
     }
     if (mode == ARCHIVE_READ) {
       if (m_io.OpenFile(m_path, ZIPIO_READ)) return ZIP_E_OPEN;
@@ -1005,6 +1011,17 @@ bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std:
   if (existing >= 0) {
     if (saved & ZIP_OPT_SKIP_EXISTING) return false;
     const ZipEntry *old = GetEntry(existing);
+    if (!old->fromArchive) {
+      // Added since the archive was opened: the first file keeps the name, so that no listed
+      // file silently takes another's place. The same file listed again is in already.
+      if (!old->sourcePath || PathCompareA(old->sourcePath, full) != 0) {
+        // Named once, also when it is listed again.
+        if (m_nameTaken.insert(full).second) m_skipped.push_back(ZipSkippedSource{full, ZIP_E_EXISTS});
+        SetCurrentName(full);
+        Fail(ZIP_E_EXISTS);
+      }
+      return false;
+    }
     if ((saved & ZIP_OPT_NEWER_ONLY) && old->modTime != -1 && old->modTime >= fileTime) return false;
     SetEntryDeleted(existing);
     SetChangesPending(true);

@@ -5,6 +5,7 @@
 // only when complete, so that a failure or a cancel never leaves it damaged.
 #pragma once
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ enum {
   ZIP_OPT_METHOD_STORE = 0x8000     // method setting 0
 };
 
-// A pending entry that a commit left out: its source path and why (24 the source cannot be
-// opened, 27 it cannot be read).
+// A listed file that was left out: its source path and why (24 the source cannot be opened,
+// 27 it cannot be read, 35 a file added earlier since the archive was opened has its name).
 struct ZipSkippedSource {
   std::string path;
   int code;
@@ -47,7 +48,8 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // Opens path with mode (low four bits: 1 read, 2 update, 3 create; the rest option bits).
   // "RES:\\type\name" opens a resource of the program, "MEM:\\address-size[-capacity]" a
   // memory block (hexadecimal address, decimal sizes; writable with a capacity).
-  // Mode 2 keeps the entries of an existing archive; a missing or empty file is created.
+  // Mode 2 keeps the entries of an existing archive and creates a missing one; an existing
+  // empty file is no archive and stays as it is (3).
   // -> 0; 29 writing not allowed; 12 resource not found; 15 cannot create; 18 cannot open;
   // 3, 11, 19 a bad archive; 23 cancelled by event 0 or 1.
   int Open(const char *path, int mode, int reserved = 0);
@@ -62,15 +64,17 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // is compressing (23), not only between entries as the events do.
   void SetStopFlag(volatile const LONG *flag) { m_stopFlag = flag; }
   // Adds the files that path (a file, a folder, or a folder with a wildcard name) names,
-  // filtered by the ';'-separated include and exclude lists, under the name prefix.
+  // filtered by the ';'-separated include and exclude lists, under the name prefix. A name
+  // that a file added since the archive was opened holds is not taken over (AddListedFile).
   // -> the number of files added; -1 when the archive is not writable (error 14).
   int AddFiles(const char *path, const char *include, const char *exclude, const char *prefix);
   // Adds one file of a directory list as AddFiles adds it by its own path (under prefix plus
   // its name part, or its full path with ZIP_OPT_FULL_PATHS), taking the list's attributes,
   // size and times instead of asking the system for them again: a file that is gone by the
   // commit is left out there (GetSkippedSources). -> 1 added; 0 left out (a folder, the
-  // archive itself, a name too long, an existing name kept by option, event 15);
-  // -1 when the archive is not writable (error 14).
+  // archive itself, a name too long, an existing name kept by option, event 15, the same
+  // file added before, or another file added before under the same name: error 35 and
+  // GetSkippedSources); -1 when the archive is not writable (error 14).
   int AddListedFile(const DirEntry &file, const char *prefix);
   // Adds one file under entryName (second form: its name part). -> 0; 34 not writable, 13 empty
   // name, 24 missing file or a folder, 35 the name exists (option 0x40, or still pending),
@@ -93,8 +97,10 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // (otherwise they are dropped). -> 0; 33 closed; 34 bad request; 29 writing not allowed;
   // 18 cannot reopen; 24 a memory archive without a writable block.
   int SetMode(int mode, int commitFirst);
-  // The pending entries that the commits since the archive was opened left out, in the order
-  // they were met. Close still writes the archive with the other entries.
+  // The listed files left out since the archive was opened, in the order they were met: by
+  // AddFiles and AddListedFile (a name that a file added since then holds; an entry read from
+  // the archive is replaced instead) and by the commits (sources that cannot be read). Close
+  // still writes the archive with the other entries.
   const std::vector<ZipSkippedSource> &GetSkippedSources() const { return m_skipped; }
   // Folder for the temporary "AF_" files of memory archives and memory extracts (process-wide);
   // null or "" for the system's temporary folder.
@@ -188,6 +194,11 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   int m_skipCode;            // first code of a pending entry skipped by the commit
   volatile const LONG *m_stopFlag = nullptr;
   std::vector<ZipSkippedSource> m_skipped;
+  // Paths left out because another file holds their name (compared as paths).
+  struct PathLess {
+    bool operator()(const std::string &a, const std::string &b) const;
+  };
+  std::set<std::string, PathLess> m_nameTaken;
   // The file archive written through a temporary copy.
   char m_workPath[MAX_PATH];
   CZipHandle m_targetLock;   // keeps others from changing the archive meanwhile

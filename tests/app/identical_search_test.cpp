@@ -52,17 +52,22 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
     std::vector<int> answers;
     const char *pairs;
     const char *remaining;             // of a, b, c (in that order)
+    const char *held;                  // held open without delete sharing while it runs ("": none)
   } const cases[] = {
-      {"three copies kept", {"a", "b", "sub\\c", "d", "e"}, {}, "a=b a=c b=c ", "abc"},
-      {"one file listed three ways", {"a", "A", "=a", "sub\\..\\a"}, {}, "", "abc"},
-      {"upper deleted twice", {"a", "b", "sub\\c"}, {IDENT_DELETE_UPPER, IDENT_DELETE_UPPER}, "a=b b=c ", "c"},
-      {"lower deleted, then kept", {"a", "b", "sub\\c"}, {IDENT_DELETE_LOWER, IDENT_KEEP}, "a=b a=c ", "ac"},
-      {"a copy that grew since it was listed", {"a", "grown"}, {IDENT_DELETE_UPPER}, "", "abc"},
-      {"two files each listed twice: one pair", {"a", "b", "=a", "B", "a"}, {}, "a=b ", "abc"},
+      {"three copies kept", {"a", "b", "sub\\c", "d", "e"}, {}, "a=b a=c b=c ", "abc", ""},
+      {"one file listed three ways", {"a", "A", "=a", "sub\\..\\a"}, {}, "", "abc", ""},
+      {"upper deleted twice", {"a", "b", "sub\\c"}, {IDENT_DELETE_UPPER, IDENT_DELETE_UPPER}, "a=b b=c ", "c", ""},
+      {"lower deleted, then kept", {"a", "b", "sub\\c"}, {IDENT_DELETE_LOWER, IDENT_KEEP}, "a=b a=c ", "ac", ""},
+      // A file that could not be deleted leaves the list all the same: not offered again.
+      {"lower not deleted, then kept", {"a", "b", "sub\\c"}, {IDENT_DELETE_LOWER, IDENT_KEEP}, "a=b failed:b a=c ",
+       "abc", "b"},
+      {"upper not deleted", {"a", "b", "sub\\c"}, {IDENT_DELETE_UPPER}, "a=b failed:a b=c ", "abc", "a"},
+      {"a copy that grew since it was listed", {"a", "grown"}, {IDENT_DELETE_UPPER}, "", "abc", ""},
+      {"two files each listed twice: one pair", {"a", "b", "=a", "B", "a"}, {}, "a=b ", "abc", ""},
       // Together too large for the address space: compared by reading.
-      {"two copies of 1 GB", {"big1", "big2", "a"}, {}, "big1=big2 ", "abc"},
+      {"two copies of 1 GB", {"big1", "big2", "a"}, {}, "big1=big2 ", "abc", ""},
       // Listed by the low 32 bits of their sizes, as the five zero bytes of "zero5" are.
-      {"two copies beyond 4 GB", {"huge1", "zero5", "huge2"}, {}, "huge1=huge2 ", "abc"},
+      {"two copies beyond 4 GB", {"huge1", "zero5", "huge2"}, {}, "huge1=huge2 ", "abc", ""},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.label);
@@ -89,7 +94,12 @@ TEST(IdenticalSearch, OffersPairsOfTwoFilesAndDeletesTheChosenOne) {
     }
     IdenticalPrepare(files);
     ScriptSink sink(c.answers);
+    HANDLE held = *c.held ? CreateFileA((dir / c.held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr)
+                          : nullptr;
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
     IdenticalSearch(files, sink);
+    if (held) CloseHandle(held);
     EXPECT_EQ(c.pairs, sink.pairs);
     std::string remaining;
     for (const char *name : {"a", "b", "sub\\c"})
@@ -164,16 +174,14 @@ void PlainSearch(CStrList &files, CIdenticalSink &sink) {
       first.Close();
       second.Close();
       const int victim = deleteFirst ? i : j;
-      if (!DeleteFileForceA(files.GetString(victim))) {
-        sink.DeleteFailed(files.GetString(victim));
-      } else {
-        files.RemoveAt(victim);
-        if (deleteFirst) {
-          --i;
-          break;
-        }
-        --j;
+      // Deleted or not, the chosen file leaves the list after the answer.
+      if (!DeleteFileForceA(files.GetString(victim))) sink.DeleteFailed(files.GetString(victim));
+      files.RemoveAt(victim);
+      if (deleteFirst) {
+        --i;
+        break;
       }
+      --j;
       if (!first.Open(files.GetString(i)) || first.m_dwSize != size(i)) break;
     }
   }

@@ -114,17 +114,29 @@ struct ZipCase {
   bool listedTwice;         // the folder added to the list a second time
   const char *names;        // the archive's names, sorted, one per line
   const char *typed;        // the archive's name as typed (null: out.zip's full path)
+  const char *common;       // typed as the common folder (null: the one found is kept)
+  const char *other;        // a further a.txt ("other a") listed ("": none), named as left out
+  bool otherDrive;          // its folder added through "Dateien hinzufügen" on drive Z:
 };
 
 const ZipCase kZipCases[] = {
-    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+    {"all files below the common folder", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr,
+     nullptr, "", false},
     {"under a folder of the archive", "/pre\\x", false, false, false,
-     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr},
-    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr},
-    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr},
-    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr},
+     "pre/x/a.txt\npre/x/sub/b.txt\npre/x/sub/deep/c.txt\n", nullptr, nullptr, "", false},
+    {"only those that differ from the originals", "", true, false, false, "sub/b.txt\nsub/deep/c.txt\n", nullptr,
+     nullptr, "", false},
+    {"only the selected ones", "", false, true, false, "a.txt\nsub/deep/c.txt\n", nullptr, nullptr, "", false},
+    {"files listed twice go in once", "", false, false, true, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", nullptr, nullptr,
+     "", false},
     // A relative name is taken within the common folder, not the program's working folder.
-    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip"},
+    {"a relative archive name", "", false, false, false, "a.txt\nsub/b.txt\nsub/deep/c.txt\n", "..\\out.zip",
+     nullptr, "", false},
+    // Two listed files under one name: the first goes in, the other is named, not packed over it.
+    {"another common folder gives two files one name", "", false, false, false, "a.txt\nb.txt\nc.txt\n", nullptr,
+     "orig", "src\\sub\\a.txt", false},
+    {"a file of another drive under a name already taken", "", false, false, false, "a.txt\nb.txt\nc.txt\n",
+     nullptr, nullptr, "other\\a.txt", true},
 };
 
 // "Dateien hinzufügen" with the folder again, without clearing the list first.
@@ -182,21 +194,36 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
     t.Write("orig\\a.txt", "same\r\n");
     t.Write("orig\\sub\\b.txt", std::string(5000, 'B'));
     std::string zip = t.Path("out.zip");
+    std::string other;  // the further a.txt as listed
+    if (*c.other) {
+      t.Write(c.other, "other a");
+      other = t.Path(c.other);
+      if (c.otherDrive) {
+        // The same file through drive Z: (the Linux root), by its path without links.
+        ASSERT_EQ(0, RunLinux(t.Root(), "readlink -f '" + UnixPath(other) + "'", &other));
+        other = "Z:" + other.substr(0, other.find('\n'));
+        std::replace(other.begin(), other.end(), '/', '\\');
+      }
+    }
     App a;
-    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    ASSERT_TRUE(a.Start(t.Path("src"), *c.other && !c.otherDrive ? 4 : 3));
     if (c.listedTwice) {
       ASSERT_NO_FATAL_FAILURE(AddFolderAgain(a, t.Path("src"), 6));
+    }
+    if (c.otherDrive) {
+      ASSERT_NO_FATAL_FAILURE(AddFolderAgain(a, other.substr(0, other.rfind('\\')), 4));
     }
     if (c.onlySelected) SelectNames(a, {"a.txt", "c.txt"});
     PostCommand(a.main, kZipFiles);
     HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
     ASSERT_NE(nullptr, dlg);
     ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
-    EXPECT_EQ(t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
+    EXPECT_EQ(c.otherDrive ? "" : t.Path("src") + "\\", GetText(GetDlgItem(dlg, 1002)));
     EXPECT_EQ(c.onlySelected, Enabled(dlg, 1045));  // two or more selected
     if (c.onlySelected) Click(dlg, 1045);
     SetText(GetDlgItem(dlg, 1001), c.typed ? c.typed : zip);
     SetText(GetDlgItem(dlg, 1003), c.zipPath);
+    if (c.common) SetText(GetDlgItem(dlg, 1002), t.Path(c.common));
     if (c.onlyChanged) {
       Click(dlg, 1046);
       ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, 1004); }, 5000));
@@ -204,9 +231,19 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
       SetText(GetDlgItem(dlg, 1005), t.Path("src"));
     }
     ClickButton(dlg, IDOK);
+    if (*c.other) {
+      EXPECT_EQ("1 Datei konnte nicht gepackt werden:\n\n" + other + ": hat im Archiv denselben Namen wie eine andere Datei",
+                AnswerBox(a, "Dateien zippen"));
+    }
     ASSERT_TRUE(WaitWindowGone(dlg, 30000));
     ASSERT_TRUE(Exists(zip));
     EXPECT_EQ(c.names, TestedNames(t.Root(), zip));
+    if (*c.other) {
+      // The first listed a.txt, the one in the common folder.
+      std::string first;
+      EXPECT_EQ(0, RunLinux(t.Root(), "unzip -p '" + UnixPath(zip) + "' a.txt", &first));
+      EXPECT_EQ("same\n", first);  // lines come without their CR
+    }
     std::string value;
     EXPECT_TRUE(ReadUserValue(kZipKey, "ZipFile", &value));
     EXPECT_EQ(zip, value);
@@ -226,9 +263,10 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   for (int i = 0; i < 64 << 20; ++i) big += char((x = x * 1103515245 + 12345) >> 24);
   t.Write("src\\big.bin", big);
   t.Write("src\\small.txt", "small");
+  t.Write("src\\leer.dat", "");
   std::string zip = t.Path("out.zip");
   App a;
-  ASSERT_TRUE(a.Start(t.Path("src"), 2));
+  ASSERT_TRUE(a.Start(t.Path("src"), 3));
   struct Refusal {
     const char *name;
     bool onlyChanged;
@@ -244,6 +282,7 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
       {"x.zip", false, "", "Der Ausgangspfad in der ZIP-Datei darf kein \"..\" enthalten !", "pre/..\\..\\up"},
       // A listed file that is no archive would be replaced by the archive and lost.
       {"small.txt", false, "", "Die Datei ist keine ZIP-Datei und wird nicht \xFC" "berschrieben !", ""},
+      {"leer.dat", false, "", "Die Datei ist keine ZIP-Datei und wird nicht \xFC" "berschrieben !", ""},
   };
   PostCommand(a.main, kZipFiles);
   HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -264,6 +303,9 @@ TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
   ASSERT_TRUE(WaitWindowGone(dlg, 10000));
   EXPECT_FALSE(Exists(zip));
   EXPECT_EQ("small", testcommon::ReadFileBytes(t.Path("src\\small.txt")));
+  bool opened = false;
+  EXPECT_EQ("", testcommon::ReadFileBytes(t.Path("src\\leer.dat"), &opened));
+  EXPECT_TRUE(opened);
   // Cancel while the archive is written.
   PostCommand(a.main, kZipFiles);
   dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
@@ -506,16 +548,21 @@ struct IdenticalCase {
   std::vector<int> buttons;         // the answer to each pair
   const char *remaining;            // of a, b, c
   bool noneFound;                   // "Es wurden keine gleichen Dateien gefunden."
+  bool bHeld;                       // another program holds b.txt open without delete sharing
 };
 
 std::string NameOf(const std::string &shown) { return shown.substr(shown.find_last_of('\\') + 1); }
 
 TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
   const IdenticalCase cases[] = {
-      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false},
-      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false},
-      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false},
-      {"same size, other bytes", "diff", {}, {}, "abc", true},
+      {"three copies kept", "same", {"a.txt=b.txt", "a.txt=c.txt", "b.txt=c.txt"}, {IDOK, IDOK, IDOK}, "abc", false,
+       false},
+      {"upper deleted twice, the last copy stays", "same", {"a.txt=b.txt", "b.txt=c.txt"}, {1019, 1019}, "c", false,
+       false},
+      {"lower deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "ac", false, false},
+      {"same size, other bytes", "diff", {}, {}, "abc", true, false},
+      // "Fehler beim Löschen" is answered, and b.txt is not offered again.
+      {"lower not deleted, then kept", "same", {"a.txt=b.txt", "a.txt=c.txt"}, {1022, IDOK}, "abc", false, true},
   };
   for (const IdenticalCase &c : cases) {
     SCOPED_TRACE(c.label);
@@ -525,6 +572,11 @@ TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
     t.Write("sub\\c.txt", c.c);
     App a;
     ASSERT_TRUE(a.Start(Folder(t), 3));
+    Process holder;
+    if (c.bHeld) {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe", "keep " + Quote(t.Path("b.txt")) + " " + Quote(t.Path("held"))));
+      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+    }
     PostCommand(a.main, kIdenticalFiles);
     if (c.noneFound) {
       // The search ends before the dialog shows; only the message is seen.
@@ -536,9 +588,13 @@ TEST_F(FileCommands, IdenticalFilesAreOfferedInPairsAndTheChosenOneDeleted) {
         ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000)) << i;
         EXPECT_EQ(c.pairs[i], NameOf(GetText(GetDlgItem(dlg, 1006))) + "=" + NameOf(GetText(GetDlgItem(dlg, 1008))));
         Click(dlg, c.buttons[i]);
+        if (c.bHeld && i == 0) {
+          EXPECT_EQ("Fehler beim L\xF6schen", AnswerBox(a, "Fehler"));
+        }
       }
     }
     ASSERT_TRUE(WaitFor([&] { return !FindTopWindow(a.p.Pid(), "Suche gleiche Dateien"); }, 10000));
+    holder.Kill();
     std::string remaining;
     for (const char *name : {"a.txt", "b.txt", "sub\\c.txt"})
       if (Exists(t.Path(name))) remaining += name[0] == 's' ? 'c' : name[0];

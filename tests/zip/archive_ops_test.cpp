@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "system/DirList.h"
 #include "tests/zip/archive_util.h"
 
 using namespace archivetest;
@@ -361,13 +362,15 @@ TEST_F(ArchiveOps, OpenModes) {
   // Creating in a missing folder.
   EXPECT_EQ(15, zip.Open((dir / "nix\\a.zip").c_str(), 3, 9));
   EXPECT_EQ(-1, zip.Close());
-  // An empty file is no archive for reading, but a new one for update.
-  std::string empty = dir / "leer.zip";
+  // An empty file is no archive, for reading or for update: it stays as it is.
+  std::string empty = dir / "leer.dat";
   ASSERT_TRUE(WriteFileText(empty, ""));
   EXPECT_EQ(3, zip.Open(empty.c_str(), 1, 9));
-  EXPECT_EQ(0, zip.Open(empty.c_str(), 2, 9));
-  EXPECT_EQ(0, zip.Close());
-  EXPECT_EQ(22u + 23u, ReadFileText(empty).size());
+  EXPECT_EQ(3, zip.Open(empty.c_str(), 2, 9));
+  EXPECT_EQ(ARCHIVE_CLOSED, zip.GetMode());
+  EXPECT_EQ(-1, zip.Close());
+  EXPECT_EQ("", ReadFileText(empty));
+  EXPECT_TRUE(NoTempFiles(dir));
 }
 
 TEST_F(ArchiveOps, ErrorTextsAndCodes) {
@@ -453,6 +456,69 @@ TEST_F(ArchiveOps, ExistingNamesReplacedSkippedOrKeptWhenNewer) {
   }
   ASSERT_EQ(0, r.Open(zipPath.c_str(), 1, 9));
   EXPECT_EQ("neuer", Extract(r, 0));
+}
+
+// Listed files that get one name in the archive: within one run the first keeps it and each
+// other one stays out, named with code 35 (names compare without case, as FindEntry does); the
+// same file listed again goes in once without a word; an entry of an earlier run is replaced.
+TEST(ArchiveListed, OneNameForTwoFilesKeepsTheFirstAndNamesTheOthers) {
+  struct Case {
+    const char *label;
+    bool byPath;                      // AddFiles with the path instead of AddListedFile
+    bool update;                      // the archive holds x/a.txt ("alt") from an earlier run
+    std::vector<std::string> listed;  // in the order they are added, each under the prefix "x"
+    const char *kept;                 // the content of the archive's one entry x/a.txt
+    std::vector<std::string> named;   // left out with code 35
+  } const cases[] = {
+      {"two folders", false, false, {"a.txt", "sub\\a.txt"}, "top a", {"sub\\a.txt"}},
+      {"names that differ in case", false, false, {"sub\\a.txt", "up\\A.TXT", "a.txt"}, "sub a",
+       {"up\\A.TXT", "a.txt"}},
+      {"one file listed twice", false, false, {"a.txt", "a.txt"}, "top a", {}},
+      {"the other one listed twice", false, false, {"a.txt", "sub\\a.txt", "sub\\a.txt"}, "top a", {"sub\\a.txt"}},
+      {"after an entry of an earlier run", false, true, {"sub\\a.txt", "a.txt"}, "sub a", {"a.txt"}},
+      {"added by path", true, false, {"a.txt", "sub\\a.txt"}, "top a", {"sub\\a.txt"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    CreateDirectoryA((dir / "sub").c_str(), nullptr);
+    CreateDirectoryA((dir / "up").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(dir / "a.txt", "top a"));
+    ASSERT_TRUE(WriteFileText(dir / "sub\\a.txt", "sub a"));
+    ASSERT_TRUE(WriteFileText(dir / "up\\A.TXT", "up a"));
+    const std::string zipPath = dir / "out.zip";
+    CZipFile zip;
+    if (c.update) {
+      ASSERT_EQ(0, zip.Open(zipPath.c_str(), 3, 9));
+      ASSERT_EQ(0, zip.AddMemory("x/a.txt", "alt", 3, nullptr));
+      ASSERT_EQ(0, zip.Close());
+    }
+    ASSERT_EQ(0, zip.Open(zipPath.c_str(), c.update ? 2 : 3, 9));
+    CDirList list;
+    ASSERT_GE(list.Open(dir.Path().c_str(), CDirList::DL_RECURSE, "*.txt", nullptr), 3);
+    int added = 0;
+    for (const std::string &name : c.listed) {
+      const std::string path = dir / name;
+      if (c.byPath) {
+        added += zip.AddFiles(path.c_str(), nullptr, nullptr, "x");
+        continue;
+      }
+      for (int i = 0; i < list.m_nCount; ++i)
+        if (!_stricmp(list.GetEntry(i)->FullPath(), path.c_str())) added += zip.AddListedFile(*list.GetEntry(i), "x");
+    }
+    EXPECT_EQ(1, added);
+    std::vector<std::string> named;
+    for (const ZipSkippedSource &s : zip.GetSkippedSources()) {
+      EXPECT_EQ(35, s.code);
+      named.push_back(s.path.substr(dir.Path().size() + 1));
+    }
+    EXPECT_EQ(c.named, named);
+    EXPECT_EQ(0, zip.Close());
+    ASSERT_EQ((std::vector<std::string>{"x/a.txt"}), Names(zipPath));
+    CZipFile back;
+    ASSERT_EQ(0, back.Open(zipPath.c_str(), 1, 9));
+    EXPECT_EQ(c.kept, Extract(back, 0));
+  }
 }
 
 TEST_F(ArchiveOps, AddFilesScansFoldersWithListsAndSkipsTheArchive) {

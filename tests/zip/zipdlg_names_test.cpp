@@ -1,11 +1,13 @@
 // The zip dialog's naming rules: the folder common to the listed files, the folder inside the
-// archive, the name prefix of each file, and the paths a user may not type as the archive.
+// archive, the name prefix of each file, the paths a user may not type as the archive, and the
+// warning that names the files left out.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "zip/ZipDlg.h"
+#include "zip/ZipFile.h"
 
 TEST(ZipDlgNames, CommonFolderNarrowsByWholeNames) {
   struct Case {
@@ -45,4 +47,13 @@ TEST(ZipDlgNames, PrefixIsArchiveFolderAndRelativeFolder) {
 TEST(ZipDlgNames, ResourceAndMemoryPathsAreNoArchiveNames) {
   for (const char *p : {"MEM:\\\\00400000-100", "res://DATA/1", " mem:x"}) EXPECT_TRUE(ZipIsLocatorPath(p)) << p;
   for (const char *p : {"C:\\res\\a.zip", "MEMO.zip", "", "M:\\a.zip"}) EXPECT_FALSE(ZipIsLocatorPath(p)) << p;
+}
+
+TEST(ZipDlgNames, LeftOutFilesAreNamedWithWhy) {
+  EXPECT_EQ("", ZipSkippedMessage({}));
+  EXPECT_EQ("3 Dateien konnten nicht gepackt werden:\n"
+            "\nC:\\s\\a.txt: hat im Archiv denselben Namen wie eine andere Datei"
+            "\nC:\\b.txt: kann nicht ge\xF6" "ffnet werden"
+            "\nC:\\c.txt: kann nicht gelesen werden",
+            ZipSkippedMessage({{"C:\\s\\a.txt", 35}, {"C:\\b.txt", 24}, {"C:\\c.txt", 27}}));
 }

@@ -1,7 +1,9 @@
 // Stand-in for another program that holds a file open while the program under test works:
 //   standin_holder log <file> <marker>    opens the file for writing, letting others read it
 //                                         (as a log writer does), and appends a line;
-//   standin_holder lock <file> <marker>   opens it sharing nothing.
+//   standin_holder lock <file> <marker>   opens it sharing nothing;
+//   standin_holder keep <file> <marker>   opens it for reading, letting others read and write it
+//                                         but not delete it.
 // It writes the marker file once the file is held, then waits (two minutes at most) until the
 // test ends it. Exit code 1 when the file cannot be opened.
 #include <windows.h>
@@ -10,9 +12,10 @@
 
 int main(int argc, char **argv) {
   if (argc != 4) return 2;
-  const bool log = std::strcmp(argv[1], "log") == 0;
-  HANDLE file = CreateFileA(argv[2], log ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE, log ? FILE_SHARE_READ : 0,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool log = std::strcmp(argv[1], "log") == 0, keep = std::strcmp(argv[1], "keep") == 0;
+  HANDLE file = CreateFileA(argv[2], log ? GENERIC_WRITE : keep ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                            log ? FILE_SHARE_READ : keep ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   if (log) {
     static const char kLine[] = "log line\r\n";
