@@ -67,7 +67,9 @@ TEST(ReadOnlyTargets, LinesRefuseChangeReplacesConversionsSkip) {
     testcommon::TempDir dir;
     std::string a = dir.Write("a.txt", before), b = dir.Write("b.txt", "hit\n");
     std::string target = a + r.written;
-    if (*r.written) ASSERT_TRUE(testcommon::WriteFileBytes(target, "old"));
+    if (*r.written) {
+      ASSERT_TRUE(testcommon::WriteFileBytes(target, "old"));
+    }
     ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
     CTextSearch e;
     e.SearchFile(a.c_str(), "hit", 0);

@@ -267,7 +267,9 @@ void RunRenameCase(const RunCase &c) {
   for (const char *n : {"a.txt", "b.txt", "c.txt"}) tree.Write(n, n);
   App app;
   ASSERT_TRUE(app.Start(tree, 3));
-  if (c.listTwice) ASSERT_TRUE(app.ListAgain(tree, 3));
+  if (c.listTwice) {
+    ASSERT_TRUE(app.ListAgain(tree, 3));
+  }
   if (!c.leftover.empty()) tree.Write(c.leftover, kLeftoverBytes);
   HWND dlg = app.Open();
   ASSERT_NE(nullptr, dlg);
