@@ -175,10 +175,13 @@ void CBinaryCompareDlg::Publish(const BYTE* blocks[2], ULONGLONG base, DWORD len
   ::LeaveCriticalSection(&m_lock);
 }
 
-void CBinaryCompareDlg::PublishCount(ULONGLONG count) {
-  char text[32];
-  StrFormat(text, sizeof text, "%llu", count);
+void CBinaryCompareDlg::PublishPosition(ULONGLONG offset, ULONGLONG count) {
+  char text[48];
   ::EnterCriticalSection(&m_lock);
+  FormatDiffPosition(text, offset);
+  m_shared.fields[0] = text;
+  m_shared.fieldsSet[0] = true;
+  StrFormat(text, sizeof text, "%llu", count);
   m_shared.fields[5] = text;
   m_shared.fieldsSet[5] = true;
   PostUpdateLocked();
@@ -206,7 +209,7 @@ void CBinaryCompareDlg::Compare() {
   std::vector<BYTE> buffer(2 * size_t(m_size < ULONGLONG(BlockSize) ? m_size : ULONGLONG(BlockSize)));
   BYTE* blocks[2] = {buffer.data(), buffer.data() + buffer.size() / 2};
   const BYTE* view[2] = {blocks[0], blocks[1]};
-  ULONGLONG n = 0, shown = 0;
+  ULONGLONG n = 0, shown = 0, last = 0;
   for (ULONGLONG pos = 0; pos < m_size && !m_bStop; pos += BlockSize) {
     const DWORD length = m_size - pos < BlockSize ? DWORD(m_size - pos) : DWORD(BlockSize);
     if (!ReadBlock(pos, length, blocks)) break;
@@ -214,9 +217,10 @@ void CBinaryCompareDlg::Compare() {
     for (DWORD k = 0; k < length && !m_bStop; ++k) {
       if (blocks[0][k] == blocks[1][k]) continue;
       ++n;
+      last = pos + k;
       bool stepping = !m_bRunThrough;
-      // Running through, the fields follow only the listed differences: millions of them
-      // would otherwise cost more than the compare.
+      // Running through past the listed differences, "Pos :" and "Anzahl :" follow once per
+      // block: millions of updates would cost more than the compare.
       if (!stepping && n >= ListLimit) continue;
       if (stepping) InterlockedExchange(&m_bNext, 0);
       Publish(view, pos, length, k, n, stepping);
@@ -226,8 +230,11 @@ void CBinaryCompareDlg::Compare() {
       while (!m_bNext && !m_bStop && !m_bRunThrough) ::WaitForSingleObject(m_hWake, 100);
       SetWaiting(false);
     }
+    if (n != shown) {
+      PublishPosition(last, n);
+      shown = n;
+    }
   }
-  if (n != shown) PublishCount(n);
   m_files[0].Close();
   m_files[1].Close();
   m_nDiffs = n;

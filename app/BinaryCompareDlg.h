@@ -84,7 +84,8 @@ private:
   // index in m_nReadError, when one of them cannot give it (it shrank or failed to read).
   bool ReadBlock(ULONGLONG pos, DWORD length, BYTE* blocks[2]);
   void Publish(const BYTE* blocks[2], ULONGLONG base, DWORD length, DWORD at, ULONGLONG count, bool showBytes);
-  void PublishCount(ULONGLONG count);
+  // "Pos :" and "Anzahl :" of the latest difference, which is not listed.
+  void PublishPosition(ULONGLONG offset, ULONGLONG count);
   void SetWaiting(bool waiting);
   void PostUpdateLocked();
   void Wake();

@@ -52,6 +52,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_MESSAGE(WM_VM_DRAW_STATUS_PANE, OnDrawStatusPane)
   ON_WM_DRAWITEM()
   ON_WM_ERASEBKGND()
+  ON_MESSAGE(WM_VM_MENU_ICONS, OnFreeMenuItem)
   ON_MESSAGE(WM_VM_SUPPORTS_COLOR_PANES, OnSupportsColorPanes)
   ON_MESSAGE(WM_VM_OPEN_TEXT_SEARCH, OnOpenTextSearch)
   ON_WM_INITMENUPOPUP()
@@ -193,6 +194,37 @@ LRESULT CMainFrame::OnMenuChar(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMainFrame::OnSupportsColorPanes(WPARAM, LPARAM) { return CStatusPaneService::ReadyValue; }
+
+LRESULT CMainFrame::OnFreeMenuItem(WPARAM wParam, LPARAM lParam) {
+  return m_menuIcons.FreeMenuItem(reinterpret_cast<HMENU>(wParam), (int)lParam) ? 1 : 0;
+}
+
+BOOL CMainFrame::FindMenuItem(UINT id, HMENU* menu, int* pos) {
+  return m_hWnd && CMenuIcons::FindMenuItem(::GetMenu(m_hWnd), id, menu, pos);
+}
+
+int CMainFrame::GetMenuItemIcon(UINT id) {
+  HMENU menu;
+  int pos;
+  const MenuItemRecord* r = FindMenuItem(id, &menu, &pos) ? m_menuIcons.ItemRecord(menu, pos) : nullptr;
+  return r && r->icon != 0xFFFF ? r->icon : -1;
+}
+
+BOOL CMainFrame::SetMenuItemIcon(UINT id, int icon) {
+  HMENU menu;
+  int pos;
+  return FindMenuItem(id, &menu, &pos) && m_menuIcons.SetItemIcon(menu, pos, icon);
+}
+
+int CMainFrame::AddMenuIcon(UINT id, HICON icon) { return m_menuIcons.AddIcon(id, icon); }
+
+int CMainFrame::AddMenuBitmap(UINT id, HBITMAP bitmap) { return m_menuIcons.AddBitmap(id, bitmap); }
+
+BOOL CMainFrame::OnSetMenuItemText(UINT id, const char* text) {
+  HMENU menu;
+  int pos;
+  return FindMenuItem(id, &menu, &pos) && m_menuIcons.SetItemText(menu, pos, text, nullptr);
+}
 
 namespace {
 

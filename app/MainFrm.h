@@ -39,6 +39,27 @@ public:
   void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
   void OnMeasureItem(int nIDCtl, LPMEASUREITEMSTRUCT lpMIS);
   CMenuIcons& GetMenuIcons() { return m_menuIcons; }
+
+  // The menu service for other code (the program does not call it itself). Items are looked
+  // up by command id in the main menu and its nested popups.
+  // Message 0x5E96, wParam the menu, lParam the item's position: frees the item's record and
+  // makes it a plain empty item. 1 when done, 0 when the item has no record (unchanged).
+  LRESULT OnFreeMenuItem(WPARAM wParam, LPARAM lParam);
+  // The popup and position of the item with command id; FALSE when no item has it.
+  BOOL FindMenuItem(UINT id, HMENU* menu, int* pos);
+  // The item's icon index; -1 when it has none, no record, or no item has the id.
+  int GetMenuItemIcon(UINT id);
+  // Shows icon icon (-1: none) beside the item. FALSE when no item with a record has the id or
+  // the icon is not in the image lists.
+  BOOL SetMenuItemIcon(UINT id, int icon);
+  // Adds an icon (drawn to the toolbar's button size) or a bitmap of that size (0xC0C0C0
+  // transparent) with its faded copy for command id. Returns the new icon index, -1 when it
+  // could not be added (see CMenuIcons::AddIcon and AddBitmap).
+  int AddMenuIcon(UINT id, HICON icon);
+  int AddMenuBitmap(UINT id, HBITMAP bitmap);
+  // A new text for the item, measured again. FALSE when no item with a record has the id or
+  // text is null.
+  BOOL OnSetMenuItemText(UINT id, const char* text);
   // While a job or a dialog holds the window, commands that reach it (posted by another
   // program, say) are dropped: they would change the list or the results under the job.
   BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, FwCmdHandlerInfo* pHandlerInfo) override;

@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "system/Draw.h"
 
 namespace {
@@ -11,11 +13,9 @@ const COLORREF kKey = RGB(192, 192, 192);
 
 // A copy of dib faded towards the light grey; pixels of the key colour stay exact and no other
 // pixel becomes the key (it would turn transparent).
-HBITMAP FadedBitmap(HINSTANCE inst, UINT id) {
-  DibBlock* dib = DibLoadResourceA(0, inst, MAKEINTRESOURCEA(id));
+HBITMAP FadedBitmap(const DibBlock* dib) {
   if (!dib) return nullptr;
   DibBlock* faded = DibConvert(0, dib, 24);
-  DibFree(dib);
   if (!faded) return nullptr;
   DibBlock* original = DibConvert(0, faded, 24);
   DibBlend(faded, RGB(0xDF, 0xDF, 0xDF), kKey);
@@ -33,6 +33,45 @@ int TextWidth(HDC dc, const char* text, int len) {
   RECT r = {0, 0, 0, 0};
   if (len > 0) DrawTextA(dc, text, len, &r, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER);
   return r.right - r.left;
+}
+
+// A memory device context on the screen's, with one bitmap selected while it lives.
+class MemoryDc {
+public:
+  explicit MemoryDc(HBITMAP bitmap) : dc_(CreateCompatibleDC(nullptr)) { old_ = dc_ ? SelectObject(dc_, bitmap) : nullptr; }
+  ~MemoryDc() {
+    if (!dc_) return;
+    if (old_) SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  operator HDC() const { return dc_; }
+
+private:
+  HDC dc_;
+  HGDIOBJ old_ = nullptr;
+};
+
+// The icon drawn to size on the key colour (so that it keeps its transparency in the lists).
+HBITMAP IconOnKey(HICON icon, SIZE size) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = screen ? CreateCompatibleBitmap(screen, size.cx, size.cy) : nullptr;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (!bitmap) return nullptr;
+  bool drawn = false;
+  {
+    MemoryDc dc(bitmap);
+    RECT all = {0, 0, size.cx, size.cy};
+    if (dc) {
+      SetBkColor(dc, kKey);
+      ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
+      drawn = DrawIconEx(dc, 0, 0, icon, size.cx, size.cy, 0, nullptr, DI_NORMAL) != 0;
+    }
+  }
+  if (!drawn) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
 }
 
 class ScreenDc {
@@ -89,7 +128,9 @@ BOOL CMenuIcons::LoadMenuIcons(HINSTANCE inst, const UINT* ids, int count) {
       ImageList_AddMasked(normal, bm, kKey);
       DeleteObject(bm);
     }
-    HBITMAP fb = FadedBitmap(inst, ids[k]);
+    DibBlock* dib = DibLoadResourceA(0, inst, MAKEINTRESOURCEA(ids[k]));
+    HBITMAP fb = FadedBitmap(dib);
+    DibFree(dib);
     if (fb) {
       ImageList_AddMasked(faded, fb, kKey);
       DeleteObject(fb);
@@ -123,6 +164,7 @@ BOOL CMenuIcons::LoadMenuIcons(HINSTANCE inst, const UINT* ids, int count) {
 }
 
 int CMenuIcons::IconIndex(UINT command) const {
+  if (!command) return -1;
   for (int i = (int)m_commands.size() - 1; i >= 0; --i)
     if (m_commands[i] == command) return i;
   return -1;
@@ -255,6 +297,107 @@ void CMenuIcons::PreparePopup(HMENU popup) {
     }
   }
   if (made) SetMenuAccelWidth(popup, maxAccel);
+}
+
+MenuItemRecord* CMenuIcons::ItemRecord(HMENU menu, int pos) const {
+  MENUITEMINFOA mii = {};
+  mii.cbSize = sizeof mii;
+  mii.fMask = MIIM_FTYPE | MIIM_DATA;
+  if (!menu || !GetMenuItemInfoA(menu, (UINT)pos, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW)) return nullptr;
+  // Only records made here: the data of another's owner-drawn item is not ours to read or free.
+  MenuItemRecord* r = RecordOf(mii.dwItemData);
+  return r && std::find(m_records.begin(), m_records.end(), r) != m_records.end() ? r : nullptr;
+}
+
+BOOL CMenuIcons::FindMenuItem(HMENU bar, UINT id, HMENU* menu, int* pos) {
+  HMENU stack[64];
+  int depth = 0;
+  if (bar) stack[depth++] = bar;
+  while (depth > 0) {
+    HMENU m = stack[--depth];
+    const int n = GetMenuItemCount(m);
+    for (int i = 0; i < n; ++i) {
+      HMENU sub = GetSubMenu(m, i);
+      if (sub) {
+        if (depth < 64) stack[depth++] = sub;
+      } else if (GetMenuItemID(m, i) == id) {
+        *menu = m;
+        *pos = i;
+        return TRUE;
+      }
+    }
+  }
+  return FALSE;
+}
+
+BOOL CMenuIcons::FreeMenuItem(HMENU menu, int pos) {
+  MenuItemRecord* r = ItemRecord(menu, pos);
+  if (!r) return FALSE;
+  MENUITEMINFOA mii = {};
+  mii.cbSize = sizeof mii;
+  mii.fMask = MIIM_FTYPE;
+  GetMenuItemInfoA(menu, (UINT)pos, TRUE, &mii);
+  mii.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_STRING;
+  mii.fType &= ~(MFT_OWNERDRAW | MFT_BITMAP | MFT_SEPARATOR);
+  mii.dwItemData = 0;
+  mii.dwTypeData = const_cast<char*>("");
+  if (!SetMenuItemInfoA(menu, (UINT)pos, TRUE, &mii)) return FALSE;
+  m_records.erase(std::find(m_records.begin(), m_records.end(), r));
+  HeapFree(GetProcessHeap(), 0, r);
+  return TRUE;
+}
+
+BOOL CMenuIcons::SetItemIcon(HMENU menu, int pos, int icon) {
+  MenuItemRecord* r = ItemRecord(menu, pos);
+  if (!r || icon < -1 || icon >= (m_normal ? ImageList_GetImageCount(m_normal) : 0)) return FALSE;
+  r->icon = icon < 0 ? 0xFFFF : (WORD)icon;
+  return TRUE;
+}
+
+BOOL CMenuIcons::SetItemText(HMENU menu, int pos, const char* text, HDC hdc) {
+  MenuItemRecord* r = ItemRecord(menu, pos);
+  if (!r || !text) return FALSE;
+  const MenuTextSize s = MeasureMenuText(text, hdc);
+  lstrcpynA(r->text, text, sizeof r->text);
+  r->tab = s.tab < (int)sizeof r->text - 1 ? s.tab : -1;
+  if (s.noIcon) r->icon = 0xFFFF;
+  r->width = (WORD)(s.label + r->accelWidth);
+  // A longer accelerator widens the column of the whole popup.
+  if (s.accel > r->accelWidth) SetMenuAccelWidth(menu, s.accel);
+  // Setting the item again makes the menu ask for its size anew.
+  SetOwnerDraw(menu, pos, (ULONG_PTR)r | 1);
+  return TRUE;
+}
+
+int CMenuIcons::AddBitmap(UINT id, HBITMAP bitmap) {
+  // The faded copy is taken first: adding with a mask may change the bitmap given.
+  DibBlock* dib = bitmap ? DibFromBitmap(0, bitmap) : nullptr;
+  const int index = m_normal ? ImageList_GetImageCount(m_normal) : -1;
+  bool fits = dib && id && index >= (int)m_commands.size() && index < 512 &&
+              ImageList_GetImageCount(m_faded) == index && DibGetWidth(dib) == m_icon.cx &&
+              DibGetHeight(dib) == m_icon.cy;
+  HBITMAP faded = fits ? FadedBitmap(dib) : nullptr;
+  DibFree(dib);
+  if (!faded) return -1;
+  bool added = false;
+  if (ImageList_AddMasked(m_normal, bitmap, kKey) == index) {
+    added = ImageList_AddMasked(m_faded, faded, kKey) == index;
+    if (!added) ImageList_Remove(m_normal, index);
+  }
+  DeleteObject(faded);
+  if (!added) return -1;
+  // Entry n of the table names the command of icon n.
+  m_commands.resize(index, 0);
+  m_commands.push_back((WORD)id);
+  return index;
+}
+
+int CMenuIcons::AddIcon(UINT id, HICON icon) {
+  HBITMAP bitmap = icon ? IconOnKey(icon, m_icon) : nullptr;
+  if (!bitmap) return -1;
+  const int index = AddBitmap(id, bitmap);
+  DeleteObject(bitmap);
+  return index;
 }
 
 BOOL CMenuIcons::MeasureItem(MEASUREITEMSTRUCT* mis) const {

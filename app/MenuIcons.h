@@ -60,6 +60,30 @@ public:
   // share it), else 0 (MNC_IGNORE).
   LRESULT MenuChar(UINT ch, HMENU menu) const;
 
+  // The service for other code (the program does not call it itself):
+  // The popup (of bar or a popup nested in it) and position of the first item with command id;
+  // FALSE when none has it.
+  static BOOL FindMenuItem(HMENU bar, UINT id, HMENU* menu, int* pos);
+  // The record made here for item pos of menu; null for any other item.
+  MenuItemRecord* ItemRecord(HMENU menu, int pos) const;
+  // Frees the record of item pos and makes the item a plain empty string item. FALSE when the
+  // item has no record made here (it is then unchanged).
+  BOOL FreeMenuItem(HMENU menu, int pos);
+  // Icon icon (-1: none) for item pos. FALSE when the item has no record or icon lies outside
+  // the image lists.
+  BOOL SetItemIcon(HMENU menu, int pos, int icon);
+  // A new text (at most 63 characters kept) for item pos, measured again in hdc (null: the
+  // screen); a longer accelerator widens the popup's accelerator column, a label ending in a
+  // no-break space drops the icon. FALSE when the item has no record or text is null.
+  BOOL SetItemText(HMENU menu, int pos, const char* text, HDC hdc);
+  // Adds an image of the icon size to the normal list (colour 0xC0C0C0 transparent) and its
+  // faded copy to the faded list, for command id; menus that open later show it. Returns its
+  // index, -1 when the lists are missing or hold 512 icons, id is 0, or the bitmap is null or
+  // not of the icon size.
+  int AddBitmap(UINT id, HBITMAP bitmap);
+  // The same for an icon, drawn to the icon size. -1 as above, or for a null icon.
+  int AddIcon(UINT id, HICON icon);
+
   // The record behind an item's data; null for other data.
   static MenuItemRecord* RecordOf(ULONG_PTR data) {
     return (data & 1) ? reinterpret_cast<MenuItemRecord*>(data & ~(ULONG_PTR)1) : nullptr;

@@ -20,10 +20,56 @@ INT_PTR CInputDlgBase::DoModal() {
   return CDialog::DoModal();
 }
 
+namespace {
+
+// The pixels a text needs on one line in the control's font.
+int OneLineWidth(HWND control, LPCSTR text) {
+  HDC dc = ::GetDC(control);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, (HFONT)::SendMessageA(control, WM_GETFONT, 0, 0));
+  RECT r = {0, 0, 0, 0};
+  ::DrawTextA(dc, text, -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return r.right - r.left;
+}
+
+// Moves a dialog item right by dx and widens it by grow (pixels).
+void ShiftDlgItem(HWND dlg, int id, int dx, int grow) {
+  HWND item = ::GetDlgItem(dlg, id);
+  RECT r;
+  if (!item || !::GetWindowRect(item, &r)) return;
+  ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+  ::SetWindowPos(item, nullptr, r.left + dx, r.top, r.right - r.left + grow, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 BOOL CInputDlgBase::OnInitDialog() {
   CDialog::OnInitDialog();
   SetWindowText(m_strTitle);
+  FitPrompt();
   return TRUE;
+}
+
+void CInputDlgBase::FitPrompt() {
+  // The prompt has one line: a longer one would wrap onto a line that the dialog does not show.
+  // The dialog grows instead (within the screen), the input with it, the buttons stay right.
+  HWND prompt = ::GetDlgItem(m_hWnd, IDC_INPUT_PROMPT);
+  RECT room, win;
+  if (!prompt || !::GetClientRect(prompt, &room) || !::GetWindowRect(m_hWnd, &win)) return;
+  const int width = win.right - win.left, screen = ::GetSystemMetrics(SM_CXSCREEN);
+  int grow = OneLineWidth(prompt, m_strPrompt) - room.right;
+  if (grow > screen - width) grow = screen - width;
+  if (grow <= 0) return;
+  ShiftDlgItem(m_hWnd, IDC_INPUT_PROMPT, 0, grow);
+  ShiftDlgItem(m_hWnd, IDC_INPUT, 0, grow);
+  ShiftDlgItem(m_hWnd, IDOK, grow, 0);
+  ShiftDlgItem(m_hWnd, IDCANCEL, grow, 0);
+  int left = win.left - grow / 2;
+  if (left < 0) left = 0;
+  ::SetWindowPos(m_hWnd, nullptr, left, win.top, width + grow, win.bottom - win.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // --- CTextDlg -----------------------------------------------------------------------------------

@@ -15,6 +15,8 @@ public:
 protected:
   CInputDlgBase(CWnd* pParent, LPCSTR lpszClass, DWORD dwInputStyle);
   BOOL OnInitDialog() override;
+  // Widens the dialog so that a long prompt shows whole on its line.
+  void FitPrompt();
   enum { IDC_INPUT_PROMPT = 1000, IDC_INPUT = 1001 };
   CString m_strTitle;
   CString m_strPrompt;

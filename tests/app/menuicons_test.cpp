@@ -1,12 +1,17 @@
 // Owner-drawn menus with icons: the toolbar resource parser, measuring texts, which items
 // become owner-drawn with which records, measured sizes, drawing into a memory device
-// context, and the '&' letters answered through WM_MENUCHAR.
+// context, the '&' letters answered through WM_MENUCHAR, and the frame's menu service for
+// other code (items by command id, their icons and texts, added icons, freed records).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "app/MainFrm.h"
 #include "app/MenuIcons.h"
+#include "app/Resource.h"
 #include "system/Draw.h"
+#include "system/RegKeys.h"
 
 namespace {
 
@@ -248,14 +253,193 @@ TEST_F(MenuIcons, DrawingKeepsTheIconColumn) {
   ASSERT_GE(top, 0);
   EXPECT_GT(bottom - top, 4);
   for (int x = 0; x < 16 + 2; ++x) {
-    if (GetPixel(checked.dc, x, top) == text) EXPECT_GT(x, middle) << "top " << top;
-    if (GetPixel(checked.dc, x, bottom) == text) EXPECT_LT(x, middle) << "bottom " << bottom;
+    if (GetPixel(checked.dc, x, top) == text) {
+      EXPECT_GT(x, middle) << "top " << top;
+    }
+    if (GetPixel(checked.dc, x, bottom) == text) {
+      EXPECT_LT(x, middle) << "bottom " << bottom;
+    }
   }
   // A separator is a line on the menu colour.
   Canvas c(200, 22, RGB(1, 2, 3));
   draw(1, 0, c);
   EXPECT_EQ(menu, GetPixel(c.dc, 100, 2));
   EXPECT_NE(menu, GetPixel(c.dc, 100, 10));
+}
+
+// A bitmap of w x h: a square of colour inside, a one-pixel border of the key colour.
+HBITMAP Square(int w, int h, COLORREF inside) {
+  HBITMAP bm;
+  {
+    Canvas c(w, h, RGB(192, 192, 192));
+    RECT r = {1, 1, w - 1, h - 1};
+    SetBkColor(c.dc, inside);
+    ExtTextOutA(c.dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    bm = (HBITMAP)CopyImage(c.bm, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+  }
+  return bm;
+}
+
+// The frame's menu service, driven through a frame built from resource 128 of this program
+// (the toolbar and bitmap above and a menu: "&Datei" with 100, a separator, 999 and the
+// popup "Mehr" with 300).
+class FrameMenuService : public ::testing::Test {
+protected:
+  void SetUp() override {
+    frame = new CMainFrame;
+    ASSERT_TRUE(frame->LoadFrame(128, WS_OVERLAPPEDWINDOW));
+    bar = GetMenu(frame->m_hWnd);
+    popup = GetSubMenu(bar, 0);
+    nested = GetSubMenu(popup, 3);
+    ASSERT_NE(nullptr, nested);
+  }
+  void TearDown() override {
+    if (frame && frame->m_hWnd) frame->DestroyWindow();  // the frame deletes itself
+    RegDeleteTreeA(HKEY_CURRENT_USER, CRegKeys::GetAppKeyPath());
+  }
+  // The frame's answer to WM_MEASUREITEM for item pos of menu.
+  SIZE Measured(HMENU menu, int pos) {
+    MEASUREITEMSTRUCT mis = {ODT_MENU, 0, 0, 0, 0, Info(menu, pos).dwItemData};
+    frame->SendMessage(WM_MEASUREITEM, 0, (LPARAM)&mis);
+    return {LONG(mis.itemWidth), LONG(mis.itemHeight)};
+  }
+  // The icon column's middle as the frame draws item pos of the popup.
+  COLORREF DrawnIcon(int pos, UINT state) {
+    Canvas c(200, 22, RGB(1, 2, 3));
+    DRAWITEMSTRUCT dis = {ODT_MENU, 0, 0, 0, state, (HWND)popup, c.dc, {0, 0, 200, 22}, Info(popup, pos).dwItemData};
+    frame->SendMessage(WM_DRAWITEM, 0, (LPARAM)&dis);
+    return GetPixel(c.dc, 2 + 8, 3 + 7);
+  }
+  MenuItemRecord* Record(HMENU menu, int pos) { return CMenuIcons::RecordOf(Info(menu, pos).dwItemData); }
+  CMainFrame* frame = nullptr;
+  HMENU bar = nullptr, popup = nullptr, nested = nullptr;
+};
+
+TEST_F(FrameMenuService, ItemsByCommandAndTheirIcons) {
+  const struct {
+    UINT id;
+    HMENU* menu;  // null: no item has the id
+    int pos, icon;
+  } rows[] = {{100, &popup, 0, 0}, {999, &popup, 2, -1}, {300, &nested, 0, 2}, {12345, nullptr, 0, -1}};
+  for (const auto& r : rows) {
+    HMENU menu = nullptr;
+    int pos = -1;
+    EXPECT_EQ(r.menu != nullptr, frame->FindMenuItem(r.id, &menu, &pos) != FALSE) << r.id;
+    if (r.menu) {
+      EXPECT_EQ(*r.menu, menu) << r.id;
+      EXPECT_EQ(r.pos, pos) << r.id;
+    }
+    EXPECT_EQ(r.icon, frame->GetMenuItemIcon(r.id)) << r.id;
+  }
+  // Icons within the image lists, or none; the frame then draws the item with it.
+  const struct {
+    UINT id;
+    int icon;
+    BOOL done;
+    int after;
+  } sets[] = {{999, 0, TRUE, 0}, {999, 3, FALSE, 0}, {100, -1, TRUE, -1}, {100, -2, FALSE, -1}, {12345, 1, FALSE, -1}};
+  for (const auto& s : sets) {
+    EXPECT_EQ(s.done, frame->SetMenuItemIcon(s.id, s.icon)) << s.id << " " << s.icon;
+    EXPECT_EQ(s.after, frame->GetMenuItemIcon(s.id)) << s.id << " " << s.icon;
+  }
+  EXPECT_EQ(RGB(255, 0, 0), DrawnIcon(2, 0));
+  EXPECT_NE(RGB(255, 0, 0), DrawnIcon(0, 0));
+}
+
+TEST_F(FrameMenuService, AddedIconsAndBitmapsWithTheirFadedCopies) {
+  HBITMAP blue = Square(16, 15, RGB(0, 0, 255)), green = Square(16, 15, RGB(0, 255, 0));
+  HBITMAP wide = Square(20, 15, RGB(0, 0, 255)), mask = CreateBitmap(16, 15, 1, 1, nullptr);
+  ICONINFO ii = {TRUE, 0, 0, mask, green};
+  {
+    Canvas m(1, 1, 0);  // an all-black mask: the icon is opaque, its key-coloured border fades out
+    HGDIOBJ old = SelectObject(m.dc, mask);
+    PatBlt(m.dc, 0, 0, 16, 15, BLACKNESS);
+    SelectObject(m.dc, old);
+  }
+  HICON icon = CreateIconIndirect(&ii);
+  ASSERT_NE(nullptr, icon);
+  const struct {
+    UINT id;
+    HBITMAP bitmap;
+    HICON icon;
+    int index;
+    COLORREF inside;
+  } rows[] = {{555, blue, nullptr, 3, RGB(0, 0, 255)},
+              {556, nullptr, icon, 4, RGB(0, 255, 0)},
+              {557, wide, nullptr, -1, 0},
+              {0, blue, nullptr, -1, 0},
+              {558, nullptr, nullptr, -1, 0}};
+  for (const auto& r : rows) {
+    int index = r.icon || !r.bitmap ? frame->AddMenuIcon(r.id, r.icon) : frame->AddMenuBitmap(r.id, r.bitmap);
+    ASSERT_EQ(r.index, index) << r.id;
+    if (index < 0) continue;
+    EXPECT_EQ(index, frame->GetMenuIcons().IconIndex(r.id));
+    ASSERT_TRUE(frame->SetMenuItemIcon(999, index));
+    EXPECT_EQ(r.inside, DrawnIcon(2, 0)) << r.id;
+    COLORREF faded = DrawnIcon(2, ODS_DISABLED);
+    EXPECT_NE(r.inside, faded) << r.id;
+    EXPECT_NE(GetSysColor(COLOR_MENU), faded) << r.id;
+  }
+  EXPECT_EQ(5, ImageList_GetImageCount(frame->GetMenuIcons().Normal()));
+  EXPECT_EQ(5, ImageList_GetImageCount(frame->GetMenuIcons().Faded()));
+  DestroyIcon(icon);
+  for (HBITMAP b : {blue, green, wide, mask}) DeleteObject(b);
+}
+
+TEST_F(FrameMenuService, NewTextsAreMeasuredAgain) {
+  const SIZE before = Measured(popup, 2);
+  const WORD column = Record(popup, 0)->accelWidth;
+  const char longer[] = "&Ohne Knopf, mit einem l\xE4ngeren Text\tStrg+Umschalt+F12";
+  ASSERT_TRUE(frame->OnSetMenuItemText(999, longer));
+  const MenuItemRecord* r = Record(popup, 2);
+  EXPECT_STREQ(longer, r->text);
+  EXPECT_EQ(int(strchr(longer, '\t') - longer), r->tab);
+  // The longer accelerator widens the popup's column, for the other items too.
+  EXPECT_GT(r->accelWidth, column);
+  EXPECT_EQ(r->accelWidth, Record(popup, 0)->accelWidth);
+  const SIZE after = Measured(popup, 2);
+  EXPECT_EQ(frame->GetMenuIcons().MeasureMenuText(longer, nullptr).label + r->accelWidth, after.cx);
+  EXPECT_GT(after.cx, before.cx);
+  EXPECT_EQ(before.cy, after.cy);
+  // A label ending in a no-break space drops the icon; unknown items and null texts are refused.
+  const struct {
+    UINT id;
+    const char* text;
+    BOOL done;
+    int icon;
+  } rows[] = {{100, "Ende\xA0", TRUE, -1}, {300, "&Tiefer\tF9", TRUE, 2}, {12345, "x", FALSE, -1}, {300, nullptr, FALSE, 2}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.done, frame->OnSetMenuItemText(row.id, row.text)) << row.id;
+    EXPECT_EQ(row.icon, frame->GetMenuItemIcon(row.id)) << row.id;
+  }
+  EXPECT_STREQ("&Tiefer\tF9", Record(nested, 0)->text);
+}
+
+TEST_F(FrameMenuService, MessageFreesARecordAndLeavesAPlainEmptyItem) {
+  // Another's owner-drawn item whose data looks like a record is left alone.
+  AppendMenuA(popup, MF_OWNERDRAW, 777, reinterpret_cast<LPCSTR>(0x1001));
+  const struct {
+    HMENU menu;
+    int pos;
+    LRESULT result;
+  } rows[] = {{popup, 0, 1}, {popup, 0, 0}, {popup, 1, 0}, {nested, 0, 1}, {popup, 4, 0}, {popup, 99, 0},
+              {(HMENU)0x1234, 0, 0}};
+  for (const auto& r : rows)
+    EXPECT_EQ(r.result, frame->SendMessage(WM_VM_MENU_ICONS, (WPARAM)r.menu, r.pos)) << r.pos;
+  for (HMENU menu : {popup, nested}) {
+    MENUITEMINFOA mii = Info(menu, 0);
+    EXPECT_EQ(0u, mii.fType & MFT_OWNERDRAW);
+    EXPECT_EQ(0u, mii.dwItemData);
+    char text[16] = "?";
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("", text);
+  }
+  EXPECT_EQ(100u, GetMenuItemID(popup, 0));
+  EXPECT_EQ(-1, frame->GetMenuItemIcon(100));
+  EXPECT_FALSE(frame->OnSetMenuItemText(100, "x"));
+  EXPECT_TRUE(Info(popup, 1).fType & MFT_OWNERDRAW);  // the separator
+  EXPECT_EQ(0x1001u, Info(popup, 4).dwItemData);
+  EXPECT_TRUE(frame->OnSetMenuItemText(999, "Noch da"));  // 999 keeps its record
 }
 
 }  // namespace

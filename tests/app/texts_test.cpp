@@ -1,7 +1,7 @@
 // The German texts where users see them, checked against the program itself: the pattern menu
 // of the text search, the result list's popup with its enabling rules, the labels of the value
-// search dialog as the built program's resources hold them, and the search text that a
-// selection in the result list gives.
+// search dialog as the built program's resources hold them, every dialog text shown whole in
+// its control, and the search text that a selection in the result list gives.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +11,8 @@
 #include "app/ResultMenu.h"
 #include "app/TextSearchDlg.h"
 #include "app/ValueSearchDlg.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -56,6 +58,74 @@ std::string ProgramPath() {
   for (char &c : path)
     if (c == '/') c = '\\';
   return path;
+}
+
+BOOL CALLBACK AddDialogId(HMODULE, LPCSTR, LPSTR name, LONG_PTR ids) {
+  if (IS_INTRESOURCE(name)) reinterpret_cast<std::vector<int> *>(ids)->push_back(int(LOWORD(name)));
+  return TRUE;
+}
+
+// How a control draws its text: DrawText flags and the pixels it keeps beside the text
+// (a button's edges, a check box, a group box's indents). False for controls without a text of
+// their own (pictures, edits, lists).
+bool TextLayout(HWND control, UINT *flags, int *margin) {
+  char cls[32] = "";
+  GetClassNameA(control, cls, sizeof cls);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  *flags = DT_CALCRECT | DT_EXPANDTABS;
+  *margin = 0;
+  if (!lstrcmpiA(cls, "Static")) {
+    switch (style & SS_TYPEMASK) {
+      case SS_LEFT: case SS_CENTER: case SS_RIGHT: *flags |= DT_WORDBREAK; break;
+      case SS_SIMPLE: *flags |= DT_SINGLELINE; break;
+      case SS_LEFTNOWORDWRAP: break;
+      default: return false;
+    }
+    if (style & SS_NOPREFIX) *flags |= DT_NOPREFIX;
+    return true;
+  }
+  if (lstrcmpiA(cls, "Button") || (style & (BS_BITMAP | BS_ICON))) return false;
+  switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON: case BS_DEFPUSHBUTTON: *margin = 6; break;
+    case BS_GROUPBOX: *margin = 16; break;
+    case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_3STATE: case BS_AUTO3STATE:
+    case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON: *margin = 18; break;
+    default: return false;
+  }
+  *flags |= (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+  return true;
+}
+
+// The pixels a control's text needs, measured in the control's font as the control draws it,
+// given the width the control leaves for it.
+SIZE TextNeeds(HWND control, const char *text, UINT flags, int width) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(control, WM_GETFONT, 0, 0)));
+  RECT r = {0, 0, width, 0};
+  DrawTextA(dc, text, -1, &r, flags);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+struct Control {
+  HWND hwnd;
+  RECT rect;  // in the dialog's client area
+  bool groupBox;
+};
+
+std::vector<Control> Controls(HWND dlg) {
+  std::vector<Control> all;
+  for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    Control k = {c, {}, (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX};
+    char cls[32] = "";
+    GetClassNameA(c, cls, sizeof cls);
+    k.groupBox = k.groupBox && !lstrcmpiA(cls, "Button");
+    GetWindowRect(c, &k.rect);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&k.rect), 2);
+    all.push_back(k);
+  }
+  return all;
 }
 
 }  // namespace
@@ -149,4 +219,54 @@ TEST(Texts, SearchTextFromTheResultSelection) {
   EXPECT_STREQ("", text);
   list.DestroyWindow();
   host.DestroyWindow();
+}
+
+// Each text of each dialog of the program shows whole in its control, in the dialog's own font:
+// no label wraps onto a hidden line or runs past its control, and no label lies over another
+// control or outside its dialog.
+TEST(Texts, EveryDialogTextFitsItsControl) {
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  HMODULE exe = LoadLibraryExA(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, exe) << ProgramPath();
+  std::vector<int> dialogs;
+  EnumResourceNamesA(exe, MAKEINTRESOURCEA(5) /* RT_DIALOG */, AddDialogId, LONG_PTR(&dialogs));
+  EXPECT_GE(dialogs.size(), 19u);
+  for (int id : dialogs) {
+    HWND dlg = CreateDialogParamA(exe, MAKEINTRESOURCEA(id), nullptr, QuietDialog, 0);
+    ASSERT_NE(nullptr, dlg) << "dialog " << id;
+    RECT client, units = {0, 0, 400, 400};
+    GetClientRect(dlg, &client);
+    MapDialogRect(dlg, &units);  // the pixels of 400 dialog units
+    const std::vector<Control> all = Controls(dlg);
+    for (const Control &c : all) {
+      char text[512] = "";
+      GetWindowTextA(c.hwnd, text, sizeof text);
+      UINT flags;
+      int margin;
+      if (!*text || !TextLayout(c.hwnd, &flags, &margin)) continue;
+      const std::string where = "dialog " + std::to_string(id) + " control " +
+                                std::to_string(GetDlgCtrlID(c.hwnd)) + " \"" + text + "\"";
+      RECT room;
+      GetClientRect(c.hwnd, &room);
+      const int width = room.right - margin;
+      const SIZE needs = TextNeeds(c.hwnd, text, flags, width);
+      if (needs.cx > width || needs.cy > room.bottom) {
+        // What one line needs, for whoever widens the control.
+        const int line = TextNeeds(c.hwnd, text, (flags & ~DT_WORDBREAK) | DT_SINGLELINE, 0).cx + margin;
+        ADD_FAILURE() << where << " is cut off: " << room.right << " x " << room.bottom << " px, one line needs "
+                      << line << " px (" << (line * 400 + units.right - 1) / units.right << " dialog units)";
+      }
+      RECT inside;
+      EXPECT_TRUE(IntersectRect(&inside, &c.rect, &client) && EqualRect(&inside, &c.rect)) << where;
+      if (c.groupBox) continue;
+      for (const Control &other : all) {
+        RECT common;
+        if (other.hwnd != c.hwnd && !other.groupBox && IntersectRect(&common, &c.rect, &other.rect))
+          ADD_FAILURE() << where << " lies over control " << GetDlgCtrlID(other.hwnd);
+      }
+    }
+    DestroyWindow(dlg);
+  }
+  FreeLibrary(exe);
 }

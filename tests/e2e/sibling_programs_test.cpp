@@ -4,6 +4,8 @@
 // program is missing), Delete in the result list and the file list's popup menu.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -219,6 +221,8 @@ TEST(SiblingPrograms, CompareCommandsAndFilePopup) {
 
 TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
   const std::string digits = "0123456789ABCDEF";
+  std::string evenDiffs(4000, 'a');  // differs at every even offset from 0 to 2998
+  for (size_t at = 0; at <= 2998; at += 2) evenDiffs[at] = 'b';
   const struct {
     std::string first, second;
     const char *caption;  // of the message, when it comes at once
@@ -231,6 +235,7 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
       {"", "", "Vellmorant", "Die Dateien sind gleich."},
       {digits, "0X2345678YABCDEF", nullptr, ""},
       {std::string(1500, 'a'), std::string(1500, 'b'), nullptr, ""},
+      {std::string(4000, 'a'), evenDiffs, nullptr, ""},
       // Beyond 4 GB (too large to map in a 32-bit program): read, and the offset shown whole.
       {"", "", nullptr, "", 0x100000010ULL, 0x100000003ULL},
       // Cut short by another program while compared: no verdict, the file named.
@@ -309,17 +314,28 @@ TEST(SiblingPrograms, ByteWiseCompareWithoutTheFileCompareProgram) {
       EXPECT_TRUE(WaitWindowGone(dlg, 10000));
       continue;
     }
-    // "Alle" runs through: 1500 counted, 999 listed, the list stays for copying.
+    // "Alle" runs through: every difference counted, 999 listed, "Pos :" at the last one, the
+    // list stays for copying.
+    std::vector<size_t> diffs;
+    for (size_t at = 0; at < c.first.size(); ++at)
+      if (c.first[at] != c.second[at]) diffs.push_back(at);
+    ASSERT_GT(diffs.size(), 999u);
     ASSERT_TRUE(waitStep(" 0x000000 / 0"));
     ClickButton(dlg, 3);
-    EXPECT_EQ("Es wurden 1500 Unterschiede gefunden.", s.Answer("Vellmorant"));
-    EXPECT_EQ("1500", field(1021));
+    const std::string count = std::to_string(diffs.size());
+    EXPECT_EQ("Es wurden " + count + " Unterschiede gefunden.", s.Answer("Vellmorant"));
+    EXPECT_EQ(count, field(1021));
+    char pos[48];
+    sprintf(pos, " 0x%06X / %u", unsigned(diffs.back()), unsigned(diffs.back()));
+    EXPECT_EQ(pos, field(1009));
     EXPECT_EQ(999, ListBoxCount(GetDlgItem(dlg, 1070)));
     std::string copied = copyList();
     size_t lineEnds = 0;
     for (size_t at = copied.find("\r\n"); at != std::string::npos; at = copied.find("\r\n", at + 2)) ++lineEnds;
     EXPECT_EQ(999u, lineEnds);
-    EXPECT_EQ(" 0x61 0x62 0x0003E6 / 998\r\n", copied.substr(copied.size() - 27));
+    char line[48];
+    sprintf(line, " 0x61 0x62 0x%06X / %u\r\n", unsigned(diffs[998]), unsigned(diffs[998]));
+    EXPECT_EQ(line, copied.substr(copied.size() - strlen(line)));
     ClickButton(dlg, IDOK);
     EXPECT_TRUE(WaitWindowGone(dlg, 10000));
   }

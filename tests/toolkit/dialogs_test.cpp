@@ -135,6 +135,47 @@ TEST_F(DialogsTest, ComboDialogGivesIndexTextAndData) {
   EXPECT_STREQ(dlg.GetText(), "");
 }
 
+// A prompt shows whole on its one line: a long one widens the dialog and the input with it,
+// the buttons stay inside the dialog at its right; a short one keeps the dialog's size.
+TEST_F(DialogsTest, LongPromptWidensTheDialog) {
+  const struct {
+    const char* prompt;
+    bool wider;
+  } rows[] = {{"Modi:", false}, {"Aus welchem Fenster sollen die Dateien genommen werden ?", true}};
+  int plainWidth = 0;
+  for (const auto& r : rows) {
+    CComboDlg dlg;
+    dlg.SetPrompt(r.prompt);
+    dlg.AddItem("Dateiliste");
+    RECT window = {}, room = {}, needs = {}, input = {}, prompt = {}, cancel = {}, client = {};
+    fwtest::WhenFound(Dlg, [&](HWND h) {
+      HWND label = ::GetDlgItem(h, 1000);
+      ::GetWindowRect(h, &window);
+      ::GetClientRect(h, &client);
+      ::GetClientRect(label, &room);
+      HDC dc = ::GetDC(label);
+      HGDIOBJ old = ::SelectObject(dc, (HFONT)::SendMessageA(label, WM_GETFONT, 0, 0));
+      needs = {0, 0, room.right, 0};
+      ::DrawTextA(dc, r.prompt, -1, &needs, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+      ::SelectObject(dc, old);
+      ::ReleaseDC(label, dc);
+      for (auto item : {std::make_pair(1000, &prompt), std::make_pair(IDC_INPUT, &input), std::make_pair(IDCANCEL, &cancel)}) {
+        ::GetWindowRect(::GetDlgItem(h, item.first), item.second);
+        ::MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(item.second), 2);
+      }
+      ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_LE(needs.right, room.right) << r.prompt;
+    EXPECT_LE(needs.bottom, room.bottom) << r.prompt;
+    EXPECT_EQ(prompt.right, input.right) << r.prompt;
+    EXPECT_LE(cancel.right, client.right) << r.prompt;
+    EXPECT_GT(cancel.left, client.right / 2) << r.prompt;
+    if (!r.wider) plainWidth = window.right - window.left;
+    EXPECT_EQ(r.wider, window.right - window.left > plainWidth) << r.prompt;
+  }
+}
+
 std::vector<std::string> Recent(const char* value) {
   std::vector<std::string> out;
   CRegKeys keys;
