@@ -209,6 +209,14 @@ TEST(HexSearchGroup, ZeroByteFirstTermStaysInsideTheBuffer)
     EXPECT_EQ(-1, s.Match(b.Data(), nullptr, 0, 4, 3, HEXMATCH_EXACT));
 }
 
+TEST(HexSearchGroup, StatedByteCountsAreCompared)
+{
+    // The value's bytes and zeros up to the stated count.
+    const std::string buf("\x41\0\0\0\x78\x41", 6);
+    EXPECT_EQ(Hits({0}), Find(buf, Group("0", {"H:4\t:41"})));
+    EXPECT_EQ(Hits({1, 2}), Find(buf, Group("0", {"H:2\t:"})));
+}
+
 TEST(HexSearchGroup, InOrderWindowEndsAtTheDistance)
 {
     // B must end within 100 bytes of A's start: B at 98..99 ends at 100.
