@@ -90,12 +90,11 @@ BOOL CDirCompareDlg::OnInitDialog()
         int count = (int)::SendMessageA(combo, CB_GETCOUNT, 0, 0);
         CString other;
         for (int i = 0; i < count && other.IsEmpty(); ++i) {
-            char buf[MAX_PATH];
-            if (::SendMessageA(combo, CB_GETLBTEXTLEN, i, 0) >= (LRESULT)sizeof buf)
-                continue;
-            ::SendMessageA(combo, CB_GETLBTEXT, i, (LPARAM)buf);
-            if (PathCompareA(buf, m_strPath) != 0)
-                other = buf;
+            CString entry;
+            int n = GetComboBoxEntry(combo, i, entry);
+            // An entry too long to be a path is not offered.
+            if (n > 0 && n < MAX_PATH && PathCompareA(entry, m_strPath) != 0)
+                other = entry;
         }
         if (!other.IsEmpty())
             ::SetWindowTextA(combo, other);

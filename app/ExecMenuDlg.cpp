@@ -250,12 +250,10 @@ void CExecMenuDlg::SetLine(int index, const char* text) {
 void CExecMenuDlg::MoveLine(int from, int to) {
   // The line moves as it is shown: a new entry keeps "<neuer Eintrag>".
   HWND list = ::GetDlgItem(m_hWnd, IDC_EM_ENTRIES);
-  int n = (int)::SendMessageA(list, LB_GETTEXTLEN, from, 0);
-  if (n < 0) return;
-  std::vector<char> line(size_t(n) + 1, '\0');
-  ::SendMessageA(list, LB_GETTEXT, from, (LPARAM)line.data());
+  CString line;
+  if (GetListBoxEntry(list, from, line) < 0) return;
   ::SendMessageA(list, LB_DELETESTRING, from, 0);
-  ::SendMessageA(list, LB_INSERTSTRING, to, (LPARAM)line.data());
+  ::SendMessageA(list, LB_INSERTSTRING, to, (LPARAM)(LPCSTR)line);
 }
 
 void CExecMenuDlg::SelectEntry(int k) {

@@ -57,12 +57,13 @@ CHexSearch::~CHexSearch() = default;
 
 int CHexSearch::Match(const BYTE* pb, const BYTE* pPattern, int nCount, int nStart, int nEnd, int nMode)
 {
-    if (nCount < 1)
-        return nStart;
-    if (!pb || !pPattern)
-        return -1;
     if (nStart < 0)
         nStart = 0;
+    // No bytes match at once, but not behind the end.
+    if (nCount < 1)
+        return nStart <= nEnd ? nStart : -1;
+    if (!pb || !pPattern)
+        return -1;
     int nLast = nEnd - nCount;   // last start position that keeps the match before nEnd
     if (nLast < nStart || nMode < HEXMATCH_EXACT || nMode > HEXMATCH_MASKED)
         return -1;
@@ -172,8 +173,13 @@ int CHexSearch::MatchGroup(const BYTE* pb, const HexSearchGroup& group, int nSta
     int nTerms = group.nTerms < HEXSEARCH_MAX_TERMS ? group.nTerms : HEXSEARCH_MAX_TERMS;
     long long nDistance = group.dwDistance;
     bool bInOrder = (flags & InOrder) != 0;
+    // The first term's place is the hit: one without bytes may not stand at the end itself.
+    auto findFirst = [&](int from) {
+        int r = Match(pb, first.pPattern, first.nCount, from, nEnd, first.nMode);
+        return r < nEnd ? r : -1;
+    };
 
-    int nPos = Match(pb, first.pPattern, first.nCount, nStart, nEnd, first.nMode);
+    int nPos = findFirst(nStart);
     while (nPos >= 0) {
         if (nTerms == 1)
             return nPos;
@@ -208,7 +214,7 @@ int CHexSearch::MatchGroup(const BYTE* pb, const HexSearchGroup& group, int nSta
             return nPos;
         if (m_bBufferStop.load(std::memory_order_relaxed))
             return -1;
-        nPos = Match(pb, first.pPattern, first.nCount, nPos + 1, nEnd, first.nMode);
+        nPos = findFirst(nPos + 1);
     }
     return -1;
 }

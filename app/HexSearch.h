@@ -84,12 +84,14 @@ public:
     int SearchFilesBytes(const CStrList& paths, const BYTE* pPattern, int nCount, int nMode);
 
     // Offset of the first term's match where the whole group matches with the first term at
-    // or after nStart and every term ending at or before nEnd (nEnd must not exceed the
-    // buffer's length); -1 when none, for a group without terms, or for a negative nEnd.
+    // or after nStart and before nEnd and every term ending at or before nEnd (nEnd must not
+    // exceed the buffer's length); -1 when none, for a group without terms, or for a negative
+    // nEnd.
     int MatchGroup(const BYTE* pBuffer, const char* pszGroup, int nStart, int nEnd, int flags);
     int MatchGroup(const BYTE* pBuffer, const HexSearchGroup& group, int nStart, int nEnd, int flags);
     // Offset of the first match of one pattern at or after nStart that ends at or before nEnd,
-    // or -1 (also when the buffer stop flag is set). nCount below 1 matches at nStart.
+    // or -1 (also when the buffer stop flag is set). nCount below 1 matches at nStart (0 for a
+    // negative one) when that is at or before nEnd.
     // Unknown modes never match.
     int Match(const BYTE* pBuffer, const BYTE* pPattern, int nCount, int nStart, int nEnd, int nMode);
 

@@ -34,15 +34,8 @@ const char* KindPrefix(int nKind)
 
 CString ListText(HWND hList, int nIndex)
 {
-    int n = (int)::SendMessageA(hList, LB_GETTEXTLEN, nIndex, 0);
-    if (n < 0)
-        return CString();
     CString s;
-    char* p = s.GetBuffer(n + 1);
-    if (!p)
-        return CString();
-    int got = (int)::SendMessageA(hList, LB_GETTEXT, nIndex, (LPARAM)p);
-    s.ReleaseBuffer(got < 0 ? 0 : got);
+    GetListBoxEntry(hList, nIndex, s);
     return s;
 }
 
@@ -331,15 +324,8 @@ void CValueSearchDlg::OnInputSelected()
     if (nSel < 0)
         return;
     CString s;
-    CWnd::FromHandle(hCombo)->GetWindowText(s);
-    int n = (int)::SendMessageA(hCombo, CB_GETLBTEXTLEN, nSel, 0);
-    if (n >= 0) {
-        char* p = s.GetBuffer(n + 1);
-        if (p) {
-            int got = (int)::SendMessageA(hCombo, CB_GETLBTEXT, nSel, (LPARAM)p);
-            s.ReleaseBuffer(got < 0 ? 0 : got);
-        }
-    }
+    if (GetComboBoxEntry(hCombo, nSel, s) < 0)
+        CWnd::FromHandle(hCombo)->GetWindowText(s);
     // The edit part shows the entry only after this notification: set it now.
     SetInputText(s);
     m_bInputDirty = true;
@@ -425,13 +411,9 @@ void CValueSearchDlg::PromoteHistory(const char* psz)
     if (hCombo) {
         int nFound = (int)::SendMessageA(hCombo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)s.c_str());
         // CB_FINDSTRINGEXACT ignores case: only drop an entry that is really equal.
-        if (nFound >= 0) {
-            int n = (int)::SendMessageA(hCombo, CB_GETLBTEXTLEN, nFound, 0);
-            std::vector<char> buf(n + 1);
-            ::SendMessageA(hCombo, CB_GETLBTEXT, nFound, (LPARAM)buf.data());
-            if (s == buf.data())
-                ::SendMessageA(hCombo, CB_DELETESTRING, nFound, 0);
-        }
+        CString found;
+        if (nFound >= 0 && GetComboBoxEntry(hCombo, nFound, found) >= 0 && s == (LPCSTR)found)
+            ::SendMessageA(hCombo, CB_DELETESTRING, nFound, 0);
         ::SendMessageA(hCombo, CB_INSERTSTRING, 0, (LPARAM)s.c_str());
         while ((int)::SendMessageA(hCombo, CB_GETCOUNT, 0, 0) > kHistoryLimit)
             ::SendMessageA(hCombo, CB_DELETESTRING, kHistoryLimit, 0);

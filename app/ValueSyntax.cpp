@@ -393,9 +393,10 @@ bool ReadTerm(const char* pszLine, HexSearchTerm* pTerm)
     const char* pEnd = strchr(pColon, '\t');
     std::string value(pColon, pEnd ? (size_t)(pEnd - pColon) : strlen(pColon));
     int n = ParseValue(value.c_str(), pTerm->abStore, HEXSEARCH_TERM_BYTES);
-    // A hand-edited count above the parsed bytes would read past them.
-    if (nCount < 0 || nCount > n)
-        nCount = n;
+    // The stated count holds: ParseValue cleared the buffer, so bytes beyond the value's
+    // compare as zeros. Only a count beyond the buffer is cut.
+    if ((unsigned)nCount > HEXSEARCH_TERM_BYTES)
+        nCount = HEXSEARCH_TERM_BYTES;
 
     pTerm->pPattern = pTerm->abStore;
     if (chLetter == 'M') {

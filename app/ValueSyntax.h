@@ -122,7 +122,8 @@ struct HexSearchGroup {
 // decimal (or with a "0x"-like prefix), optionally 'G' (ignore case) before the next ':',
 // then ':' and the value, which ends at the first tab (the display tail behind it is not
 // read). Type letter 'M' marks a masked term whose value holds the value bytes followed by as
-// many mask bytes. The byte count is clamped to the bytes the value gives. At most 16 terms
+// many mask bytes. The byte count is taken as stated (bytes beyond the value's are zeros;
+// for 'M' it counts both halves), only a count above 256 becomes 256. At most 16 terms
 // are read; further ones are ignored. Returns the number of terms, 0 for a missing or empty
 // group or one without terms, -1 when a term line is malformed (no type
 // letter, no count, no second ':'). An unreadable distance counts as 0.

@@ -48,31 +48,33 @@ BOOL CComboBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
          CWnd::OnChildNotify(message, wParam, lParam, pResult);
 }
 
-int CListBox::GetText(int nIndex, CString& rString) const {
-  int n = GetTextLen(nIndex);
-  if (n < 0) {
-    rString.Empty();
-    return LB_ERR;
-  }
+namespace {
+
+int GetEntry(HWND h, UINT lenMsg, UINT textMsg, int nIndex, CString& rString) {
+  rString.Empty();
+  int n = h ? (int)::SendMessageA(h, lenMsg, nIndex, 0) : -1;
+  if (n < 0) return -1;
   char* buf = rString.GetBuffer(n + 1);
-  if (!buf) return LB_ERR;
-  n = (int)SendMessage(LB_GETTEXT, nIndex, (LPARAM)buf);
-  rString.ReleaseBuffer(n < 0 ? 0 : n);
-  return n;
+  if (!buf) return -1;
+  buf[0] = 0;
+  int got = (int)::SendMessageA(h, textMsg, nIndex, (LPARAM)buf);
+  rString.ReleaseBuffer(got < 0 ? 0 : got);
+  return got < 0 ? -1 : rString.GetLength();
 }
 
-int CComboBox::GetLBText(int nIndex, CString& rString) const {
-  int n = GetLBTextLen(nIndex);
-  if (n < 0) {
-    rString.Empty();
-    return CB_ERR;
-  }
-  char* buf = rString.GetBuffer(n + 1);
-  if (!buf) return CB_ERR;
-  n = (int)SendMessage(CB_GETLBTEXT, nIndex, (LPARAM)buf);
-  rString.ReleaseBuffer(n < 0 ? 0 : n);
-  return n;
+}  // namespace
+
+int GetListBoxEntry(HWND hList, int nIndex, CString& rString) {
+  return GetEntry(hList, LB_GETTEXTLEN, LB_GETTEXT, nIndex, rString);
 }
+
+int GetComboBoxEntry(HWND hCombo, int nIndex, CString& rString) {
+  return GetEntry(hCombo, CB_GETLBTEXTLEN, CB_GETLBTEXT, nIndex, rString);
+}
+
+int CListBox::GetText(int nIndex, CString& rString) const { return GetListBoxEntry(m_hWnd, nIndex, rString); }
+
+int CComboBox::GetLBText(int nIndex, CString& rString) const { return GetComboBoxEntry(m_hWnd, nIndex, rString); }
 
 BOOL CListCtrl::SetItemState(int nItem, UINT nState, UINT nMask) {
   LVITEMA item = {};

@@ -5,6 +5,13 @@
 #include "framework/Wnd.h"
 
 
+// Entry nIndex of a list box / of a combo box's list, read whole: its length first
+// (LB_GETTEXTLEN / CB_GETLBTEXTLEN), then the text into a buffer of that length, so that an
+// entry of any length fits. Returns the length; -1 (LB_ERR / CB_ERR) with rString empty for a
+// bad index, a missing window or when memory runs out.
+int GetListBoxEntry(HWND hList, int nIndex, CString& rString);
+int GetComboBoxEntry(HWND hCombo, int nIndex, CString& rString);
+
 class CStatic : public CWnd {
   DECLARE_DYNAMIC(CStatic)
 public:

@@ -238,11 +238,7 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value) {
         value.Empty();
         return;
       }
-      int n = (int)::SendMessageA(h, CB_GETLBTEXTLEN, sel, 0);
-      char* buf = value.GetBuffer(n + 1);
-      if (!buf) return;
-      n = (int)::SendMessageA(h, CB_GETLBTEXT, sel, (LPARAM)buf);
-      value.ReleaseBuffer(n < 0 ? 0 : n);
+      GetComboBoxEntry(h, sel, value);
     } else {
       value = WindowText(h);
     }

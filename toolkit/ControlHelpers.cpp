@@ -159,12 +159,9 @@ namespace {
 
 // Entry i of the combo box's list, whole ("" for none).
 std::string ComboEntry(HWND hCombo, int i) {
-  LRESULT n = ::SendMessageA(hCombo, CB_GETLBTEXTLEN, i, 0);
-  if (n <= 0) return std::string();
-  std::string s(size_t(n) + 1, '\0');
-  ::SendMessageA(hCombo, CB_GETLBTEXT, i, (LPARAM)&s[0]);
-  s.resize(strlen(s.c_str()));
-  return s;
+  CString s;
+  GetComboBoxEntry(hCombo, i, s);
+  return std::string((LPCSTR)s);
 }
 
 }  // namespace

@@ -1140,14 +1140,17 @@ void CPathComboBox::Paint(HDC hdc) {
 
 void CPathComboBox::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
   if ((int)lpDIS->itemID < 0) return;
-  char text[MAX_PATH + 1] = "";
-  ::SendMessageA(m_hWnd, CB_GETLBTEXT, lpDIS->itemID, (LPARAM)text);
+  // Entries come from stored lists of any length: read whole, and only one that can be a path
+  // goes to the shell for its icon.
+  CString text;
+  GetLBText((int)lpDIS->itemID, text);
   HDC hdc = lpDIS->hDC;
   BOOL selected = (lpDIS->itemState & ODS_SELECTED) != 0;
   ::FillRect(hdc, &lpDIS->rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   const Resources& res = Res();
   const RECT& r = lpDIS->rcItem;
-  ::ImageList_DrawEx(GetSysImageList(TRUE), ShellIcon(text), hdc, r.left + 2, r.top + (r.bottom - r.top - res.cyIcon) / 2,
+  int icon = text.GetLength() < MAX_PATH ? ShellIcon(text) : GetPlainFileIconIndex(TRUE);
+  ::ImageList_DrawEx(GetSysImageList(TRUE), icon, hdc, r.left + 2, r.top + (r.bottom - r.top - res.cyIcon) / 2,
                      res.cxIcon, res.cyIcon, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);
   ::SetBkMode(hdc, TRANSPARENT);
   ::SetTextColor(hdc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
@@ -1155,7 +1158,7 @@ void CPathComboBox::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
   TEXTMETRICA tm;
   ::GetTextMetricsA(hdc, &tm);
   ::ExtTextOutA(hdc, r.left + 2 + res.cxIcon + 4, r.top + (r.bottom - r.top - tm.tmHeight) / 2, ETO_CLIPPED, &r, text,
-                (UINT)strlen(text), nullptr);
+                (UINT)text.GetLength(), nullptr);
   ::SelectObject(hdc, old);
 }
 

@@ -95,7 +95,10 @@ void CPathDlg::LoadRecent() {
   CRegKeys keys;
   char* block = nullptr;
   if (!keys.Open(nullptr, nullptr, 0) || !keys.QueryValueAlloc(&block, m_strSettings + "Last", REG_MULTI_SZ)) return;
-  for (const char* p = block; *p && (int)m_recent.size() < kMaxRecent; p += strlen(p) + 1) m_recent.push_back(p);
+  // The value may be hand-edited or written by another version: an entry too long to be a
+  // path is left out (and dropped when the list is saved again).
+  for (const char* p = block; *p && (int)m_recent.size() < kMaxRecent; p += strlen(p) + 1)
+    if (strlen(p) < (size_t)CPathComboBox::MaxPlainPath) m_recent.push_back(p);
   free(block);
 }
 

@@ -673,7 +673,8 @@ LRESULT ReplaceBitmap(ToolbarExData* d, const TBREPLACEBITMAP* r) {
     return 0;
 }
 
-// A strip that a caller hands directly (0x483): scanned to its end and freed again.
+// A strip that a caller hands directly (0x483): scanned to its end and freed again. A header
+// without its bits holds no images.
 LRESULT ScanStripMessage(WPARAM wParam, LPARAM lParam) {
     if (!wParam) return 0;
     ToolbarExBitmap bm;
@@ -682,7 +683,7 @@ LRESULT ScanStripMessage(WPARAM wParam, LPARAM lParam) {
         dib = DibFromBitmap(0, (HBITMAP)lParam);
     } else if (wParam < 0xFFFF) {
         dib = DibLoadResourceA(0, (HINSTANCE)lParam, MAKEINTRESOURCEA(wParam));
-    } else {
+    } else if (lParam) {
         const BITMAPINFOHEADER* h = (const BITMAPINFOHEADER*)wParam;
         if (h->biWidth > 0 && h->biHeight != 0 && (h->biBitCount == 24 || h->biBitCount == 32)) {
             dib = DibCreate(h->biWidth, h->biHeight < 0 ? -h->biHeight : h->biHeight, h->biBitCount);
@@ -747,9 +748,16 @@ LRESULT AddOverlay(ToolbarExData* d, const DWORD* args, std::wstring text) {
 
 // ----- button info -----------------------------------------------------------------------------
 
+// A text pointer of a button-info record that asks for the text callback, which the control
+// does not offer: neither a text nor a buffer.
+template <class INFO>
+bool TextCallback(const INFO* info) {
+    return (info->dwMask & TBIF_TEXT) && !(info->dwMask & 0x08000000) && (INT_PTR)info->pszText == -1;
+}
+
 template <class INFO>
 LRESULT GetButtonInfo(ToolbarExData* d, WPARAM wParam, INFO* info, bool wide) {
-    if (!info || info->cbSize < 32) return -1;
+    if (!info || info->cbSize < 32 || TextCallback(info)) return -1;
     int i = (info->dwMask & TBIF_BYINDEX) ? (int)wParam : RefToIndex(d, wParam);
     ToolbarExButton* b = d->At(i);
     if (!b) return -1;
@@ -780,7 +788,7 @@ LRESULT SetFlags(ToolbarExData* d, int i, WORD value, WORD mask);
 
 template <class INFO>
 LRESULT SetButtonInfo(ToolbarExData* d, WPARAM wParam, const INFO* info, bool wide) {
-    if (!info || info->cbSize < 32) return 0;
+    if (!info || info->cbSize < 32 || TextCallback(info)) return 0;
     int i = (info->dwMask & TBIF_BYINDEX) ? (int)wParam : RefToIndex(d, wParam);
     ToolbarExButton* b = d->At(i);
     if (!b) return 0;

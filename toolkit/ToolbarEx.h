@@ -42,7 +42,8 @@ enum : UINT {
     TBX_STRINGCOUNT = 0x47E,
     TBX_COUNTFLAGS = 0x47F,      // wParam first | end << 16, lParam value | mask << 16
     TBX_BULKSTYLE = 0x480, TBX_BULKSTATE = 0x481, TBX_BULKFLAGS = 0x482,
-    TBX_SCANSTRIP = 0x483,       // -> number of images of a strip of variable widths
+    TBX_SCANSTRIP = 0x483,       // -> number of images of a strip of variable widths (0 for a
+                                 //    bitmap header without its bits)
     TBX_GETBITMAPS = 0x484,      // wParam first | count << 16, lParam six-word records
     TBX_GETCOMMANDS = 0x485,     // wParam count, lParam DWORD array
     TBX_REMOVEBITMAPS = 0x486,

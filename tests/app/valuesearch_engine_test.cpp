@@ -189,6 +189,34 @@ TEST(HexSearchGroup, ZeroByteTermMatchesEverywhere)
     EXPECT_EQ(Hits({2}), Find("abcde", Group("0", {T("\"c\""), "U:0\t:"})));
 }
 
+TEST(HexSearchGroup, ZeroByteFirstTermStaysInsideTheBuffer)
+{
+    // Groups come from the registry unchanged: a first term without bytes and a further term
+    // that is missing give no hit and read nothing beyond the buffer, whatever the distance.
+    for (const char* distance : {"10", "5", "0x80000000", "0"}) {
+        for (int flags : {0, (int)CHexSearch::InOrder}) {
+            EXPECT_EQ(Hits(), Find("abc", Group(distance, {"D:0\t:00", "D:1\t:7A"}), flags)) << distance << " " << flags;
+        }
+    }
+    // A hit is a place inside the buffer, never its end.
+    EXPECT_EQ(Hits({1}), Find("abc", Group("2", {"D:0\t:00", T("\"bc\"")})));
+    EXPECT_EQ(Hits({0, 1, 2}), Find("abc", Group("10", {"D:0\t:00", "D:1\t:61"})));
+    CHexSearch s;
+    GuardedBuffer b("abc");
+    std::string g = Group("10", {"U:0\t:"});
+    EXPECT_EQ(2, s.MatchGroup(b.Data(), g.data(), 2, 3, 0));
+    EXPECT_EQ(-1, s.MatchGroup(b.Data(), g.data(), 3, 3, 0));
+    EXPECT_EQ(-1, s.Match(b.Data(), nullptr, 0, 4, 3, HEXMATCH_EXACT));
+}
+
+TEST(HexSearchGroup, StatedByteCountsAreCompared)
+{
+    // The value's bytes and zeros up to the stated count.
+    const std::string buf("\x41\0\0\0\x78\x41", 6);
+    EXPECT_EQ(Hits({0}), Find(buf, Group("0", {"H:4\t:41"})));
+    EXPECT_EQ(Hits({1, 2}), Find(buf, Group("0", {"H:2\t:"})));
+}
+
 TEST(HexSearchGroup, InOrderWindowEndsAtTheDistance)
 {
     // B must end within 100 bytes of A's start: B at 98..99 ends at 100.

@@ -286,13 +286,23 @@ TEST(ValueSyntax, GroupStringsReadTheTermsOnly)
     EXPECT_EQ(HEXMATCH_EXACT, g.aTerms[1].nMode);   // "/B" is no 'G'
     EXPECT_EQ("00 00 00 41", Hex(g.aTerms[1].pPattern, 4));
 
-    // A hand-edited count above the bytes is clamped; one below takes the first bytes.
-    const char counts[] = "0\0U:99\t:12 34\0U:1\t:56 78\0M:2\t:12 34 F0 FF\0\0";
-    ASSERT_EQ(3, ReadHexSearchGroup(counts, &g));
-    EXPECT_EQ(2, g.aTerms[0].nCount);
-    EXPECT_EQ(1, g.aTerms[1].nCount);
-    EXPECT_EQ(1, g.aTerms[2].nCount);
-    EXPECT_EQ("12 F0", Hex(g.aTerms[2].pPattern, 2));
+    // A hand-edited count holds: above the value's bytes it compares zeros behind them, below
+    // it the first bytes; only a count beyond the 256-byte buffer is cut. A masked term's count
+    // covers both halves.
+    struct {
+        const char* line;
+        int count;
+        std::string bytes;
+    } counts[] = {{"U:99\t:12 34", 99, "12 34 00 00"}, {"U:1\t:56 78", 1, "56"},
+                  {"H:4\t:41", 4, "41 00 00 00"},      {"H:2\t:", 2, "00 00"},
+                  {"U:300\t:12", 256, "12 00"},        {"U:0xFFFFFFFF\t:12", 256, "12 00"},
+                  {"M:2\t:12 34 F0 FF", 1, "12 F0"}};
+    for (const auto& c : counts) {
+        std::string group = std::string("0") + '\0' + c.line + '\0' + '\0';
+        ASSERT_EQ(1, ReadHexSearchGroup(group.data(), &g)) << c.line;
+        EXPECT_EQ(c.count, g.aTerms[0].nCount) << c.line;
+        EXPECT_EQ(c.bytes, Hex(g.aTerms[0].pPattern, int(c.bytes.size() + 1) / 3)) << c.line;
+    }
 
     // At most 16 terms.
     std::string many("5");

@@ -32,6 +32,16 @@ void Key(HWND edit, UINT vk, char ch = 0) {
   if (ch) PostMessageA(edit, WM_CHAR, ch, 1);
 }
 
+// Starts the program on the folder "src" of t with its files listed and opens "Dateien
+// kopieren"; the dialog, or nullptr. *main gets the main window.
+HWND OpenCopyFiles(Process &p, const TempTree &t, HWND *main) {
+  if (!p.Start(ProgramPath(), Quote(t.Path("src")) + " -p:*")) return nullptr;
+  *main = WaitMain(p);
+  if (!*main || SettledCount(p, FindChildById(*main, kFileList)) != 1) return nullptr;
+  PostCommand(*main, kCopyFiles);
+  return WaitTopWindow(p.Pid(), "Dateien kopieren", 10000);
+}
+
 TEST(PathDialog, KeysChooseFoldersThatTheCallerTakes) {
   DeleteUserKey(kAppKey);
   DeleteUserKey("Software\\QV\\Common");  // the folder dialog's own settings start at their defaults
@@ -40,12 +50,7 @@ TEST(PathDialog, KeysChooseFoldersThatTheCallerTakes) {
   t.Write("dst\\eins\\zwei\\z.txt", "z");
   t.Write("dst\\drei\\d.txt", "d");
   Process p;
-  ASSERT_TRUE(p.Start(ProgramPath(), Quote(t.Path("src")) + " -p:*"));
-  HWND main = WaitMain(p);
-  ASSERT_NE(nullptr, main);
-  ASSERT_EQ(1, SettledCount(p, FindChildById(main, kFileList)));
-  PostCommand(main, kCopyFiles);
-  HWND copy = WaitTopWindow(p.Pid(), "Dateien kopieren", 10000);
+  HWND main = nullptr, copy = OpenCopyFiles(p, t, &main);
   ASSERT_NE(nullptr, copy);
   SetText(GetDlgItem(copy, kTarget), t.Path("dst\\eins\\zwei"));
   ClickButton(copy, kBrowseTarget);
@@ -82,6 +87,38 @@ TEST(PathDialog, KeysChooseFoldersThatTheCallerTakes) {
   std::string recent;
   EXPECT_TRUE(ReadUserValue(kAppKey, "Path2Last", &recent));
   EXPECT_EQ(t.Path("dst\\drei"), MultiString(recent).at(0));
+  ClickButton(copy, IDCANCEL);
+  EXPECT_TRUE(WaitWindowGone(copy, 10000));
+  EXPECT_TRUE(CloseMain(p, main));
+  DeleteUserKey(kAppKey);
+}
+
+// A recent list written by hand or by another version may hold an entry far longer than a
+// path: the dialog leaves it out, and its list drops down and draws without harm.
+TEST(PathDialog, RecentEntriesTooLongForAPathAreLeftOut) {
+  DeleteUserKey(kAppKey);
+  TempTree t("pathdlglong");
+  t.Write("src\\a.txt", "a");
+  const std::string recent = "C:\\" + std::string(2000, 'x') + '\0' + t.Path("src") + '\0' + '\0';
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+  RegSetValueExA(key, "Path2Last", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(recent.data()), DWORD(recent.size()));
+  RegCloseKey(key);
+  Process p;
+  HWND main = nullptr, copy = OpenCopyFiles(p, t, &main);
+  ASSERT_NE(nullptr, copy);
+  ClickButton(copy, kBrowseTarget);
+  HWND dlg = WaitTopWindow(p.Pid(), "Verzeichnis wählen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  HWND field = GetDlgItem(dlg, kPathField);
+  EXPECT_EQ(1, ComboCount(field));
+  EXPECT_EQ(t.Path("src"), ComboText(field, 0));
+  SendMessageA(field, CB_SHOWDROPDOWN, TRUE, 0);
+  Sleep(300);
+  EXPECT_TRUE(Responds(dlg));
+  SendMessageA(field, CB_SHOWDROPDOWN, FALSE, 0);
+  ClickButton(dlg, IDCANCEL);
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
   ClickButton(copy, IDCANCEL);
   EXPECT_TRUE(WaitWindowGone(copy, 10000));
   EXPECT_TRUE(CloseMain(p, main));

@@ -7,6 +7,7 @@
 #include <vector>
 #include "common/TempTree.h"
 #include "framework/support/gui_util.h"
+#include "system/RegKeys.h"
 #include "system/StrList.h"
 #include "toolkit/PathComboBox.h"
 #include "toolkit/PathDlg.h"
@@ -296,6 +297,59 @@ TEST_F(PathComboTest, RewritingTheStyleResetsTheOptions) {
   EXPECT_EQ(combo->GetOptions() & 0x15F, (DWORD)(PCO_DROPFILES | PCO_MUSTEXIST | PCO_TABNEXT));
   EXPECT_TRUE(combo->IsEditMode());
   EXPECT_EQ(::GetWindowLongA(combo->m_hWnd, GWL_STYLE) & 0x25F, 0x252);
+}
+
+// Stored lists may hold entries of any length: the combo's own list draws them whole.
+TEST_F(PathComboTest, LongListEntriesAreDrawnWithoutHarm) {
+  const std::string longEntry = "C:\\" + std::string(2000, 'x');
+  Make(0);
+  combo->AddString(longEntry.c_str());
+  combo->AddString("C:\\");
+  HDC dc = ::GetDC(combo->m_hWnd);
+  for (UINT i = 0; i < 2; ++i) {
+    DRAWITEMSTRUCT dis = {ODT_COMBOBOX, IDC_COMBO, i, ODA_DRAWENTIRE, ODS_SELECTED, combo->m_hWnd, dc, {0, 0, 400, 20}, 0};
+    host.SendMessage(WM_DRAWITEM, IDC_COMBO, (LPARAM)&dis);
+  }
+  ::ReleaseDC(combo->m_hWnd, dc);
+  CString back;
+  EXPECT_EQ(combo->GetLBText(0, back), (int)longEntry.size());
+  EXPECT_EQ(std::string(back), longEntry);
+}
+
+// The folder dialog leaves out recent entries that cannot be a path, and its list drops down.
+TEST_F(PathComboTest, TheFolderDialogLeavesOutRecentEntriesTooLongForAPath) {
+  const std::string longEntry = "C:\\" + std::string(2000, 'x');
+  CRegKeys::SetAppName("FwPathComboTest");
+  std::string recent = longEntry + '\0' + tmp / "d1" + '\0' + '\0';
+  {
+    CRegKeys keys;
+    ASSERT_TRUE(keys.Open(nullptr, nullptr, 2));
+    ASSERT_TRUE(keys.SetValue(recent.data(), (int)recent.size(), "LangLast", REG_MULTI_SZ));
+  }
+  CPathDlg dlg;
+  int count = -1;
+  std::string shown;
+  fwtest::WhenFound([] { return fwtest::FindThreadDialog(); }, [&](HWND h) {
+    HWND field = ::GetDlgItem(h, CPathDlg::IDC_PATH);
+    count = (int)::SendMessageA(field, CB_GETCOUNT, 0, 0);
+    shown = fwtest::WindowText(field);
+    // Each entry drawn as the dropped-down list has it drawn.
+    HDC dc = ::GetDC(field);
+    for (int i = 0; i < count; ++i) {
+      DRAWITEMSTRUCT dis = {ODT_COMBOBOX, CPathDlg::IDC_PATH, (UINT)i, ODA_DRAWENTIRE, 0, field, dc, {0, 0, 400, 20}, 0};
+      ::SendMessageA(h, WM_DRAWITEM, CPathDlg::IDC_PATH, (LPARAM)&dis);
+    }
+    ::ReleaseDC(field, dc);
+    ::SendMessageA(field, CB_SHOWDROPDOWN, TRUE, 0);
+    fwtest::RunLater(200, [h, field] {
+      ::SendMessageA(field, CB_SHOWDROPDOWN, FALSE, 0);
+      ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+    });
+  });
+  EXPECT_EQ(dlg.DoModalEx("Lang", 0), 0);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(shown, tmp / "d1");
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QV\\FwPathComboTest");
 }
 
 // Keys reach the field through the dialog manager: arrows move the focus over the segments,

@@ -367,6 +367,33 @@ TEST_F(ToolbarEx, ValueLimitsAndBadButtons) {
   EXPECT_STREQ("Abl", buf);
   EXPECT_EQ(0, Send(TB_COMMANDTOINDEX, 9));
   EXPECT_EQ(0, Send(TB_SETBUTTONINFOA, 3, (LPARAM)&set));
+  // Null buffers and pointers that are no buffers are answered as bad ones and change nothing:
+  // a bitmap header without its bits, and the text callback, which the control does not offer.
+  BITMAPINFOHEADER header = {sizeof header, 20, -16, 1, 32, BI_RGB};
+  TBBUTTONINFOA callbackA = {sizeof callbackA, TBIF_TEXT | TBIF_COMMAND | TBIF_BYINDEX, 55};
+  callbackA.pszText = LPSTR_TEXTCALLBACKA;
+  TBBUTTONINFOW callbackW = {sizeof callbackW, TBIF_TEXT | TBIF_COMMAND | TBIF_BYINDEX, 55};
+  callbackW.pszText = LPSTR_TEXTCALLBACKW;
+  TBBUTTONINFOA intoCallback = {sizeof intoCallback, TBIF_TEXT | TBIF_BYINDEX};
+  intoCallback.pszText = LPSTR_TEXTCALLBACKA;
+  intoCallback.cchText = 8;
+  struct {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result;
+  } malformed[] = {{TB_GETBUTTON, 0, 0, 0},
+                   {TB_GETBUTTONTEXTA, 9, 0, -1},
+                   {TB_GETSTRINGA, MAKEWPARAM(8, 0), 0, -1},
+                   {TBX_SCANSTRIP, (WPARAM)&header, 0, 0},
+                   {TB_SETBUTTONINFOA, 0, (LPARAM)&callbackA, 0},
+                   {TB_SETBUTTONINFOW, 0, (LPARAM)&callbackW, 0},
+                   {TB_GETBUTTONINFOA, 0, (LPARAM)&intoCallback, -1}};
+  for (auto& m : malformed) EXPECT_EQ(m.result, Send(m.msg, m.wParam, m.lParam)) << std::hex << m.msg;
+  EXPECT_EQ(0, Send(TB_COMMANDTOINDEX, 9));
+  char text[16] = {};
+  EXPECT_EQ(6, Send(TB_GETBUTTONTEXTA, 9, (LPARAM)text));
+  EXPECT_STREQ("Ablage", text);
   EXPECT_EQ((LPARAM)parent, Send(TB_SETPARENT, (WPARAM)parent, 0));
   EXPECT_EQ(0, Send(TB_SETPARENT, (WPARAM)parent, MAKELPARAM(3, 0x1234)));
   EXPECT_EQ(0, Send(TB_GETTOOLTIPS));
