@@ -696,7 +696,7 @@ LRESULT ColorList::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case LB_GETTEXTLEN:
       return (int)wp >= 0 && (int)wp < Count() ? m_lines[wp]->len : LB_ERR;
     case LB_GETTEXT:
-      if ((int)wp < 0 || (int)wp >= Count()) return LB_ERR;
+      if ((int)wp < 0 || (int)wp >= Count() || !lp) return LB_ERR;
       memcpy((char*)lp, m_lines[wp]->Text(), m_lines[wp]->len + 1);
       return m_lines[wp]->len;
     case LB_ADDSTRING: {

@@ -89,6 +89,14 @@ TEST_F(ColorListTest, LinesRoundTripWithTheirTextsInsertAndDelete) {
   ColorListItem item = {CLIF_TEXT, 0, small, 0, (int)sizeof small, nullptr};
   EXPECT_EQ(list.SendMessage(CLB_GETLINE, 0, (LPARAM)&item), 27);
   EXPECT_STREQ(small, "C:\\s");
+  // The list-box reads: length first, then the text; a null buffer or a bad index is an error.
+  char whole[64] = "";
+  EXPECT_EQ(list.SendMessage(LB_GETTEXTLEN, 3), 24);
+  EXPECT_EQ(list.SendMessage(LB_GETTEXT, 3, (LPARAM)whole), 24);
+  EXPECT_STREQ(whole, "Keine Eintr\xE4ge gefunden.");
+  EXPECT_EQ(list.SendMessage(LB_GETTEXT, 3, 0), LB_ERR);
+  EXPECT_EQ(list.SendMessage(LB_GETTEXT, 4, (LPARAM)whole), LB_ERR);
+  EXPECT_EQ(list.SendMessage(LB_GETTEXTLEN, 4), LB_ERR);
   CString s;
   EXPECT_EQ(list.GetLineText(3, s), 24);
   EXPECT_STREQ(s, "Keine Eintr\xE4ge gefunden.");
