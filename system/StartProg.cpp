@@ -341,7 +341,9 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        rest += raw.Find('%') >= 0 ? BatchQuoted(raw, env) : m_args[i];
+        // Always in quotes: an interpreter that mangles a '%' of %* (Wine's drops it with the
+        // text up to the next ':') then drops as many quotes as it passes, and nothing acts.
+        rest += BatchQuoted(raw, env);
     }
     if (!extra.IsEmpty()) {
         rest += ' ';
