@@ -266,7 +266,7 @@ TEST_F(StartProgTest, BatchFileArgumentsArriveAsForAProgramOrNothingRuns) {
         bool starts;
     } cases[] = {
         {{"a!b!c", "C:\\dir\\", "C:\\a b\\", "x&mkdir INJ", "^&|<>()", "\xE4\x92\x84", "plain", ""}, true},
-        {{"K1", "-t=\"x&mkdir INJ\""}, false},
+        {{"K1", "-t=\"x&mkdir INJ\"", "\"", "a\\\"b c\\", "q\"\"&x|y\""}, true},
         {{"a", "two\nlines"}, false},
         {{"a\rb"}, false},
     };
