@@ -184,7 +184,10 @@ bool WriteWord(const std::vector<Atom>& atoms, size_t begin, size_t end, bool& i
       }
       size_t start = w.Size();
       w.Value(a.text);
-      if (inQuotes && i + 1 < end && IsQuoteAtom(atoms[i + 1])) w.DoubleTrailingBackslashes(start);
+      // Empty values between it and the closing quote add nothing ("%d%e" without a suffix).
+      size_t next = i + 1;
+      while (next < end && atoms[next].value && atoms[next].text.empty()) ++next;
+      if (inQuotes && next < end && IsQuoteAtom(atoms[next])) w.DoubleTrailingBackslashes(start);
     }
     return true;
   }

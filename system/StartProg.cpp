@@ -63,13 +63,25 @@ bool IsBatchFile(const char* path) { return PathMatchExtensionListA(path, "bat;c
 // Variables through which a batch file's program path and arguments reach its interpreter.
 const char kBatchVarPrefix[] = "VELLMORANT_ARG";
 
-// text in double quotes as the interpreter's command line holds it: one holding '%' as a
-// reference to a new variable (the interpreter expands names in quotes too, but not the
-// text it took from a variable), its backslashes before the closing quote doubled.
+// An argument in double quotes for a batch file's command line, read back by the C runtime
+// as it is: backslashes before a quote doubled and each '"' written as '""' (the interpreter
+// toggles its quotes twice there, so no character of the argument is ever outside them, also
+// when the batch passes %* on). One holding '%' goes as a reference to a new variable (the
+// interpreter expands names in quotes too, but not the text it took from a variable).
 CString BatchQuoted(const CString& text, std::vector<std::pair<CString, CString>>& vars) {
-    int end = text.GetLength();
-    while (end > 0 && text[end - 1] == '\\') --end;
-    CString inner = text + CString('\\', text.GetLength() - end);
+    CString inner;
+    int backslashes = 0;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        char c = text[i];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        inner += CString('\\', c == '"' ? backslashes * 2 : backslashes);
+        backslashes = 0;
+        inner += c == '"' ? CString("\"\"") : CString(c, 1);
+    }
+    inner += CString('\\', backslashes * 2);
     if (inner.Find('%') < 0) return "\"" + inner + "\"";
     char name[32];
     wsprintfA(name, "%s%d", kBatchVarPrefix, int(vars.size()));
@@ -332,10 +344,9 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
             rest += m_args[i];
             continue;
         }
-        // The interpreter reads the line before the batch does: no quote, CR or LF can reach
-        // %* as text, and a '%' must not name a variable.
+        // The interpreter reads the line before the batch does: a CR or LF would end it.
         const CString& raw = m_raw[i];
-        if (raw.Find('"') >= 0 || raw.Find('\r') >= 0 || raw.Find('\n') >= 0 || raw.GetLength() != int(strlen(raw))) {
+        if (raw.Find('\r') >= 0 || raw.Find('\n') >= 0 || raw.GetLength() != int(strlen(raw))) {
             if (m_hChildStdin) CloseHandle(m_hChildStdin);
             m_hChildStdin = nullptr;
             SetLastError(ERROR_INVALID_PARAMETER);

@@ -42,10 +42,11 @@ public:
 
     // Appends one argument (length -1: up to its NUL). It reaches the child's argv unchanged,
     // through a batch file's %* too: an argument is quoted and escaped as QuoteCommandArg
-    // says; for a batch file one holding '%' reaches the interpreter through a variable of
-    // its environment (so it is not expanded), and one holding '"', CR or LF, which the
-    // interpreter cannot take as text, makes Start fail. False when MaxArgs arguments are
-    // there already.
+    // says. For a batch file every argument goes in double quotes with each '"' written as
+    // '""' (as the C runtime reads it; the interpreter then never sees a character of it
+    // outside quotes), one holding '%' through a variable of the interpreter's environment
+    // (so no name in it is expanded), and one holding CR or LF, which would end the
+    // interpreter's line, makes Start fail. False when MaxArgs arguments are there already.
     BOOL AddArg(const char* text, int length = -1);
     // Splits a command-line text at blanks and tabs (double quotes group, a quote after an odd
     // number of backslashes does not) and appends the pieces as they are written, quotes

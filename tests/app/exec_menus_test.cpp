@@ -129,6 +129,7 @@ TEST_F(ExecExpand, CommandLine) {
       // Separators before the text's closing quote are doubled, plain folders' too.
       {"C:\\a b\\x.txt", "p \"%d\" x", "p \"C:\\a b\\\\\" x", 0},
       {"C:\\a\\x.txt", "p \"%d\" \"%D\\\"", "p \"C:\\a\\\\\" \"C:\\a\\\"", 0},
+      {"C:\\a\\noext", "p \"%d%e\"", "p \"C:\\a\\\\\"", 0},
       // The text's "%%" and '^' beside a value: nothing of the value acts.
       {"C:\\t\\a%&mkdir X", "\"prog\" 100%% %f", "\"prog\" 100%% \"a%%&mkdir X\"", 0},
       {"C:\\t\\a&mkdir X", "\"prog\" ^%e\"%f\"", "\"prog\" \"a&mkdir X\"", 0},
@@ -260,6 +261,36 @@ TEST(ExecRunTest, ItemsThatWouldBeCutAreSkipped) {
   run.Run({longName, longPath});
   EXPECT_EQ(run.SkippedCount(), 2);
   EXPECT_EQ(run.FirstSkipped(), longName.path);
+}
+
+TEST(ExecRunTest, CommandLinesThatCannotBeWrittenRunNothing) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string marker = std::string(temp) + "vm_exec_refused.txt";
+  // A quote as text in a quoted word; a "%-" letter without an OEM form; a line that runs.
+  struct Case {
+    const char *path, *tail;
+    bool runs;
+  } cases[] = {
+      {"C:\\a\\x y.txt", " & rem ^\"%p", false},
+      {"C:\\a\\Peter\x92s.txt", " & rem %-f", false},
+      {"C:\\a\\Peter\x92s.txt", " & rem %f", true},
+  };
+  for (const Case& c : cases) {
+    DeleteFileA(marker.c_str());
+    std::vector<ExecEntry> entries(1);
+    entries[0].execute = "COMMAND";
+    entries[0].command = 1;
+    entries[0].param = ("echo ran> \"" + marker + "\"" + c.tail).c_str();
+    CStartProg runner;
+    CExecBatches batches;
+    CExecRun run(nullptr, runner, entries, batches, nullptr);
+    ExecItem item;
+    item.path = c.path;
+    run.Run({item});
+    EXPECT_EQ(c.runs, GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) << c.tail;
+  }
+  DeleteFileA(marker.c_str());
 }
 
 DWORD WINAPI WaitForEvent(LPVOID event) { return event ? WaitForSingleObject(event, INFINITE) : 0; }
