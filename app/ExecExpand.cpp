@@ -86,29 +86,132 @@ Placeholder ReadPlaceholder(const char* text, const ExecItemValues& v) {
   return ph;
 }
 
-bool NeedsCmdQuotes(const std::string& value) {
-  return value.find_first_of(" \t&|<>^(),;=") != std::string::npos;
+// True when the code page 1252 character has the same character in the OEM code page, the
+// one the interpreter reads batch files in (no look-alike: "’" must not become "'").
+bool OemExact(char c) {
+  wchar_t w = 0;
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &c, 1, &w, 1) != 1) return false;
+  char oem[4];
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, &w, 1, oem, sizeof oem, nullptr, &lossy);
+  return n == 1 && !lossy;
 }
 
-std::string DoublePercent(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    out += c;
-    if (c == '%') out += '%';
-  }
-  return out;
+// A value that may stand outside quotes as it is.
+bool PlainValue(const std::string& value) {
+  for (char c : value)
+    if (strchr(" \t&|<>^(),;=%!\"", c) || !OemExact(c)) return false;
+  return true;
 }
 
-// A value that stands outside double quotes as it is: the interpreter would read & | < > ^ ( )
-// in it as operators (a file "a&del x" would run "del x"); a '^' before each makes it text.
-std::string CmdEscaped(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    if (c && strchr("&|<>^()", c)) out += '^';
-    out += c;
-    if (c == '%') out += '%';
+bool CmdOperator(char c) { return c && strchr("&|<>^()", c); }
+
+// One piece of an expanded command line: a character as if typed, or a value that stays text.
+struct Atom {
+  bool value = false;
+  char c = 0;
+  bool escaped = false;   // a character that takes a '^' outside quotes
+  bool env = false;       // a "%(NAME)" value: always in quotes
+  std::string text;       // the value
+};
+
+bool IsBlankAtom(const Atom& a) { return !a.value && !a.escaped && (a.c == ' ' || a.c == '\t'); }
+bool IsQuoteAtom(const Atom& a) { return !a.value && !a.escaped && a.c == '"'; }
+
+// Writes the atoms as batch text and as the line shown in messages.
+class CmdWriter {
+ public:
+  explicit CmdWriter(ExecCommandLine& out) : m_out(out) {}
+  void Char(char c) {
+    m_out.batch += c;
+    if (c == '%') m_out.batch += '%';
+    m_out.shown += c;
   }
-  return out;
+  void Escaped(char c) {
+    if (c != '%') m_out.batch += '^';
+    Char(c);
+  }
+  // A value inside double quotes: letters without an OEM form go through variables, whose
+  // runs hold no '%' (the interpreter would expand their text again).
+  void Value(const std::string& v) {
+    for (size_t i = 0; i < v.size();) {
+      if (OemExact(v[i])) {
+        Char(v[i++]);
+        continue;
+      }
+      size_t end = i;
+      while (end < v.size() && !OemExact(v[end])) ++end;
+      std::string name = kExecVarPrefix + std::to_string(m_out.vars.size() + 1);
+      m_out.vars.emplace_back(name, v.substr(i, end - i));
+      m_out.batch += '%' + name + '%';
+      m_out.shown += v.substr(i, end - i);
+      i = end;
+    }
+  }
+  // Doubles the backslashes that end the batch text (from) on: a quote follows.
+  void DoubleTrailingBackslashes(size_t from) {
+    size_t n = m_out.batch.size(), k = n;
+    while (k > from && m_out.batch[k - 1] == '\\') --k;
+    m_out.batch.append(n - k, '\\');
+    m_out.shown.append(n - k, '\\');
+  }
+  size_t Size() const { return m_out.batch.size(); }
+
+ private:
+  ExecCommandLine& m_out;
+};
+
+// Writes one word (atoms [begin, end)); inQuotes: the quote state at its start, updated.
+// Returns false when it cannot be written safely.
+bool WriteWord(const std::vector<Atom>& atoms, size_t begin, size_t end, bool& inQuotes, CmdWriter& w) {
+  bool wrap = false;
+  bool q = inQuotes;
+  for (size_t i = begin; i < end && !wrap; ++i) {
+    const Atom& a = atoms[i];
+    if (IsQuoteAtom(a)) q = !q;
+    if (a.value && !q && (a.env || !PlainValue(a.text))) wrap = true;
+  }
+  if (!wrap) {
+    for (size_t i = begin; i < end; ++i) {
+      const Atom& a = atoms[i];
+      if (!a.value) {
+        if (IsQuoteAtom(a)) inQuotes = !inQuotes;
+        if (a.escaped && !inQuotes)
+          w.Escaped(a.c);
+        else
+          w.Char(a.c);
+        continue;
+      }
+      size_t start = w.Size();
+      w.Value(a.text);
+      // Empty values between it and the closing quote add nothing ("%d%e" without a suffix).
+      size_t next = i + 1;
+      while (next < end && atoms[next].value && atoms[next].text.empty()) ++next;
+      if (inQuotes && next < end && IsQuoteAtom(atoms[next])) w.DoubleTrailingBackslashes(start);
+    }
+    return true;
+  }
+  // The word in one pair of quotes: the text's quotes only group, its carets only escape.
+  w.Char('"');
+  size_t start = w.Size();
+  for (size_t i = begin; i < end; ++i) {
+    const Atom& a = atoms[i];
+    if (a.value) {
+      w.Value(a.text);
+    } else if (IsQuoteAtom(a)) {
+      // A backslash before it would escape the quote that now follows elsewhere.
+      if (i > begin && !atoms[i - 1].value && atoms[i - 1].c == '\\') return false;
+      inQuotes = !inQuotes;
+    } else if (a.c == '"') {
+      // A quote as text would end the interpreter's quotes.
+      return false;
+    } else {
+      w.Char(a.c);
+    }
+  }
+  w.DoubleTrailingBackslashes(start);
+  w.Char('"');
+  return true;
 }
 
 // Splits a text into program arguments as the C runtime does: blanks and tabs outside
@@ -196,65 +299,100 @@ bool ExecItemValuesFromPath(const std::string& path, long long pos, int line, in
   return true;
 }
 
-int ExpandExecCommandLine(const char* text, const ExecItemValues& v, std::string& out) {
-  out.clear();
+const char kExecVarPrefix[] = "VELLMORANT_";
+
+int ExpandExecCommandLine(const char* text, const ExecItemValues& v, ExecCommandLine& out) {
+  out = ExecCommandLine();
   int result = 0;
+  std::vector<Atom> atoms;
+  auto typed = [&](char c, bool escaped) {
+    Atom a;
+    a.c = c;
+    a.escaped = escaped;
+    atoms.push_back(a);
+  };
   bool inQuotes = false;
-  // A '^' of the text outside quotes makes the next character text, a quote too.
+  // A '^' of the text outside quotes makes the next character text.
   bool caret = false;
   for (const char* p = text ? text : ""; *p;) {
     if (*p != '%') {
-      if (caret)
+      char c = *p++;
+      if (caret) {
+        typed(c, true);
         caret = false;
-      else if (*p == '"')
-        inQuotes = !inQuotes;
-      else if (*p == '^' && !inQuotes)
+        continue;
+      }
+      if (c == '^' && !inQuotes) {
         caret = true;
-      out += *p++;
+        continue;
+      }
+      if (c == '"') inQuotes = !inQuotes;
+      typed(c, false);
       continue;
     }
     Placeholder ph = ReadPlaceholder(p, v);
-    std::string value;
     switch (ph.kind) {
       case Placeholder::None:
+        typed('%', caret);
         caret = false;
-        out += *p++;
+        ++p;
         continue;
       case Placeholder::Percent:
-        out += '%';
+        typed('%', caret);
         break;
       case Placeholder::Number:
         result |= kExecUsesHit;
-        out += ph.value;
+        for (size_t i = 0; i < ph.value.size(); ++i) typed(ph.value[i], caret && i == 0);
         break;
       case Placeholder::Path:
-        if (inQuotes) {
-          value = DoublePercent(ph.value);
-        } else if (!ph.minus && NeedsCmdQuotes(ph.value)) {
-          // A separator before the closing quote is doubled so that no program reads \" .
-          value = ph.value;
-          if (!value.empty() && value.back() == '\\') value += '\\';
-          value = '"' + DoublePercent(value) + '"';
-        } else {
-          value = CmdEscaped(ph.value);
-        }
-        // The text's '^' would take the value's opening quote or escape as text: it becomes a
-        // '^' of its own.
-        if (caret && !value.empty() && (value[0] == '"' || value[0] == '^')) out += '^';
-        out += value;
-        break;
       case Placeholder::Env:
-        out += ph.minus ? DoublePercent(ph.value) : '"' + DoublePercent(ph.value) + '"';
+        if (ph.kind == Placeholder::Env && !ph.minus) {
+          if (ph.value.find('"') != std::string::npos) result |= kExecUnsafe;
+          Atom a;
+          a.value = a.env = true;
+          a.text = ph.value;
+          atoms.push_back(a);
+        } else if (ph.kind == Placeholder::Path && (!ph.minus || inQuotes)) {
+          Atom a;
+          a.value = true;
+          a.text = ph.value;
+          atoms.push_back(a);
+        } else {
+          // As if typed; a path's operators stay text, a variable's act as the user put them.
+          bool path = ph.kind == Placeholder::Path;
+          // The text's '^' escapes the value's first character; before an operator of a
+          // path it would be taken as text: it becomes a '^' of its own.
+          if (caret && path && !ph.value.empty() && (CmdOperator(ph.value[0]) || ph.value[0] == '"'))
+            typed('^', true);
+          for (size_t i = 0; i < ph.value.size(); ++i) {
+            char c = ph.value[i];
+            bool escaped = (path && CmdOperator(c)) || (caret && i == 0);
+            if (c == '"' && !escaped) inQuotes = !inQuotes;
+            typed(c, escaped);
+          }
+        }
         break;
     }
     caret = false;
-    // The quotes of a value inserted as it is count for the values after it.
-    if (ph.minus)
-      for (char c : ph.value)
-        if (c == '"') inQuotes = !inQuotes;
     p += ph.used;
   }
-  if (out.size() > size_t(kExecMaxLine)) result |= kExecTooLong;
+  if (caret) typed('^', true);
+
+  CmdWriter w(out);
+  bool quotes = false;
+  for (size_t begin = 0; begin < atoms.size();) {
+    // A blank or tab outside quotes ends a word.
+    size_t end = begin;
+    bool q = quotes;
+    for (; end < atoms.size(); ++end) {
+      if (IsBlankAtom(atoms[end]) && !q) break;
+      if (IsQuoteAtom(atoms[end])) q = !q;
+    }
+    if (!WriteWord(atoms, begin, end, quotes, w)) result |= kExecUnsafe;
+    if (end < atoms.size()) w.Char(atoms[end].c);
+    begin = end + 1;
+  }
+  if (out.shown.size() > size_t(kExecMaxLine)) result |= kExecTooLong;
   return result;
 }
 

@@ -3,6 +3,7 @@
 // program arguments that no inserted value can split.
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 // The values that "%p", "%f", "%d", "%D", "%b", "%e", "%o", "%l" and "%s" insert.
@@ -31,17 +32,36 @@ bool ExecItemValuesFromPath(const std::string& path, long long pos, int line, in
 enum : int {
   kExecUsesHit = 1,   // the text holds "%o", "%l" or "%s"
   kExecTooLong = 2,   // the result exceeds kExecMaxLine: the item must not run
+  kExecUnsafe = 4,    // the text cannot be written so that every value stays text: do not run
 };
 
-// Expands text as a command line for the command interpreter: values go in as they are, but
-// every '%' of a value is doubled (the interpreter would expand %NAME%), and a path value
-// outside double quotes that holds a blank or one of &|<>^(),;= is put in double quotes. The
-// "%-" path forms are never quoted: outside quotes each of &|<>^() in them gets a '^', so
-// that blanks still part arguments but no value runs a command of its own. A '^' of the text
-// outside quotes escapes the next character as the interpreter reads it. "%%" gives '%';
-// "%(NAME)" the variable in double quotes (its own enclosing quotes dropped), "%-(NAME)" as it
-// is (an undefined one: "" or nothing); a '%' before anything else stays. Returns kExec* bits.
-int ExpandExecCommandLine(const char* text, const ExecItemValues& values, std::string& out);
+// Environment variables that a command line's interpreter gets: "VELLMORANT_" and a number.
+extern const char kExecVarPrefix[];
+
+// A command line for the command interpreter's batch file.
+struct ExecCommandLine {
+  std::string batch;   // the batch text (code page 1252; see CExecRun::BatchText)
+  std::string shown;   // the line with the values in place, for messages
+  // Variables the interpreter must get, named in batch as "%NAME%" inside double quotes:
+  // the runs of value letters that have no exact OEM form (the batch file cannot hold them).
+  std::vector<std::pair<std::string, std::string>> vars;
+};
+
+// Expands text as a command line for the command interpreter. Every '%' of the text ("%%",
+// or one before any other character) reaches the program as one '%' ("%%" in the batch). A
+// path value ("%p" ... "%e") and "%(NAME)" stay text whatever they hold: inside the text's
+// double quotes as they are; outside them, when the value holds a blank, one of
+// &|<>^(),;=%!" or a letter without an exact OEM form, or always for "%(NAME)", the whole word
+// that holds it (up to a blank or tab outside quotes) goes into one pair of double quotes
+// with the text's own quotes dropped and each of its '^' making the next character text, so
+// that a C-runtime program reads one argument equal to the joined text. Backslashes that
+// end such a word, or a value right before the text's closing quote, are doubled. A '^'
+// right before a value escapes nothing (an empty value never lets it take the next quote).
+// The "%-" path forms outside quotes are written as they are, each of &|<>^() with a '^'
+// (blanks part arguments, but no name runs a command); "%-(NAME)" goes in as if typed.
+// Returns kExec* bits; kExecUnsafe for a '^"' or a backslash before a dropped quote in a
+// quoted word, or a "%(NAME)" value holding a double quote.
+int ExpandExecCommandLine(const char* text, const ExecItemValues& values, ExecCommandLine& out);
 
 // Expands text into program arguments: the text splits at blanks and tabs outside double
 // quotes (quotes group and are dropped; backslashes before a quote follow the C runtime's

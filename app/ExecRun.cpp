@@ -145,11 +145,14 @@ bool CExecRun::BatchText(const std::string& line, std::string& out) {
   if (wide <= 0) return false;
   std::wstring w(size_t(wide), L'\0');
   MultiByteToWideChar(CP_ACP, 0, line.data(), int(line.size()), &w[0], wide);
+  // Without WC_NO_BEST_FIT_CHARS a letter without an OEM form becomes a look-alike ("’" a
+  // "'", "‰" a '%', "›" a '>') and is not reported: the batch would act on something else.
   BOOL lossy = FALSE;
-  int n = WideCharToMultiByte(CP_OEMCP, 0, w.data(), wide, nullptr, 0, nullptr, &lossy);
+  int n = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr, &lossy);
   if (n <= 0 || lossy) return false;
   out.resize(size_t(n));
-  WideCharToMultiByte(CP_OEMCP, 0, w.data(), wide, &out[0], n, nullptr, &lossy);
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, w.data(), wide, &out[0], n, nullptr, &lossy);
+  if (lossy) out.clear();
   return !lossy;
 }
 
@@ -169,8 +172,9 @@ void CExecRun::Run(const std::vector<ExecItem>& items) {
     for (size_t n = 0; n < m_entries.size() && fits; ++n) {
       const ExecEntry& e = m_entries[n];
       std::string text;
+      ExecCommandLine line;
       std::vector<std::string> args;
-      int r = e.command ? ExpandExecCommandLine(e.param, values, text) : ExpandExecArguments(e.param, values, args);
+      int r = e.command ? ExpandExecCommandLine(e.param, values, line) : ExpandExecArguments(e.param, values, args);
       uses |= r;
       fits = !(r & kExecTooLong) && ExpandExecFolder(e.dir, values, text);
     }
@@ -238,11 +242,15 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
     if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
     return SetFileAttributesA(v.path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != FALSE;
   }
-  std::string line, text;
-  ExpandExecCommandLine(e.param, v, line);
-  what = line;
+  ExecCommandLine line;
+  std::string text;
+  int r = ExpandExecCommandLine(e.param, v, line);
+  what = line.shown;
+  // A value that cannot be written as text (or a letter of a "%-" value without an OEM form)
+  // fails the entry for this item: nothing runs.
+  if (r & kExecUnsafe) return false;
   std::string temp = TempFolder();
-  if (temp.empty() || !BatchText(line, text)) return false;
+  if (temp.empty() || !BatchText(line.batch, text)) return false;
   bool wait = !e.noWait;
   std::string batch;
   if (wait) {
@@ -259,6 +267,7 @@ bool CExecRun::RunCommandLine(const ExecEntry& e, const ExecItemValues& v, const
   }
   m_runner.Reset();
   m_runner.SetProgram(("?" + batch).c_str());
+  for (const auto& var : line.vars) m_runner.SetEnv(var.first.c_str(), var.second.c_str());
   if (!folder.empty()) m_runner.SetWorkingDir(folder.c_str());
   if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
   if (wait) InterlockedExchange(&m_nBatchWaited, 1);
@@ -288,6 +297,26 @@ bool CExecRun::RunShell(const ExecEntry& e, const ExecItemValues& v, const std::
     params += (const char*)QuoteCommandArg(args[i].c_str(), int(args[i].size()));
   }
   const char* verb = e.shellMode.IsEmpty() || EqualNoCase(e.shellMode, "SHELL") ? "open" : (const char*)e.shellMode;
+  // The shell opens a batch file through the interpreter with the parameters unprotected: the
+  // runner passes them as a program gets them, or refuses (the shell call does not wait).
+  if (!lstrcmpiA(verb, "open") && PathMatchExtensionListA(args[0].c_str(), "bat;cmd") > 0) {
+    std::string program = args[0];
+    // A relative name is looked for in the folder first, as the shell does.
+    bool relative = program.find(':') == std::string::npos && program[0] != '\\' && program[0] != '/';
+    if (!folder.empty() && relative) {
+      std::string full = folder + (folder.back() == '\\' ? "" : "\\") + program;
+      if (GetFileAttributesA(full.c_str()) != INVALID_FILE_ATTRIBUTES) program = full;
+    }
+    m_runner.Reset();
+    m_runner.SetProgram(("?" + program).c_str());
+    for (size_t i = 1; i < args.size(); ++i)
+      if (!m_runner.AddArg(args[i].c_str(), int(args[i].size()))) return false;
+    if (!folder.empty()) m_runner.SetWorkingDir(folder.c_str());
+    if (show != SW_SHOWNORMAL) m_runner.SetShowWindow(show);
+    bool ok = m_runner.Start(0) != FALSE;
+    m_runner.Reset();
+    return ok;
+  }
   // The shell may hand the call to COM objects: this worker thread needs an apartment.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HINSTANCE r = ShellExecuteA(nullptr, verb, args[0].c_str(), params.empty() ? nullptr : params.c_str(),

@@ -80,8 +80,9 @@ public:
   // the programs that its interpreter started, which would otherwise run on unseen.
   void EndWaitedProgram();
 
-  // The batch text of a command line: converted to the OEM code page. False when a
-  // character has no OEM form (the batch would name another file).
+  // The batch text of a command line: converted to the OEM code page. False (out empty) when
+  // a character has no exact OEM form, a look-alike included (the batch would name another
+  // file or hand the interpreter an operator).
   static bool BatchText(const std::string& line, std::string& out);
 
 private:

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <cwchar>
 
 #include "system/Paths.h"
 #include "text/Format.h"
@@ -58,6 +59,68 @@ CString QuoteCommandArg(const char* text, int length) {
 namespace {
 
 bool IsBatchFile(const char* path) { return PathMatchExtensionListA(path, "bat;cmd") > 0; }
+
+// Variables through which a batch file's program path and arguments reach its interpreter.
+const char kBatchVarPrefix[] = "VELLMORANT_ARG";
+
+// An argument in double quotes for a batch file's command line, read back by the C runtime
+// as it is: backslashes before a quote doubled and each '"' written as '""' (the interpreter
+// toggles its quotes twice there, so no character of the argument is ever outside them, also
+// when the batch passes %* on). One holding '%' goes as a reference to a new variable (the
+// interpreter expands names in quotes too, but not the text it took from a variable).
+CString BatchQuoted(const CString& text, std::vector<std::pair<CString, CString>>& vars) {
+    CString inner;
+    int backslashes = 0;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        char c = text[i];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        inner += CString('\\', c == '"' ? backslashes * 2 : backslashes);
+        backslashes = 0;
+        inner += c == '"' ? CString("\"\"") : CString(c, 1);
+    }
+    inner += CString('\\', backslashes * 2);
+    if (inner.Find('%') < 0) return "\"" + inner + "\"";
+    char name[32];
+    wsprintfA(name, "%s%d", kBatchVarPrefix, int(vars.size()));
+    vars.emplace_back(name, inner);
+    return CString("\"%") + name + "%\"";
+}
+
+// The environment of this process with vars added (replacing those of the same names), as a
+// wide block; empty when it cannot be read.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<CString, CString>>& vars) {
+    std::vector<wchar_t> block;
+    auto wide = [](const CString& s) {
+        std::vector<wchar_t> w(size_t(s.GetLength()) + 1, L'\0');
+        if (s.GetLength()) MultiByteToWideChar(CP_ACP, 0, s.GetString(), s.GetLength(), w.data(), int(w.size()));
+        w.resize(wcslen(w.data()));
+        return w;
+    };
+    std::vector<std::vector<wchar_t>> names;
+    for (const auto& v : vars) names.push_back(wide(v.first));
+    wchar_t* env = GetEnvironmentStringsW();
+    if (!env) return block;
+    for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
+        bool replaced = false;
+        for (const auto& n : names)
+            if (!_wcsnicmp(p, n.data(), n.size()) && p[n.size()] == L'=') replaced = true;
+        if (!replaced) block.insert(block.end(), p, p + wcslen(p) + 1);
+    }
+    FreeEnvironmentStringsW(env);
+    for (const auto& v : vars) {
+        std::vector<wchar_t> n = wide(v.first), value = wide(v.second);
+        block.insert(block.end(), n.begin(), n.end());
+        block.push_back(L'=');
+        block.insert(block.end(), value.begin(), value.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    if (block.size() == 1) block.push_back(L'\0');
+    return block;
+}
 
 bool IsSkippedClass(HWND hwnd) {
     char cls[64];
@@ -123,6 +186,7 @@ void CStartProg::Reset() {
     m_program.Empty();
     for (int i = 0; i < m_nArgs; ++i) m_args[i].Empty();
     m_nArgs = 0;
+    m_env.clear();
     m_workDir.Empty();
     m_cmdLine.Empty();
     m_nShow = -1;
@@ -168,6 +232,8 @@ BOOL CStartProg::SetProgram(const char* path) {
 
 bool CStartProg::AppendArg(const CString& encoded) {
     if (m_nArgs >= MaxArgs) return false;
+    m_raw[m_nArgs].Empty();
+    m_bRaw[m_nArgs] = false;
     m_args[m_nArgs++] = encoded;
     return true;
 }
@@ -176,7 +242,21 @@ BOOL CStartProg::AddArg(const char* text, int length) {
     if (!text) text = "";
     if (length < 0) length = int(strlen(text));
     if (m_nArgs >= MaxArgs) return FALSE;
-    return AppendArg(QuoteCommandArg(text, length));
+    if (!AppendArg(QuoteCommandArg(text, length))) return FALSE;
+    m_raw[m_nArgs - 1] = CString(text, length);
+    m_bRaw[m_nArgs - 1] = true;
+    return TRUE;
+}
+
+BOOL CStartProg::SetEnv(const char* name, const char* value) {
+    if (!name || !*name || strchr(name, '=')) return FALSE;
+    for (auto& v : m_env)
+        if (v.first.CompareNoCase(name) == 0) {
+            v.second = value;
+            return TRUE;
+        }
+    m_env.emplace_back(name, value);
+    return TRUE;
 }
 
 int CStartProg::AddArgs(const char* text, int length) {
@@ -252,18 +332,35 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
         m_hChildStdin = nullptr;
         return FALSE;
     }
+    const bool batch = IsBatchFile(m_program);
+    std::vector<std::pair<CString, CString>> env = m_env;
     CString prog = QuoteCommandArg(m_program, m_program.GetLength());
     if (prog[0] != '"') prog = "\"" + prog + "\"";
+    if (batch) prog = BatchQuoted(m_program, env);
     CString rest;
     for (int i = 0; i < m_nArgs; ++i) {
         rest += ' ';
-        rest += m_args[i];
+        if (!batch || !m_bRaw[i]) {
+            rest += m_args[i];
+            continue;
+        }
+        // The interpreter reads the line before the batch does: a CR or LF would end it.
+        const CString& raw = m_raw[i];
+        if (raw.Find('\r') >= 0 || raw.Find('\n') >= 0 || raw.GetLength() != int(strlen(raw))) {
+            if (m_hChildStdin) CloseHandle(m_hChildStdin);
+            m_hChildStdin = nullptr;
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        // Always in quotes: an interpreter that mangles a '%' of %* (Wine's drops it with the
+        // text up to the next ':') then drops as many quotes as it passes, and nothing acts.
+        rest += BatchQuoted(raw, env);
     }
     if (!extra.IsEmpty()) {
         rest += ' ';
         rest += extra;
     }
-    if (IsBatchFile(m_program)) {
+    if (batch) {
         char comspec[MAX_PATH];
         DWORD n = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
         if (n == 0 || n >= sizeof comspec) {
@@ -272,8 +369,9 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
             strcat(comspec, "\\cmd.exe");
         }
         app = comspec;
-        // cmd strips the outer pair of quotes after /c.
-        line = "\"" + app + "\" /c \"" + prog + rest + "\"";
+        // cmd strips the outer pair of quotes after /c. With delayed expansion (a registry
+        // value can turn it on) a '!' in an argument would name a variable.
+        line = "\"" + app + "\" /v:off /c \"" + prog + rest + "\"";
     } else {
         if (PathFileNameOffsetA(-1, m_program) > 0) app = m_program;
         line = prog + rest;
@@ -299,8 +397,19 @@ BOOL CStartProg::Start(DWORD flags, const char* format, ...) {
     PROCESS_INFORMATION pi;
     memset(&pi, 0, sizeof pi);
     char* buf = line.GetBuffer(line.GetLength());
-    BOOL ok = buf && CreateProcessA(app.IsEmpty() ? nullptr : app.GetString(), buf, nullptr, nullptr, inherit, 0,
-                                    nullptr, m_workDir.IsEmpty() ? nullptr : m_workDir.GetString(), &si, &pi);
+    std::vector<wchar_t> block;
+    if (!env.empty()) {
+        block = EnvironmentBlock(env);
+        if (block.empty()) {
+            if (m_hChildStdin) CloseHandle(m_hChildStdin);
+            m_hChildStdin = nullptr;
+            return FALSE;
+        }
+    }
+    BOOL ok = buf && CreateProcessA(app.IsEmpty() ? nullptr : app.GetString(), buf, nullptr, nullptr, inherit,
+                                    block.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                                    block.empty() ? nullptr : block.data(),
+                                    m_workDir.IsEmpty() ? nullptr : m_workDir.GetString(), &si, &pi);
     DWORD err0 = GetLastError();
     if (out) CloseHandle(out);
     if (err) CloseHandle(err);

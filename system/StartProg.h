@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "framework/String.h"
 
 // One argument as the C runtime and CommandLineToArgvW read it back unchanged: an empty one or
@@ -39,7 +42,11 @@ public:
 
     // Appends one argument (length -1: up to its NUL). It reaches the child's argv unchanged,
     // through a batch file's %* too: an argument is quoted and escaped as QuoteCommandArg
-    // says. False when MaxArgs arguments are there already.
+    // says. For a batch file every argument goes in double quotes with each '"' written as
+    // '""' (as the C runtime reads it; the interpreter then never sees a character of it
+    // outside quotes), one holding '%' through a variable of the interpreter's environment
+    // (so no name in it is expanded), and one holding CR or LF, which would end the
+    // interpreter's line, makes Start fail. False when MaxArgs arguments are there already.
     BOOL AddArg(const char* text, int length = -1);
     // Splits a command-line text at blanks and tabs (double quotes group, a quote after an odd
     // number of backslashes does not) and appends the pieces as they are written, quotes
@@ -47,6 +54,11 @@ public:
     // Returns the number of pieces appended.
     int AddArgs(const char* text, int length = -1);
     int GetArgCount() const { return m_nArgs; }
+
+    // Gives the next started program the variable name=value (code page 1252) in addition to
+    // this process's environment (replacing one of the same name). False for an empty name or
+    // one holding '='.
+    BOOL SetEnv(const char* name, const char* value);
 
     // The working folder (null or "": the caller's).
     void SetWorkingDir(const char* folder);
@@ -66,7 +78,9 @@ public:
     // and its arguments give (taken as written, not quoted; null: none). With FlagWait it
     // waits for the end (without a limit: cancel by Terminate from another thread) and keeps
     // the exit code. A batch file (.bat, .cmd) runs through the command interpreter.
-    // Nonzero on success; 0 when the program cannot be started.
+    // The interpreter runs with delayed expansion off ("/v:off"), whatever the registry says.
+    // Nonzero on success; 0 when the program cannot be started or a batch file's argument
+    // cannot be passed (last error ERROR_INVALID_PARAMETER); nothing runs then.
     BOOL Start(DWORD flags, const char* format = nullptr, ...);
     // SetProgram(program), then Start(flags) with argText appended as written.
     BOOL StartProgram(const char* program, DWORD flags, const char* argText = nullptr);
@@ -113,7 +127,10 @@ private:
 
     CString m_program;
     CString m_args[MaxArgs];        // each as it goes onto the command line
+    CString m_raw[MaxArgs];         // an AddArg argument as given
+    bool m_bRaw[MaxArgs];           // m_raw holds it (AddArgs pieces go on as written)
     int m_nArgs;
+    std::vector<std::pair<CString, CString>> m_env;   // SetEnv variables
     CString m_workDir;
     CString m_cmdLine;
     int m_nShow;

@@ -60,8 +60,16 @@ class ExecExpand : public ::testing::Test {
     SetEnvironmentVariableA("VMQ", "\"q r\"");
     SetEnvironmentVariableA("VMU", nullptr);
     SetEnvironmentVariableA("VMH", "-o \"");   // opens a quote that the text closes
+    SetEnvironmentVariableA("VMI", "a\"b");
   }
 };
+
+// The variables of an expanded line as "NAME=VALUE".
+std::vector<std::string> VarTexts(const ExecCommandLine& line) {
+  std::vector<std::string> texts;
+  for (const auto& v : line.vars) texts.push_back(v.first + "=" + v.second);
+  return texts;
+}
 
 TEST_F(ExecExpand, CommandLine) {
   struct Case {
@@ -72,11 +80,12 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a\\x.txt", "%f|%D|%b|%e", "x.txt|C:\\a|x|txt", 0},
       {"C:\\a\\x.txt", "%o %l %s", "12 3 5", kExecUsesHit},
       {"C:\\a\\x.txt", "%-l", "3", kExecUsesHit},
-      {"C:\\a\\x.txt", "%% 100% %x %-x %", "% 100% %x %-x %", 0},
+      // Every '%' of the text reaches the program as one: the batch holds "%%".
+      {"C:\\a\\x.txt", "%% 100% %x %-x %", "%% 100%% %%x %%-x %%", 0},
       {"C:\\a\\x.txt", "%(VMX) %-(VMX)", "\"v a l\" v a l", 0},
-      {"C:\\a\\x.txt", "[%(VMU)][%-(VMU)]", "[\"\"][]", 0},
+      {"C:\\a\\x.txt", "[%(VMU)][%-(VMU)]", "\"[][]\"", 0},
       {"C:\\a\\x.txt", "%-(VMQ) %(VMQ)", "\"q r\" \"q r\"", 0},
-      {"C:\\a\\x.txt", "%(VMX", "%(VMX", 0},
+      {"C:\\a\\x.txt", "%(VMX", "%%(VMX", 0},
       // File names with blanks, '%' and the interpreter's operators stay one quoted word.
       {"C:\\a b\\50%&x.txt", "del %p", "del \"C:\\a b\\50%%&x.txt\"", 0},
       {"C:\\a b\\50%&x.txt", "del \"%p\"", "del \"C:\\a b\\50%%&x.txt\"", 0},
@@ -92,24 +101,82 @@ TEST_F(ExecExpand, CommandLine) {
       // Inside the text's own quotes the interpreter takes them as text.
       {"C:\\a\\a&b(1)^.txt", "p \"%-f\" \"R %-p\"", "p \"a&b(1)^.txt\" \"R C:\\a\\a&b(1)^.txt\"", 0},
       // A '^' of the text escapes what follows it: never the value's opening quote or escape.
-      {"C:\\a\\&x", "p ^%-f ^%p ^\"%p^\"", "p ^^^&x ^^\"C:\\a\\&x\" ^\"\"C:\\a\\&x\"^\"", 0},
+      {"C:\\a\\&x", "p ^%-f ^%p", "p ^^^&x \"C:\\a\\&x\"", 0},
       {"C:\\a\\b.txt", "p ^%-f ^%-(VMX)", "p ^b.txt ^v a l", 0},
       // A drive's root as "%D" ends in no separator that would escape the closing quote.
       {"C:\\x.txt", "p \"%D\" %f", "p \"C:\" x.txt", 0},
       {"C:\\a b\\x.txt", "cd %-d", "cd C:\\a b\\", 0},
       {"C:\\a b\\x.txt", "%-(VMH)%p\"", "-o \"C:\\a b\\x.txt\"", 0},
-      {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l\"%", 0},
+      {"C:\\a\\x.txt", "echo %(VMX)%%", "echo \"v a l%%\"", 0},
       // A long value is kept whole, and the line is then too long to run.
       {"C:\\a\\x.txt", "%-(VML)", kLongValue.c_str(), kExecTooLong},
+      // A value joined to text outside quotes: the whole word goes into one pair of quotes,
+      // so that a program reads the joined text as one argument.
+      {"C:\\a b\\x y.txt", "p %d%f", "p \"C:\\a b\\x y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p %D\\%f", "p \"C:\\a b\\x y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p \\%p", "p \"\\C:\\a b\\x y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p %f%f", "p \"x y.txtx y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p \"\"%p", "p \"C:\\a b\\x y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p %(VMX)%f", "p \"v a lx y.txt\"", 0},
+      {"C:\\a b\\x y.txt", "p a\"b c\"%f --o=%b", "p \"ab cx y.txt\" \"--o=x y\"", 0},
+      {"C:\\a b\\x y.txt", "/c copy %p %d..\\backup", "/c copy \"C:\\a b\\x y.txt\" \"C:\\a b\\..\\backup\"", 0},
+      {"C:\\a b\\x y.txt", "p %f\\", "p \"x y.txt\\\\\"", 0},
+      // A '^' inside such a word makes its next character text.
+      {"C:\\a b\\x y.txt", "p ^&^\"q%f", "", kExecUnsafe},
+      {"C:\\a b\\x y.txt", "p ^&%f^^", "p \"&x y.txt^\"", 0},
+      {"C:\\a b\\x y.txt", "p \\\"x\"%p", "", kExecUnsafe},
+      {"C:\\a\\&x", "p ^\"%p^\"", "", kExecUnsafe},
+      // Separators before the text's closing quote are doubled, plain folders' too.
+      {"C:\\a b\\x.txt", "p \"%d\" x", "p \"C:\\a b\\\\\" x", 0},
+      {"C:\\a\\x.txt", "p \"%d\" \"%D\\\"", "p \"C:\\a\\\\\" \"C:\\a\\\"", 0},
+      {"C:\\a\\noext", "p \"%d%e\"", "p \"C:\\a\\\\\"", 0},
+      // The text's "%%" and '^' beside a value: nothing of the value acts.
+      {"C:\\t\\a%&mkdir X", "\"prog\" 100%% %f", "\"prog\" 100%% \"a%%&mkdir X\"", 0},
+      {"C:\\t\\a&mkdir X", "\"prog\" ^%e\"%f\"", "\"prog\" \"a&mkdir X\"", 0},
+      {"C:\\t\\a&mkdir X", "\"prog\" ^%(VMX) \"%f\"", "\"prog\" \"v a l\" \"a&mkdir X\"", 0},
+      {"C:\\t\\a&mkdir X", "\"prog\" %(VMI)", "", kExecUnsafe},
   };
   for (const Case& c : cases) {
-    std::string out;
+    ExecCommandLine out;
     EXPECT_EQ(ExpandExecCommandLine(c.text, Values(c.path), out), c.bits) << c.text;
-    EXPECT_EQ(out, c.out) << c.text;
+    if (!(c.bits & kExecUnsafe)) {
+      EXPECT_EQ(out.batch, c.out) << c.text;
+    }
+    EXPECT_TRUE(out.vars.empty()) << c.text;
   }
-  std::string out, text;
+  ExecCommandLine out;
+  std::string text;
   for (int i = 0; i < 100; ++i) text += "%p ";
   EXPECT_EQ(ExpandExecCommandLine(text.c_str(), Values("C:\\a\\x.txt"), out) & kExecTooLong, kExecTooLong);
+}
+
+TEST_F(ExecExpand, LettersWithoutOemFormGoThroughVariables) {
+  // ’ „ “ ” – … ‰ › ˆ Š in code page 1252: the batch holds the rest, the runs of these come
+  // from the interpreter's environment, never a look-alike ("'", '"', '%', '>' ...).
+  struct Case {
+    const char *path, *text, *out, *shown;
+    std::vector<std::string> vars;
+  } cases[] = {
+      {"C:\\a\\Peter\x92s.txt", "del /q %p", "del /q \"C:\\a\\Peter%VELLMORANT_1%s.txt\"",
+       "del /q \"C:\\a\\Peter\x92s.txt\"", {"VELLMORANT_1=\x92"}},
+      {"C:\\a\\Bericht\x9BListe.txt", "\"prog\" %f", "\"prog\" \"Bericht%VELLMORANT_1%Liste.txt\"",
+       "\"prog\" \"Bericht\x9BListe.txt\"", {"VELLMORANT_1=\x9B"}},
+      {"C:\\a\\x\x93&mkdir X\x94", "\"prog\" \"%f\"", "\"prog\" \"x%VELLMORANT_1%&mkdir X%VELLMORANT_2%\"",
+       "\"prog\" \"x\x93&mkdir X\x94\"", {"VELLMORANT_1=\x93", "VELLMORANT_2=\x94"}},
+      // A '%' of the name stays in the batch (doubled): a variable's text would be expanded
+      // again by some interpreters.
+      {"C:\\a\\x\x89VMX\x89 50%.txt", "p %f", "p \"x%VELLMORANT_1%VMX%VELLMORANT_2% 50%%.txt\"",
+       "p \"x\x89VMX\x89 50%.txt\"", {"VELLMORANT_1=\x89", "VELLMORANT_2=\x89"}},
+      {"C:\\\x84\x96\x85\\\x88\x8A.txt", "p %d%f %-f", "p \"C:\\%VELLMORANT_1%\\%VELLMORANT_2%.txt\" \x88\x8A.txt",
+       "p \"C:\\\x84\x96\x85\\\x88\x8A.txt\" \x88\x8A.txt", {"VELLMORANT_1=\x84\x96\x85", "VELLMORANT_2=\x88\x8A"}},
+  };
+  for (const Case& c : cases) {
+    ExecCommandLine out;
+    EXPECT_EQ(ExpandExecCommandLine(c.text, Values(c.path), out), 0) << c.text;
+    EXPECT_EQ(out.batch, c.out) << c.text;
+    EXPECT_EQ(out.shown, c.shown) << c.text;
+    EXPECT_EQ(VarTexts(out), c.vars) << c.text;
+  }
 }
 
 TEST_F(ExecExpand, Arguments) {
@@ -171,8 +238,12 @@ TEST(ExecBatch, OemText) {
   std::string out;
   EXPECT_TRUE(CExecRun::BatchText("type \"M\xFCller 5%%.txt\"", out));
   EXPECT_EQ(out, "type \"M\x81ller 5%%.txt\"");
-  // The euro sign has no form in code page 850.
-  EXPECT_FALSE(CExecRun::BatchText("type \x80.txt", out));
+  // Letters without an OEM form fail, look-alikes included (the euro sign, ’ „ “ – … ‰ › ˆ Š).
+  for (const char* text : {"type \x80.txt", "del Peter\x92s.txt", "p \x84x\x93", "p a\x96\x62", "p a\x85",
+                           "p x\x89PATH\x89", "p a\x9B\x62", "p \x88", "p \x8A"}) {
+    EXPECT_FALSE(CExecRun::BatchText(text, out)) << text;
+    EXPECT_EQ(out, "") << text;
+  }
 }
 
 TEST(ExecRunTest, ItemsThatWouldBeCutAreSkipped) {
@@ -190,6 +261,36 @@ TEST(ExecRunTest, ItemsThatWouldBeCutAreSkipped) {
   run.Run({longName, longPath});
   EXPECT_EQ(run.SkippedCount(), 2);
   EXPECT_EQ(run.FirstSkipped(), longName.path);
+}
+
+TEST(ExecRunTest, CommandLinesThatCannotBeWrittenRunNothing) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string marker = std::string(temp) + "vm_exec_refused.txt";
+  // A quote as text in a quoted word; a "%-" letter without an OEM form; a line that runs.
+  struct Case {
+    const char *path, *tail;
+    bool runs;
+  } cases[] = {
+      {"C:\\a\\x y.txt", " & rem ^\"%p", false},
+      {"C:\\a\\Peter\x92s.txt", " & rem %-f", false},
+      {"C:\\a\\Peter\x92s.txt", " & rem %f", true},
+  };
+  for (const Case& c : cases) {
+    DeleteFileA(marker.c_str());
+    std::vector<ExecEntry> entries(1);
+    entries[0].execute = "COMMAND";
+    entries[0].command = 1;
+    entries[0].param = ("echo ran> \"" + marker + "\"" + c.tail).c_str();
+    CStartProg runner;
+    CExecBatches batches;
+    CExecRun run(nullptr, runner, entries, batches, nullptr);
+    ExecItem item;
+    item.path = c.path;
+    run.Run({item});
+    EXPECT_EQ(c.runs, GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) << c.tail;
+  }
+  DeleteFileA(marker.c_str());
 }
 
 DWORD WINAPI WaitForEvent(LPVOID event) { return event ? WaitForSingleObject(event, INFINITE) : 0; }
