@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "system/Paths.h"
@@ -111,6 +112,7 @@ struct Atom {
   bool value = false;
   char c = 0;
   bool escaped = false;   // a character that takes a '^' outside quotes
+  bool raw = false;       // a '%' of the text's own reference: the interpreter expands it
   bool env = false;       // a "%(NAME)" value: always in quotes
   std::string text;       // the value
 };
@@ -130,6 +132,10 @@ class CmdWriter {
   void Escaped(char c) {
     if (c != '%') m_out.batch += '^';
     Char(c);
+  }
+  void Raw(char c) {
+    m_out.batch += c;
+    m_out.shown += c;
   }
   // A value inside double quotes: letters without an OEM form go through variables, whose
   // runs hold no '%' (the interpreter would expand their text again).
@@ -176,7 +182,9 @@ bool WriteWord(const std::vector<Atom>& atoms, size_t begin, size_t end, bool& i
       const Atom& a = atoms[i];
       if (!a.value) {
         if (IsQuoteAtom(a)) inQuotes = !inQuotes;
-        if (a.escaped && !inQuotes)
+        if (a.raw)
+          w.Raw(a.c);
+        else if (a.escaped && !inQuotes)
           w.Escaped(a.c);
         else
           w.Char(a.c);
@@ -205,6 +213,8 @@ bool WriteWord(const std::vector<Atom>& atoms, size_t begin, size_t end, bool& i
     } else if (a.c == '"') {
       // A quote as text would end the interpreter's quotes.
       return false;
+    } else if (a.raw) {
+      w.Raw(a.c);
     } else {
       w.Char(a.c);
     }
@@ -212,6 +222,25 @@ bool WriteWord(const std::vector<Atom>& atoms, size_t begin, size_t end, bool& i
   w.DoubleTrailingBackslashes(start);
   w.Char('"');
   return true;
+}
+
+// The length of a reference of the text's own at p[0] == '%' that the interpreter expands as
+// the user wrote it: "%NAME%" whose closing '%' starts no placeholder, "%1", "%*" or "%~dp0";
+// 0 for none. No value can stand inside one, and its name holds no blank, quote or '^', so
+// that no quote of the expansion lands inside it.
+int TextReference(const char* p, const ExecItemValues& v) {
+  if ((p[1] >= '0' && p[1] <= '9') || p[1] == '*') return 2;
+  if (p[1] == '~') {
+    int i = 2;
+    while (isalpha((unsigned char)p[i]) || p[i] == '$' || p[i] == ':') ++i;
+    return p[i] >= '0' && p[i] <= '9' ? i + 1 : 0;
+  }
+  const char* close = strchr(p + 1, '%');
+  if (!close || close == p + 1) return 0;
+  for (const char* q = p + 1; q < close; ++q)
+    if (strchr(" \t\"^", *q) || (unsigned char)*q < 32) return 0;
+  if (ReadPlaceholder(close, v).kind != Placeholder::None) return 0;
+  return int(close - p) + 1;
 }
 
 // Splits a text into program arguments as the C runtime does: blanks and tabs outside
@@ -332,11 +361,22 @@ int ExpandExecCommandLine(const char* text, const ExecItemValues& v, ExecCommand
     }
     Placeholder ph = ReadPlaceholder(p, v);
     switch (ph.kind) {
-      case Placeholder::None:
-        typed('%', caret);
+      case Placeholder::None: {
+        // The user's own variable stays one; any other lone '%' is a '%' as text.
+        int reference = TextReference(p, v);
+        if (reference) {
+          for (int i = 0; i < reference; ++i) {
+            typed(p[i], false);
+            atoms.back().raw = true;
+          }
+          p += reference;
+        } else {
+          typed('%', caret);
+          ++p;
+        }
         caret = false;
-        ++p;
         continue;
+      }
       case Placeholder::Percent:
         typed('%', caret);
         break;

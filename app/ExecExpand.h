@@ -47,8 +47,10 @@ struct ExecCommandLine {
   std::vector<std::pair<std::string, std::string>> vars;
 };
 
-// Expands text as a command line for the command interpreter. Every '%' of the text ("%%",
-// or one before any other character) reaches the program as one '%' ("%%" in the batch). A
+// Expands text as a command line for the command interpreter. "%%" of the text reaches the
+// program as one '%' ("%%" in the batch, as a FOR variable wants it); the text's own
+// references "%NAME%" (when its closing '%' starts no placeholder), "%1", "%*" and "%~dp0"
+// stay for the interpreter to expand; any other '%' of the text is a '%' as text. A
 // path value ("%p" ... "%e") and "%(NAME)" stay text whatever they hold: inside the text's
 // double quotes as they are; outside them, when the value holds a blank, one of
 // &|<>^(),;=%!" or a letter without an exact OEM form, or always for "%(NAME)", the whole word

@@ -80,8 +80,17 @@ TEST_F(ExecExpand, CommandLine) {
       {"C:\\a\\x.txt", "%f|%D|%b|%e", "x.txt|C:\\a|x|txt", 0},
       {"C:\\a\\x.txt", "%o %l %s", "12 3 5", kExecUsesHit},
       {"C:\\a\\x.txt", "%-l", "3", kExecUsesHit},
-      // Every '%' of the text reaches the program as one: the batch holds "%%".
+      // "%%" and a lone '%' of the text reach the program as one '%': the batch holds "%%".
       {"C:\\a\\x.txt", "%% 100% %x %-x %", "%% 100%% %%x %%-x %%", 0},
+      // The text's own references stay for the interpreter; a FOR variable keeps its "%%".
+      {"C:\\a b\\x.txt", "copy %p %TEMP%\\", "copy \"C:\\a b\\x.txt\" %TEMP%\\", 0},
+      {"C:\\a\\x y.txt", "echo %TEMP%\\%f", "echo \"%TEMP%\\x y.txt\"", 0},
+      {"C:\\a\\x.txt", "for %%i in (%f) do type %%i", "for %%i in (x.txt) do type %%i", 0},
+      {"C:\\a\\x.txt", "echo %1 %* %~dp0 %~x", "echo %1 %* %~dp0 %%~x", 0},
+      // A '%' whose partner starts a placeholder, or across a blank, is text.
+      {"C:\\a\\x.txt", "echo %TEMP%f %A B%", "echo %%TEMPx.txt %%A B%%", 0},
+      {"C:\\t\\a%&mkdir X", "\"prog\" 100% %f", "\"prog\" 100%% \"a%%&mkdir X\"", 0},
+      {"C:\\t\\a%&mkdir X", "\"prog\" 1%TEMP%f", "\"prog\" \"1%%TEMPa%%&mkdir X\"", 0},
       {"C:\\a\\x.txt", "%(VMX) %-(VMX)", "\"v a l\" v a l", 0},
       {"C:\\a\\x.txt", "[%(VMU)][%-(VMU)]", "\"[][]\"", 0},
       {"C:\\a\\x.txt", "%-(VMQ) %(VMQ)", "\"q r\" \"q r\"", 0},

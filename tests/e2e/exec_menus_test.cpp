@@ -294,14 +294,17 @@ TEST_F(ExecMenus, PercentAndCaretOfTheTextBesideValues) {
   tree.Write(name, "x");
   SetEnvironmentVariableA("VM_EXEC_VT", "v t");
   std::string r1 = Recorder(tools, "pct1.exe"), r2 = Recorder(tools, "pct2.exe"), r3 = Recorder(tools, "pct3.exe");
-  // "%%" is one '%' for the program; a '^' before a value takes no quote that protects one.
+  std::string r4 = Recorder(tools, "pct4.exe");
+  // "%%" is one '%' for the program; a '^' before a value takes no quote that protects one;
+  // the text's own variable is the interpreter's, a lone '%' beside a value is text.
   StoreMenu(1, "Prozent", {{"COMMAND", "\"" + r1 + "\" 100%% %f", "%D", "", 0, 0, 1},
                            {"COMMAND", "\"" + r2 + "\" ^%e\"%f\"", "%D", "", 0, 0, 1},
-                           {"COMMAND", "\"" + r3 + "\" ^%(VM_EXEC_VT) \"%f\"", "%D", "", 0, 0, 1}});
+                           {"COMMAND", "\"" + r3 + "\" ^%(VM_EXEC_VT) \"%f\"", "%D", "", 0, 0, 1},
+                           {"COMMAND", "\"" + r4 + "\" \"%VM_EXEC_VT%\" 5% %f", "%D", "", 0, 0, 1}});
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
   ASSERT_TRUE(app.Run(0, "Aus Dateiliste"));
-  ASSERT_TRUE(WaitFor([&] { return Runs(r3).size() == 1; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return Runs(r4).size() == 1; }, 60000));
   ASSERT_TRUE(app.WaitDone());
   using Lines = std::vector<std::string>;
   auto args = [](const std::string &exe) {
@@ -314,6 +317,7 @@ TEST_F(ExecMenus, PercentAndCaretOfTheTextBesideValues) {
   EXPECT_EQ(args(r1), (Lines{"100%", name}));
   EXPECT_EQ(args(r2), (Lines{name}));
   EXPECT_EQ(args(r3), (Lines{"v t", name}));
+  EXPECT_EQ(args(r4), (Lines{"v t", "5%", name}));
   EXPECT_FALSE(Exists(tree.Path("X")));
   app.Close();
 }
