@@ -19,6 +19,7 @@ CDialogPlace g_place;
 const COLORREF kRed = 0x8080FF;
 const char kNoFileFits[] = "<keine Datei passt zum Format>";
 const DWORD kAllRefreshMs = 300;
+const int kStepNames = 100;   // step names tried for a change of letter case alone
 
 DWORD ReadDword(CRegKeys& reg, const char* name, DWORD def) {
     DWORD v = def;
@@ -49,45 +50,63 @@ bool SpeltOnDisk(const std::string& path) {
     return NameOf(path) == fd.cFileName;
 }
 
-// Moves from to a free step name beside it: "<from>.vellmorant.tmp", else "<from>.<n>.vellmorant.tmp".
-// A name that is taken (a leftover of an earlier run) is left alone. The step name, or empty
-// when none was free or the move failed (GetLastError tells why).
-std::string MoveToStepName(const std::string& from) {
-    for (int n = 0; n < 100; ++n) {
-        std::string step = from;
-        if (n) step += "." + std::to_string(n);
-        step += kSafeTempSuffix;
-        if (step.size() >= MAX_PATH) break;
-        if (::MoveFileA(from.c_str(), step.c_str())) return step;
-        DWORD error = ::GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return std::string();
-    }
-    ::SetLastError(ERROR_FILE_EXISTS);
-    return std::string();
-}
+// How a rename went.
+enum MoveResult {
+    MOVE_DONE,
+    MOVE_FAILED,          // GetLastError tells why; the file keeps its name
+    MOVE_SPELLING_KEPT,   // the system took the move but kept the old spelling
+    MOVE_NO_STEP_KEPT,    // the same, with no free step name beside the file to go through
+    MOVE_LEFT_AT_STEP,    // the file could not be moved on nor back: it is at *stepOut
+};
 
 // Renames from to to. A new name that differs in letter case alone names the same file, which
 // some file systems (Wine's among them) take as renamed already: the move then goes through a
-// free name beside it, and counts only when the new spelling is on disk. On failure
-// GetLastError tells why, and the file keeps its name.
-BOOL MoveRenaming(const std::string& from, const std::string& to) {
-    if (PathCompareA(from.c_str(), to.c_str()) != 0) return ::MoveFileA(from.c_str(), to.c_str());
-    const std::string step = MoveToStepName(from);
-    if (step.empty()) {
-        // Without a step name only the direct move is left; a file held open stays held.
+// free step name beside it (RenameStepNames; a name that is taken is left alone), and counts
+// only when the new spelling is on disk.
+MoveResult MoveRenaming(const std::string& from, const std::string& to, std::string* stepOut) {
+    if (PathCompareA(from.c_str(), to.c_str()) != 0)
+        return ::MoveFileA(from.c_str(), to.c_str()) ? MOVE_DONE : MOVE_FAILED;
+    std::string step;
+    for (const std::string& name : RenameStepNames(from, to)) {
+        if (::MoveFileA(from.c_str(), name.c_str())) {
+            step = name;
+            break;
+        }
         DWORD error = ::GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return FALSE;
-        if (!::MoveFileA(from.c_str(), to.c_str())) return FALSE;
-    } else if (!::MoveFileA(step.c_str(), to.c_str())) {
-        DWORD error = ::GetLastError();
-        ::MoveFileA(step.c_str(), from.c_str());
-        ::SetLastError(error);
-        return FALSE;
+        // A file held open stays held whatever the name: said at once.
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return MOVE_FAILED;
     }
-    if (SpeltOnDisk(to)) return TRUE;
-    // The system took the move but kept the old spelling.
-    ::SetLastError(ERROR_GEN_FAILURE);
-    return FALSE;
+    if (step.empty()) {
+        // Only the direct move is left.
+        if (!::MoveFileA(from.c_str(), to.c_str())) return MOVE_FAILED;
+        return SpeltOnDisk(to) ? MOVE_DONE : MOVE_NO_STEP_KEPT;
+    }
+    if (!::MoveFileA(step.c_str(), to.c_str())) {
+        DWORD error = ::GetLastError();
+        if (!::MoveFileA(step.c_str(), from.c_str())) {
+            *stepOut = step;
+            return MOVE_LEFT_AT_STEP;
+        }
+        ::SetLastError(error);
+        return MOVE_FAILED;
+    }
+    return SpeltOnDisk(to) ? MOVE_DONE : MOVE_SPELLING_KEPT;
+}
+
+// The reason text of a failed MoveFileA by its error code.
+std::string MoveErrorReason(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND: return "\n\nDie Datei wurde nicht gefuneden !";
+        case ERROR_ACCESS_DENIED: return "\n\nDer Zugriff wurde verweigert !";
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS: return "\n\nDer neue Dateiname existiert bereits !";
+        // Worth telling: once the other program lets go, "Wiederholen" succeeds.
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return "\n\nDie Datei wird von einem anderen Programm verwendet !";
+        default: break;
+    }
+    // Any other failure still says what the system answered.
+    return "\n\nFehlercode " + std::to_string(error) + " !";
 }
 
 }  // namespace
@@ -137,6 +156,33 @@ bool JoinRenamePath(const char* folder, const char* name, std::string& out) {
     if (out.size() < MAX_PATH) return true;
     out.clear();
     return false;
+}
+
+std::vector<std::string> RenameStepNames(const std::string& from, const std::string& to) {
+    std::vector<std::string> names;
+    const std::string folder = FolderOf(from);
+    auto usable = [&](const std::string& path) {
+        return path.size() < MAX_PATH && PathCompareA(path.c_str(), from.c_str()) != 0 &&
+               PathCompareA(path.c_str(), to.c_str()) != 0;
+    };
+    for (int n = 0; n < kStepNames; ++n) {
+        std::string step = from;
+        if (n) step += "." + std::to_string(n);
+        step += kSafeTempSuffix;
+        if (!usable(step)) break;
+        names.push_back(step);
+    }
+    // Then short names in the same folder, which also fit near the path limit: the longest form
+    // that fits (a one-letter name at the limit leaves room for one letter).
+    for (int n = 0; n < kStepNames; ++n) {
+        const std::string number = std::to_string(n);
+        for (const std::string& name : {"~vm" + number + ".tmp", "~" + number, number}) {
+            if (!usable(folder + name)) continue;
+            names.push_back(folder + name);
+            break;
+        }
+    }
+    return names;
 }
 
 // --- the dialog ---------------------------------------------------------------------------------
@@ -548,7 +594,9 @@ int CRenameDlg::WaitDecision(int index, bool recompute) {
 int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool* renamed) {
     const int index = shown.index;
     *renamed = false;
+    // The file's path; after a failed step it may stand at its step name.
     const std::string& from = m_paths[index];
+    const std::string original = from;
     const std::string folder = FolderOf(from);
     const std::string current = NameOf(from);
     if (newName == current) {
@@ -556,31 +604,39 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
         return 0;
     }
     for (;;) {
-        std::string to;
-        const char* reason = "";
+        std::string to, step;
+        std::string reason;
         bool moved = false;
         if (!IsValidNewFileName(newName.c_str())) {
             reason = "\n\nDer neue Dateiname ist ung\xFCltig !";
         } else if (!JoinRenamePath(folder.c_str(), newName.c_str(), to)) {
             reason = "\n\nDer neue Pfad ist zu lang !";
-        } else if (MoveRenaming(from, to)) {
-            moved = true;
         } else {
-            switch (::GetLastError()) {
-                case ERROR_FILE_NOT_FOUND: reason = "\n\nDie Datei wurde nicht gefuneden !"; break;
-                case ERROR_ACCESS_DENIED: reason = "\n\nDer Zugriff wurde verweigert !"; break;
-                case ERROR_ALREADY_EXISTS:
-                case ERROR_FILE_EXISTS: reason = "\n\nDer neue Dateiname existiert bereits !"; break;
-                // Worth telling: once the other program lets go, "Wiederholen" succeeds.
-                case ERROR_SHARING_VIOLATION:
-                case ERROR_LOCK_VIOLATION: reason = "\n\nDie Datei wird von einem anderen Programm verwendet !"; break;
-                default: break;
+            switch (MoveRenaming(from, to, &step)) {
+                case MOVE_DONE: moved = true; break;
+                case MOVE_FAILED: reason = MoveErrorReason(::GetLastError()); break;
+                case MOVE_SPELLING_KEPT:
+                    reason = "\n\nDas Dateisystem hat die neue Schreibweise nicht übernommen !";
+                    break;
+                case MOVE_NO_STEP_KEPT:
+                    reason = "\n\nDas Dateisystem hat die neue Schreibweise nicht übernommen, und neben der Datei "
+                             "ist kein Zwischenname frei !";
+                    break;
+                case MOVE_LEFT_AT_STEP: {
+                    // "Wiederholen" goes on from where the file is now.
+                    CCritSecLock lock(m_lock);
+                    m_paths[index] = step;
+                    m_renamedFrom.push_back(original);
+                    reason = "\n\nDie Datei ließ sich weder umbenennen noch zurückbenennen und heißt jetzt " +
+                             NameOf(step) + " !";
+                    break;
+                }
             }
         }
         if (moved) {
             CCritSecLock lock(m_lock);
             m_renamed.emplace_back(index, newName);
-            m_renamedFrom.push_back(from);
+            m_renamedFrom.push_back(original);
             m_paths[index] = to;
             InterlockedIncrement(&m_nSuccess);
             *renamed = true;

@@ -65,6 +65,12 @@ bool IsValidNewFileName(const char* name);
 // Joins folder (ending in a separator) and name into out; false, with out empty, when the
 // path would reach MAX_PATH bytes.
 bool JoinRenamePath(const char* folder, const char* name, std::string& out);
+// The step names, in the order to try, through which a change of letter case alone moves the
+// file from (a full path) on its way to to: "<from>.vellmorant.tmp" and "<from>.<n>.vellmorant.tmp"
+// while they stay below MAX_PATH, then short names in the same folder (per number the longest of
+// "~vm<n>.tmp", "~<n>" and "<n>" that fits). None names from or to (compared without case);
+// empty when nothing fits.
+std::vector<std::string> RenameStepNames(const std::string& from, const std::string& to);
 
 class CRenameDlg : public CDialog {
 public:

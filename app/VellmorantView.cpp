@@ -45,6 +45,18 @@ CString FileCountText(int count) {
   return s;
 }
 
+CString SkippedEntriesText(int count) {
+  CString s;
+  if (count == 1)
+    s = "Es wurde 1 Datei oder Verzeichnis übergangen: sie konnte nicht gelesen werden, oder ihr Pfad ist zu "
+        "lang oder nicht darstellbar.";
+  else
+    s.Format("Es wurden %i Dateien oder Verzeichnisse übergangen: sie konnten nicht gelesen werden, oder ihr Pfad "
+             "ist zu lang oder nicht darstellbar.",
+             count);
+  return s;
+}
+
 void DropTrailingSeparatorKeepRoot(CString& path) {
   int n = path.GetLength();
   if (n == 0) return;
@@ -528,11 +540,7 @@ void CVellmorantView::AddFiles(const char* path, const char* plus, const char* m
     MessageBox(text, "Fehler", MB_OK | MB_ICONERROR);
   } else if (ended == IDOK && m_wndFiles.m_DirList.GetSkippedCount() > 0) {
     // Without a word the list would look complete.
-    CString text;
-    text.Format("Es wurden %i Dateien oder Verzeichnisse übergangen: sie konnten nicht gelesen werden, oder "
-                "ihr Pfad ist zu lang oder nicht darstellbar.",
-                m_wndFiles.m_DirList.GetSkippedCount());
-    MessageBox(text, "Warnung", MB_OK | MB_ICONWARNING);
+    MessageBox(SkippedEntriesText(m_wndFiles.m_DirList.GetSkippedCount()), "Warnung", MB_OK | MB_ICONWARNING);
   }
 }
 

@@ -30,6 +30,10 @@ int ClampResultLimit(long long value);            // 10..1,000,000
 SIZE_T CacheWorkingSetMinimum(uint32_t cacheSize);
 // "%i Datei%s" with "en" for any count but 1.
 CString FileCountText(int count);
+// The warning after a fill that left out count entries (count > 0): "Es wurden %i Dateien oder
+// Verzeichnisse übergangen: ...", for one entry in the singular ("Es wurde 1 Datei oder
+// Verzeichnis übergangen: ...").
+CString SkippedEntriesText(int count);
 // Drops one trailing separator unless that leaves a drive ("C:\" stays) or nothing.
 void DropTrailingSeparatorKeepRoot(CString& path);
 

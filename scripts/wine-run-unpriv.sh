@@ -18,7 +18,9 @@ if [ -z "$run" ]; then
   kept=1
 fi
 prefix="$run/prefix"
-env_args=(DISPLAY="${DISPLAY:-}" WINEPREFIX="$prefix" HOME="$home" PATH="$PATH")
+# The build and source folders tell end-to-end tests where the program is.
+env_args=(DISPLAY="${DISPLAY:-}" WINEPREFIX="$prefix" HOME="$home" PATH="$PATH"
+          VM_BINARY_DIR="${VM_BINARY_DIR:-}" VM_SOURCE_DIR="${VM_SOURCE_DIR:-}")
 # Boot the run's prefix once and start its services with our output detached (a kept
 # prefix's server may have ended since: start it again, a running one stays as it is).
 (

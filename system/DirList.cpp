@@ -44,6 +44,14 @@ bool ToAnsiExact(const wchar_t* w, std::string& out) {
 
 bool HasWildcard(const wchar_t* s) { return wcschr(s, L'*') || wcschr(s, L'?'); }
 
+// A full path in the form the wide file functions take beyond MAX_PATH ("\\?\C:\...",
+// "\\?\UNC\server\..."): a folder of 259 characters is read with its names appended.
+std::wstring LongFormW(const std::wstring& full) {
+    if (full.size() < MAX_PATH - 12 || full.compare(0, 4, L"\\\\?\\") == 0) return full;
+    if (full.size() > 2 && IsSepW(full[0]) && IsSepW(full[1])) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 int64_t UnixSeconds(const FILETIME& ft) {
     int64_t t = (int64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     t -= 116444736000000000LL;
@@ -153,7 +161,7 @@ bool CDirScanner::Add(const std::string& path, int nameOffset, DWORD attr, const
 
 void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolders) {
     WIN32_FIND_DATAW fd;
-    std::wstring pattern = folder.wide + L"*";
+    std::wstring pattern = LongFormW(folder.wide + L"*");
     HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
     if (h == INVALID_HANDLE_VALUE) {
         // A folder that cannot be read (denied) is one left out; one gone meanwhile is not.
@@ -168,6 +176,18 @@ void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolde
         if (name[0] == L'.' && (!name[1] || (name[1] == L'.' && !name[2]))) continue;
         bool isDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if ((m_flags & CDirList::DL_NO_HIDDEN) && (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)) continue;
+        // Judged by the find data alone, before the path is spelt: an entry that cannot be
+        // named counts as left out only when the scan would have taken it.
+        bool listed, walked = false;
+        if (isDir) {
+            listed = (m_flags & CDirList::DL_FOLDERS) && NameWanted(name);
+            // Junctions and links are not followed: they may loop.
+            walked = (m_flags & CDirList::DL_RECURSE) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        } else {
+            listed = !(m_flags & CDirList::DL_NO_FILES) && NameWanted(name) &&
+                     FilterPasses(fd.dwFileAttributes, fd.ftCreationTime, fd.ftLastWriteTime);
+        }
+        if (!listed && !walked) continue;
         std::string ansiName;
         if (!ToAnsiExact(name, ansiName)) {
             if (!fd.cAlternateFileName[0] || !ToAnsiExact(fd.cAlternateFileName, ansiName)) {
@@ -181,23 +201,13 @@ void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolde
             continue;
         }
         int nameOffset = int(folder.ansi.size());
-        if (isDir) {
-            if ((m_flags & CDirList::DL_FOLDERS) && NameWanted(name)) {
-                if (!Add(path, nameOffset, fd.dwFileAttributes, fd.ftCreationTime, fd.ftLastAccessTime,
-                         fd.ftLastWriteTime, 0, 0))
-                    break;
-            }
-            // Junctions and links are not followed: they may loop.
-            if ((m_flags & CDirList::DL_RECURSE) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                subfolders.push_back(Folder{folder.wide + name + L"\\", path + "\\"});
-        } else {
-            if (m_flags & CDirList::DL_NO_FILES) continue;
-            if (!NameWanted(name) || !FilterPasses(fd.dwFileAttributes, fd.ftCreationTime, fd.ftLastWriteTime))
-                continue;
+        if (listed) {
+            DWORD hi = isDir ? 0 : fd.nFileSizeHigh, lo = isDir ? 0 : fd.nFileSizeLow;
             if (!Add(path, nameOffset, fd.dwFileAttributes, fd.ftCreationTime, fd.ftLastAccessTime, fd.ftLastWriteTime,
-                     fd.nFileSizeHigh, fd.nFileSizeLow))
+                     hi, lo))
                 break;
         }
+        if (walked) subfolders.push_back(Folder{folder.wide + name + L"\\", path + "\\"});
     } while (FindNextFileW(h, &fd));
     FindClose(h);
 }
@@ -291,14 +301,16 @@ int CDirScanner::Run(const char* pattern) {
         DWORD s = GetShortPathNameW(base.c_str(), shortName, MAX_PATH * 2);
         if (s == 0 || s >= MAX_PATH * 2 || !ToAnsiExact(shortName, baseAnsi)) return FILE_ERR_BAD_PATH;
     }
-    if (baseAnsi.size() >= MAX_PATH) return FILE_ERR_BAD_PATH;
-    DWORD attr = GetFileAttributesW(base.c_str());
+    // A folder of up to MAX_PATH - 1 characters is read; entries whose paths pass the limit
+    // are left out one by one.
+    if (baseAnsi.size() > MAX_PATH) return FILE_ERR_BAD_PATH;
+    DWORD attr = GetFileAttributesW(LongFormW(base).c_str());
     if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) return FILE_ERR_NOT_FOUND;
     m_baseLength = int(baseAnsi.size());
 
     if (single) {
         WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((base + last).c_str(), &fd);
+        HANDLE h = FindFirstFileW(LongFormW(base + last).c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) return FILE_ERR_NOT_FOUND;
         FindClose(h);
         std::string name;

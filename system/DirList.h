@@ -91,10 +91,11 @@ public:
     // (null: none) adds attribute, read-only and time filters for files. Flags DL_*. Folders
     // are always walked (when DL_RECURSE) whatever the filters; junctions and links are not
     // followed. Names that the ANSI code page cannot spell are listed by their short name, or
-    // skipped when they have none; so are paths of MAX_PATH bytes or more. Entries of one
-    // folder come before those of its sub-folders. Returns the number of entries added (the
-    // ones found so far when m_bStop ended the scan), or a negative code: -3 (the pattern's
-    // folder or file does not exist), -7 (bad pattern).
+    // skipped when they have none; so are paths of MAX_PATH bytes or more (the pattern's folder
+    // itself may have MAX_PATH - 1). Entries of one folder come before those of its
+    // sub-folders. Returns the number of entries added (the ones found so far when m_bStop ended
+    // the scan), or a negative code: -3 (the pattern's folder or file does not exist), -7 (bad
+    // pattern).
     int Open(const char* pattern, int flags, const char* include = nullptr, const char* exclude = nullptr,
              const DirFilter* filter = nullptr);
     // Clears the list, then Open(pattern, flags, include, exclude). For the folder lists of the
@@ -137,7 +138,9 @@ public:
         m_pNotifyContext = context;
     }
     // Entries skipped by the last Open: paths that the ANSI code page cannot spell or that are
-    // too long to name, and folders that could not be read (denied).
+    // too long to name, and folders that could not be read (denied). Only entries the scan would
+    // have taken count: files that the name lists and the filter accept, folders it would have
+    // listed or walked (judged by the find data, which a too long path still has).
     int GetSkippedCount() const { return m_nSkipped; }
 
 private:

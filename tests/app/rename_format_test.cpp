@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/RenameDlg.h"
 #include "text/Match.h"
@@ -87,6 +89,47 @@ TEST(RenameFormat, JoinedPathsAreRefusedRatherThanCut) {
   EXPECT_EQ(259u, out.size());
   EXPECT_FALSE(JoinRenamePath(folder.c_str(), std::string(16, 'n').c_str(), out));  // 260: refused
   EXPECT_EQ("", out);
+}
+
+// Step names of a change of letter case alone: the long form while it fits below MAX_PATH, then
+// short names in the same folder; never the file's own name or its new one, never past the limit.
+TEST(RenameFormat, StepNamesStayInTheFolderAndBelowTheLimit) {
+  struct Case {
+    size_t length;      // of the file's full path
+    const char *name;   // the file's name (the folder fills up the length)
+    const char *to;     // its new name
+    const char *first;  // the first step name's name part
+    size_t count;
+  } cases[] = {
+      {20, "abc.txt", "ABC.txt", "abc.txt.vellmorant.tmp", 200},
+      {242, "abc.txt", "ABC.txt", "abc.txt.vellmorant.tmp", 110},   // and ".1." to ".9."
+      {244, "abc.txt", "ABC.txt", "abc.txt.vellmorant.tmp", 101},
+      {245, "abc.txt", "ABC.txt", "~vm0.tmp", 100},
+      {250, "abc1.txt", "ABC1.txt", "~vm0.tmp", 100},
+      {259, "abc.txt", "ABC.txt", "~0", 100},                        // "~vm0.tmp" has 8 letters
+      {259, "ab", "AB", "~0", 100},                                  // "~0" to "~9", "10" to "99"
+      {259, "a", "A", "0", 10},
+      {259, "0", "0", "1", 9},                                       // never the file's own name
+      {255, "~vm0.tmp", "~VM0.TMP", "~0", 100},                      // the next form for 0
+  };
+  for (const Case &c : cases) {
+    const std::string folder = "C:\\" + std::string(c.length - 4 - strlen(c.name), 'f') + "\\";
+    const std::string from = folder + c.name, to = folder + c.to;
+    ASSERT_EQ(c.length, from.size());
+    std::vector<std::string> steps = RenameStepNames(from, to);
+    SCOPED_TRACE(std::to_string(c.length) + " " + c.name);
+    ASSERT_EQ(c.count, steps.size());
+    EXPECT_EQ(folder + c.first, steps[0]);
+    std::set<std::string> seen;
+    for (const std::string &s : steps) {
+      EXPECT_LT(s.size(), size_t(MAX_PATH)) << s;
+      EXPECT_EQ(folder, s.substr(0, folder.size())) << s;
+      EXPECT_EQ(std::string::npos, s.find('\\', folder.size())) << s;
+      EXPECT_NE(0, _stricmp(s.c_str(), from.c_str())) << s;
+      EXPECT_NE(0, _stricmp(s.c_str(), to.c_str())) << s;
+      EXPECT_TRUE(seen.insert(s).second) << s;
+    }
+  }
 }
 
 }  // namespace

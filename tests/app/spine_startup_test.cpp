@@ -119,6 +119,18 @@ TEST(ViewSettings, TextsAndSeparators) {
   EXPECT_STREQ("1 Datei", FileCountText(1));
   EXPECT_STREQ("0 Dateien", FileCountText(0));
   EXPECT_STREQ("7 Dateien", FileCountText(7));
+  const struct {
+    int count;
+    const char* text;
+  } leftOut[] = {
+      {1, "Es wurde 1 Datei oder Verzeichnis übergangen: sie konnte nicht gelesen werden, oder ihr Pfad ist zu lang "
+          "oder nicht darstellbar."},
+      {2, "Es wurden 2 Dateien oder Verzeichnisse übergangen: sie konnten nicht gelesen werden, oder ihr Pfad ist zu "
+          "lang oder nicht darstellbar."},
+      {21, "Es wurden 21 Dateien oder Verzeichnisse übergangen: sie konnten nicht gelesen werden, oder ihr Pfad ist "
+           "zu lang oder nicht darstellbar."},
+  };
+  for (const auto& c : leftOut) EXPECT_STREQ(c.text, SkippedEntriesText(c.count)) << c.count;
   CString p("C:\\");
   DropTrailingSeparatorKeepRoot(p);
   EXPECT_STREQ("C:\\", p);

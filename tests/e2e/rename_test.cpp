@@ -1,13 +1,15 @@
 // Renaming the listed files by a pattern, end to end: a preview and OK rename one file, "Alle"
 // renames the rest, a name collision or a file held open asks and "Ignoriren" keeps the files,
 // edits alone never rename, bad formats and names are refused, Cancel keeps the settings, and a
-// change of letter case alone renames, also beside a leftover temporary file.
+// change of letter case alone renames, also beside a leftover temporary file and where the
+// file's path nears the length limit.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/LongPaths.h"
 #include "e2e/support/AppSession.h"
 #include "e2e/support/E2eDriver.h"
 
@@ -23,14 +25,15 @@ using Names = std::set<std::string>;
 
 class App {
  public:
-  bool Start(const TempTree &tree, int files) {
+  bool Start(const TempTree &tree, int files) { return Start(Folder(tree), files); }
+  bool Start(const std::string &folder, int files) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
       DWORD byName = 1;
       RegSetValueExA(key, "SortList", 0, REG_DWORD, reinterpret_cast<BYTE *>(&byName), 4);
       RegCloseKey(key);
     }
-    if (!p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*")) return false;
+    if (!p.Start(ProgramPath(), Quote(folder) + " -p:*")) return false;
     main = WaitMain(p);
     list = main ? FindChildById(main, kFileList) : nullptr;
     return list && SettledCount(p, list) == files;
@@ -334,4 +337,79 @@ TEST_F(Rename, RunsEndPastTheLastFileAndActOnEachFileOnce) {
     SCOPED_TRACE(c.label);
     RunRenameCase(c);
   }
+}
+
+namespace {
+
+struct LongCase {
+  const char *label;
+  size_t length;                       // of each file's full path
+  std::vector<std::string> names;      // the files, in one folder
+  const char *format;
+  std::vector<std::string> leftovers;  // unlisted files in the way, written after the fill
+  const char *reason;                  // the end of the question a failure asks; null: none
+  std::string message;
+  Names after;
+};
+
+void RunLongCase(const LongCase &c) {
+  SCOPED_TRACE(c.label);
+  DeleteUserKey(kAppKey);
+  TempTree tree("ren5");
+  const std::string folder = testcommon::PaddedPath(tree.Root(), c.length - 1 - c.names[0].size(), 'p');
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  for (const std::string &n : c.names) ASSERT_EQ(c.length, tree.Write(folder.substr(tree.Root().size()) + "\\" + n, n).size());
+  App app;
+  ASSERT_TRUE(app.Start(folder, int(c.names.size())));
+  for (const std::string &n : c.leftovers) tree.Write(folder.substr(tree.Root().size()) + "\\" + n, kLeftoverBytes);
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, kFormat), c.format);
+  ASSERT_TRUE(WaitFor([&] { return GetText(GetDlgItem(dlg, kCurrent)) == c.names[0] && Enabled(dlg, kFormat); }, 10000));
+  Click(dlg, kAll);
+  if (c.reason) {
+    const std::string question = app.Answer("Fehler", IDIGNORE);
+    const std::string reason = c.reason;
+    EXPECT_EQ(0u, question.find("Fehler beim Umbennen von ")) << question;
+    EXPECT_TRUE(question.size() > reason.size() && question.substr(question.size() - reason.size()) == reason)
+        << question;
+  }
+  EXPECT_EQ(c.message, app.Answer("Information", IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  Names onDisk;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  do
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) onDisk.insert(fd.cFileName);
+  while (FindNextFileA(h, &fd));
+  FindClose(h);
+  for (const std::string &n : c.leftovers) {
+    EXPECT_EQ(1u, onDisk.erase(n)) << n;
+    EXPECT_EQ(kLeftoverBytes, testcommon::ReadFileBytes(folder + "\\" + n)) << n;
+  }
+  EXPECT_EQ(c.after, onDisk);
+  EXPECT_EQ(c.after, ListNames(app.list));
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
+
+}  // namespace
+
+// Near the path limit "<file>.vellmorant.tmp" does not fit: the step goes through a shorter
+// free name in the same folder, and where none is free the question says why.
+TEST_F(Rename, LetterCaseAloneNearThePathLimit) {
+  const std::string done2 = "Es wurden 2 von 2 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.";
+  const LongCase cases[] = {
+      {"250 characters", 250, {"abc1.txt", "abc2.txt"}, "|abc|ABC|*", {}, nullptr, done2, {"ABC1.txt", "ABC2.txt"}},
+      {"250 characters beside leftover step names", 250, {"abc1.txt", "abc2.txt"}, "|abc|ABC|*",
+       {"~vm0.tmp", "~VM1.TMP"}, nullptr, done2, {"ABC1.txt", "ABC2.txt"}},
+      {"259 characters", 259, {"abc1.txt", "abc2.txt"}, "|abc|ABC|*", {}, nullptr, done2, {"ABC1.txt", "ABC2.txt"}},
+      // A one-letter name at the limit leaves room for the steps "0" to "9" only; all taken,
+      // the direct move keeps the old spelling under Wine (Windows' own file system takes it).
+      {"no step name free", 259, {"a"}, "|a|A|*", {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"},
+       "\n\nDas Dateisystem hat die neue Schreibweise nicht \xFC" "bernommen, und neben der Datei ist kein "
+       "Zwischenname frei !",
+       "Es wurden 0 von 1 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.", {"a"}},
+  };
+  for (const LongCase &c : cases) RunLongCase(c);
 }

@@ -92,7 +92,7 @@ TEST_F(Spine, CommandLineFillsTheListWithMatchingFiles) {
     CloseHandle(h);
     Process p;
     ASSERT_TRUE(p.Start(ProgramPath(), Quote(Folder(tree)) + " -p:*.txt"));
-    EXPECT_EQ("Es wurden 1 Dateien oder Verzeichnisse \xFC" "bergangen: sie konnten nicht gelesen werden, oder ihr "
+    EXPECT_EQ("Es wurde 1 Datei oder Verzeichnis \xFC" "bergangen: sie konnte nicht gelesen werden, oder ihr "
               "Pfad ist zu lang oder nicht darstellbar.",
               AnswerMessageBox(p, "Warnung"));
     HWND main = WaitMain(p);

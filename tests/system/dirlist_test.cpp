@@ -9,6 +9,7 @@
 
 #include "system/DirList.h"
 #include "system/Files.h"
+#include "common/LongPaths.h"
 #include "system/support/SysTestUtil.h"
 
 using systest::TempDir;
@@ -340,4 +341,95 @@ TEST(DirListCancel, StopFlagFromAnotherThread) {
     // The next scan starts afresh.
     l.Clear();
     EXPECT_EQ(l.Open(dir.Path().c_str(), CDirList::DL_RECURSE), 3000);
+}
+
+namespace {
+
+// a.txt and b.log (written now) beside entries whose paths pass the limit: T a 262-character
+// .txt of 2001, L a 262-character .log written now, D a 262-character folder holding c.txt.
+class DirListLeftOut : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = m_dir.Path() + "\\";
+        ASSERT_TRUE(systest::WriteFileBytes(m_root + "a.txt", "a"));
+        ASSERT_TRUE(systest::WriteFileBytes(m_root + "b.log", "b"));
+        const std::string t = testcommon::PaddedPath(m_root, 262, 't', ".txt");
+        ASSERT_TRUE(testcommon::MakeLongFile(t));
+        ASSERT_TRUE(testcommon::SetLongTimes(t, 2001));
+        ASSERT_TRUE(testcommon::MakeLongFile(testcommon::PaddedPath(m_root, 262, 'l', ".log")));
+        const std::string d = testcommon::PaddedPath(m_root, 262, 'd');
+        ASSERT_TRUE(testcommon::MakeLongFolder(d));
+        ASSERT_TRUE(testcommon::MakeLongFile(d + "\\c.txt"));
+    }
+    void TearDown() override { testcommon::RemoveLongTree(m_dir.Path()); }
+
+    TempDir m_dir;
+    std::string m_root;
+};
+
+}  // namespace
+
+// Only what the scan would have taken counts as left out: names the lists accept, files the
+// date filter accepts, folders listed or walked (one count for a folder both listed and walked).
+TEST_F(DirListLeftOut, CountsOnlyWhatTheScanWouldTake) {
+    const int R = CDirList::DL_RECURSE, F = CDirList::DL_FOLDERS, NF = CDirList::DL_NO_FILES;
+    const struct {
+        const char* label;
+        const char* name;   // appended to the root: a mask, or "" for the folder itself
+        int flags;
+        const char *include, *exclude;
+        int timeMode;       // modified before (3) or after (4) 1 January 2010; 0 none
+        int listed, skipped;
+    } cases[] = {
+        {"everything, with sub-folders", "", R, nullptr, nullptr, 0, 2, 3},            // T L D
+        {"everything, no sub-folders", "", 0, nullptr, nullptr, 0, 2, 2},              // T L
+        {"*.txt with sub-folders", "", R, "*.txt", nullptr, 0, 1, 2},                  // T D
+        {"*.txt without", "", 0, "*.txt", nullptr, 0, 1, 1},                           // T
+        {"*.txt minus t*", "", R, "*.txt", "t*", 0, 1, 1},                             // D
+        {"*.doc with sub-folders", "", R, "*.doc", nullptr, 0, 0, 1},                  // D
+        {"*.doc without", "", 0, "*.doc", nullptr, 0, 0, 0},
+        {"a mask of the pattern", "*.log", 0, nullptr, nullptr, 0, 1, 1},             // L
+        {"folders, walked and listed", "", R | F | NF, nullptr, nullptr, 0, 0, 1},     // D once
+        {"folders listed, not walked", "", F | NF, nullptr, nullptr, 0, 0, 1},         // D
+        {"folders a list leaves out", "", F | NF, "x*", nullptr, 0, 0, 0},
+        {"modified before 2010", "", R, nullptr, nullptr, 3, 0, 2},                    // T D
+        {"modified after 2010", "", 0, nullptr, nullptr, 4, 2, 1},                     // L
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        DirFilter filter = {};
+        filter.nTimeMode = c.timeMode;
+        filter.nTime = 1262304000;   // 1 January 2010
+        CDirList l;
+        EXPECT_EQ(c.listed, l.Open((m_root + c.name).c_str(), c.flags, c.include, c.exclude, &filter));
+        EXPECT_EQ(c.skipped, l.GetSkippedCount());
+    }
+}
+
+// A folder of 258 or 259 characters is read: its entries are left out one by one, as those of a
+// shorter folder would be; only a folder that is missing is one.
+TEST_F(DirListLeftOut, FoldersAtTheLimitAreReadNotMissing) {
+    const struct {
+        size_t length;
+        const char* include;
+        bool make;
+        int result, skipped;
+    } cases[] = {
+        {259, nullptr, true, 0, 2}, {259, "*.txt", true, 0, 1}, {259, "*.doc", true, 0, 0},
+        {258, nullptr, true, 0, 2}, {200, nullptr, true, 2, 0}, {259, nullptr, false, FILE_ERR_NOT_FOUND, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.length) + (c.include ? c.include : ""));
+        const std::string folder = testcommon::PaddedPath(m_root, c.length, 'f');
+        if (c.make) {
+            ASSERT_TRUE(testcommon::MakeLongFolder(folder));
+            ASSERT_TRUE(testcommon::MakeLongFile(folder + "\\x.txt"));
+            ASSERT_TRUE(testcommon::MakeLongFile(folder + "\\y.log"));
+        }
+        CDirList l;
+        EXPECT_EQ(c.result, l.Open(folder.c_str(), 0, c.include));
+        EXPECT_EQ(c.skipped, l.GetSkippedCount());
+        EXPECT_EQ(c.result, l.Open((folder + "\\").c_str(), CDirList::DL_RECURSE, c.include)) << "with a separator";
+        testcommon::RemoveLongTree(folder);
+    }
 }
