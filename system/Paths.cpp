@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/String.h"
 
@@ -100,10 +101,12 @@ int PathGetKindA(const char* path) {
     return (a & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
 }
 
-int PathCompareA(const char* a, const char* b) {
+int PathCompareA(const char* a, const char* b) { return PathCompareNA(-1, a, -1, b); }
+
+int PathCompareNA(int lengthA, const char* a, int lengthB, const char* b) {
     if (!a) a = "";
     if (!b) b = "";
-    return CompareFolded(a, int(strlen(a)), b, int(strlen(b)), false);
+    return CompareFolded(a, Length(a, lengthA), b, Length(b, lengthB), false);
 }
 
 int PathCompareCaseNA(int lengthA, const char* a, int lengthB, const char* b) {
@@ -331,6 +334,73 @@ int PathJoinA(int folderLength, char* dest, const char* folder, const char* name
     memcpy(dest + fl + (sep ? 1 : 0), name, size_t(nl));
     dest[total] = 0;
     return total;
+}
+
+namespace {
+
+// The names of a path, separators dropped.
+template <class C>
+std::vector<std::basic_string<C>> SplitNames(const C* p, size_t n) {
+    std::vector<std::basic_string<C>> names;
+    size_t i = 0;
+    while (i < n) {
+        size_t j = i;
+        while (j < n && p[j] != C('\\') && p[j] != C('/')) ++j;
+        if (j > i) names.emplace_back(p + i, j - i);
+        i = j + 1;
+    }
+    return names;
+}
+
+// The ANSI spelling of a name, false when the code page lacks one of its letters.
+bool AnsiExact(const std::wstring& name, std::string& out) {
+    out.clear();
+    if (name.empty()) return true;
+    BOOL lost = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), int(name.size()), nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.resize(size_t(n));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), int(name.size()), &out[0], n, nullptr, &lost);
+    return !lost;
+}
+
+}  // namespace
+
+int PathOwnNamesW(const char* path, int from, std::wstring& out) {
+    if (!path || !*path) return -1;
+    const int length = int(strlen(path));
+    if (from < 0) from = 0;
+    if (from > length) from = length;
+    // A short name the system made up always carries a '~'.
+    if (!memchr(path + from, '~', size_t(length - from))) return 0;
+    const std::vector<std::string> listed = SplitNames(path + from, size_t(length - from));
+    if (listed.empty()) return 0;
+    int wn = MultiByteToWideChar(CP_ACP, 0, path, length, nullptr, 0);
+    if (wn <= 0) return -1;
+    std::wstring wide(size_t(wn), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, length, &wide[0], wn);
+    DWORD need = GetLongPathNameW(wide.c_str(), nullptr, 0);
+    if (need == 0) return -1;
+    std::wstring full(need, L'\0');
+    DWORD got = GetLongPathNameW(wide.c_str(), &full[0], need);
+    if (got == 0 || got >= need) return -1;
+    full.resize(got);
+    const std::vector<std::wstring> own = SplitNames(full.c_str(), full.size());
+    if (own.size() < listed.size()) return -1;
+    const size_t first = own.size() - listed.size();
+    bool same = true;
+    for (size_t i = 0; i < listed.size() && same; ++i) {
+        std::string ansi;
+        same = AnsiExact(own[first + i], ansi) &&
+               PathCompareNA(int(ansi.size()), ansi.c_str(), int(listed[i].size()), listed[i].c_str()) == 0;
+    }
+    if (same) return 0;
+    out.clear();
+    for (size_t i = first; i < own.size(); ++i) {
+        if (i > first) out += L'\\';
+        out += own[i];
+    }
+    return 1;
 }
 
 int PathCreateDirectoriesExA(const char* path, int option) {
