@@ -46,27 +46,23 @@ std::wstring Widen(const char* text) {
   return w;
 }
 
-// text in the code page; with exact, false when a letter is missing there (else it shows '?').
-bool Narrow(const std::wstring& text, CString& out, bool exact) {
-  BOOL lost = FALSE;
-  const DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
-  int n = WideCharToMultiByte(CP_ACP, flags, text.c_str(), -1, nullptr, 0, nullptr, exact ? &lost : nullptr);
+// text in the code page, '?' for a letter it lacks: for messages.
+CString Shown(const std::wstring& text) {
+  CString out;
+  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   char* buffer = out.GetBuffer(n > 0 ? n : 1);
-  if (n <= 0 || !buffer) {
-    out.ReleaseBuffer(0);
-    return false;
-  }
-  WideCharToMultiByte(CP_ACP, flags, text.c_str(), -1, buffer, n, exact ? nullptr : "?", exact ? &lost : nullptr);
-  out.ReleaseBuffer(n - 1);
-  return !lost;
+  if (!buffer) return out;
+  n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, n, "?", nullptr);
+  out.ReleaseBuffer(n > 0 ? n - 1 : 0);
+  return out;
 }
 
 // A spelling of an existing path that the code page functions reach: its own, or its short one.
 bool ReachableSpelling(const std::wstring& path, CString& out) {
-  if (Narrow(path, out, true)) return true;
-  wchar_t shortPath[MAX_PATH];
-  DWORD n = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-  return n > 0 && n < MAX_PATH && Narrow(shortPath, out, true);
+  std::string ansi;
+  if (!PathAnsiSpellingW(path, ansi)) return false;
+  out = ansi.c_str();
+  return true;
 }
 
 // Where a copy goes: the target folder followed by the source's path below the source folder.
@@ -87,7 +83,7 @@ CopyTarget TargetOf(const CString& targetFolder, const char* source, int sourceL
   std::wstring own;
   if (PathOwnNamesW(source, sourceLength, own) != 1) return t;
   t.wide = Widen(targetFolder) + own;
-  Narrow(t.wide, t.shown, false);
+  t.shown = Shown(t.wide);
   CString folder;
   const size_t cut = t.wide.find_last_of(L"\\/");
   t.lost = cut == std::wstring::npos || !ReachableSpelling(t.wide.substr(0, cut), folder);

@@ -403,6 +403,21 @@ int PathOwnNamesW(const char* path, int from, std::wstring& out) {
     return 1;
 }
 
+bool PathAnsiSpellingW(const std::wstring& path, std::string& out) {
+    if (AnsiExact(path, out)) return true;
+    DWORD need = GetShortPathNameW(path.c_str(), nullptr, 0);
+    std::wstring shortPath(need ? need : 1, L'\0');
+    DWORD got = need ? GetShortPathNameW(path.c_str(), &shortPath[0], need) : 0;
+    if (got == 0 || got >= need) {
+        out.clear();
+        return false;
+    }
+    shortPath.resize(got);
+    if (AnsiExact(shortPath, out)) return true;
+    out.clear();
+    return false;
+}
+
 int PathCreateDirectoriesExA(const char* path, int option) {
     if (!path || !*path) return 0;
     CString full;

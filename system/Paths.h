@@ -107,6 +107,10 @@ int PathJoinA(int folderLength, char* dest, const char* folder, const char* name
 // for another there: out gets those names as the file system spells them, in UTF-16, '\'
 // between them; -1 when the path cannot be resolved (missing, or too long).
 int PathOwnNamesW(const char* path, int from, std::wstring& out);
+// A spelling of path (UTF-16) that the ANSI functions reach: the path itself when the code
+// page has all its letters, else, for an existing path, its short form. False when there is
+// none (out empty).
+bool PathAnsiSpellingW(const std::wstring& path, std::string& out);
 
 // Creates every missing folder of path. Returns 1 when something was created, 2 when the
 // folder already existed, 0 on failure (also when a part exists as a file).

@@ -330,6 +330,31 @@ TEST(Paths, OwnNamesReplaceTheShortNamesOfAListing) {
     std::wstring own;
     EXPECT_EQ(-1, PathOwnNamesW(nullptr, 0, own));
     EXPECT_EQ(-1, PathOwnNamesW("", 0, own));
+
+    // And back: a spelling the ANSI functions reach.
+    const struct {
+        std::wstring path;
+        bool found;
+        const char* same;  // an ANSI path of the same file ("" when the spelling must be short)
+    } spellings[] = {
+        {base + L"\\plain~1.txt", true, "plain~1.txt"},
+        {base + L"\\\x00FC" L"ber.txt", true, "\xFC" "ber.txt"},  // über, missing but spelt in full
+        {base + L"\\" + greek, true, ""},
+        {base + L"\\" + folder + L"\\" + greek, true, ""},
+        {base + L"\\" + folder + L"\\gone\x03B1.txt", false, nullptr},
+    };
+    for (const auto& r : spellings) {
+        std::string out = "untouched";
+        EXPECT_EQ(r.found, PathAnsiSpellingW(r.path, out));
+        if (!r.found) {
+            EXPECT_EQ("", out);
+        } else if (*r.same) {
+            EXPECT_EQ(dir / r.same, out);
+        } else {
+            EXPECT_EQ(std::string::npos, out.find('?')) << out;
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out.c_str())) << out;
+        }
+    }
 }
 
 TEST(Paths, SearchProgram) {
