@@ -38,14 +38,6 @@ int Ask(CProgressDlg* pDlg, const char* format, const char* path, const char* ca
 
 enum { COPY_DONE, COPY_FAILED, COPY_CANCELLED };
 
-std::wstring Widen(const char* text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, &w[0], n);
-  w.resize(wcslen(w.c_str()));
-  return w;
-}
-
 // text in the code page, '?' for a letter it lacks: for messages.
 CString Shown(const std::wstring& text) {
   CString out;
@@ -82,7 +74,7 @@ CopyTarget TargetOf(const CString& targetFolder, const char* source, int sourceL
   t.path = t.shown = targetFolder + (source + sourceLength);
   std::wstring own;
   if (PathOwnNamesW(source, sourceLength, own) != 1) return t;
-  t.wide = Widen(targetFolder) + own;
+  t.wide = PathToWideA(targetFolder) + own;
   t.shown = Shown(t.wide);
   CString folder;
   const size_t cut = t.wide.find_last_of(L"\\/");
@@ -118,7 +110,7 @@ int CopyOneFile(CProgressDlg* pDlg, const char* source, const CopyTarget& target
     // No room for the temporary file's name beside the target: the system copies directly.
     in.Close();
     const BOOL copied =
-        wide ? CopyFileW(Widen(source).c_str(), target.wide.c_str(), FALSE) : CopyFileA(source, target.path, FALSE);
+        wide ? CopyFileW(PathToWideA(source).c_str(), target.wide.c_str(), FALSE) : CopyFileA(source, target.path, FALSE);
     return copied ? COPY_DONE : COPY_FAILED;
   }
   if (wide) writer.SetTargetNameW(target.wide.c_str());

@@ -352,19 +352,30 @@ std::vector<std::basic_string<C>> SplitNames(const C* p, size_t n) {
     return names;
 }
 
-// The ANSI spelling of a name, false when the code page lacks one of its letters.
-bool AnsiExact(const std::wstring& name, std::string& out) {
-    out.clear();
-    if (name.empty()) return true;
-    BOOL lost = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), int(name.size()), nullptr, 0, nullptr, &lost);
-    if (n <= 0 || lost) return false;
-    out.resize(size_t(n));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), int(name.size()), &out[0], n, nullptr, &lost);
-    return !lost;
+}  // namespace
+
+std::wstring PathToWideA(const char* s, int length) {
+    if (!s) return std::wstring();
+    if (length < 0) length = int(strlen(s));
+    if (!length) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, s, length, nullptr, 0);
+    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s, length, &w[0], n);
+    return w;
 }
 
-}  // namespace
+bool PathToAnsiExactW(const wchar_t* w, int length, std::string& out) {
+    out.clear();
+    if (!w) return true;
+    if (length < 0) length = int(wcslen(w));
+    if (!length) return true;
+    BOOL lost = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, length, nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.resize(size_t(n));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, length, &out[0], n, nullptr, &lost);
+    return !lost;
+}
 
 int PathOwnNamesW(const char* path, int from, std::wstring& out) {
     if (!path || !*path) return -1;
@@ -375,10 +386,8 @@ int PathOwnNamesW(const char* path, int from, std::wstring& out) {
     if (!memchr(path + from, '~', size_t(length - from))) return 0;
     const std::vector<std::string> listed = SplitNames(path + from, size_t(length - from));
     if (listed.empty()) return 0;
-    int wn = MultiByteToWideChar(CP_ACP, 0, path, length, nullptr, 0);
-    if (wn <= 0) return -1;
-    std::wstring wide(size_t(wn), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path, length, &wide[0], wn);
+    const std::wstring wide = PathToWideA(path, length);
+    if (wide.empty()) return -1;
     DWORD need = GetLongPathNameW(wide.c_str(), nullptr, 0);
     if (need == 0) return -1;
     std::wstring full(need, L'\0');
@@ -391,7 +400,7 @@ int PathOwnNamesW(const char* path, int from, std::wstring& out) {
     bool same = true;
     for (size_t i = 0; i < listed.size() && same; ++i) {
         std::string ansi;
-        same = AnsiExact(own[first + i], ansi) &&
+        same = PathToAnsiExactW(own[first + i].data(), int(own[first + i].size()), ansi) &&
                PathCompareNA(int(ansi.size()), ansi.c_str(), int(listed[i].size()), listed[i].c_str()) == 0;
     }
     if (same) return 0;
@@ -404,7 +413,7 @@ int PathOwnNamesW(const char* path, int from, std::wstring& out) {
 }
 
 bool PathAnsiSpellingW(const std::wstring& path, std::string& out) {
-    if (AnsiExact(path, out)) return true;
+    if (PathToAnsiExactW(path.data(), int(path.size()), out)) return true;
     DWORD need = GetShortPathNameW(path.c_str(), nullptr, 0);
     std::wstring shortPath(need ? need : 1, L'\0');
     DWORD got = need ? GetShortPathNameW(path.c_str(), &shortPath[0], need) : 0;
@@ -413,7 +422,7 @@ bool PathAnsiSpellingW(const std::wstring& path, std::string& out) {
         return false;
     }
     shortPath.resize(got);
-    if (AnsiExact(shortPath, out)) return true;
+    if (PathToAnsiExactW(shortPath.data(), int(shortPath.size()), out)) return true;
     out.clear();
     return false;
 }

@@ -100,6 +100,12 @@ int PathGetFullDirectoryA(char* buffer, const char* path, int size = MAX_PATH);
 // Returns the length, or -1 when it does not fit (dest then "").
 int PathJoinA(int folderLength, char* dest, const char* folder, const char* name, int size = MAX_PATH);
 
+// The ANSI text s (length -1: up to the NUL; null: "") in UTF-16.
+std::wstring PathToWideA(const char* s, int length = -1);
+// The ANSI spelling of the UTF-16 text w (length -1: up to the NUL; null: ""). False when the
+// code page lacks one of its letters (out then holds nothing of use).
+bool PathToAnsiExactW(const wchar_t* w, int length, std::string& out);
+
 // A file whose name the ANSI code page cannot spell is listed by its short name, and so is
 // such a folder in its path. A new name made from a listed path must take the file's own
 // names instead: the names of path from byte offset from on (where a name starts; from <= 0:

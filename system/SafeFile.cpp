@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "system/Paths.h"
+
 const char kSafeTempSuffix[] = ".vellmorant.tmp";
 
 namespace {
@@ -205,12 +207,7 @@ int CSafeFileWriter::Commit(OpenFileInfo* written)
     }
     // The target by its own name, when the code page cannot spell it, through the wide API.
     const bool wide = !m_targetW.empty();
-    std::wstring tempW;
-    if (wide) {
-        int n = MultiByteToWideChar(CP_ACP, 0, m_temp, -1, nullptr, 0);
-        tempW.resize(size_t(n > 0 ? n : 1));
-        MultiByteToWideChar(CP_ACP, 0, m_temp, -1, &tempW[0], n);
-    }
+    const std::wstring tempW = wide ? PathToWideA(m_temp) : std::wstring();
     auto attributesOf = [&] { return wide ? GetFileAttributesW(m_targetW.c_str()) : GetFileAttributesA(m_target); };
     auto setAttributes = [&](DWORD a) {
         return wide ? SetFileAttributesW(m_targetW.c_str(), a) : SetFileAttributesA(m_target, a);

@@ -34,15 +34,6 @@ bool StartsNoCase(const char* text, const std::string& prefix, size_t n)
 // The folder part of an entry's full path, with its separator.
 std::string EntryFolder(const DirEntry* e) { return std::string(e->FullPath(), size_t(e->nNameOffset)); }
 
-// A path of the code page in UTF-16.
-std::wstring ZipWiden(const std::string& text)
-{
-  std::wstring wide(text.size(), L'\0');
-  if (!text.empty())
-    wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], int(wide.size()))));
-  return wide;
-}
-
 void Enable(HWND hDlg, int id, BOOL enable) { ::EnableWindow(::GetDlgItem(hDlg, id), enable); }
 
 // Whether the path has a ".." step: names under it would leave the folder that the archive is
@@ -139,7 +130,7 @@ std::wstring ZipOwnEntryName(const std::string& archiveFolder, const std::string
   std::wstring own;
   if (PathOwnNamesW(path, from, own) != 1)
     return std::wstring();
-  return ZipWiden(archiveFolder) + own;
+  return PathToWideA(archiveFolder.c_str()) + own;
 }
 
 std::string ZipSkippedMessage(const std::vector<ZipSkippedSource>& skipped)
@@ -572,7 +563,7 @@ void CZipDlg::ZipWorker()
       // the file's own names.
       std::wstring own;
       if (PathOwnNamesW(path, int(base.size()), own) == 1)
-        PathAnsiSpellingW(ZipWiden(compare) + own, twin);  // "" when there is no such twin
+        PathAnsiSpellingW(PathToWideA(compare.c_str()) + own, twin);  // "" when there is no such twin
       // A twin path too long for the system cannot be compared: the file goes in.
       if (!twin.empty() && twin.size() < MAX_PATH && FileContentsEqualA(path, twin.c_str()))
         continue;

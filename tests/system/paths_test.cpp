@@ -249,6 +249,33 @@ TEST(Paths, CompareNTakesLengthsAndEveryLetter) {
     }
 }
 
+// ANSI and UTF-16 spellings: a round trip for every text of the code page, none for a letter
+// it lacks.
+TEST(Paths, WideAndAnsiSpellings) {
+    const struct {
+        const wchar_t* wide;
+        const char* ansi;  // null: the code page lacks a letter
+    } rows[] = {
+        {L"C:\\\x00FC" L"ber\\\x20AC.txt", "C:\\\xFC" "ber\\\x80.txt"},  // über, €
+        {L"\x0160\x0153\x0178", "\x8A\x9C\x9F"},                     // Š œ Ÿ
+        {L"a\x0391.txt", nullptr},                                   // Greek Alpha
+        {L"\x2010", nullptr},                                        // no best fit ('-')
+        {L"", ""},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        EXPECT_EQ(r.ansi != nullptr, PathToAnsiExactW(r.wide, -1, out));
+        if (!r.ansi) continue;
+        EXPECT_EQ(r.ansi, out);
+        EXPECT_TRUE(PathToWideA(r.ansi) == r.wide);
+        if (*r.ansi) EXPECT_TRUE(PathToWideA(r.ansi, 1) == std::wstring(r.wide).substr(0, 1));
+    }
+    std::string out = "x";
+    EXPECT_TRUE(PathToAnsiExactW(nullptr, -1, out));
+    EXPECT_EQ("", out);
+    EXPECT_TRUE(PathToWideA(nullptr).empty());
+}
+
 namespace {
 
 // Creates a file or folder by its UTF-16 path.
