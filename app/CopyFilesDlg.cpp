@@ -2,6 +2,7 @@
 #include "app/CopyFilesDlg.h"
 
 #include <cstring>
+#include <string>
 
 #include "system/Paths.h"
 #include "system/RegKeys.h"
@@ -37,21 +38,82 @@ int Ask(CProgressDlg* pDlg, const char* format, const char* path, const char* ca
 
 enum { COPY_DONE, COPY_FAILED, COPY_CANCELLED };
 
+// text in the code page, '?' for a letter it lacks: for messages.
+CString Shown(const std::wstring& text) {
+  CString out;
+  int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  char* buffer = out.GetBuffer(n > 0 ? n : 1);
+  if (!buffer) return out;
+  n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, n, "?", nullptr);
+  out.ReleaseBuffer(n > 0 ? n - 1 : 0);
+  return out;
+}
+
+// A spelling of an existing path that the code page functions reach: its own, or its short one.
+bool ReachableSpelling(const std::wstring& path, CString& out) {
+  std::string ansi;
+  if (!PathAnsiSpellingW(path, ansi)) return false;
+  out = ansi.c_str();
+  return true;
+}
+
+// Where a copy goes: the target folder followed by the source's path below the source folder.
+// A name there that the code page cannot spell is listed by its short name: the copy takes the
+// file's own names instead (wide), through the wide functions; path then spells the target's
+// folder as the code page functions reach it, with the listed name, which places the
+// temporary file. shown is the target for messages.
+struct CopyTarget {
+  CString path;
+  std::wstring wide;
+  CString shown;
+  bool lost = false;  // the target's folder cannot be reached: the copy fails
+};
+
+CopyTarget TargetOf(const CString& targetFolder, const char* source, int sourceLength) {
+  CopyTarget t;
+  t.path = t.shown = targetFolder + (source + sourceLength);
+  std::wstring own;
+  if (PathOwnNamesW(source, sourceLength, own) != 1) return t;
+  t.wide = PathToWideA(targetFolder) + own;
+  t.shown = Shown(t.wide);
+  CString folder;
+  const size_t cut = t.wide.find_last_of(L"\\/");
+  t.lost = cut == std::wstring::npos || !ReachableSpelling(t.wide.substr(0, cut), folder);
+  if (!t.lost) t.path = folder + "\\" + PathFindFileNameA(-1, source);
+  return t;
+}
+
+DWORD AttributesOf(const CopyTarget& t) {
+  return t.wide.empty() ? GetFileAttributesA(t.path) : GetFileAttributesW(t.wide.c_str());
+}
+
+void SetAttributesOf(const CopyTarget& t, DWORD attributes) {
+  if (t.wide.empty())
+    SetFileAttributesA(t.path, attributes);
+  else
+    SetFileAttributesW(t.wide.c_str(), attributes);
+}
+
 // Copies source over target through a temporary file beside the target, so that a failed or
 // cancelled copy keeps what the target held, and the progress follows a large file. The copy
 // gets the source's write time and marks, as CopyFile gives them. done: the bytes done before
 // this file. COPY_DONE, COPY_FAILED or COPY_CANCELLED (the target untouched for both).
-int CopyOneFile(CProgressDlg* pDlg, const char* source, const char* target, ULONGLONG done,
+int CopyOneFile(CProgressDlg* pDlg, const char* source, const CopyTarget& target, ULONGLONG done,
                 CSafeFileWriter& writer, CRewriteBuffer& buffer) {
+  if (target.lost) return COPY_FAILED;
   CSourceFile in;
   if (!in.Open(source)) return COPY_FAILED;
   const OpenFileInfo info = in.Info();
-  const int opened = writer.Open(target);
+  const bool wide = !target.wide.empty();
+  const int opened = writer.Open(target.path);
   if (opened == SAFE_ERR_PATH) {
     // No room for the temporary file's name beside the target: the system copies directly.
     in.Close();
-    return CopyFileA(source, target, FALSE) ? COPY_DONE : COPY_FAILED;
+    const BOOL copied =
+        wide ? CopyFileW(PathToWideA(source).c_str(), target.wide.c_str(), FALSE) : CopyFileA(source, target.path, FALSE);
+    return copied ? COPY_DONE : COPY_FAILED;
   }
+  if (wide) writer.SetTargetNameW(target.wide.c_str());
   if (opened != SAFE_OK || !buffer.Reserve(CSafeFileWriter::kBufferSize)) return COPY_FAILED;
   for (ULONGLONG pos = 0;;) {
     if (pDlg->m_bCancel) {
@@ -70,15 +132,16 @@ int CopyOneFile(CProgressDlg* pDlg, const char* source, const char* target, ULON
   in.Close();
   writer.SetTargetAttributes(INVALID_FILE_ATTRIBUTES);
   if (writer.Commit() != SAFE_OK) return COPY_FAILED;
-  HANDLE h = CreateFileA(target, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE h = wide ? CreateFileW(target.wide.c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr)
+                  : CreateFileA(target.path, FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     SetFileTime(h, nullptr, nullptr, &info.written);
     CloseHandle(h);
   }
   const DWORD marks =
       info.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-  SetFileAttributesA(target, marks ? marks : FILE_ATTRIBUTE_NORMAL);
+  SetAttributesOf(target, marks ? marks : FILE_ATTRIBUTE_NORMAL);
   return COPY_DONE;
 }
 
@@ -189,9 +252,9 @@ int CopyFilesJob(CProgressDlg* pDlg) {
     ULONGLONG size = 0;
     memcpy(&size, list.GetItemData(i), sizeof size);
     pDlg->SetLineTextCompact(0, "Kopiere :  ", source, 2, 0x40);
-    CString target = targetFolder + (source + sourceLength);
+    const CopyTarget target = TargetOf(targetFolder, source, sourceLength);
     // A target the system cannot name is refused rather than cut to another name.
-    if (target.GetLength() >= MAX_PATH) {
+    if ((target.wide.empty() ? size_t(target.path.GetLength()) : target.wide.size()) >= MAX_PATH) {
       if (Ask(pDlg, "Der Zielpfad für %s ist zu lang !", source, "Warnung", MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
         break;
       done += size;
@@ -203,7 +266,7 @@ int CopyFilesJob(CProgressDlg* pDlg) {
     }
     bool answered = false;
     int answer = IDYES;
-    const DWORD targetAttributes = GetFileAttributesA(target);
+    const DWORD targetAttributes = target.lost ? INVALID_FILE_ATTRIBUTES : AttributesOf(target);
     if (targetAttributes != INVALID_FILE_ATTRIBUTES) {
       if (bits & COPY_NO_OVERWRITE) {
         done += size;
@@ -211,14 +274,14 @@ int CopyFilesJob(CProgressDlg* pDlg) {
       }
       if (targetAttributes & FILE_ATTRIBUTE_READONLY) {
         if (!(bits & COPY_REMOVE_READONLY)) {
-          answer = Ask(pDlg, "Die Datei %s ist schreibgeschützt !\nSoll sie überschreiben werden ?", target,
+          answer = Ask(pDlg, "Die Datei %s ist schreibgeschützt !\nSoll sie überschreiben werden ?", target.shown,
                        "Warnung", MB_YESNOCANCEL | MB_ICONWARNING);
           answered = true;
         }
-        if (answer == IDYES) SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        if (answer == IDYES) SetAttributesOf(target, FILE_ATTRIBUTE_NORMAL);
       }
       if (answer == IDYES && (bits & COPY_ASK_EXISTING) && !answered) {
-        answer = Ask(pDlg, "Die Datei %s existiert bereits !\nSoll sie überschreiben werden ?", target, "Warnung",
+        answer = Ask(pDlg, "Die Datei %s existiert bereits !\nSoll sie überschreiben werden ?", target.shown, "Warnung",
                      MB_YESNOCANCEL | MB_ICONWARNING);
         answered = true;
       }
@@ -229,7 +292,9 @@ int CopyFilesJob(CProgressDlg* pDlg) {
       const int result = CopyOneFile(pDlg, source, target, done, writer, buffer);
       if (result == COPY_DONE) {
         ++copied;
-        if (written) written->Insert(target);
+        // The spelling by which the list and the cache reach the new file.
+        CString reach = target.path;
+        if (written && (target.wide.empty() || ReachableSpelling(target.wide, reach))) written->Insert(reach);
         break;
       }
       if (result == COPY_CANCELLED) break;

@@ -8,7 +8,7 @@
 
 namespace {
 
-const int kFold = 1;       // FindSorted: ASCII letters folded
+const int kFold = 0x10;    // FindSorted: paths, compared as the file system compares them
 const int kInsertPos = 8;  // FindSorted: give the insertion position
 
 void SetTotal(CStrList* cache, uint64_t total)

@@ -30,16 +30,6 @@ inline DWORD Load32(const BYTE* p)
     return d;
 }
 
-std::string FoldPath(const char* psz)
-{
-    std::string s(psz ? psz : "");
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c + 32);
-    }
-    return s;
-}
-
 }  // namespace
 
 // ----- construction ---------------------------------------------------------------------------
@@ -242,7 +232,7 @@ int CHexSearch::AddHit(const BYTE* pb, int nLength, int nPos, const char* pszPat
 {
     if (*pnNameIndex < 0) {
         // The buffer's first hit: find or add its file.
-        std::string key = FoldPath(pszPath);
+        std::string key(pszPath ? pszPath : "");
         auto it = m_nameIndex.find(key);
         if (it != m_nameIndex.end()) {
             *pnNameIndex = it->second;

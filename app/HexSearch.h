@@ -6,10 +6,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
-#include <unordered_map>
-
 #include <vector>
+
 #include "app/ResultStamps.h"
 #include "system/SkippedFiles.h"
 #include "app/ValueSyntax.h"
@@ -136,7 +136,7 @@ private:
                    const HexSearchGroup& group, int flags);
 
     // Index into m_names by the path with its ASCII letters folded.
-    std::unordered_map<std::string, int> m_nameIndex;
+    std::map<std::string, int, PathLess> m_nameIndex;  // names by path
     FileStamp m_current;  // the file being searched
     // Buffer of the files read without being cached.
     std::vector<unsigned char> m_scratch;

@@ -185,7 +185,8 @@ int CollectResultFiles(int kind, int resultCount, const CTextSearch* text, const
         if (!path || length < 1)
             return;
         bool found = false;
-        int at = out.FindSorted(length, path, 0, -1, 1 | 8, &found);
+        // Paths, compared as the file system compares them.
+        int at = out.FindSorted(length, path, 0, -1, 0x10 | 8, &found);
         if (!found && at >= 0)
             out.InsertBuf(length, path, at);
     };

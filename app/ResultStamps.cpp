@@ -8,14 +8,7 @@ const char kChangedSinceSearch[] = "Die Datei\n%s\nwurde seit der Suche verände
 
 namespace {
 
-std::string Key(const char* path)
-{
-    std::string k(path ? path : "");
-    for (char& c : k)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return k;
-}
+std::string Key(const char* path) { return path ? path : ""; }
 
 }  // namespace
 

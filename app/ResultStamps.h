@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "system/Paths.h"
+
 class CStrList;
 struct OpenFileInfo;
 
@@ -46,7 +48,7 @@ public:
     void Renew(const char* path, const FileStamp& now);
 
 private:
-    std::map<std::string, FileStamp> m_stamps;  // by path with ASCII letters folded
+    std::map<std::string, FileStamp, PathLess> m_stamps;  // by path, as the file system compares them
 };
 
 // The message for a file that changed since the search (path as its argument).

@@ -17,18 +17,6 @@
 #include "text/Format.h"
 #include "text/Match.h"
 
-namespace {
-
-std::string FoldedKey(const char* path)
-{
-    std::string key(path);
-    for (char& c : key)
-        c = (char)AsciiToLower((unsigned char)c);
-    return key;
-}
-
-} // namespace
-
 // Turns the matches of one buffer into hits.
 class CTextSearchSink : public ITextMatchSink {
 public:
@@ -75,7 +63,7 @@ CTextSearch::~CTextSearch() = default;
 
 int CTextSearch::AddName(const char* path)
 {
-    std::string key = FoldedKey(path);
+    std::string key(path);
     auto it = m_nameIndex.find(key);
     if (it != m_nameIndex.end())
         return it->second;

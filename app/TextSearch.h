@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <stdint.h>
+#include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/ResultStamps.h"
@@ -140,7 +140,7 @@ private:
 
     // Names list index by ASCII-folded path, so that adding a file's first hit does not
     // search the whole names list.
-    std::unordered_map<std::string, int> m_nameIndex;
+    std::map<std::string, int, PathLess> m_nameIndex;  // names by path
     // Buffer of the files read without being cached.
     std::vector<unsigned char> m_scratch;
 };

@@ -19,29 +19,6 @@ namespace {
 inline bool IsSepW(wchar_t c) { return c == L'\\' || c == L'/'; }
 inline bool IsSep(char c) { return c == '\\' || c == '/'; }
 
-std::wstring ToWide(const char* s, int len = -1) {
-    if (!s) return std::wstring();
-    if (len < 0) len = int(strlen(s));
-    if (!len) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, s, len, nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s, len, &w[0], n);
-    return w;
-}
-
-// ANSI spelling of a wide name; false when the code page cannot spell it exactly.
-bool ToAnsiExact(const wchar_t* w, std::string& out) {
-    out.clear();
-    int len = int(wcslen(w));
-    if (!len) return true;
-    BOOL usedDefault = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, len, nullptr, 0, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault) return false;
-    out.resize(size_t(n));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, len, &out[0], n, nullptr, &usedDefault);
-    return !usedDefault;
-}
-
 bool HasWildcard(const wchar_t* s) { return wcschr(s, L'*') || wcschr(s, L'?'); }
 
 // A full path in the form the wide file functions take beyond MAX_PATH ("\\?\C:\...",
@@ -87,7 +64,7 @@ void FreeEntry(DirEntry* e) {
 // A wildcard list, empty when it holds no pattern (";", blanks): such a list counts as none,
 // as an empty one does, rather than matching no name at all.
 std::wstring PatternList(const char* list) {
-    std::wstring w = ToWide(list);
+    std::wstring w = PathToWideA(list);
     for (wchar_t c : w)
         if (c != L';' && c != L' ' && c != L'\t') return w;
     return std::wstring();
@@ -189,8 +166,8 @@ void CDirScanner::ScanFolder(const Folder& folder, std::vector<Folder>& subfolde
         }
         if (!listed && !walked) continue;
         std::string ansiName;
-        if (!ToAnsiExact(name, ansiName)) {
-            if (!fd.cAlternateFileName[0] || !ToAnsiExact(fd.cAlternateFileName, ansiName)) {
+        if (!PathToAnsiExactW(name, -1, ansiName)) {
+            if (!fd.cAlternateFileName[0] || !PathToAnsiExactW(fd.cAlternateFileName, -1, ansiName)) {
                 ++m_list->m_nSkipped;
                 continue;
             }
@@ -224,7 +201,7 @@ int CDirScanner::ListShares(const std::wstring& server, const std::string& serve
         for (DWORD i = 0; i < read; ++i) {
             if ((info[i].shi1_type & 0xFF) != STYPE_DISKTREE || (info[i].shi1_type & STYPE_SPECIAL)) continue;
             std::string name;
-            if (!ToAnsiExact(info[i].shi1_netname, name)) continue;
+            if (!PathToAnsiExactW(info[i].shi1_netname, -1, name)) continue;
             shares.push_back(Folder{server + L"\\" + info[i].shi1_netname + L"\\", serverAnsi + "\\" + name + "\\"});
         }
         NetApiBufferFree(info);
@@ -256,7 +233,7 @@ int CDirScanner::ListShares(const std::wstring& server, const std::string& serve
 
 int CDirScanner::Run(const char* pattern) {
     if (!pattern || !*pattern) return FILE_ERR_BAD_PATH;
-    std::wstring wpat = ToWide(pattern);
+    std::wstring wpat = PathToWideA(pattern);
     // "\\server" alone: its shares.
     if (wpat.size() > 2 && IsSepW(wpat[0]) && IsSepW(wpat[1])) {
         size_t end = wpat.size();
@@ -295,11 +272,11 @@ int CDirScanner::Run(const char* pattern) {
     std::wstring base(full, n);
     if (!IsSepW(base.back())) base += L'\\';
     std::string baseAnsi;
-    if (!ToAnsiExact(base.c_str(), baseAnsi)) {
+    if (!PathToAnsiExactW(base.c_str(), -1, baseAnsi)) {
         // Spell the folder by its short name.
         wchar_t shortName[MAX_PATH * 2];
         DWORD s = GetShortPathNameW(base.c_str(), shortName, MAX_PATH * 2);
-        if (s == 0 || s >= MAX_PATH * 2 || !ToAnsiExact(shortName, baseAnsi)) return FILE_ERR_BAD_PATH;
+        if (s == 0 || s >= MAX_PATH * 2 || !PathToAnsiExactW(shortName, -1, baseAnsi)) return FILE_ERR_BAD_PATH;
     }
     // A folder of up to MAX_PATH - 1 characters is read; entries whose paths pass the limit
     // are left out one by one.
@@ -314,7 +291,8 @@ int CDirScanner::Run(const char* pattern) {
         if (h == INVALID_HANDLE_VALUE) return FILE_ERR_NOT_FOUND;
         FindClose(h);
         std::string name;
-        if (!ToAnsiExact(fd.cFileName, name) && (!fd.cAlternateFileName[0] || !ToAnsiExact(fd.cAlternateFileName, name))) {
+        if (!PathToAnsiExactW(fd.cFileName, -1, name) &&
+            (!fd.cAlternateFileName[0] || !PathToAnsiExactW(fd.cAlternateFileName, -1, name))) {
             ++m_list->m_nSkipped;
             return 0;
         }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/String.h"
 
@@ -100,10 +101,12 @@ int PathGetKindA(const char* path) {
     return (a & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
 }
 
-int PathCompareA(const char* a, const char* b) {
+int PathCompareA(const char* a, const char* b) { return PathCompareNA(-1, a, -1, b); }
+
+int PathCompareNA(int lengthA, const char* a, int lengthB, const char* b) {
     if (!a) a = "";
     if (!b) b = "";
-    return CompareFolded(a, int(strlen(a)), b, int(strlen(b)), false);
+    return CompareFolded(a, Length(a, lengthA), b, Length(b, lengthB), false);
 }
 
 int PathCompareCaseNA(int lengthA, const char* a, int lengthB, const char* b) {
@@ -331,6 +334,97 @@ int PathJoinA(int folderLength, char* dest, const char* folder, const char* name
     memcpy(dest + fl + (sep ? 1 : 0), name, size_t(nl));
     dest[total] = 0;
     return total;
+}
+
+namespace {
+
+// The names of a path, separators dropped.
+template <class C>
+std::vector<std::basic_string<C>> SplitNames(const C* p, size_t n) {
+    std::vector<std::basic_string<C>> names;
+    size_t i = 0;
+    while (i < n) {
+        size_t j = i;
+        while (j < n && p[j] != C('\\') && p[j] != C('/')) ++j;
+        if (j > i) names.emplace_back(p + i, j - i);
+        i = j + 1;
+    }
+    return names;
+}
+
+}  // namespace
+
+std::wstring PathToWideA(const char* s, int length) {
+    if (!s) return std::wstring();
+    if (length < 0) length = int(strlen(s));
+    if (!length) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, s, length, nullptr, 0);
+    std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s, length, &w[0], n);
+    return w;
+}
+
+bool PathToAnsiExactW(const wchar_t* w, int length, std::string& out) {
+    out.clear();
+    if (!w) return true;
+    if (length < 0) length = int(wcslen(w));
+    if (!length) return true;
+    BOOL lost = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, length, nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.resize(size_t(n));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w, length, &out[0], n, nullptr, &lost);
+    return !lost;
+}
+
+int PathOwnNamesW(const char* path, int from, std::wstring& out) {
+    if (!path || !*path) return -1;
+    const int length = int(strlen(path));
+    if (from < 0) from = 0;
+    if (from > length) from = length;
+    // A short name the system made up always carries a '~'.
+    if (!memchr(path + from, '~', size_t(length - from))) return 0;
+    const std::vector<std::string> listed = SplitNames(path + from, size_t(length - from));
+    if (listed.empty()) return 0;
+    const std::wstring wide = PathToWideA(path, length);
+    if (wide.empty()) return -1;
+    DWORD need = GetLongPathNameW(wide.c_str(), nullptr, 0);
+    if (need == 0) return -1;
+    std::wstring full(need, L'\0');
+    DWORD got = GetLongPathNameW(wide.c_str(), &full[0], need);
+    if (got == 0 || got >= need) return -1;
+    full.resize(got);
+    const std::vector<std::wstring> own = SplitNames(full.c_str(), full.size());
+    if (own.size() < listed.size()) return -1;
+    const size_t first = own.size() - listed.size();
+    bool same = true;
+    for (size_t i = 0; i < listed.size() && same; ++i) {
+        std::string ansi;
+        same = PathToAnsiExactW(own[first + i].data(), int(own[first + i].size()), ansi) &&
+               PathCompareNA(int(ansi.size()), ansi.c_str(), int(listed[i].size()), listed[i].c_str()) == 0;
+    }
+    if (same) return 0;
+    out.clear();
+    for (size_t i = first; i < own.size(); ++i) {
+        if (i > first) out += L'\\';
+        out += own[i];
+    }
+    return 1;
+}
+
+bool PathAnsiSpellingW(const std::wstring& path, std::string& out) {
+    if (PathToAnsiExactW(path.data(), int(path.size()), out)) return true;
+    DWORD need = GetShortPathNameW(path.c_str(), nullptr, 0);
+    std::wstring shortPath(need ? need : 1, L'\0');
+    DWORD got = need ? GetShortPathNameW(path.c_str(), &shortPath[0], need) : 0;
+    if (got == 0 || got >= need) {
+        out.clear();
+        return false;
+    }
+    shortPath.resize(got);
+    if (PathToAnsiExactW(shortPath.data(), int(shortPath.size()), out)) return true;
+    out.clear();
+    return false;
 }
 
 int PathCreateDirectoriesExA(const char* path, int option) {

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CString;
 
 // ----- kinds and compares --------------------------------------------------------------------
@@ -23,6 +25,17 @@ int PathGetKindA(const char* path);
 // Compares two paths: '\' and '/' equal, letters without case (as the ANSI code page cases
 // them, like the file system). Below, at or above 0. Null counts as "".
 int PathCompareA(const char* a, const char* b);
+// The same compare over lengthA bytes of a and lengthB bytes of b (-1: up to the NUL): every
+// letter of the code page without case ("\xDC" equals "\xFC"), not the ASCII letters alone.
+// A shorter path that is a prefix of the other sorts first. Null counts as "". The compare for
+// every path or file name that the program compares without case.
+int PathCompareNA(int lengthA, const char* a, int lengthB, const char* b);
+// Orders paths by that compare, for sets and maps keyed by path.
+struct PathLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return PathCompareNA(int(a.size()), a.data(), int(b.size()), b.data()) < 0;
+    }
+};
 // The same with letter case kept, over lengthA bytes of a and lengthB bytes of b (-1: up to
 // the NUL); a shorter path that is a prefix of the other sorts first.
 int PathCompareCaseNA(int lengthA, const char* a, int lengthB, const char* b);
@@ -86,6 +99,24 @@ int PathGetFullDirectoryA(char* buffer, const char* path, int size = MAX_PATH);
 // exactly one '\' between them (none when the folder is empty). dest may be folder itself.
 // Returns the length, or -1 when it does not fit (dest then "").
 int PathJoinA(int folderLength, char* dest, const char* folder, const char* name, int size = MAX_PATH);
+
+// The ANSI text s (length -1: up to the NUL; null: "") in UTF-16.
+std::wstring PathToWideA(const char* s, int length = -1);
+// The ANSI spelling of the UTF-16 text w (length -1: up to the NUL; null: ""). False when the
+// code page lacks one of its letters (out then holds nothing of use).
+bool PathToAnsiExactW(const wchar_t* w, int length, std::string& out);
+
+// A file whose name the ANSI code page cannot spell is listed by its short name, and so is
+// such a folder in its path. A new name made from a listed path must take the file's own
+// names instead: the names of path from byte offset from on (where a name starts; from <= 0:
+// the whole path). 0 when they are the file's own (out untouched); 1 when a short name stands
+// for another there: out gets those names as the file system spells them, in UTF-16, '\'
+// between them; -1 when the path cannot be resolved (missing, or too long).
+int PathOwnNamesW(const char* path, int from, std::wstring& out);
+// A spelling of path (UTF-16) that the ANSI functions reach: the path itself when the code
+// page has all its letters, else, for an existing path, its short form. False when there is
+// none (out empty).
+bool PathAnsiSpellingW(const std::wstring& path, std::string& out);
 
 // Creates every missing folder of path. Returns 1 when something was created, 2 when the
 // folder already existed, 0 on failure (also when a part exists as a file).

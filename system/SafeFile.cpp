@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "system/Paths.h"
+
 const char kSafeTempSuffix[] = ".vellmorant.tmp";
 
 namespace {
@@ -110,6 +112,12 @@ int CSafeFileWriter::Create()
     return m_created ? SAFE_OK : SAFE_ERR_CREATE;
 }
 
+void CSafeFileWriter::SetTargetNameW(const wchar_t* target)
+{
+    if (m_open)
+        m_targetW = target ? target : L"";
+}
+
 void CSafeFileWriter::SetTargetAttributes(DWORD attributes)
 {
     if (!m_open)
@@ -197,18 +205,25 @@ int CSafeFileWriter::Commit(OpenFileInfo* written)
         Abort();
         return SAFE_ERR_WRITE;
     }
-    DWORD oldAttr = m_targetKnown ? m_targetAttributes : GetFileAttributesA(m_target);
+    // The target by its own name, when the code page cannot spell it, through the wide API.
+    const bool wide = !m_targetW.empty();
+    const std::wstring tempW = wide ? PathToWideA(m_temp) : std::wstring();
+    auto attributesOf = [&] { return wide ? GetFileAttributesW(m_targetW.c_str()) : GetFileAttributesA(m_target); };
+    auto setAttributes = [&](DWORD a) {
+        return wide ? SetFileAttributesW(m_targetW.c_str(), a) : SetFileAttributesA(m_target, a);
+    };
+    DWORD oldAttr = m_targetKnown ? m_targetAttributes : attributesOf();
     bool exists = oldAttr != INVALID_FILE_ATTRIBUTES;
     if (exists && (oldAttr & FILE_ATTRIBUTE_DIRECTORY)) {
         Abort();
         return SAFE_ERR_REPLACE;
     }
     // Windows refuses to replace a read-only file: lift the mark for the move only.
-    bool lifted = exists && (oldAttr & FILE_ATTRIBUTE_READONLY) &&
-                  SetFileAttributesA(m_target, oldAttr & ~FILE_ATTRIBUTE_READONLY);
-    if (!MoveFileExA(m_temp, m_target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    bool lifted = exists && (oldAttr & FILE_ATTRIBUTE_READONLY) && setAttributes(oldAttr & ~FILE_ATTRIBUTE_READONLY);
+    const DWORD how = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (!(wide ? MoveFileExW(tempW.c_str(), m_targetW.c_str(), how) : MoveFileExA(m_temp, m_target, how))) {
         if (lifted)
-            SetFileAttributesA(m_target, oldAttr);
+            setAttributes(oldAttr);
         Abort();
         if (written)
             *written = OpenFileInfo();
@@ -216,12 +231,13 @@ int CSafeFileWriter::Commit(OpenFileInfo* written)
     }
     if (exists && (oldAttr & kKeptMarks)) {
         DWORD marks = oldAttr & (kKeptMarks | FILE_ATTRIBUTE_ARCHIVE);
-        SetFileAttributesA(m_target, marks);
+        setAttributes(marks);
         if (written && written->known)
             written->attributes = marks;
     }
     m_open = false;
     m_temp[0] = 0;
+    m_targetW.clear();
     return SAFE_OK;
 }
 
@@ -236,6 +252,7 @@ void CSafeFileWriter::Abort()
     m_failed = SAFE_OK;
     m_used = 0;
     m_temp[0] = 0;
+    m_targetW.clear();
 }
 
 const char* SafeFileErrorText(int code)

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "system/WinHandle.h"
 
@@ -56,6 +57,10 @@ public:
     // nothing. SAFE_OK, SAFE_ERR_PATH (target + suffix longer than MAX_PATH - 1) or
     // SAFE_ERR_CREATE (not with deferCreate).
     int Open(const char* target, const char* suffix = kSafeTempSuffix, bool deferCreate = false);
+    // The file Commit replaces when the code page cannot spell the target's name (UTF-16, a full
+    // path in the folder of the target given to Open, which then only places the temporary
+    // file); null or "" for none. Only while open; Open and Abort clear it.
+    void SetTargetNameW(const wchar_t* target);
     // The target's attributes as the caller has just read them (INVALID_FILE_ATTRIBUTES: it does
     // not exist), for Commit, which then does not ask again. Only while open.
     void SetTargetAttributes(DWORD attributes);
@@ -92,6 +97,8 @@ private:
     size_t m_used = 0;
     char m_target[MAX_PATH] = {};
     char m_temp[MAX_PATH] = {};
+    std::wstring m_targetW;      // the target by its own name, when set
+
 };
 
 // A German sentence for a result code of CSafeFileWriter, for messages such as

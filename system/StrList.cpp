@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/String.h"
+#include "system/Paths.h"
 #include "text/Match.h"
 
 namespace {
@@ -62,6 +63,7 @@ void* CStrList::NewEntry(const char* text, int length, const void* itemData) con
 }
 
 bool CStrList::TextEquals(int i, const char* text, int length, int mode) const {
+    if (mode & 0x10) return PathCompareNA(GetLength(i), GetString(i), length, text) == 0;
     return GetLength(i) == length && CompareBytes(GetString(i), length, text, length, mode & 1) == 0;
 }
 
@@ -178,15 +180,19 @@ int CStrList::FindSorted(int length, const char* text, int from, int to, int fla
     if (to < 0 || to > m_nCount) to = m_nCount;
     if (from > to) from = to;
     bool fold = (flags & 1) != 0;
+    auto compare = [&](int i) {
+        return (flags & 0x10) ? PathCompareNA(GetLength(i), GetString(i), length, text)
+                              : CompareBytes(GetString(i), GetLength(i), text, length, fold);
+    };
     int lo = from, hi = to;  // first entry not below the text lies in lo..hi
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
-        if (CompareBytes(GetString(mid), GetLength(mid), text, length, fold) < 0)
+        if (compare(mid) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    if (lo < to && CompareBytes(GetString(lo), GetLength(lo), text, length, fold) == 0) {
+    if (lo < to && compare(lo) == 0) {
         if (pFound) *pFound = true;
         return lo;
     }

@@ -63,10 +63,12 @@ public:
     bool SetItemDword(int index, uint32_t value);
 
     // Linear search for the text (length -1: up to its NUL) in entries from..to-1 (to -1: the
-    // end). mode 1 folds the ASCII letters. Returns the index or -1.
+    // end). mode 1 folds the ASCII letters; mode 0x10 compares paths (PathCompareNA: '\' and
+    // '/' equal, every letter of the code page without case). Returns the index or -1.
     int Find(int length, const char* text, int from = 0, int to = -1, int mode = 0) const;
     // Binary search in the entries from..to-1, which must be sorted in the order of the flags
-    // (byte order, or with flag 1 the order of CompareTextNoCase). Returns the index of an
+    // (byte order, with flag 1 the order of CompareTextNoCase, with flag 0x10 that of paths:
+    // PathCompareNA, every letter of the code page without case). Returns the index of an
     // equal entry. When there is none: with flag 8 the position where the text would be
     // inserted to keep the order (pFound, when given, tells the two apart), else -1.
     int FindSorted(int length, const char* text, int from = 0, int to = -1, int flags = 0, bool* pFound = nullptr) const;

@@ -443,7 +443,7 @@ int CPathComboBox::SetPathEx(LPCSTR lpszText, int nHow) {
   }
   path.Replace('/', '\\');
   while (path.GetLength() > 2 && path[path.GetLength() - 1] == '\\') path = path.Left(path.GetLength() - 1);
-  if (m_strPath.CompareNoCase(path) == 0) return 1;
+  if (PathCompareA(m_strPath, path) == 0) return 1;
   BOOL unc = path.GetLength() > 2 && path[0] == '\\' && path[1] == '\\';
   if (unc && (m_dwOptions & PCO_NOUNC)) return 0;
 
@@ -458,7 +458,7 @@ int CPathComboBox::SetPathEx(LPCSTR lpszText, int nHow) {
     CString probe = path;
     if (unc) {
       char resolved[MAX_PATH];
-      if (ResolveNetworkPath(path, resolved, MAX_PATH) && path.CompareNoCase(resolved) != 0) probe = resolved;
+      if (ResolveNetworkPath(path, resolved, MAX_PATH) && PathCompareA(path, resolved) != 0) probe = resolved;
     }
     DWORD attr = ::GetFileAttributesA(probe);
     kind = attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) ? PCK_FOLDER : PCK_MISSING;
@@ -479,7 +479,7 @@ int CPathComboBox::SetPathEx(LPCSTR lpszText, int nHow) {
       Segment& seg = m_seg[n];
       BOOL keep = n == 0 ? seg.dwRequest != kNoRequest
                          : n <= m_nCount && n <= (int)oldFolders.size() && seg.dwRequest != kNoRequest &&
-                               FolderOfList(n).CompareNoCase(oldFolders[n - 1]) == 0;
+                               PathCompareA(FolderOfList(n), oldFolders[n - 1]) == 0;
       if (keep) {
         seg.dwRequest = RequestWord(n);
       } else if (n > 0) {
@@ -582,7 +582,7 @@ void CPathComboBox::ChooseSegment(int n) {
     CCritSecLock lock(SharedLock());
     CString name = GetSegmentText(n);
     const CStrList* list = m_seg[n].pList;
-    int i = m_seg[n].dwRequest == RequestWord(n) ? list->Find(-1, name, 0, -1, 1) : -1;
+    int i = m_seg[n].dwRequest == RequestWord(n) ? list->Find(-1, name, 0, -1, 0x10) : -1;
     if (i >= 0) icon = static_cast<const PathFolderItem*>(list->GetItemData(i))->nIcon;
     m_strPath = m_strPath.Left(m_start[n] + m_len[n]);
     m_nCount = n + 1;
@@ -1180,7 +1180,7 @@ BOOL CPathComboBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LR
     } else if (m_bEditMode && m_bSegments) {
       char text[MAX_PATH + 1] = "";
       ::CallWindowProcA(m_pfnEdit, m_hEdit, WM_GETTEXT, sizeof text, (LPARAM)text);
-      if (m_strPath.CompareNoCase(text) == 0) LeaveEditMode(FALSE);
+      if (PathCompareA(m_strPath, text) == 0) LeaveEditMode(FALSE);
     }
     *pResult = 0;
     return TRUE;

@@ -9,7 +9,6 @@
 #include "system/Paths.h"
 #include "system/RegKeys.h"
 #include "system/SkippedFiles.h"
-#include "text/Match.h"
 #include "toolkit/ControlHelpers.h"
 #include "toolkit/DialogPlace.h"
 #include "toolkit/PathDlg.h"
@@ -25,10 +24,11 @@ CDialogPlace s_place;
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
-// Whether text begins with the n bytes of prefix, ASCII letters folded.
+// Whether the path text begins with the first n bytes of the path prefix, compared as the file
+// system compares names.
 bool StartsNoCase(const char* text, const std::string& prefix, size_t n)
 {
-  return std::strlen(text) >= n && MemCmpCase(text, prefix.data(), n, 1) == 0;
+  return std::strlen(text) >= n && PathCompareNA(int(n), text, int(n), prefix.data()) == 0;
 }
 
 // The folder part of an entry's full path, with its separator.
@@ -117,6 +117,20 @@ std::string ZipNamePrefix(const std::string& archiveFolder, const std::string& c
   if (n > 0 && folder && StartsNoCase(folder, commonFolder, n))
     prefix += folder + n;
   return prefix;
+}
+
+std::wstring ZipOwnEntryName(const std::string& archiveFolder, const std::string& commonFolder, const char* path)
+{
+  if (!path)
+    return std::wstring();
+  // The names that go into the entry: those below the common folder, or the file's name alone.
+  const size_t folder = size_t(PathFileNameOffsetA(-1, path));
+  const size_t n = commonFolder.size();
+  const int from = n > 0 && n <= folder && StartsNoCase(path, commonFolder, n) ? int(n) : int(folder);
+  std::wstring own;
+  if (PathOwnNamesW(path, from, own) != 1)
+    return std::wstring();
+  return PathToWideA(archiveFolder.c_str()) + own;
 }
 
 std::string ZipSkippedMessage(const std::vector<ZipSkippedSource>& skipped)
@@ -545,17 +559,25 @@ void CZipDlg::ZipWorker()
     const char* path = e->FullPath();
     if (m_bOnlyChanged && StartsNoCase(path, base, base.size())) {
       std::string twin = compare + (path + base.size());
+      // A short name of the listing names the file in its own folder only: the twin goes by
+      // the file's own names.
+      std::wstring own;
+      if (PathOwnNamesW(path, int(base.size()), own) == 1)
+        PathAnsiSpellingW(PathToWideA(compare.c_str()) + own, twin);  // "" when there is no such twin
       // A twin path too long for the system cannot be compared: the file goes in.
-      if (twin.size() < MAX_PATH && FileContentsEqualA(path, twin.c_str()))
+      if (!twin.empty() && twin.size() < MAX_PATH && FileContentsEqualA(path, twin.c_str()))
         continue;
     }
     std::string prefix = ZipNamePrefix(archiveFolder, commonFolder, EntryFolder(e).c_str());
     if (prefix.size() > 258)
       continue;
+    // A name the code page cannot spell is listed by its short name: the entry takes the
+    // file's own.
+    const std::wstring own = ZipOwnEntryName(archiveFolder, commonFolder, path);
     // The list's own record of the file: asking the system for it again would cost more than
     // packing a small file. A file whose name in the archive another listed file took first
     // stays out and is named with the skipped ones.
-    if (zip.AddListedFile(*e, prefix.c_str()) > 0) {
+    if (zip.AddListedFile(*e, prefix.c_str(), own.empty() ? nullptr : own.c_str()) > 0) {
       ++added;
       CCritSecLock lock(m_lock);
       m_nTotal += e->Size();

@@ -42,18 +42,24 @@ class CDirList;
 struct ZipSkippedSource;
 
 // Narrows the common folder candidate so that folder (ending in a separator) lies below it:
-// the candidate stands when folder begins with it (ASCII case folded) followed by '\' or '/';
-// otherwise it is cut back one name at a time (with the separators before that name) until
-// folder begins with it followed by a separator or its end. A candidate holding a trailing
-// separator compares without it. Returns false when nothing is left (candidate then "").
+// the candidate stands when folder begins with it (compared as the file system compares
+// names) followed by '\' or '/'; otherwise it is cut back one name at a time (with the
+// separators before that name) until folder begins with it followed by a separator or its
+// end. A candidate holding a trailing separator compares without it. Returns false when
+// nothing is left (candidate then "").
 bool ZipNarrowCommonFolder(std::string& candidate, const char* folder);
 // The folder inside the archive from the user's text: '/' turned into '\', leading separators
 // removed, a trailing '\' added; "" for an empty text.
 std::string ZipArchiveFolder(const char* zipPath);
 // The name prefix of a file in folder: archiveFolder, then the part of folder behind
-// commonFolder when folder begins with it (ASCII case folded); archiveFolder alone otherwise
-// or when commonFolder is empty.
+// commonFolder when folder begins with it (compared as the file system compares names);
+// archiveFolder alone otherwise or when commonFolder is empty.
 std::string ZipNamePrefix(const std::string& archiveFolder, const std::string& commonFolder, const char* folder);
+// The entry name of the listed file path as its own names spell it, for a file listed by a
+// short name (the code page lacks a letter of its name, or of a folder's below commonFolder):
+// archiveFolder, the folders below commonFolder (none when path lies outside it) and the
+// file's name, in UTF-16. "" when the listed names are the file's own or the file is gone.
+std::wstring ZipOwnEntryName(const std::string& archiveFolder, const std::string& commonFolder, const char* path);
 // The warning about the listed files that the archive left out ("... nicht gepackt werden:"),
 // each named with why: it cannot be opened (code 24), cannot be read (27, and any other code),
 // or another listed file has its name in the archive (35). "" when none was left out.

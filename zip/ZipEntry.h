@@ -49,6 +49,8 @@ struct ZipEntry {
   // An entry read from an archive keeps its encoded name and comment as they stand in the
   // central header (rawNameLength bytes of name, then rawCommentLength bytes of comment), so
   // that writing the directory again does not alter names that code page 1252 cannot hold.
+  // An added file whose own name code page 1252 cannot hold carries it here in UTF-8 (flag
+  // bit 11), while name holds the spelling it was listed by.
   uint8_t *rawName;
   uint16_t rawNameLength;
   uint16_t rawCommentLength;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +160,27 @@ std::string PrefixFolder(const char *prefix) {
   return pre;
 }
 
+// The UTF-8 form of an entry's own name: '/' between names, no leading separator.
+std::string OwnNameUtf8(const wchar_t *name) {
+  std::wstring w = name ? name : L"";
+  for (wchar_t &c : w)
+    if (c == L'\\') c = L'/';
+  w.erase(0, w.find_first_not_of(L'/') == std::wstring::npos ? w.size() : w.find_first_not_of(L'/'));
+  std::string out;
+  int n = w.empty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+// Holds a value in a member for the length of a call.
+struct OwnNameScope {
+  OwnNameScope(std::string &member, const std::string &value) : m(member) { m = value; }
+  ~OwnNameScope() { m.clear(); }
+  std::string &m;
+};
+
 // The folder part of a path, with its separator ("." when it has none).
 std::string FolderOf(const char *path, const char *namePart) {
   std::string folder(path, namePart - path);
@@ -246,10 +268,6 @@ void CZipFile::SetTempFolder(const char *folder) { CZipIo::SetTempFolder(folder)
 int CZipFile::SetPassword(const char *password) { return CArchiveFile::SetPassword(password); }
 
 int CZipFile::CatchCodes(int code) { return code ? code : ZIP_E_FORMAT; }
-
-bool CZipFile::PathLess::operator()(const std::string &a, const std::string &b) const {
-  return PathCompareA(a.c_str(), b.c_str()) < 0;
-}
 
 // ---------------------------------------------------------------- storage
 
@@ -351,6 +369,7 @@ int CZipFile::Open(const char *path, int mode, int reserved) {
   m_skipCode = 0;
   m_skipped.clear();
   m_nameTaken.clear();
+  m_waiting.clear();
   m_phase = ARCHIVE_PHASE_DIRECTORY;
   m_progressDone = m_progressTotal = 0;
   ClearSortOrder();
@@ -693,6 +712,51 @@ int CZipFile::ChooseMethod(const char *name, uint64_t size, uint32_t attributes,
   return m_level ? m_methodSetting : 0;
 }
 
+int CZipFile::RecordEntry(const std::string &name, const char *sourcePath, const ArchiveFileInfo *info,
+                          const std::string &ownName, int *level) {
+  int32_t now = NowTime();
+  int32_t writeTime = info && info->writeTime != 0 && info->writeTime != -1 ? info->writeTime : now;
+  int32_t createTime = info && info->createTime != 0 && info->createTime != -1 ? info->createTime : writeTime;
+  int32_t accessTime = info && info->accessTime != 0 && info->accessTime != -1 ? info->accessTime : writeTime;
+  uint64_t size = info ? info->size : 1;
+  uint32_t attributes = info ? info->attributes : FILE_ATTRIBUTE_ARCHIVE;
+  int method = ChooseMethod(name.c_str(), size, attributes, level);
+  if (sourcePath) {
+    int l2;
+    if (!ChooseMethod(sourcePath, size, attributes, &l2)) method = 0;
+  }
+  // The own name goes into the headers as it is: it must fit their 16-bit length.
+  if (ownName.size() > 0xFFFF) ZipRaise(ZIP_E_PATH);
+  int index = NewEntry();
+  ZipEntry *e = GetEntry(index);
+  int rc = SetEntryName(index, name.c_str(), static_cast<int>(name.size()), sourcePath);
+  uint8_t *raw = nullptr;
+  if (!rc && !ownName.empty() && !(raw = static_cast<uint8_t *>(std::malloc(ownName.size())))) rc = ZIP_E_NOMEM;
+  if (rc) {
+    FreeEntry(index);
+    ZipRaise(rc);
+  }
+  e->modTime = writeTime;
+  e->createTime = createTime;
+  e->accessTime = accessTime;
+  e->dosDateTime = TimeToDosDateTime(writeTime);
+  e->externalAttributes = ZipMapAttributes(attributes);
+  e->uncompressedSize = size;
+  e->versionMadeBy = ZIP_VERSION_MADE_BY;
+  e->method = static_cast<uint16_t>(method);
+  e->versionNeeded = VersionFor(method);
+  e->pending = 1;
+  if (raw) {
+    // The headers carry the file's own name in UTF-8; the table keeps the listed spelling.
+    std::memcpy(raw, ownName.data(), ownName.size());
+    e->rawName = raw;
+    e->rawNameLength = static_cast<uint16_t>(ownName.size());
+    e->rawCommentLength = 0;
+    e->flags |= ZIP_FLAG_UTF8;
+  }
+  return index;
+}
+
 int CZipFile::AddEntry(const char *name, const void *source, int sourceKind, const ArchiveFileInfo *info) {
   if (info && (info->attributes & FILE_ATTRIBUTE_DIRECTORY)) return AddDirectory(name);
   m_lastError = 0;
@@ -729,36 +793,12 @@ int CZipFile::AddEntryRaw(const char *name, const void *source, int sourceKind,
       SetChangesPending(true);
     }
   }
-  int32_t now = NowTime();
-  int32_t writeTime = info && info->writeTime != 0 && info->writeTime != -1 ? info->writeTime : now;
-  int32_t createTime = info && info->createTime != 0 && info->createTime != -1 ? info->createTime : writeTime;
-  int32_t accessTime = info && info->accessTime != 0 && info->accessTime != -1 ? info->accessTime : writeTime;
-  uint64_t size = info ? info->size : 1;
-  uint32_t attributes = info ? info->attributes : FILE_ATTRIBUTE_ARCHIVE;
   int level;
-  int method = ChooseMethod(entryName.c_str(), size, attributes, &level);
-  if (sourceKind == ARCHIVE_SOURCE_PATH) {
-    int l2;
-    if (!ChooseMethod(static_cast<const char *>(source), size, attributes, &l2)) method = 0;
-  }
-  int index = NewEntry();
+  int index = RecordEntry(entryName, sourceKind == ARCHIVE_SOURCE_PATH ? static_cast<const char *>(source) : nullptr,
+                          info, m_addingOwnName, &level);
   ZipEntry *e = GetEntry(index);
-  int rc = SetEntryName(index, entryName.c_str(), static_cast<int>(entryName.size()),
-                        sourceKind == ARCHIVE_SOURCE_PATH ? static_cast<const char *>(source) : nullptr);
-  if (rc) {
-    FreeEntry(index);
-    ZipRaise(rc);
-  }
-  e->modTime = writeTime;
-  e->createTime = createTime;
-  e->accessTime = accessTime;
-  e->dosDateTime = TimeToDosDateTime(writeTime);
-  e->externalAttributes = ZipMapAttributes(attributes);
-  e->uncompressedSize = size;
-  e->versionMadeBy = ZIP_VERSION_MADE_BY;
-  e->method = static_cast<uint16_t>(method);
-  e->versionNeeded = VersionFor(method);
-  e->pending = 1;
+  const int method = e->method;
+  const uint64_t size = e->uncompressedSize;
   RaiseEvent(ARCHIVE_EVENT_COMPRESS, index);  // the answer does not stop an add
   ClearSortOrder();
   if (sourceKind != ARCHIVE_SOURCE_PATH) {
@@ -954,17 +994,18 @@ int CZipFile::AddFiles(const char *path, const char *include, const char *exclud
   return AddListed(files.data(), static_cast<int>(files.size()), false, prefix);
 }
 
-int CZipFile::AddListedFile(const DirEntry &file, const char *prefix) {
+int CZipFile::AddListedFile(const DirEntry &file, const char *prefix, const wchar_t *ownName) {
   if (m_mode < ARCHIVE_UPDATE) {
     Fail(ZIP_E_WRITE);
     return -1;
   }
   m_lastError = 0;
   const DirEntry *one = &file;
-  return AddListed(&one, 1, true, prefix);
+  return AddListed(&one, 1, true, prefix, ownName);
 }
 
-int CZipFile::AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix) {
+int CZipFile::AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix,
+                        const wchar_t *ownName) {
   std::string pre = PrefixFolder(prefix);
   unsigned saved = m_options;
   m_options = (m_options | ZIP_OPT_NO_LOOKUP) & ~ZIP_OPT_SORT_ALWAYS;
@@ -974,7 +1015,7 @@ int CZipFile::AddListed(const DirEntry *const *files, int count, bool byName, co
       const DirEntry *d = files[i];
       if (!d || d->IsFolder()) continue;
       const char *relName = (saved & ZIP_OPT_FULL_PATHS) ? d->FullPath() : byName ? d->Name() : d->RelPath();
-      if (AddListedEntry(*d, relName, pre, saved)) ++added;
+      if (AddListedEntry(*d, relName, pre, saved, ownName)) ++added;
     }
   } catch (const std::bad_alloc &) {
     Fail(ZIP_E_NOMEM);
@@ -986,11 +1027,13 @@ int CZipFile::AddListed(const DirEntry *const *files, int count, bool byName, co
   return added;
 }
 
-bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std::string &pre, unsigned saved) {
+bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std::string &pre, unsigned saved,
+                              const wchar_t *ownName) {
   const char *full = d.FullPath();
-  // Neither the archive itself nor its temporary copy goes in.
+  // Neither the archive itself nor its temporary copy goes in, whatever the letter case the
+  // user typed the archive's name in.
   const char *name = d.Name();
-  if ((!_stricmp(name, m_fileNamePart) && PathCompareA(full, m_path) == 0) ||
+  if ((PathCompareA(name, m_fileNamePart) == 0 && PathCompareA(full, m_path) == 0) ||
       (m_workPath[0] && PathCompareA(full, m_workPath) == 0))
     return false;
   std::string entryName = relName;
@@ -1007,6 +1050,13 @@ bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std:
   info.ftLastWrite = d.ftLastWriteTime;
   int32_t fileTime = static_cast<int32_t>(FileInfoGetTime(&info));
   std::string normal = NormalizeName(entryName.c_str());
+  ArchiveFileInfo ai;
+  ai.attributes = d.dwFileAttributes;
+  ai.size = d.Size();
+  ai.writeTime = FromFileTime(d.ftLastWriteTime);
+  ai.createTime = FromFileTime(d.ftCreationTime);
+  ai.accessTime = FromFileTime(d.ftLastAccessTime);
+  const std::string own = OwnNameUtf8(ownName);
   int existing = CZipEntryTable::FindEntry(normal.c_str());
   if (existing >= 0) {
     if (saved & ZIP_OPT_SKIP_EXISTING) return false;
@@ -1015,8 +1065,14 @@ bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std:
       // Added since the archive was opened: the first file keeps the name, so that no listed
       // file silently takes another's place. The same file listed again is in already.
       if (!old->sourcePath || PathCompareA(old->sourcePath, full) != 0) {
-        // Named once, also when it is listed again.
-        if (m_nameTaken.insert(full).second) m_skipped.push_back(ZipSkippedSource{full, ZIP_E_EXISTS});
+        // Once, also when it is listed again.
+        const bool first = m_nameTaken.insert(full).second;
+        if (old->pending && old->sourcePath) {
+          // The entry's file is read at the commit: should it fail there, this one goes in.
+          if (first) m_waiting.push_back(Waiting{normal, full, own, ai});
+          return false;
+        }
+        if (first) m_skipped.push_back(ZipSkippedSource{full, ZIP_E_EXISTS});
         SetCurrentName(full);
         Fail(ZIP_E_EXISTS);
       }
@@ -1028,13 +1084,8 @@ bool CZipFile::AddListedEntry(const DirEntry &d, const char *relName, const std:
   }
   m_addingName = normal;
   if (RaiseEvent(ARCHIVE_EVENT_SKIP, GetEntryCount())) return false;
-  ArchiveFileInfo ai;
-  ai.attributes = d.dwFileAttributes;
-  ai.size = d.Size();
-  ai.writeTime = FromFileTime(d.ftLastWriteTime);
-  ai.createTime = FromFileTime(d.ftCreationTime);
-  ai.accessTime = FromFileTime(d.ftLastAccessTime);
   int rc;
+  OwnNameScope scope(m_addingOwnName, own);
   if (m_deferredAdd) {
     // The full path is kept whole (up to the system's limit) for the commit.
     rc = AddEntry(normal.c_str(), full, ARCHIVE_SOURCE_PATH, &ai);
@@ -1149,7 +1200,22 @@ int CZipFile::Commit() {
   return m_skipCode;
 }
 
+int CZipFile::RecordWaiting(const Waiting &w) {
+  int level;
+  SetCurrentName(w.name.c_str());
+  return RecordEntry(w.name, w.path.c_str(), &w.info, w.ownName, &level);
+}
+
 void CZipFile::CommitRaw() {
+  // A name whose entry went away before the commit goes to the first file that waited for it.
+  for (size_t i = 0; i < m_waiting.size();) {
+    if (CZipEntryTable::FindEntry(m_waiting[i].name.c_str()) >= 0) {
+      ++i;
+      continue;
+    }
+    RecordWaiting(m_waiting[i]);
+    m_waiting.erase(m_waiting.begin() + static_cast<std::ptrdiff_t>(i));
+  }
   uint64_t total = 0;
   bool gaps = false;
   std::vector<ZipEntry *> pending;
@@ -1174,22 +1240,37 @@ void CZipFile::CommitRaw() {
   }
   if (!pending.empty()) EnsureWorkFile();
   for (ZipEntry *e : pending) {
-    int index = e->tableIndex;
-    try {
-      WritePendingEntry(index);
-    } catch (const SkipEntry &skip) {
-      // A source that vanished, is locked or cannot be read: the entry is left out and the
-      // archive completed without it.
-      m_running = nullptr;
-      SetCurrentName(e->sourcePath ? e->sourcePath : e->name);
-      m_skipped.push_back(ZipSkippedSource{m_currentName, skip.code});
-      if (!m_skipCode) m_skipCode = skip.code;
-      Fail(skip.code);
-      FreeEntry(e->tableIndex);
-      m_io.Seek(m_dataEnd);
-      SetChangesPending(true);
+    for (;;) {
+      try {
+        WritePendingEntry(e->tableIndex);
+        break;
+      } catch (const SkipEntry &skip) {
+        // A source that vanished, is locked or cannot be read: the entry is left out and the
+        // archive completed without it.
+        m_running = nullptr;
+        SetCurrentName(e->sourcePath ? e->sourcePath : e->name);
+        m_skipped.push_back(ZipSkippedSource{m_currentName, skip.code});
+        if (!m_skipCode) m_skipCode = skip.code;
+        Fail(skip.code);
+        const std::string name = e->name;
+        FreeEntry(e->tableIndex);
+        m_io.Seek(m_dataEnd);
+        SetChangesPending(true);
+        // The next listed file of that name goes in instead.
+        auto next = std::find_if(m_waiting.begin(), m_waiting.end(), [&](const Waiting &w) {
+          return ZipCompareNames(w.name.data(), static_cast<int>(w.name.size()), name.data(),
+                                 static_cast<int>(name.size())) == 0;
+        });
+        if (next == m_waiting.end()) break;
+        e = GetEntry(RecordWaiting(*next));
+        m_waiting.erase(next);
+        m_progressTotal += e->uncompressedSize;
+      }
     }
   }
+  // The others that waited: their name went in with another file.
+  for (const Waiting &w : m_waiting) m_skipped.push_back(ZipSkippedSource{w.path, ZIP_E_EXISTS});
+  m_waiting.clear();
   for (int i = GetEntryCount() - 1; i >= 0; --i)
     if (GetEntry(i)->deleted) FreeEntry(i);
   if (m_options & ZIP_OPT_SORT_ALWAYS) CZipEntryTable::SortEntries(0);
@@ -1387,6 +1468,7 @@ void CZipFile::Abort() {
   m_phase = ARCHIVE_PHASE_DIRECTORY;
   m_running = nullptr;
   m_addingName.clear();
+  m_waiting.clear();
   SetChangesPending(false);
 }
 

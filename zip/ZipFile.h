@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "system/Paths.h"
 #include "zip/ArchiveFile.h"
 #include "zip/Codec.h"
 #include "zip/ZipCrypto.h"
@@ -71,11 +72,17 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   // Adds one file of a directory list as AddFiles adds it by its own path (under prefix plus
   // its name part, or its full path with ZIP_OPT_FULL_PATHS), taking the list's attributes,
   // size and times instead of asking the system for them again: a file that is gone by the
-  // commit is left out there (GetSkippedSources). -> 1 added; 0 left out (a folder, the
-  // archive itself, a name too long, an existing name kept by option, event 15, the same
+  // commit is left out there (GetSkippedSources). ownName (null: none) is the entry's whole
+  // name, prefix included, as the file's own names spell it (UTF-16, '\' or '/' between
+  // names) when the list holds a short name for a name the code page cannot spell: the
+  // headers carry it in UTF-8 with flag bit 11, while prefix plus the listed name stays the
+  // name the archive finds the entry by and names it with. -> 1 added; 0 left out (a folder,
+  // the archive itself, a name too long, an existing name kept by option, event 15, the same
   // file added before, or another file added before under the same name: error 35 and
-  // GetSkippedSources); -1 when the archive is not writable (error 14).
-  int AddListedFile(const DirEntry &file, const char *prefix);
+  // GetSkippedSources; in deferred mode it waits, and goes in under that name when the other
+  // file cannot be read at the commit, or else is named there); -1 when the archive is not
+  // writable (error 14).
+  int AddListedFile(const DirEntry &file, const char *prefix, const wchar_t *ownName = nullptr);
   // Adds one file under entryName (second form: its name part). -> 0; 34 not writable, 13 empty
   // name, 24 missing file or a folder, 35 the name exists (option 0x40, or still pending),
   // 36 not newer (option 0x2000), 23 event 15 answered nonzero; add errors.
@@ -160,12 +167,28 @@ class CZipFile : public CArchiveFile, public CZipFormat {
 
   int AddEntryRaw(const char *name, const void *source, int sourceKind, const ArchiveFileInfo *info);
   int AddDirectoryRaw(const char *name);
+  // A listed file whose name a pending entry holds (deferred adds): name, source path, own
+  // name in UTF-8 ("" none) and information.
+  struct Waiting {
+    std::string name, path, ownName;
+    ArchiveFileInfo info;
+  };
   // Adds the listed files (folders and nulls passed over) under prefix, each by its path
-  // relative to the list's folder or, with byName, by its name part. -> the number added.
-  int AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix);
+  // relative to the list's folder or, with byName, by its name part; ownName as for
+  // AddListedFile. -> the number added.
+  int AddListed(const DirEntry *const *files, int count, bool byName, const char *prefix,
+                const wchar_t *ownName = nullptr);
   // One listed file for AddFiles and AddListedFile, named relName under pre; saved: the options
   // of the call. -> true when added.
-  bool AddListedEntry(const DirEntry &file, const char *relName, const std::string &pre, unsigned saved);
+  bool AddListedEntry(const DirEntry &file, const char *relName, const std::string &pre, unsigned saved,
+                      const wchar_t *ownName);
+  // Records a new pending entry: name, the file to compress at the commit (null: none), its
+  // information (null: now, size 1) and its own name for the headers in UTF-8 ("": the name).
+  // *level gets the level for the method chosen. -> its index. Raises ZIP_E_NOMEM, ZIP_E_PATH.
+  int RecordEntry(const std::string &name, const char *sourcePath, const ArchiveFileInfo *info,
+                  const std::string &ownName, int *level);
+  // A pending entry for a file that waited for its name. -> its index.
+  int RecordWaiting(const Waiting &w);
   std::string NormalizeName(const char *name) const;
   int ChooseMethod(const char *name, uint64_t size, uint32_t attributes, int *level) const;
   void WriteEntryData(ZipEntry *entry, Source &source, int method, int level, bool retryStored);
@@ -195,10 +218,11 @@ class CZipFile : public CArchiveFile, public CZipFormat {
   volatile const LONG *m_stopFlag = nullptr;
   std::vector<ZipSkippedSource> m_skipped;
   // Paths left out because another file holds their name (compared as paths).
-  struct PathLess {
-    bool operator()(const std::string &a, const std::string &b) const;
-  };
   std::set<std::string, PathLess> m_nameTaken;
+  // Listed files whose name a pending entry holds, in the order they came.
+  std::vector<Waiting> m_waiting;
+  // The own name (UTF-8) of the entry that the add under way records; "" for none.
+  std::string m_addingOwnName;
   // The file archive written through a temporary copy.
   char m_workPath[MAX_PATH];
   CZipHandle m_targetLock;   // keeps others from changing the archive meanwhile

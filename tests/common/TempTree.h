@@ -17,6 +17,8 @@ inline void RemoveTree(const std::string &dir) {
     do {
       std::string name = fd.cFileName;
       if (name == "." || name == "..") continue;
+      // A name the code page cannot spell comes with '?': its short name reaches it.
+      if (name.find('?') != std::string::npos && fd.cAlternateFileName[0]) name = fd.cAlternateFileName;
       std::string full = dir + "\\" + name;
       SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)

@@ -254,6 +254,105 @@ TEST_F(FileCommands, ZipPacksTheListedFilesUnderTheirRelativeNames) {
   }
 }
 
+// Paths and names compared without case, as the file system compares them, for letters beyond
+// ASCII too: the archive typed in another case than it is listed stays out without a word, and
+// the base path of "Nur veränderte Dateien einfügen" in another case finds the unchanged files.
+TEST_F(FileCommands, ZipComparesPathsWithoutCaseForEveryLetter) {
+  const struct {
+    const char *label;
+    const char *listed;  // an archive among the listed files ("": none), in the source folder
+    const char *typed;   // the archive's name as typed, in the source folder
+    const char *base;    // the base path of the only-changed choice, below the root (null: off)
+    const char *names;
+  } rows[] = {
+      {"the archive in another case of ASCII letters", "Archiv.zip", "archiv.ZIP", nullptr, "a.txt\nsub/b.txt\n"},
+      {"the archive in another case of an umlaut", "\xDC" "bersicht.zip", "\xFC" "bersicht.zip", nullptr,
+       "a.txt\nsub/b.txt\n"},
+      {"the base path in another case of an umlaut", "", "out.zip", "\xFC" "bung", "sub/b.txt\n"},
+      {"the base path as listed", "", "out.zip", "\xDC" "bung", "sub/b.txt\n"},
+  };
+  for (const auto &r : rows) {
+    SCOPED_TRACE(r.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("zipcase");
+    const std::string src = "\xDC" "bung\\";  // Übung
+    t.Write(src + "a.txt", "same\r\n");
+    t.Write(src + "sub\\b.txt", "changed");
+    t.Write("orig\\a.txt", "same\r\n");
+    t.Write("orig\\sub\\b.txt", "original");
+    if (*r.listed) t.Write(src + r.listed, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("\xDC" "bung"), *r.listed ? 3 : 2));
+    PostCommand(a.main, kZipFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+    const std::string zip = t.Path(src + r.typed);
+    SetText(GetDlgItem(dlg, 1001), zip);
+    SetText(GetDlgItem(dlg, 1003), "");
+    if (r.base) {
+      Click(dlg, 1046);
+      ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, 1004); }, 5000));
+      SetText(GetDlgItem(dlg, 1004), t.Path("orig"));
+      SetText(GetDlgItem(dlg, 1005), t.Path(r.base));
+    }
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+    EXPECT_EQ(nullptr, FindTopWindow(a.p.Pid(), "Dateien zippen"));
+    // The peers get the archive under a name of ASCII letters: the command line to them
+    // carries no others.
+    ASSERT_TRUE(CopyFileA(zip.c_str(), t.Path("check.zip").c_str(), FALSE));
+    EXPECT_EQ(r.names, TestedNames(t.Root(), t.Path("check.zip")));
+  }
+}
+
+// Two listed files with one name in the archive: the first that can be read goes in under it;
+// a file is named as clashing only with an entry that went in.
+TEST_F(FileCommands, ZipGivesASharedNameToTheFirstFileThatGoesIn) {
+  const struct {
+    const char *label;
+    bool holdFirst;       // a stand-in holds src\a.txt open, sharing nothing
+    const char *message;  // after "1 Datei konnte nicht gepackt werden:\n\n"
+    const char *content;  // of a.txt in the archive
+  } rows[] = {
+      {"the first held", true, "src\\a.txt: kann nicht ge\xF6" "ffnet werden", "second\n"},
+      {"both readable", false, "src\\sub\\a.txt: hat im Archiv denselben Namen wie eine andere Datei", "first\n"},
+  };
+  for (const auto &r : rows) {
+    SCOPED_TRACE(r.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("zipshared");
+    t.Write("src\\a.txt", "first\r\n");
+    t.Write("src\\sub\\a.txt", "second\r\n");
+    t.Write("src\\sub\\b.txt", "b\r\n");
+    const std::string zip = t.Path("out.zip");
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 3));
+    Process holder;
+    if (r.holdFirst) {
+      ASSERT_TRUE(holder.Start(ExeDir() + "standin_holder.exe",
+                               "lock " + Quote(t.Path("src\\a.txt")) + " " + Quote(t.Path("held"))));
+      ASSERT_TRUE(WaitFor([&] { return Exists(t.Path("held")); }, 10000));
+    }
+    PostCommand(a.main, kZipFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+    SetText(GetDlgItem(dlg, 1001), zip);
+    SetText(GetDlgItem(dlg, 1003), "");
+    // A common folder none of them lies below: each goes in by its name alone.
+    SetText(GetDlgItem(dlg, 1002), t.Path("orig"));
+    ClickButton(dlg, IDOK);
+    EXPECT_EQ("1 Datei konnte nicht gepackt werden:\n\n" + t.Path(r.message), AnswerBox(a, "Dateien zippen"));
+    ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+    holder.Kill();
+    EXPECT_EQ("a.txt\nb.txt\n", TestedNames(t.Root(), zip));
+    std::string content;
+    EXPECT_EQ(0, RunLinux(t.Root(), "unzip -p '" + UnixPath(zip) + "' a.txt", &content));
+    EXPECT_EQ(r.content, content);  // lines come without their CR
+  }
+}
+
 // Refused input keeps the dialog open with a German message; Cancel writes nothing, before OK
 // and while the archive is written.
 TEST_F(FileCommands, ZipRefusesBadInputAndCancelLeavesNoArchive) {
@@ -536,6 +635,168 @@ TEST_F(FileCommands, CopyKeepsTheTargetWhenACopyFailsOrIsCancelled) {
       EXPECT_FALSE(Exists(target + ".vellmorant.tmp"));
       break;
     }
+  }
+}
+
+// --- names outside the code page ----------------------------------------------------------------
+
+std::string Utf8(const std::wstring &w) {
+  std::string s(w.size() * 3 + 1, '\0');
+  s.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), int(w.size()), &s[0], int(s.size()), nullptr, nullptr)));
+  return s;
+}
+
+std::wstring Wide(const std::string &ansi) {
+  std::wstring w(ansi.size() + 1, L'\0');
+  w.resize(size_t(MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), int(ansi.size()), &w[0], int(w.size()))));
+  return w;
+}
+
+bool WriteW(const std::wstring &path, const std::string &content) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  bool ok = content.empty() || (WriteFile(h, content.data(), DWORD(content.size()), &put, nullptr) && put == content.size());
+  CloseHandle(h);
+  return ok;
+}
+
+// A file's content by its UTF-16 path ("<missing>" when it cannot be opened).
+std::string ReadW(const std::wstring &path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "<missing>";
+  char buf[256];
+  DWORD got = 0;
+  std::string out;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+  CloseHandle(h);
+  return out;
+}
+
+// Every file below folder by its UTF-8 path relative to it (rel: the part walked so far).
+void CollectW(const std::wstring &folder, const std::wstring &rel, std::vector<std::string> &names) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"\\" + rel + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring n = fd.cFileName;
+    if (n == L"." || n == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      CollectW(folder, rel + n + L"\\", names);
+    else
+      names.push_back(Utf8(rel + n));
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+// Those files sorted, one per line.
+std::string TreeW(const std::wstring &folder) {
+  std::vector<std::string> names;
+  CollectW(folder, L"", names);
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string &n : names) out += n + "\n";
+  return out;
+}
+
+// Files whose names hold letters outside code page 1252 are listed by their short names; the
+// zip entries and the copies take the files' own names.
+const std::wstring kAlpha = L"\x0391\x03B2\x03B3.txt", kDelta = L"\x0394\x03AD\x03BB\x03C4\x03B1",
+                   kEpsilon = L"\x0395\x03C8.txt";
+
+void WriteGreekTree(TempTree &t) {
+  const std::wstring src = Wide(t.Path("src"));
+  ASSERT_TRUE(CreateDirectoryW(src.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((src + L"\\" + kDelta).c_str(), nullptr));
+  ASSERT_TRUE(WriteW(src + L"\\" + kAlpha, "alpha"));
+  ASSERT_TRUE(WriteW(src + L"\\" + kDelta + L"\\x.txt", "x"));
+  ASSERT_TRUE(WriteW(src + L"\\" + kDelta + L"\\" + kEpsilon, "eps"));
+  ASSERT_TRUE(WriteW(src + L"\\plain.txt", "plain"));
+}
+
+TEST_F(FileCommands, ZipEntriesTakeTheFilesOwnNamesInUtf8) {
+  TempTree t("zipnames");
+  ASSERT_NO_FATAL_FAILURE(WriteGreekTree(t));
+  App a;
+  ASSERT_TRUE(a.Start(t.Path("src"), 4));
+  for (int i = 0; i < ListViewCount(a.list); ++i) EXPECT_EQ(std::string::npos, ListViewText(a.list, i, 0).find('?'));
+  const std::string zip = t.Path("out.zip");
+  PostCommand(a.main, kZipFiles);
+  HWND dlg = WaitTopWindow(a.p.Pid(), "ZIP Datei erstellen", 10000);
+  ASSERT_NE(nullptr, dlg);
+  ASSERT_TRUE(WaitFor([&] { return Enabled(dlg, IDOK); }, 10000));
+  SetText(GetDlgItem(dlg, 1001), zip);
+  SetText(GetDlgItem(dlg, 1003), "pre");
+  ClickButton(dlg, IDOK);
+  ASSERT_TRUE(WaitWindowGone(dlg, 30000));
+  EXPECT_EQ(nullptr, FindTopWindow(a.p.Pid(), "Dateien zippen"));
+  // Sorted by code point: the order of the UTF-8 bytes.
+  const std::string names = Utf8(L"pre/plain.txt\npre/" + kAlpha + L"\npre/" + kDelta + L"/x.txt\npre/" + kDelta +
+                                 L"/" + kEpsilon + L"\n");
+  EXPECT_EQ(names, TestedNames(t.Root(), zip));
+  std::string listed;
+  EXPECT_EQ(0, RunLinux(t.Root(), "unzip -Z1 '" + UnixPath(zip) + "' | LC_ALL=C sort", &listed));
+  EXPECT_EQ(names, listed) << "Info-ZIP";
+  EXPECT_EQ(0, RunLinux(t.Root(), "7z l -slt '" + UnixPath(zip) + "' | sed -n 's/^Path = //p' | tail -n +2 | LC_ALL=C sort",
+                        &listed));
+  EXPECT_EQ(names, listed) << "7z";
+  // Python's zipfile: the UTF-8 flag on the entries beyond the code page, and their data.
+  t.Write("entries.py",
+          "import sys, zipfile\n"
+          "z = zipfile.ZipFile(sys.argv[1])\n"
+          "for i in sorted(z.infolist(), key=lambda i: i.filename):\n"
+          "    line = '%s %d %s\\n' % (i.filename, (i.flag_bits >> 11) & 1, z.read(i).decode('ascii'))\n"
+          "    sys.stdout.buffer.write(line.encode('utf-8'))\n");
+  EXPECT_EQ(0, RunLinux(t.Root(), "/usr/bin/python3 '" + UnixPath(t.Path("entries.py")) + "' '" + UnixPath(zip) + "'",
+                        &listed));
+  EXPECT_EQ(Utf8(L"pre/plain.txt 0 plain\npre/" + kAlpha + L" 1 alpha\npre/" + kDelta + L"/x.txt 1 x\npre/" + kDelta +
+                 L"/" + kEpsilon + L" 1 eps\n"),
+            listed);
+}
+
+TEST_F(FileCommands, CopiesTakeTheFilesOwnNames) {
+  const struct {
+    const char *label;
+    bool noOverwrite;
+    bool deltaFolder;    // the target holds the folder of the Greek name
+    const char *alpha;   // the target's Greek file before ("": none) and after
+    const char *after;
+    int questions;       // "... konnte nicht kopiert werden ..." answered No
+    const char *copied;
+  } rows[] = {
+      {"into an empty target", false, true, "", "alpha", 0, "Es wurden 4 Dateien kopiert."},
+      {"over an existing copy", false, true, "old", "alpha", 0, "Es wurden 4 Dateien kopiert."},
+      {"never overwrite", true, true, "old", "old", 0, "Es wurden 3 Dateien kopiert."},
+      // A missing folder fails the copy as ever: no folder under a short name is made up.
+      {"the Greek folder missing below the target", false, false, "", "alpha", 2, "Es wurden 2 Dateien kopiert."},
+  };
+  for (const auto &r : rows) {
+    SCOPED_TRACE(r.label);
+    DeleteUserKey(kAppKey);
+    TempTree t("copynames");
+    ASSERT_NO_FATAL_FAILURE(WriteGreekTree(t));
+    const std::wstring dst = Wide(t.Path("dst"));
+    ASSERT_TRUE(CreateDirectoryW(dst.c_str(), nullptr));
+    if (r.deltaFolder) ASSERT_TRUE(CreateDirectoryW((dst + L"\\" + kDelta).c_str(), nullptr));
+    if (*r.alpha) ASSERT_TRUE(WriteW(dst + L"\\" + kAlpha, r.alpha));
+    App a;
+    ASSERT_TRUE(a.Start(t.Path("src"), 4));
+    PostCommand(a.main, kCopyFiles);
+    HWND dlg = WaitTopWindow(a.p.Pid(), "Dateien kopieren", 10000);
+    ASSERT_NE(nullptr, dlg);
+    SetText(GetDlgItem(dlg, 1001), t.Path("src"));
+    SetText(GetDlgItem(dlg, 1002), t.Path("dst"));
+    if ((GetCheck(dlg, 1045) == 1) != r.noOverwrite) Click(dlg, 1045);
+    ClickButton(dlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+    for (int i = 0; i < r.questions; ++i)
+      EXPECT_NE(std::string::npos, AnswerBox(a, "Frage", IDNO).find(" konnte nicht kopiert werden !")) << i;
+    EXPECT_EQ(r.copied, AnswerBox(a, "Vellmorant"));
+    EXPECT_EQ(r.after, ReadW(dst + L"\\" + kAlpha));
+    EXPECT_EQ("plain", ReadW(dst + L"\\plain.txt"));
+    std::wstring tree = kAlpha + L"\n" + (r.deltaFolder ? kDelta + L"\\x.txt\n" + kDelta + L"\\" + kEpsilon + L"\n" : L"");
+    EXPECT_EQ(Utf8(L"plain.txt\n") + Utf8(tree), TreeW(dst));  // no file under a short name
+    if (r.deltaFolder) EXPECT_EQ("eps", ReadW(dst + L"\\" + kDelta + L"\\" + kEpsilon));
   }
 }
 

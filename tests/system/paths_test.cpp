@@ -205,6 +205,185 @@ TEST(Paths, FullPathsSpellingAndFolders) {
     EXPECT_STREQ(buf, "\\\\nohost\\share\\f");
 }
 
+// Every letter of the code page compares without case, as the file system compares names: the
+// same pairs are equal as by the system's case-blind ordinal compare ('/' and '\' equal too).
+TEST(Paths, CompareFoldsEveryLetterAsTheFileSystemDoes) {
+    std::string wrong;
+    for (int a = 1; a < 256; ++a)
+        for (int b = 1; b < 256; ++b) {
+            char ca = char(a), cb = char(b);
+            wchar_t wa = 0, wb = 0;
+            MultiByteToWideChar(1252, 0, &ca, 1, &wa, 1);
+            MultiByteToWideChar(1252, 0, &cb, 1, &wb, 1);
+            const bool seps = (ca == '/' || ca == '\\') && (cb == '/' || cb == '\\');
+            const bool system = seps || CompareStringOrdinal(&wa, 1, &wb, 1, TRUE) == CSTR_EQUAL;
+            if (system != (PathCompareNA(1, &ca, 1, &cb) == 0))
+                wrong += std::to_string(a) + "/" + std::to_string(b) + " ";
+        }
+    EXPECT_EQ("", wrong);
+}
+
+TEST(Paths, CompareNTakesLengthsAndEveryLetter) {
+    const struct {
+        int na;
+        const char* a;
+        int nb;
+        const char* b;
+        int sign;
+    } rows[] = {
+        {-1, "C:\\\xDC" "bung\\a.TXT", -1, "c:/\xFC" "bung/A.txt", 0},  // Übung, übung
+        {-1, "\x8A\x8C\x8E\x9F\xC0\xDE", -1, "\x9A\x9C\x9E\xFF\xE0\xFE", 0},  // Š Œ Ž Ÿ À Þ
+        {-1, "\xDF", -1, "ss", 1},       // ß is no pair of letters
+        {-1, "\xB5", -1, "M", 1},        // µ has no capital in the code page
+        {-1, "\xC4", -1, "A", 1},        // Ä is no A
+        {-1, "\xD7", -1, "\xF7", -1},    // × and ÷ are no letters
+        {9, "C:\\\xC4rger\\x", 8, "c:\\\xE4rger", 1},  // a longer path sorts after its prefix
+        {8, "C:\\\xC4rger\\x", 8, "c:\\\xE4rger", 0},
+        {3, "abc", -1, "abcd", -1},
+        {-1, nullptr, 0, "x", 0},
+        {0, "x", -1, nullptr, 0},
+    };
+    for (const auto& r : rows) {
+        const int got = PathCompareNA(r.na, r.a, r.nb, r.b);
+        EXPECT_EQ(r.sign, (got > 0) - (got < 0)) << (r.a ? r.a : "null") << " | " << (r.b ? r.b : "null");
+    }
+}
+
+// ANSI and UTF-16 spellings: a round trip for every text of the code page, none for a letter
+// it lacks.
+TEST(Paths, WideAndAnsiSpellings) {
+    const struct {
+        const wchar_t* wide;
+        const char* ansi;  // null: the code page lacks a letter
+    } rows[] = {
+        {L"C:\\\x00FC" L"ber\\\x20AC.txt", "C:\\\xFC" "ber\\\x80.txt"},  // über, €
+        {L"\x0160\x0153\x0178", "\x8A\x9C\x9F"},                     // Š œ Ÿ
+        {L"a\x0391.txt", nullptr},                                   // Greek Alpha
+        {L"\x2010", nullptr},                                        // no best fit ('-')
+        {L"", ""},
+    };
+    for (const auto& r : rows) {
+        std::string out;
+        EXPECT_EQ(r.ansi != nullptr, PathToAnsiExactW(r.wide, -1, out));
+        if (!r.ansi) continue;
+        EXPECT_EQ(r.ansi, out);
+        EXPECT_TRUE(PathToWideA(r.ansi) == r.wide);
+        if (*r.ansi) EXPECT_TRUE(PathToWideA(r.ansi, 1) == std::wstring(r.wide).substr(0, 1));
+    }
+    std::string out = "x";
+    EXPECT_TRUE(PathToAnsiExactW(nullptr, -1, out));
+    EXPECT_EQ("", out);
+    EXPECT_TRUE(PathToWideA(nullptr).empty());
+}
+
+namespace {
+
+// Creates a file or folder by its UTF-16 path.
+bool CreateW(const std::wstring& path, bool folder) {
+    if (folder) return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+// The path as a listing spells it: the short name for each name the code page lacks a letter of.
+std::string ListedSpelling(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH];
+    DWORD n = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    std::wstring s(shortPath, n < MAX_PATH ? n : 0);
+    std::string out;
+    size_t i = 0, j = 0;
+    while (i <= path.size()) {
+        size_t ei = path.find(L'\\', i), ej = s.find(L'\\', j);
+        if (ei == std::wstring::npos) ei = path.size();
+        if (ej == std::wstring::npos) ej = s.size();
+        std::wstring part = path.substr(i, ei - i);
+        char buf[MAX_PATH];
+        BOOL lost = FALSE;
+        int k = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, part.c_str(), int(part.size()), buf, MAX_PATH,
+                                    nullptr, &lost);
+        if (lost) {
+            part = s.substr(j, ej - j);
+            k = WideCharToMultiByte(CP_ACP, 0, part.c_str(), int(part.size()), buf, MAX_PATH, nullptr, nullptr);
+        }
+        out += std::string(buf, size_t(k)) + (ei < path.size() ? "\\" : "");
+        i = ei + 1;
+        j = ej + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+// A listed path holds a short name where the code page lacks a letter; a new name made from it
+// takes the file's own names.
+TEST(Paths, OwnNamesReplaceTheShortNamesOfAListing) {
+    TempDir dir;
+    std::wstring base;
+    for (char c : dir.Path()) base += wchar_t((unsigned char)c);  // the test folder is ASCII
+    const std::wstring greek = L"\x0391\x03B2\x03B3.txt", folder = L"\x0394\x03AD\x03BB\x03C4\x03B1";
+    ASSERT_TRUE(CreateW(base + L"\\" + greek, false));
+    ASSERT_TRUE(CreateW(base + L"\\" + folder, true));
+    ASSERT_TRUE(CreateW(base + L"\\" + folder + L"\\x.txt", false));
+    ASSERT_TRUE(CreateW(base + L"\\" + folder + L"\\" + greek, false));
+    ASSERT_TRUE(systest::WriteFileBytes(dir / "plain~1.txt", "p"));
+    const std::string inFolder = ListedSpelling(base + L"\\" + folder + L"\\x.txt");
+    const std::string both = ListedSpelling(base + L"\\" + folder + L"\\" + greek);
+    const int root = int(dir.Path().size()) + 1;
+    const struct {
+        const char* label;
+        std::string path;
+        int from;
+        int result;
+        std::wstring own;
+    } rows[] = {
+        {"a file", ListedSpelling(base + L"\\" + greek), root, 1, greek},
+        {"a folder", inFolder, root, 1, folder + L"\\x.txt"},
+        {"below the folder", inFolder, int(inFolder.rfind('\\')) + 1, 0, L""},
+        {"both, the whole path", both, 0, 1, base + L"\\" + folder + L"\\" + greek},
+        {"a name of the code page with a '~'", dir / "plain~1.txt", root, 0, L""},
+        {"gone", dir / "GONE~1.TXT", root, -1, L""},
+        {"gone, no short name in it", dir / "gone.txt", root, 0, L""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.label);
+        ASSERT_EQ(std::string::npos, r.path.find('?')) << r.path;
+        std::wstring own = L"untouched";
+        EXPECT_EQ(r.result, PathOwnNamesW(r.path.c_str(), r.from, own)) << r.path;
+        EXPECT_TRUE(own == (r.result == 1 ? r.own : std::wstring(L"untouched")));
+    }
+    // Nothing to resolve.
+    std::wstring own;
+    EXPECT_EQ(-1, PathOwnNamesW(nullptr, 0, own));
+    EXPECT_EQ(-1, PathOwnNamesW("", 0, own));
+
+    // And back: a spelling the ANSI functions reach.
+    const struct {
+        std::wstring path;
+        bool found;
+        const char* same;  // an ANSI path of the same file ("" when the spelling must be short)
+    } spellings[] = {
+        {base + L"\\plain~1.txt", true, "plain~1.txt"},
+        {base + L"\\\x00FC" L"ber.txt", true, "\xFC" "ber.txt"},  // über, missing but spelt in full
+        {base + L"\\" + greek, true, ""},
+        {base + L"\\" + folder + L"\\" + greek, true, ""},
+        {base + L"\\" + folder + L"\\gone\x03B1.txt", false, nullptr},
+    };
+    for (const auto& r : spellings) {
+        std::string out = "untouched";
+        EXPECT_EQ(r.found, PathAnsiSpellingW(r.path, out));
+        if (!r.found) {
+            EXPECT_EQ("", out);
+        } else if (*r.same) {
+            EXPECT_EQ(dir / r.same, out);
+        } else {
+            EXPECT_EQ(std::string::npos, out.find('?')) << out;
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out.c_str())) << out;
+        }
+    }
+}
+
 TEST(Paths, SearchProgram) {
     char out[MAX_PATH];
     // The test program itself is found in the program's folder, with or without its suffix.

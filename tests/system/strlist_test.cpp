@@ -94,6 +94,29 @@ TEST(StrList, FindSortedGivesInsertionPosition) {
     EXPECT_EQ(l.FindSorted(2, "chx", 0, -1, 9), 4);         // "ch" sorts before "charlie"
 }
 
+// Paths: separators equal, every letter of the code page without case.
+TEST(StrList, FindsPathsAsTheFileSystemComparesThem) {
+    CStrList l(4);
+    const char* paths[] = {"C:\\\xDC" "bung\\b", "C:\\a/x", "C:\\\xC4rger", "C:\\\x8A" "ach"};
+    for (const char* p : paths) {
+        bool found = true;
+        int pos = l.FindSorted(-1, p, 0, -1, 0x10 | 8, &found);
+        EXPECT_FALSE(found) << p;
+        l.Insert(p, pos);
+    }
+    const struct {
+        const char* path;
+        int index;
+    } rows[] = {
+        {"c:/\xFC" "BUNG/B", 3}, {"c:\\A\\X", 0}, {"C:\\\xE4rger", 2}, {"C:\\\x9A" "ACH", 1}, {"C:\\\xDC" "bung", -1},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.index, l.FindSorted(-1, r.path, 0, -1, 0x10)) << r.path;
+        EXPECT_EQ(r.index, l.Find(-1, r.path, 0, -1, 0x10)) << r.path;
+    }
+    EXPECT_EQ(-1, l.Find(-1, "c:/\xFC" "BUNG/B", 0, -1, 1));  // ASCII folding alone does not find it
+}
+
 TEST(StrList, SortIsStableAndHonoursDirection) {
     CStrList l(4);
     const char* t[] = {"b", "A", "c", "a", "B"};

@@ -507,18 +507,183 @@ TEST(ArchiveListed, OneNameForTwoFilesKeepsTheFirstAndNamesTheOthers) {
         if (!_stricmp(list.GetEntry(i)->FullPath(), path.c_str())) added += zip.AddListedFile(*list.GetEntry(i), "x");
     }
     EXPECT_EQ(1, added);
+    // A file is named once its name went in with another file: at the commit.
+    EXPECT_EQ(0, zip.Close());
     std::vector<std::string> named;
     for (const ZipSkippedSource &s : zip.GetSkippedSources()) {
       EXPECT_EQ(35, s.code);
       named.push_back(s.path.substr(dir.Path().size() + 1));
     }
     EXPECT_EQ(c.named, named);
-    EXPECT_EQ(0, zip.Close());
     ASSERT_EQ((std::vector<std::string>{"x/a.txt"}), Names(zipPath));
     CZipFile back;
     ASSERT_EQ(0, back.Open(zipPath.c_str(), 1, 9));
     EXPECT_EQ(c.kept, Extract(back, 0));
   }
+}
+
+// Files listed under one name, some of them unreadable at the commit (held open without sharing,
+// or deleted after they were listed): the first file that goes in keeps the name, and a file is
+// named as clashing only with an entry that went in.
+TEST(ArchiveListed, OneNameGoesToTheFirstFileThatGoesIn) {
+  struct Case {
+    const char *label;
+    std::string held;                // of a, s, u (a.txt, sub\a.txt, up\A.TXT): held open
+    std::string gone;                // deleted after being listed
+    const char *name;                // the archive's one entry, "" for none
+    const char *kept;                // its content
+    std::vector<std::string> named;  // "path code", in the order they are named
+    int rc;                          // of Close: 24 when a file that was to go in could not be opened
+  } const cases[] = {
+      {"all readable", "", "", "x/a.txt", "top a", {"sub\\a.txt 35", "up\\A.TXT 35"}, 0},
+      {"the first held", "a", "", "x/a.txt", "sub a", {"a.txt 24", "up\\A.TXT 35"}, 24},
+      {"the first two held", "as", "", "x/A.TXT", "up a", {"a.txt 24", "sub\\a.txt 24"}, 24},
+      {"the first gone, the second held", "s", "a", "x/A.TXT", "up a", {"a.txt 24", "sub\\a.txt 24"}, 24},
+      {"all held", "asu", "", "", "", {"a.txt 24", "sub\\a.txt 24", "up\\A.TXT 24"}, 24},
+      // Never opened: it only clashes.
+      {"the last held", "u", "", "x/a.txt", "top a", {"sub\\a.txt 35", "up\\A.TXT 35"}, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    CreateDirectoryA((dir / "sub").c_str(), nullptr);
+    CreateDirectoryA((dir / "up").c_str(), nullptr);
+    const struct {
+      char key;
+      const char *name, *content;
+    } files[] = {{'a', "a.txt", "top a"}, {'s', "sub\\a.txt", "sub a"}, {'u', "up\\A.TXT", "up a"}};
+    for (const auto &f : files) ASSERT_TRUE(WriteFileText(dir / f.name, f.content));
+    const std::string zipPath = dir / "out.zip";
+    CZipFile zip;
+    ASSERT_EQ(0, zip.Open(zipPath.c_str(), 3, 9));
+    CDirList list;
+    ASSERT_EQ(3, list.Open(dir.Path().c_str(), CDirList::DL_RECURSE, "*.txt", nullptr));
+    for (const auto &f : files)
+      for (int i = 0; i < list.m_nCount; ++i)
+        if (!_stricmp(list.GetEntry(i)->FullPath(), (dir / f.name).c_str()))
+          EXPECT_EQ(f.key == 'a' ? 1 : 0, zip.AddListedFile(*list.GetEntry(i), "x")) << f.name;
+    std::vector<HANDLE> locks;
+    for (const auto &f : files) {
+      if (c.gone.find(f.key) != std::string::npos) ASSERT_TRUE(DeleteFileA((dir / f.name).c_str()));
+      if (c.held.find(f.key) != std::string::npos)
+        locks.push_back(CreateFileA((dir / f.name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    }
+    const int rc = zip.Close();
+    for (HANDLE h : locks) CloseHandle(h);
+    EXPECT_EQ(c.rc, rc);
+    std::vector<std::string> named;
+    for (const ZipSkippedSource &s : zip.GetSkippedSources())
+      named.push_back(s.path.substr(dir.Path().size() + 1) + " " + std::to_string(s.code));
+    EXPECT_EQ(c.named, named);
+    if (!*c.name) {
+      EXPECT_TRUE(Names(zipPath).empty());
+      continue;
+    }
+    ASSERT_EQ((std::vector<std::string>{c.name}), Names(zipPath));
+    CZipFile back;
+    ASSERT_EQ(0, back.Open(zipPath.c_str(), 1, 9));
+    EXPECT_EQ(c.kept, Extract(back, 0));
+  }
+}
+
+// The archive's own file, listed among the files to pack, stays out whatever the case of its
+// letters as the user typed its name, beyond ASCII too.
+TEST(ArchiveListed, TheArchiveItselfStaysOutInAnyCaseOfItsLetters) {
+  const struct {
+    const char *listed, *typed;
+  } rows[] = {
+      {"Archiv.zip", "archiv.ZIP"},
+      {"\xDC" "bersicht.zip", "\xFC" "bersicht.zip"},        // Übersicht / übersicht
+      {"\xC4rger\x8A.zip", "\xE4RGER\x9A.ZIP"},               // Ärger with Š / ärger with š
+      {"\xFF" "a.zip", "\x9F" "A.zip"},                       // ÿ / Ÿ
+  };
+  for (const auto &r : rows) {
+    SCOPED_TRACE(r.typed);
+    TempDir dir;
+    ASSERT_TRUE(WriteFileText(dir / "a.txt", "a"));
+    ASSERT_TRUE(WriteFileText(dir / r.listed, "PK\x05\x06" + std::string(18, '\0')));
+    CDirList list;
+    ASSERT_EQ(2, list.Open(dir.Path().c_str(), 0, nullptr, nullptr));
+    CZipFile zip;
+    ASSERT_EQ(0, zip.Open((dir / r.typed).c_str(), 3, 9));
+    int added = 0;
+    for (int i = 0; i < list.m_nCount; ++i) added += zip.AddListedFile(*list.GetEntry(i), "");
+    EXPECT_EQ(1, added);
+    EXPECT_EQ(0, zip.Close());
+    EXPECT_TRUE(zip.GetSkippedSources().empty());
+    EXPECT_EQ((std::vector<std::string>{"a.txt"}), Names(dir / r.listed));
+  }
+}
+
+namespace {
+
+std::string Utf8(const std::wstring &w) {
+  std::string s(w.size() * 3, '\0');
+  s.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), int(w.size()), &s[0], int(s.size()), nullptr, nullptr)));
+  return s;
+}
+
+// The flag bit 11 and the name of each central (central true) or local header, sorted.
+std::vector<std::pair<int, std::string>> HeaderNames(const std::string &bytes, bool central) {
+  const std::string sig = central ? "PK\x01\x02" : "PK\x03\x04";
+  const size_t flagsAt = central ? 8 : 6, lengthAt = central ? 28 : 26, nameAt = central ? 46 : 30;
+  std::vector<std::pair<int, std::string>> out;
+  for (size_t p = bytes.find(sig); p != std::string::npos && p + nameAt <= bytes.size(); p = bytes.find(sig, p + 4)) {
+    const unsigned char *h = reinterpret_cast<const unsigned char *>(bytes.data() + p);
+    const int flags = h[flagsAt] | h[flagsAt + 1] << 8, length = h[lengthAt] | h[lengthAt + 1] << 8;
+    out.emplace_back(flags & 0x800, bytes.substr(p + nameAt, size_t(length)));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
+// A file listed by its short name, because the code page lacks a letter of its name, goes in
+// by its own name: in UTF-8 with flag bit 11, in the local header as in the directory.
+TEST(ArchiveListed, OwnNamesGoInUtf8WithTheirFlag) {
+  TempDir dir;
+  std::wstring base;
+  for (char ch : dir.Path()) base += wchar_t(static_cast<unsigned char>(ch));
+  const std::wstring alpha = L"\x0391\x03B2\x03B3.txt", delta = L"\x0394\x03B5\x03B6.txt";
+  for (const std::wstring &n : {alpha, delta}) {
+    HANDLE h = CreateFileW((base + L"\\" + n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD put = 0;
+    WriteFile(h, n.data(), 2, &put, nullptr);
+    CloseHandle(h);
+  }
+  ASSERT_TRUE(WriteFileText(dir / "\xFC" "ber.txt", "u"));  // über: the code page has it
+  CDirList list;
+  ASSERT_EQ(3, list.Open(dir.Path().c_str(), 0, nullptr, nullptr));
+  const struct {
+    int flags;            // the entry's flag bit 11
+    std::string written;  // the entry's name bytes
+  } rows[] = {
+      {0x800, Utf8(L"x/" + alpha)},
+      {0x800, Utf8(L"x/" + delta)},  // two names that no short name confuses
+      {0, "x/\x81" "ber.txt"},       // the code page has it: code page 850, as ever
+  };
+  CZipFile zip;
+  const std::string zipPath = dir / "out.zip";
+  ASSERT_EQ(0, zip.Open(zipPath.c_str(), 3, 9));
+  for (int i = 0; i < list.m_nCount; ++i) {
+    const DirEntry *e = list.GetEntry(i);
+    std::wstring own;
+    const bool shortName = PathOwnNamesW(e->FullPath(), e->nNameOffset, own) == 1;
+    // '\' and a leading separator are taken as the archive takes them.
+    own = shortName ? (i % 2 ? L"/x/" : L"x\\") + own : L"";
+    EXPECT_EQ(1, zip.AddListedFile(*e, "x", own.empty() ? nullptr : own.c_str())) << e->FullPath();
+  }
+  ASSERT_EQ(0, zip.Close());
+  std::vector<std::pair<int, std::string>> expected;
+  for (const auto &r : rows) expected.emplace_back(r.flags, r.written);
+  std::sort(expected.begin(), expected.end());
+  const std::string bytes = ReadFileText(zipPath);
+  EXPECT_EQ(expected, HeaderNames(bytes, true));
+  EXPECT_EQ(expected, HeaderNames(bytes, false));
+  EXPECT_EQ(0, TestAll(zipPath));
 }
 
 TEST_F(ArchiveOps, AddFilesScansFoldersWithListsAndSkipsTheArchive) {
