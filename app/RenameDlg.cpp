@@ -607,7 +607,12 @@ int CRenameDlg::RenameFile(const Shown& shown, const std::string& newName, bool*
         std::string to, step;
         std::string reason;
         bool moved = false;
-        if (!IsValidNewFileName(newName.c_str())) {
+        std::wstring own;
+        if (PathOwnNamesW(from.c_str(), int(from.size() - current.size()), own) > 0) {
+            // Listed by its short name: a name made from that would replace the file's own.
+            reason = "\n\nDer Dateiname enthält Zeichen außerhalb des Zeichensatzes; die Datei wird "
+                     "nicht umbenannt !";
+        } else if (!IsValidNewFileName(newName.c_str())) {
             reason = "\n\nDer neue Dateiname ist ung\xFCltig !";
         } else if (!JoinRenamePath(folder.c_str(), newName.c_str(), to)) {
             reason = "\n\nDer neue Pfad ist zu lang !";

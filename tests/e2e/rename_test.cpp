@@ -413,3 +413,40 @@ TEST_F(Rename, LetterCaseAloneNearThePathLimit) {
   };
   for (const LongCase &c : cases) RunLongCase(c);
 }
+
+// A file whose name the code page cannot spell is listed by its short name: a new name made
+// from that would replace its own, so it keeps its name and the question says why.
+TEST_F(Rename, NameOutsideTheCodePageIsNotReplacedByItsShortName) {
+  TempTree tree("ren_greek");
+  std::wstring folder(MAX_PATH, L'\0');
+  folder.resize(size_t(MultiByteToWideChar(CP_ACP, 0, tree.Path("").c_str(), -1, &folder[0], MAX_PATH)) - 1);
+  const std::wstring own = folder + L"\x0391\x03B2\x03B3.txt";
+  HANDLE h = CreateFileW(own.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  tree.Write("b.txt", "b");
+  App app;
+  ASSERT_TRUE(app.Start(tree, 2));
+  HWND dlg = app.Open();
+  ASSERT_NE(nullptr, dlg);
+  SetText(GetDlgItem(dlg, kFormat), "*.bak");
+  ASSERT_TRUE(WaitFor([&] {
+    std::string shown = GetText(GetDlgItem(dlg, kNewName));
+    return shown.size() > 4 && shown.compare(shown.size() - 4, 4, ".bak") == 0 && Enabled(dlg, kAll);
+  }, 10000));
+  Click(dlg, kAll);
+  std::string error = app.Answer("Fehler", IDIGNORE);
+  EXPECT_NE(std::string::npos, error.find("\n\nDer Dateiname enth\xE4lt Zeichen au\xDF" "erhalb des Zeichensatzes; "
+                                          "die Datei wird nicht umbenannt !"))
+      << error;
+  EXPECT_EQ("Es wurden 1 von 2 Dateien umbenannt.\nBei 0 Dateien gab es keine \xC4nderungen.",
+            app.Answer("Information", IDOK));
+  ASSERT_TRUE(WaitWindowGone(dlg, 10000));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(own.c_str()));
+  const Names after = {"b.bak"};
+  Names plain;
+  for (const std::string &n : OnDisk(tree))
+    if (n.find_first_of("~?") == std::string::npos) plain.insert(n);
+  EXPECT_EQ(after, plain);
+  EXPECT_TRUE(CloseMain(app.p, app.main));
+}
