@@ -211,7 +211,8 @@ bool Program::Compile(const char* pattern, int length, bool foldCase)
     while (i < p.size()) {
         const unsigned char c = (unsigned char)p[i];
         if (c == '*') {
-            ++i;
+            // "**" finds what "*" finds (the first one takes nothing first): one loop for both
+            while (i < p.size() && p[i] == '*') ++i;
             // a trailing '*' takes the rest of the line; elsewhere it is as short as possible
             Star(AnyButEol(), i >= p.size());
             continue;
