@@ -262,7 +262,7 @@ inline size_t NextLineStart(const unsigned char* buf, size_t len, size_t lineEnd
 // Tries the pattern at position p of the line that starts at ls (the line matcher knows the
 // line and its region). Returns the match's end, or 0 when there is none (or the position is
 // skipped, or the search was stopped meanwhile).
-size_t CTextMatcher::TryPattern(PatternLineMatcher& line, const unsigned char* buf, size_t p, size_t ls,
+size_t CTextMatcher::TryPattern(CPatternLineMatcher& line, const unsigned char* buf, size_t p, size_t ls,
                                 const std::atomic<long>* stop) const
 {
     if (m_startRule && p > ls && IsWord(buf[p - 1]))
@@ -278,7 +278,7 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
     if (m_probeSpan)
         return ScanPatternProbed(buf, len, sink, stop, progress);
     CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
-    PatternLineMatcher tries;
+    CPatternLineMatcher tries;
     tries.Compile(m_text, (int)m_length, m_fold);
     size_t ls = 0;
     long line = 1;
@@ -326,7 +326,7 @@ size_t CTextMatcher::ScanPatternProbed(const unsigned char* buf, size_t len, ITe
         return len;
     const size_t last = len - m_probeSpan;
     CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
-    PatternLineMatcher tries;
+    CPatternLineMatcher tries;
     tries.Compile(m_text, (int)m_length, m_fold);
     size_t counted = 0;      // line ends are counted up to here
     long line = 1;

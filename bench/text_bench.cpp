@@ -70,7 +70,7 @@ double TryLine(const std::string& pattern, size_t n, bool alone)
     const std::string line(n, 'a');
     double t0 = Seconds();
     size_t hits = 0;
-    PatternLineMatcher lm;
+    CPatternLineMatcher lm;
     lm.Compile(pattern.data(), (int)pattern.size(), false);
     lm.SetLine(line.data(), 0, n, false);
     for (size_t p = 0; p < n; ++p) {

@@ -99,12 +99,12 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
 // (which steps of the pattern died at which text positions), so that all of them together take
 // time about line length × pattern length, where trying each position alone could take that
 // for each. Each result is PatternMatch's with PM_ANCHORED at that position.
-class PatternLineMatcher {
+class CPatternLineMatcher {
 public:
-    PatternLineMatcher();
-    ~PatternLineMatcher();
-    PatternLineMatcher(const PatternLineMatcher&) = delete;
-    PatternLineMatcher& operator=(const PatternLineMatcher&) = delete;
+    CPatternLineMatcher();
+    ~CPatternLineMatcher();
+    CPatternLineMatcher(const CPatternLineMatcher&) = delete;
+    CPatternLineMatcher& operator=(const CPatternLineMatcher&) = delete;
 
     // Compiles the pattern (fold: ASCII letters without regard to case). Returns false for a
     // malformed pattern, which then matches nothing. Call SetLine afterwards.

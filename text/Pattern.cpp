@@ -1,7 +1,7 @@
 // The search-pattern matcher: the pattern is compiled into a small program of character sets,
 // splits and assertions and run as a priority-ordered thread list (a Pike machine). That finds
 // the same match as backtracking would, in time linear in the text: O(text × program).
-// PatternLineMatcher tries the pattern at many positions of one line and remembers which
+// CPatternLineMatcher tries the pattern at many positions of one line and remembers which
 // program steps died at which text positions, so that the tries of a whole line stay linear.
 #include "text/Match.h"
 #include "text/CharClass.h"
@@ -535,6 +535,67 @@ private:
     int perPos_ = 0;
 };
 
+// The thread lists that a try had at every kEvery-th position of the line, kept from the last
+// try whose match ended inside a word. A later try that has the very same list at such a
+// position goes on from there exactly as that one did, to the same match end inside a word,
+// so that it can stop there: a line where every try ends so stays linear too.
+class RunLists {
+public:
+    enum { kEvery = 64, kMaxSaved = 1 << 21 };
+
+    void Reset(size_t lineStart)
+    {
+        start_ = lineStart;
+        kept_.Clear();
+        saving_.Clear();
+        end_ = 0;
+    }
+    // A new try begins: its lists are saved afresh.
+    void Begin() { saving_.Clear(); }
+    bool Due(size_t q) const { return ((q - start_) & (kEvery - 1)) == 0; }
+    void Save(size_t q, const std::vector<int>& list)
+    {
+        if (saving_.pcs.size() + list.size() > kMaxSaved) return;
+        saving_.pos.push_back(q);
+        saving_.at.push_back(saving_.pcs.size());
+        saving_.pcs.insert(saving_.pcs.end(), list.begin(), list.end());
+    }
+    // Whether the kept try had this list at q, on its way to End().
+    bool Same(size_t q, const std::vector<int>& list) const
+    {
+        if (q > end_) return false;
+        const auto it = std::lower_bound(kept_.pos.begin(), kept_.pos.end(), q);
+        if (it == kept_.pos.end() || *it != q) return false;
+        const size_t i = (size_t)(it - kept_.pos.begin());
+        const size_t from = kept_.at[i], to = i + 1 < kept_.at.size() ? kept_.at[i + 1] : kept_.pcs.size();
+        return to - from == list.size() && std::equal(list.begin(), list.end(), kept_.pcs.begin() + (ptrdiff_t)from);
+    }
+    size_t End() const { return end_; }
+    // The try just made ended inside a word at end: its lists are kept in place of the last.
+    void Keep(size_t end)
+    {
+        std::swap(kept_, saving_);
+        saving_.Clear();
+        end_ = end;
+    }
+
+private:
+    struct Lists {
+        std::vector<size_t> pos; // positions, growing
+        std::vector<size_t> at;  // where each position's list starts in pcs
+        std::vector<int> pcs;
+        void Clear()
+        {
+            pos.clear();
+            at.clear();
+            pcs.clear();
+        }
+    };
+    Lists kept_, saving_;
+    size_t start_ = 0;
+    size_t end_ = 0;
+};
+
 class Run {
 public:
     Run(Matcher& m, const unsigned char* text, int length, unsigned flags, const std::atomic<long>* stop)
@@ -547,6 +608,12 @@ public:
         memo_ = memo;
         base_ = base;
     }
+    // Saves the lists on the way into lists, and stops where one is that of the kept try.
+    void UseLists(RunLists* lists) { lists_ = lists; }
+    // After Exec: whether it stopped at a list of the kept try (it returned that try's end),
+    // and the last position it reached.
+    bool Same() const { return same_; }
+    int Reached() const { return reached_; }
 
     // Returns the end of the first match in priority order, or -1 (also when stopped). With
     // whole set, only a match that ends at the text's end counts.
@@ -559,6 +626,14 @@ public:
         for (int pos = 0; !m_.clist.empty(); ++pos) {
             if ((pos & 4095) == 4095 && stop_ && stop_->load(std::memory_order_relaxed))
                 return -1;
+            reached_ = pos;
+            if (lists_ && lists_->Due(base_ + (size_t)pos)) {
+                if (lists_->Same(base_ + (size_t)pos, m_.clist)) {
+                    same_ = true;
+                    return (int)(lists_->End() - base_);
+                }
+                lists_->Save(base_ + (size_t)pos, m_.clist);
+            }
             NewGeneration();
             m_.nlist.clear();
             for (int pc : m_.clist) {
@@ -657,6 +732,9 @@ private:
     const std::atomic<long>* stop_;
     LineMemo* memo_ = nullptr;
     size_t base_ = 0;
+    RunLists* lists_ = nullptr;
+    bool same_ = false;
+    int reached_ = 0;
 };
 
 // The calling thread's matcher, in a fiber-local slot whose callback frees it when the thread
@@ -729,9 +807,10 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
     return MatchWith(local, pattern, patternLength, text, textLength, flags, stop);
 }
 
-struct PatternLineMatcher::State {
+struct CPatternLineMatcher::State {
     Matcher m;
     LineMemo memo;
+    RunLists lists;
     const unsigned char* text = nullptr;
     size_t lineStart = 0;
     size_t regionEnd = 0;
@@ -741,11 +820,11 @@ struct PatternLineMatcher::State {
     size_t deadFrom = 0;
 };
 
-PatternLineMatcher::PatternLineMatcher() : m_state(new State) {}
+CPatternLineMatcher::CPatternLineMatcher() : m_state(new State) {}
 
-PatternLineMatcher::~PatternLineMatcher() = default;
+CPatternLineMatcher::~CPatternLineMatcher() = default;
 
-bool PatternLineMatcher::Compile(const char* pattern, int length, bool fold)
+bool CPatternLineMatcher::Compile(const char* pattern, int length, bool fold)
 {
     Matcher& m = m_state->m;
     m.valid = pattern && length >= 0 && m.prog.Compile(pattern, length, fold);
@@ -756,7 +835,7 @@ bool PatternLineMatcher::Compile(const char* pattern, int length, bool fold)
     return m.valid;
 }
 
-void PatternLineMatcher::SetLine(const char* text, size_t lineStart, size_t regionEnd, bool wordEnd)
+void CPatternLineMatcher::SetLine(const char* text, size_t lineStart, size_t regionEnd, bool wordEnd)
 {
     State& s = *m_state;
     s.text = reinterpret_cast<const unsigned char*>(text);
@@ -765,9 +844,10 @@ void PatternLineMatcher::SetLine(const char* text, size_t lineStart, size_t regi
     s.wordEnd = wordEnd;
     s.deadFrom = lineStart;
     s.memo.Reset(lineStart, s.m.valid ? s.m.prog.memoCount : 0);
+    s.lists.Reset(lineStart);
 }
 
-size_t PatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
+size_t CPatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
 {
     State& s = *m_state;
     const Program& prog = s.m.prog;
@@ -782,7 +862,17 @@ size_t PatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
                            (afterWord ? PM_WORD_PREV : 0u);
     Run run(s.m, s.text + pos, (int)(s.regionEnd - pos), flags, stop);
     run.UseMemo(&s.memo, pos);
+    if (s.wordEnd) {
+        s.lists.Begin();
+        run.UseLists(&s.lists);
+    }
     const int end = run.Exec(false);
+    if (run.Same()) {
+        // The kept try's way from here on: its end, inside a word.
+        s.memo.Clear(pos + 1, pos + (size_t)run.Reached());
+        s.deadFrom = pos + 1;
+        return 0;
+    }
     if (end < 0) {
         // No match: every step reached died, unless the try was given up.
         if (stop && stop->load(std::memory_order_relaxed)) s.deadFrom = (size_t)-1;
@@ -792,7 +882,10 @@ size_t PatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
     const size_t e = pos + (size_t)end;
     const bool inWord = s.wordEnd && end > 0 && e < s.regionEnd && IsWord(s.text[e]) && IsWord(s.text[e - 1]);
     if (end == 0 || inWord) {
-        if (end > 0) s.memo.Clear(pos + 1, e);
+        if (inWord) {
+            s.memo.Clear(pos + 1, e);
+            s.lists.Keep(e);
+        }
         s.deadFrom = pos + 1;
         return 0;
     }
@@ -801,7 +894,7 @@ size_t PatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
     return e;
 }
 
-void PatternLineMatcher::SetMemoBudget(size_t bytes)
+void CPatternLineMatcher::SetMemoBudget(size_t bytes)
 {
     m_state->memo.SetBudget(bytes);
 }

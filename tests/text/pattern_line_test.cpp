@@ -82,7 +82,7 @@ std::string RandomText(std::mt19937& rng, size_t len)
 size_t CompareWalk(const std::string& pattern, const std::string& text, unsigned further, bool fold, bool wordEnd,
                    size_t budget, std::mt19937& rng, const std::string& what)
 {
-    PatternLineMatcher lm;
+    CPatternLineMatcher lm;
     if (budget) lm.SetMemoBudget(budget);
     lm.Compile(pattern.data(), (int)pattern.size(), fold);
     size_t found = 0;
@@ -130,7 +130,7 @@ TEST(PatternLine, TriesOfALineMatchTriesAlone)
 TEST(PatternLine, StopRaisedGivesNothingAndTheNextLineStartsAfresh)
 {
     const std::string text = std::string(100000, 'a') + "b\nab";
-    PatternLineMatcher lm;
+    CPatternLineMatcher lm;
     ASSERT_TRUE(lm.Compile("*b", 2, false));
     lm.SetLine(text.data(), 0, 100001, false);
     std::atomic<long> stop(1);
@@ -145,7 +145,7 @@ TEST(PatternLine, StopRaisedGivesNothingAndTheNextLineStartsAfresh)
 TEST(PatternLine, BadInputFindsNothing)
 {
     const std::string text = "abc";
-    PatternLineMatcher lm;
+    CPatternLineMatcher lm;
     EXPECT_EQ(0u, lm.Try(0, nullptr)); // no pattern yet
     EXPECT_FALSE(lm.Compile("\\[abc", 5, false));
     lm.SetLine(text.data(), 0, 3, false);
@@ -175,9 +175,14 @@ TEST(PatternLine, EveryPositionOfALongLine)
         {"\\|b|c", std::string(200000, 'a'), false, 0},
         {"\\w\\_b", std::string(200000, 'a') + " b", false, 1},
         {"*\\_x", std::string(200000, 'a') + " x", true, 1},
+        // whole words: the match from every position ends inside the word "bc"
+        {"*b", std::string(200000, 'a') + "bc", true, 0},
+        {"\\|c|b", std::string(200000, 'a') + "bc", true, 0},
+        {"?*\\(x)b", std::string(200000, 'a') + "bc", true, 0},
+        {"*\\wb", std::string(100000, 'a') + " " + std::string(100000, 'a') + "bc", true, 0},
     };
     for (const Case& c : cases) {
-        PatternLineMatcher lm;
+        CPatternLineMatcher lm;
         ASSERT_TRUE(lm.Compile(c.pattern.data(), (int)c.pattern.size(), false));
         lm.SetLine(c.text.data(), 0, c.text.size(), c.wordEnd);
         size_t matches = 0;
