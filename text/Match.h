@@ -124,9 +124,11 @@ public:
     // match end starts afresh.
     size_t Try(size_t pos, const std::atomic<long>* stop);
 
-    // The bytes the tries of a line may keep (48 MB unless set): beyond them the rest of a
-    // longer line is tried as PatternMatch would, each try on its own.
-    void SetMemoBudget(size_t bytes);
+    // How the tries share their work: they keep at most bytes (48 MB unless set; beyond them
+    // the rest of a longer line is tried position by position, each try on its own), and only
+    // in lines whose region holds fromLength bytes or more (256 unless set). Takes effect with
+    // the next SetLine.
+    void SetSharing(size_t bytes, size_t fromLength);
 
 private:
     struct State;

@@ -429,7 +429,7 @@ bool IsWord(unsigned char c) { return (CharClassTable[c] & CC_WORD) != 0; }
 // are simply not remembered.
 class LineMemo {
 public:
-    enum { kBlockShift = 12, kBlock = 1 << kBlockShift };
+    enum { kBlockShift = 8, kBlock = 1 << kBlockShift };
 
     LineMemo() = default;
     LineMemo(const LineMemo&) = delete;
@@ -815,6 +815,8 @@ struct CPatternLineMatcher::State {
     size_t lineStart = 0;
     size_t regionEnd = 0;
     bool wordEnd = false;
+    bool shared = false;     // the tries of this line share their work
+    size_t sharedFrom = 256; // regions shorter than this are tried each on its own
     // The bits at positions from here on belong to steps that died there; below it they may
     // belong to a match's way, so that a try further back starts the memo afresh.
     size_t deadFrom = 0;
@@ -843,7 +845,8 @@ void CPatternLineMatcher::SetLine(const char* text, size_t lineStart, size_t reg
     s.regionEnd = regionEnd;
     s.wordEnd = wordEnd;
     s.deadFrom = lineStart;
-    s.memo.Reset(lineStart, s.m.valid ? s.m.prog.memoCount : 0);
+    s.shared = regionEnd >= lineStart && regionEnd - lineStart >= s.sharedFrom;
+    s.memo.Reset(lineStart, s.m.valid && s.shared ? s.m.prog.memoCount : 0);
     s.lists.Reset(lineStart);
 }
 
@@ -861,6 +864,13 @@ size_t CPatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
     const unsigned flags = (prog.fold ? PM_FOLD : 0u) | (pos > s.lineStart ? PM_NOT_BOL : 0u) |
                            (afterWord ? PM_WORD_PREV : 0u);
     Run run(s.m, s.text + pos, (int)(s.regionEnd - pos), flags, stop);
+    if (!s.shared) {
+        // A short line: each try alone costs little, remembering would cost more.
+        const int end = run.Exec(false);
+        if (end <= 0) return 0;
+        const size_t e = pos + (size_t)end;
+        return s.wordEnd && e < s.regionEnd && IsWord(s.text[e]) && IsWord(s.text[e - 1]) ? 0 : e;
+    }
     run.UseMemo(&s.memo, pos);
     if (s.wordEnd) {
         s.lists.Begin();
@@ -894,8 +904,9 @@ size_t CPatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
     return e;
 }
 
-void CPatternLineMatcher::SetMemoBudget(size_t bytes)
+void CPatternLineMatcher::SetSharing(size_t bytes, size_t fromLength)
 {
     m_state->memo.SetBudget(bytes);
+    m_state->sharedFrom = fromLength;
 }
 

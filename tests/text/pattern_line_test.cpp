@@ -78,12 +78,13 @@ std::string RandomText(std::mt19937& rng, size_t len)
 }
 
 // Walks the lines as the search does (behind a match, else one on) and compares every try.
-// budget: the line matcher's memo bytes, or 0 to keep its default. Returns the matches found.
+// budget: the line matcher's memo bytes, or 0 to keep its defaults (no sharing in short lines).
+// Returns the matches found.
 size_t CompareWalk(const std::string& pattern, const std::string& text, unsigned further, bool fold, bool wordEnd,
                    size_t budget, std::mt19937& rng, const std::string& what)
 {
     CPatternLineMatcher lm;
-    if (budget) lm.SetMemoBudget(budget);
+    if (budget) lm.SetSharing(budget, 1);
     lm.Compile(pattern.data(), (int)pattern.size(), fold);
     size_t found = 0;
     for (const Line& line : LinesOf(text, further)) {
@@ -117,14 +118,30 @@ TEST(PatternLine, TriesOfALineMatchTriesAlone)
         const std::string text = RandomText(rng, len);
         const unsigned further = rng() % 3;
         const bool fold = rng() % 3 == 0, wordEnd = rng() % 3 == 0;
-        // memo budgets: the default, none at all, and a few blocks (the rest of a line without)
-        const size_t budgets[] = {0, 1, 8192};
+        // the defaults; sharing in every line with memo budgets of plenty, none at all, and a
+        // few blocks (the rest of a line without)
+        const size_t budgets[] = {0, 48u << 20, 1, 1024};
         for (size_t budget : budgets)
             found += CompareWalk(pattern, text, further, fold, wordEnd, budget, rng,
                                  "round " + std::to_string(round) + " budget " + std::to_string(budget));
         if (HasFailure()) return;
     }
     EXPECT_GT(found, 20000u); // the rounds do find things
+}
+
+// Whole words: a try that stops where its thread list meets that of an earlier try ending
+// inside a word forgets the steps it took, so that a later try still finds its own match.
+TEST(PatternLine, TriesAfterOneThatStoppedEarlyFindTheirOwnMatch)
+{
+    const std::string text =
+        "bab baaabca abc aa bcabc c c bacacababaccc aaaacbaaab abaacbcaacacaaa aabacba bacabcab   c"
+        " cbcaabbbaa   abaaaabba  a acacaacaccbaab aabbb   aaaccbcbacaacacc a ccc aa aaac cab a ba "
+        "aaac aaabcaacbabaaaaaa ccbaaabaa  aa baaabaa   acbbbbaaccbca acaa acca acbb  ccba cacaaa b"
+        " bccca acccbaabca ac ca a bc a cacba a caba aa aabc a  bcacba baaa  accba aa aab aab   acc"
+        "aacb a bba cb  baabca c acabbbbbcabaaaaaaba c aaaaaaac baaacb bc aabbabaaccabacbabcaaaaa b"
+        "aaaabacccb caa c a  c ac   ab  baa  ab";
+    std::mt19937 rng(1);
+    EXPECT_GT(CompareWalk("?*b", text, 0, false, true, 0, rng, "early stop"), 10u);
 }
 
 TEST(PatternLine, StopRaisedGivesNothingAndTheNextLineStartsAfresh)
