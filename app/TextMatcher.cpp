@@ -259,25 +259,16 @@ inline size_t NextLineStart(const unsigned char* buf, size_t len, size_t lineEnd
 
 } // namespace
 
-// Tries the pattern at position p of the line [ls, le) whose region ends at regionEnd.
-// Returns the match's end, or 0 when there is none (or the position is skipped, or the
-// search was stopped meanwhile).
-size_t CTextMatcher::TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd,
+// Tries the pattern at position p of the line that starts at ls (the line matcher knows the
+// line and its region). Returns the match's end, or 0 when there is none (or the position is
+// skipped, or the search was stopped meanwhile).
+size_t CTextMatcher::TryPattern(CPatternLineMatcher& line, const unsigned char* buf, size_t p, size_t ls,
                                 const std::atomic<long>* stop) const
 {
-    // Both flags describe the real position: the line start, and the byte before it.
-    bool afterWord = p > ls && IsWord(buf[p - 1]);
-    if (m_startRule && afterWord)
+    if (m_startRule && p > ls && IsWord(buf[p - 1]))
         return 0;
-    unsigned flags = (m_fold ? 1u : 0u) | 4u | (p > ls ? 8u : 0u) | (afterWord ? 16u : 0u);
     // One try can run over the whole rest of a long line: it watches the stop flag too.
-    int m = PatternMatch(m_text, (int)m_length, (const char*)buf + p, (int)(regionEnd - p), flags, stop);
-    if (m <= 0)
-        return 0;
-    size_t end = p + ((size_t)m < regionEnd - p ? (size_t)m : regionEnd - p);
-    if (m_words && end < regionEnd && IsWord(buf[end]) && IsWord(buf[end - 1]))
-        return 0;   // ends inside a word
-    return end;
+    return line.Try(p, stop);
 }
 
 // Pattern search without probes: walk the lines and try every position of each line.
@@ -287,6 +278,8 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
     if (m_probeSpan)
         return ScanPatternProbed(buf, len, sink, stop, progress);
     CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
+    CPatternLineMatcher tries;
+    tries.Compile(m_text, (int)m_length, m_fold);
     size_t ls = 0;
     long line = 1;
     while (ls < len) {
@@ -295,7 +288,7 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
         Report(progress, ls);
         size_t le = TextScanFindLineEnd(buf, ls, len);
         if (le > ls) {
-            size_t regionEnd = regions.End(le);
+            tries.SetLine((const char*)buf, ls, regions.End(le), m_words);
             size_t nextCheck = ls + kPatternStride;
             for (size_t p = ls; p < le;) {
                 if (p >= nextCheck) {
@@ -304,7 +297,7 @@ size_t CTextMatcher::ScanPattern(const unsigned char* buf, size_t len, ITextMatc
                     Report(progress, p);
                     nextCheck = p + kPatternStride;
                 }
-                size_t end = TryPattern(buf, p, ls, regionEnd, stop);
+                size_t end = TryPattern(tries, buf, p, ls, stop);
                 if (!end) {
                     if (Stopped(stop))
                         return p;
@@ -333,11 +326,12 @@ size_t CTextMatcher::ScanPatternProbed(const unsigned char* buf, size_t len, ITe
         return len;
     const size_t last = len - m_probeSpan;
     CRegionEnds regions(buf, len, m_multiLine ? m_lines : 0);
+    CPatternLineMatcher tries;
+    tries.Compile(m_text, (int)m_length, m_fold);
     size_t counted = 0;      // line ends are counted up to here
     long line = 1;
-    size_t ls = 0;           // the line of the last candidate: its start, end and region
+    size_t ls = 0;           // the line of the last candidate: its start and end
     size_t le = 0;
-    size_t regionEnd = 0;
     bool haveLine = false;
     size_t tried = 0;
     size_t p = 0;
@@ -366,12 +360,12 @@ size_t CTextMatcher::ScanPatternProbed(const unsigned char* buf, size_t len, ITe
                     }
                     counted = c;
                     le = TextScanFindLineEnd(buf, c, len);
-                    regionEnd = regions.End(le);
+                    tries.SetLine((const char*)buf, ls, regions.End(le), m_words);
                     haveLine = true;
                 }
                 if (++tried % kPatternStride == 0 && Stopped(stop))
                     return c;   // many candidates within one stretch
-                size_t end = TryPattern(buf, c, ls, regionEnd, stop);
+                size_t end = TryPattern(tries, buf, c, ls, stop);
                 if (!end) {
                     if (Stopped(stop))
                         return c;

@@ -8,6 +8,8 @@
 
 #include "app/TextScan.h"
 
+class CPatternLineMatcher;
+
 // One match, as the buffer search reports it.
 struct TextMatch {
     size_t pos;        // offset of the first matched byte in the buffer
@@ -56,7 +58,7 @@ private:
                        const std::atomic<long>* stop, std::atomic<long>* progress) const;
     size_t ScanPatternProbed(const unsigned char* buf, size_t len, ITextMatchSink& sink,
                              const std::atomic<long>* stop, std::atomic<long>* progress) const;
-    size_t TryPattern(const unsigned char* buf, size_t p, size_t ls, size_t regionEnd,
+    size_t TryPattern(CPatternLineMatcher& line, const unsigned char* buf, size_t p, size_t ls,
                       const std::atomic<long>* stop) const;
     bool IsWord(unsigned char c) const { return m_word[c] != 0; }
 

@@ -9,7 +9,10 @@
 #  - the program itself through its own dialogs (the end-to-end driver's way): the first search
 #    until the result list is filled and the same search again from the file cache;
 #  - one million result lines in the program: time to the filled list, the longest wait of a
-#    message sent to the main window every 10 ms, scrolling to the end, memory per line.
+#    message sent to the main window every 10 ms, scrolling to the end, memory per line;
+#  - pattern searches over one line of 1 MB that the patterns never match (every try runs over
+#    the rest of the line) beside grep -E with the same patterns.
+# BENCH_LONGLINE_ONLY=1 runs the last part alone (no corpus needed).
 #
 #   BUILD_DIR=/work/build-x bash bench/search-bench.sh [corpus folder]
 # Environment: BUILD_DIR (built tree with tests/app/textsearch_grep.exe, bench/read_floor.exe,
@@ -35,7 +38,9 @@ done
 command -v rg >/dev/null || { echo "ripgrep (rg) is missing"; exit 2; }
 
 stamp="$corpus/.corpus-$big-$big_mb-$small"
-if [ ! -f "$stamp" ]; then
+if [ "${BENCH_LONGLINE_ONLY:-0}" = 1 ]; then
+    :
+elif [ ! -f "$stamp" ]; then
     echo "generating the corpus in $corpus ..."
     rm -rf "$corpus"
     mkdir -p "$corpus"
@@ -85,9 +90,11 @@ for i in range(small):
 PY
     touch "$stamp"
 fi
+if [ "${BENCH_LONGLINE_ONLY:-0}" != 1 ]; then
 files=$(find "$corpus" -type f ! -name '.corpus-*' | wc -l)
 total=$(du -sm --exclude='.corpus-*' "$corpus" | cut -f1)
 echo "corpus: $corpus, $files files, $total MB"
+fi
 
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 . "$root/scripts/wine-env.sh"
@@ -116,6 +123,45 @@ best_time() {
 lines_of() { sed 's|^\./||' "$1" | cut -d: -f1,2 | sort -u; }
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Pattern searches over one line of 1 MB of 'a' (no 'b' in it) beside grep -E: the engine
+# through its grep-like tool without a cache (its search time alone, and the Wine process).
+longline_cases() {
+    local dir=$corpus-longline
+    if [ ! -f "$dir/line.txt" ]; then
+        mkdir -p "$dir"
+        /usr/bin/python3 -c 'import sys; open(sys.argv[1], "wb").write(b"a" * (1 << 20) + b"\n")' "$dir/line.txt"
+    fi
+    local stars60 dots60
+    stars60=$(printf '*%.0s' $(seq 60))b
+    dots60=$(printf '.*%.0s' $(seq 60))b
+    echo
+    echo "one line of 1 MB that the pattern never matches (best of $runs):"
+    LC_ALL=C printf "%-24s %9s %9s %9s  %s\n" pattern grep engine eng-int "engine/grep eng-int/grep"
+    local name pat gpat label t_grep t_eng t_int
+    for name in stars words; do
+        if [ $name = stars ]; then
+            pat=$stars60 gpat=$dots60 label="60 x '*', then b"
+        else
+            pat='\w\w\w\w\w\wb' gpat='\w+\w+\w+\w+\w+\w+b' label=$pat
+        fi
+        t_grep=$(cd "$dir" && best_time env LC_ALL=C grep -E -a -n -c -- "$gpat" line.txt)
+        [ "$(cat "$tmp/out")" = 0 ] || echo "grep found something: $(cat "$tmp/out")"
+        : >"$tmp/errs"
+        t_eng=$(best_time wine "$tool" -c 0 -t -p "$pat" "Z:$dir")
+        [ ! -s "$tmp/out" ] || { echo "the engine found something"; status=1; }
+        t_int=$(sed -n 's/^run 1: [0-9]* hits, \([0-9.]*\) s.*/\1/p' "$tmp/errs" | LC_ALL=C sort -g | head -1)
+        LC_ALL=C printf "%-24s %9.3f %9.3f %9.3f  %11.1f %12.1f\n" "$label" "$t_grep" "$t_eng" "${t_int:-0}" \
+            "$(echo "$t_eng $t_grep" | LC_ALL=C awk '{print $1 / $2}')" \
+            "$(echo "${t_int:-0} $t_grep" | LC_ALL=C awk '{print $1 / $2}')"
+    done
+    echo "(grep -E: '.*' 60 times, then b; '\w+' six times, then b)"
+}
+status=0
+if [ "${BENCH_LONGLINE_ONLY:-0}" = 1 ]; then
+    longline_cases
+    exit $status
+fi
 wine "$floor_tool" -r "$runs" "$(winpath "$corpus")" >"$tmp/floor"
 floor=$(awk '{print $4}' "$tmp/floor" | LC_ALL=C sort -g | head -1)
 echo "read floor (s): $(awk '{printf "%s thread(s) %s  ", $2, $4}' "$tmp/floor")-> best $floor"
@@ -221,4 +267,5 @@ PY
     done
     echo "$best_m" | LC_ALL=C awk '{printf "  lines %s, list filled after %s s, longest answer %s s, longest gap between answers %s s,\n  end of the list shown in %s s (current line %s), %s bytes of memory per result line\n", $4, $6, $8, $10, $12, $14, $18}'
 fi
+longline_cases
 exit $status

@@ -1,6 +1,7 @@
 // Benchmark of the text layer's hot paths (prints figures; not a test):
 // the pattern matcher called at every position of every line, as the text search calls it,
-// the wildcard matcher and the formatter.
+// the tries of one long line that the pattern never matches (shared by the line matcher, and
+// each on its own as before), the wildcard matcher and the formatter.
 #include "text/Format.h"
 #include "text/Match.h"
 
@@ -62,6 +63,34 @@ void BenchPattern(const std::string& text, const char* pattern)
     std::printf("PatternMatch %-22s %8.1f MB/s  %lld hits\n", pattern, text.size() / t / 1e6, hits);
 }
 
+// Tries every position of one line of n letters 'a': with the line matcher, or each position
+// alone with PatternMatch (time grows with the square of the line).
+double TryLine(const std::string& pattern, size_t n, bool alone)
+{
+    const std::string line(n, 'a');
+    double t0 = Seconds();
+    size_t hits = 0;
+    CPatternLineMatcher lm;
+    lm.Compile(pattern.data(), (int)pattern.size(), false);
+    lm.SetLine(line.data(), 0, n, false);
+    for (size_t p = 0; p < n; ++p) {
+        if (alone)
+            hits += PatternMatch(pattern.data(), (int)pattern.size(), line.data() + p, (int)(n - p),
+                                 PM_ANCHORED | (p ? PM_NOT_BOL | PM_WORD_PREV : 0u)) > 0;
+        else
+            hits += lm.Try(p, nullptr) != 0;
+    }
+    if (hits) std::printf("unexpected hits\n");
+    return Seconds() - t0;
+}
+
+void BenchLongLine(const std::string& pattern, const char* name)
+{
+    const double line = TryLine(pattern, 1 << 20, false);
+    const double alone = TryLine(pattern, 5000, true);
+    std::printf("line of 1 MB, %-20s %7.3f s; each try alone over 5,000 bytes %7.3f s\n", name, line, alone);
+}
+
 } // namespace
 
 int main()
@@ -70,6 +99,9 @@ int main()
     const char* patterns[] = {"Q", "foo*bar", "\\w(", "\\z;", "\\gvalue\\f", "*\\e", "\\<if,return>\\_\\w",
                               "x\\|;|;"};
     for (const char* p : patterns) BenchPattern(text, p);
+    BenchLongLine(std::string(60, '*') + "b", "60 '*', then b");
+    BenchLongLine("\\w\\w\\w\\w\\w\\wb", "\\w\\w\\w\\w\\w\\wb");
+    BenchLongLine("*a*a*a*a*a*a*a*a*ab", "*a*a*a*a*a*a*a*a*ab");
 
     char name[64];
     double t0 = Seconds();

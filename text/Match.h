@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 
 // Compares length bytes of a and b. Returns 0 when equal, else -1 or 1 by the first
 // differing byte (unsigned). fold nonzero folds the ASCII letters only.
@@ -92,6 +93,47 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
 // a single call over a line of a gigabyte takes seconds. stop may be null.
 int PatternMatch(const char* pattern, int patternLength, const char* text, int textLength, unsigned flags,
                  const std::atomic<long>* stop);
+
+// Tries one search pattern at positions of one line, as the text search does: at every
+// position, or behind a match, in growing order. The tries of a line share what they learnt
+// (which steps of the pattern died at which text positions), so that all of them together take
+// time about line length × pattern length, where trying each position alone could take that
+// for each. Each result is PatternMatch's with PM_ANCHORED at that position.
+class CPatternLineMatcher {
+public:
+    CPatternLineMatcher();
+    ~CPatternLineMatcher();
+    CPatternLineMatcher(const CPatternLineMatcher&) = delete;
+    CPatternLineMatcher& operator=(const CPatternLineMatcher&) = delete;
+
+    // Compiles the pattern (fold: ASCII letters without regard to case). Returns false for a
+    // malformed pattern, which then matches nothing. Call SetLine afterwards.
+    bool Compile(const char* pattern, int length, bool fold);
+
+    // Starts a line: text[lineStart] is its first byte, regionEnd the end of what a match may
+    // take (the line's end, or a later line's in a multi-line search). The text must stay
+    // unchanged while the line is tried. wordEnd: a match whose last byte and the byte behind
+    // it (before regionEnd) are both word characters counts as none.
+    void SetLine(const char* text, size_t lineStart, size_t regionEnd, bool wordEnd);
+
+    // Tries the pattern at pos (lineStart <= pos < regionEnd), the flags PM_NOT_BOL and
+    // PM_WORD_PREV being those of the position in its line. Returns the end of the match (its
+    // offset in text, above pos), or 0: no match, an empty one, one ending inside a word (see
+    // wordEnd), a position outside the line, or *stop raised meanwhile (stop may be null; it
+    // is read every few thousand text positions). A try at a position below an earlier try's
+    // match end starts afresh.
+    size_t Try(size_t pos, const std::atomic<long>* stop);
+
+    // How the tries share their work: they keep at most bytes (48 MB unless set; beyond them
+    // the rest of a longer line is tried position by position, each try on its own), and only
+    // in lines whose region holds fromLength bytes or more (256 unless set). Takes effect with
+    // the next SetLine.
+    void SetSharing(size_t bytes, size_t fromLength);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // RenameByPattern and RenamePatternToMask flags.
 enum : unsigned {

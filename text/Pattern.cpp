@@ -1,12 +1,15 @@
 // The search-pattern matcher: the pattern is compiled into a small program of character sets,
 // splits and assertions and run as a priority-ordered thread list (a Pike machine). That finds
 // the same match as backtracking would, in time linear in the text: O(text × program).
+// CPatternLineMatcher tries the pattern at many positions of one line and remembers which
+// program steps died at which text positions, so that the tries of a whole line stay linear.
 #include "text/Match.h"
 #include "text/CharClass.h"
 #include "text/Convert.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -59,6 +62,9 @@ public:
     bool fold = false;
     bool hasFirst = false; // every match starts with a character of first
     CharSet first;
+    // Steps that several others lead to (or the start): their index in a line's memo, else -1.
+    std::vector<int> memoIndex;
+    int memoCount = 0;
 
     bool Compile(const char* pattern, int length, bool foldCase);
 
@@ -125,6 +131,7 @@ private:
 
     bool ParseSet(const std::string& body, CharSet& set);
     void ComputeFirst();
+    void ComputeJoins();
     static std::string Decode(const std::string& body);
     static bool Split(const std::string& body, std::vector<std::string>& parts);
 };
@@ -204,7 +211,8 @@ bool Program::Compile(const char* pattern, int length, bool foldCase)
     while (i < p.size()) {
         const unsigned char c = (unsigned char)p[i];
         if (c == '*') {
-            ++i;
+            // "**" finds what "*" finds (the first one takes nothing first): one loop for both
+            while (i < p.size() && p[i] == '*') ++i;
             // a trailing '*' takes the rest of the line; elsewhere it is as short as possible
             Star(AnyButEol(), i >= p.size());
             continue;
@@ -346,7 +354,33 @@ bool Program::Compile(const char* pattern, int length, bool foldCase)
     }
     Emit(OP_MATCH);
     ComputeFirst();
+    ComputeJoins();
     return true;
+}
+
+// A step reached from one other step only is reached at a text position at most as often as
+// that one; only the joins (and the start, reached afresh by every try) need remembering for
+// the tries of a line to stay linear.
+void Program::ComputeJoins()
+{
+    std::vector<int> in(code.size(), 0);
+    in[0] = 1;
+    for (size_t pc = 0; pc < code.size(); ++pc) {
+        const Inst& i = code[pc];
+        switch (i.op) {
+        case OP_JMP: ++in[(size_t)i.x]; break;
+        case OP_SPLIT:
+            ++in[(size_t)i.x];
+            ++in[(size_t)i.y];
+            break;
+        case OP_MATCH: break;
+        default: ++in[pc + 1];
+        }
+    }
+    memoIndex.assign(code.size(), -1);
+    memoCount = 0;
+    for (size_t pc = 0; pc < code.size(); ++pc)
+        if (in[pc] >= 2 && code[pc].op != OP_MATCH) memoIndex[pc] = memoCount++;
 }
 
 // The characters that can start a match, for a quick refusal of most positions: the sets
@@ -389,10 +423,197 @@ struct Matcher {
 
 bool IsWord(unsigned char c) { return (CharClassTable[c] & CC_WORD) != 0; }
 
+// One bit for each join step of the program at each text position of a line: set when a try
+// reached the step there. The bits live in blocks of positions, taken when first touched and
+// given back once the tries have passed them, within a byte budget; positions without a block
+// are simply not remembered.
+class LineMemo {
+public:
+    enum { kBlockShift = 8, kBlock = 1 << kBlockShift };
+
+    LineMemo() = default;
+    LineMemo(const LineMemo&) = delete;
+    LineMemo& operator=(const LineMemo&) = delete;
+    ~LineMemo() { Free(); }
+
+    // Forgets every bit; perPos bits per position from now on (0: nothing is remembered).
+    void Reset(size_t lineStart, int perPos)
+    {
+        if (perPos != perPos_) {
+            Free();
+            perPos_ = perPos;
+            words_ = ((size_t)perPos << kBlockShift) / 32;
+        } else {
+            for (unsigned* b : blocks_)
+                if (b) pool_.push_back(b);
+        }
+        blocks_.clear();
+        first_ = 0;
+        start_ = lineStart;
+    }
+
+    void SetBudget(size_t bytes) { budget_ = bytes; }
+
+    // Sets the bit of step index at position q; returns whether it was set already. A position
+    // without room keeps nothing and gives false.
+    bool TestAndSet(size_t q, int index)
+    {
+        unsigned* b = Block(q, true);
+        if (!b) return false;
+        const size_t bit = ((q - start_) & (kBlock - 1)) * (size_t)perPos_ + (size_t)index;
+        const unsigned m = 1u << (bit & 31);
+        if (b[bit >> 5] & m) return true;
+        b[bit >> 5] |= m;
+        return false;
+    }
+
+    // Clears the bits of the positions from..to (both included).
+    void Clear(size_t from, size_t to)
+    {
+        for (size_t q = from; q <= to;) {
+            const size_t end = std::min(to, ((q - start_) | (kBlock - 1)) + start_);
+            if (unsigned* b = Block(q, false)) {
+                const size_t lo = ((q - start_) & (kBlock - 1)) * (size_t)perPos_;
+                const size_t hi = ((end - start_) & (kBlock - 1)) * (size_t)perPos_ + (size_t)perPos_;
+                for (size_t bit = lo; bit < hi; ++bit) b[bit >> 5] &= ~(1u << (bit & 31));
+            }
+            q = end + 1;
+        }
+    }
+
+    // The tries have passed every position below q: their blocks can serve later positions.
+    void Pass(size_t q)
+    {
+        const size_t last = (q - start_) >> kBlockShift; // the block of q stays
+        for (; first_ < last && first_ < blocks_.size(); ++first_)
+            if (blocks_[first_]) {
+                pool_.push_back(blocks_[first_]);
+                blocks_[first_] = nullptr;
+            }
+    }
+
+private:
+    unsigned* Block(size_t q, bool make)
+    {
+        if (perPos_ == 0 || q < start_) return nullptr;
+        const size_t i = (q - start_) >> kBlockShift;
+        if (i < blocks_.size() && blocks_[i]) return blocks_[i];
+        if (!make || i < first_) return nullptr;
+        unsigned* b = nullptr;
+        if (!pool_.empty()) {
+            b = pool_.back();
+            pool_.pop_back();
+        } else if ((count_ + 1) * words_ * sizeof(unsigned) <= budget_) {
+            b = new (std::nothrow) unsigned[words_];
+            if (!b) return nullptr;
+            ++count_;
+        } else {
+            return nullptr;
+        }
+        std::fill(b, b + words_, 0u);
+        if (i >= blocks_.size()) blocks_.resize(i + 1, nullptr);
+        blocks_[i] = b;
+        return b;
+    }
+
+    void Free()
+    {
+        for (unsigned* b : blocks_) delete[] b;
+        for (unsigned* b : pool_) delete[] b;
+        blocks_.clear();
+        pool_.clear();
+        count_ = 0;
+    }
+
+    std::vector<unsigned*> blocks_; // by block of the line; null: not taken (or passed)
+    std::vector<unsigned*> pool_;   // blocks to take again
+    size_t count_ = 0;              // blocks allocated
+    size_t first_ = 0;              // blocks below were passed
+    size_t start_ = 0;
+    size_t words_ = 0;
+    size_t budget_ = 48u << 20;
+    int perPos_ = 0;
+};
+
+// The thread lists that a try had at every kEvery-th position of the line, kept from the last
+// try whose match ended inside a word. A later try that has the very same list at such a
+// position goes on from there exactly as that one did, to the same match end inside a word,
+// so that it can stop there: a line where every try ends so stays linear too.
+class RunLists {
+public:
+    enum { kEvery = 64, kMaxSaved = 1 << 21 };
+
+    void Reset(size_t lineStart)
+    {
+        start_ = lineStart;
+        kept_.Clear();
+        saving_.Clear();
+        end_ = 0;
+    }
+    // A new try begins: its lists are saved afresh.
+    void Begin() { saving_.Clear(); }
+    bool Due(size_t q) const { return ((q - start_) & (kEvery - 1)) == 0; }
+    void Save(size_t q, const std::vector<int>& list)
+    {
+        if (saving_.pcs.size() + list.size() > kMaxSaved) return;
+        saving_.pos.push_back(q);
+        saving_.at.push_back(saving_.pcs.size());
+        saving_.pcs.insert(saving_.pcs.end(), list.begin(), list.end());
+    }
+    // Whether the kept try had this list at q, on its way to End().
+    bool Same(size_t q, const std::vector<int>& list) const
+    {
+        if (q > end_) return false;
+        const auto it = std::lower_bound(kept_.pos.begin(), kept_.pos.end(), q);
+        if (it == kept_.pos.end() || *it != q) return false;
+        const size_t i = (size_t)(it - kept_.pos.begin());
+        const size_t from = kept_.at[i], to = i + 1 < kept_.at.size() ? kept_.at[i + 1] : kept_.pcs.size();
+        return to - from == list.size() && std::equal(list.begin(), list.end(), kept_.pcs.begin() + (ptrdiff_t)from);
+    }
+    size_t End() const { return end_; }
+    // The try just made ended inside a word at end: its lists are kept in place of the last.
+    void Keep(size_t end)
+    {
+        std::swap(kept_, saving_);
+        saving_.Clear();
+        end_ = end;
+    }
+
+private:
+    struct Lists {
+        std::vector<size_t> pos; // positions, growing
+        std::vector<size_t> at;  // where each position's list starts in pcs
+        std::vector<int> pcs;
+        void Clear()
+        {
+            pos.clear();
+            at.clear();
+            pcs.clear();
+        }
+    };
+    Lists kept_, saving_;
+    size_t start_ = 0;
+    size_t end_ = 0;
+};
+
 class Run {
 public:
     Run(Matcher& m, const unsigned char* text, int length, unsigned flags, const std::atomic<long>* stop)
         : m_(m), p_(m.prog), t_(text), n_(length), flags_(flags), stop_(stop) {}
+
+    // Remembers the join steps reached in memo, the text's start being position base there;
+    // a step whose bit is set already is not taken (reached before in this try, or dead).
+    void UseMemo(LineMemo* memo, size_t base)
+    {
+        memo_ = memo;
+        base_ = base;
+    }
+    // Saves the lists on the way into lists, and stops where one is that of the kept try.
+    void UseLists(RunLists* lists) { lists_ = lists; }
+    // After Exec: whether it stopped at a list of the kept try (it returned that try's end),
+    // and the last position it reached.
+    bool Same() const { return same_; }
+    int Reached() const { return reached_; }
 
     // Returns the end of the first match in priority order, or -1 (also when stopped). With
     // whole set, only a match that ends at the text's end counts.
@@ -405,6 +626,14 @@ public:
         for (int pos = 0; !m_.clist.empty(); ++pos) {
             if ((pos & 4095) == 4095 && stop_ && stop_->load(std::memory_order_relaxed))
                 return -1;
+            reached_ = pos;
+            if (lists_ && lists_->Due(base_ + (size_t)pos)) {
+                if (lists_->Same(base_ + (size_t)pos, m_.clist)) {
+                    same_ = true;
+                    return (int)(lists_->End() - base_);
+                }
+                lists_->Save(base_ + (size_t)pos, m_.clist);
+            }
             NewGeneration();
             m_.nlist.clear();
             for (int pc : m_.clist) {
@@ -473,6 +702,10 @@ private:
             st.pop_back();
             if (m_.mark[(size_t)pc] == m_.gen) continue;
             m_.mark[(size_t)pc] = m_.gen;
+            if (memo_) {
+                const int index = p_.memoIndex[(size_t)pc];
+                if (index >= 0 && memo_->TestAndSet(base_ + (size_t)pos, index)) continue;
+            }
             const Inst& in = p_.code[(size_t)pc];
             switch (in.op) {
             case OP_JMP: st.push_back(in.x); break;
@@ -497,6 +730,11 @@ private:
     int n_;
     unsigned flags_;
     const std::atomic<long>* stop_;
+    LineMemo* memo_ = nullptr;
+    size_t base_ = 0;
+    RunLists* lists_ = nullptr;
+    bool same_ = false;
+    int reached_ = 0;
 };
 
 // The calling thread's matcher, in a fiber-local slot whose callback frees it when the thread
@@ -568,3 +806,107 @@ int PatternMatch(const char* pattern, int patternLength, const char* text, int t
     Matcher local;
     return MatchWith(local, pattern, patternLength, text, textLength, flags, stop);
 }
+
+struct CPatternLineMatcher::State {
+    Matcher m;
+    LineMemo memo;
+    RunLists lists;
+    const unsigned char* text = nullptr;
+    size_t lineStart = 0;
+    size_t regionEnd = 0;
+    bool wordEnd = false;
+    bool shared = false;     // the tries of this line share their work
+    size_t sharedFrom = 256; // regions shorter than this are tried each on its own
+    // The bits at positions from here on belong to steps that died there; below it they may
+    // belong to a match's way, so that a try further back starts the memo afresh.
+    size_t deadFrom = 0;
+};
+
+CPatternLineMatcher::CPatternLineMatcher() : m_state(new State) {}
+
+CPatternLineMatcher::~CPatternLineMatcher() = default;
+
+bool CPatternLineMatcher::Compile(const char* pattern, int length, bool fold)
+{
+    Matcher& m = m_state->m;
+    m.valid = pattern && length >= 0 && m.prog.Compile(pattern, length, fold);
+    m.prog.fold = fold;
+    m.mark.assign(m.prog.code.size(), 0u);
+    m.gen = 0;
+    m_state->memo.Reset(0, m.valid ? m.prog.memoCount : 0);
+    return m.valid;
+}
+
+void CPatternLineMatcher::SetLine(const char* text, size_t lineStart, size_t regionEnd, bool wordEnd)
+{
+    State& s = *m_state;
+    s.text = reinterpret_cast<const unsigned char*>(text);
+    s.lineStart = lineStart;
+    s.regionEnd = regionEnd;
+    s.wordEnd = wordEnd;
+    s.deadFrom = lineStart;
+    s.shared = regionEnd >= lineStart && regionEnd - lineStart >= s.sharedFrom;
+    s.memo.Reset(lineStart, s.m.valid && s.shared ? s.m.prog.memoCount : 0);
+    s.lists.Reset(lineStart);
+}
+
+size_t CPatternLineMatcher::Try(size_t pos, const std::atomic<long>* stop)
+{
+    State& s = *m_state;
+    const Program& prog = s.m.prog;
+    if (!s.m.valid || !s.text || pos < s.lineStart || pos >= s.regionEnd) return 0;
+    if (prog.hasFirst && !prog.first.Has(s.text[pos])) return 0;
+    if (pos < s.deadFrom) SetLine((const char*)s.text, s.lineStart, s.regionEnd, s.wordEnd);
+    s.memo.Pass(pos);
+    // Both flags describe the real position, so that every try sees a position alike and the
+    // steps that died in one try are dead for the next.
+    const bool afterWord = pos > s.lineStart && IsWord(s.text[pos - 1]);
+    const unsigned flags = (prog.fold ? PM_FOLD : 0u) | (pos > s.lineStart ? PM_NOT_BOL : 0u) |
+                           (afterWord ? PM_WORD_PREV : 0u);
+    Run run(s.m, s.text + pos, (int)(s.regionEnd - pos), flags, stop);
+    if (!s.shared) {
+        // A short line: each try alone costs little, remembering would cost more.
+        const int end = run.Exec(false);
+        if (end <= 0) return 0;
+        const size_t e = pos + (size_t)end;
+        return s.wordEnd && e < s.regionEnd && IsWord(s.text[e]) && IsWord(s.text[e - 1]) ? 0 : e;
+    }
+    run.UseMemo(&s.memo, pos);
+    if (s.wordEnd) {
+        s.lists.Begin();
+        run.UseLists(&s.lists);
+    }
+    const int end = run.Exec(false);
+    if (run.Same()) {
+        // The kept try's way from here on: its end, inside a word.
+        s.memo.Clear(pos + 1, pos + (size_t)run.Reached());
+        s.deadFrom = pos + 1;
+        return 0;
+    }
+    if (end < 0) {
+        // No match: every step reached died, unless the try was given up.
+        if (stop && stop->load(std::memory_order_relaxed)) s.deadFrom = (size_t)-1;
+        return 0;
+    }
+    // Steps reached behind the match died; those up to its end may lie on its way.
+    const size_t e = pos + (size_t)end;
+    const bool inWord = s.wordEnd && end > 0 && e < s.regionEnd && IsWord(s.text[e]) && IsWord(s.text[e - 1]);
+    if (end == 0 || inWord) {
+        if (inWord) {
+            s.memo.Clear(pos + 1, e);
+            s.lists.Keep(e);
+        }
+        s.deadFrom = pos + 1;
+        return 0;
+    }
+    s.memo.Clear(e, e);
+    s.deadFrom = e;
+    return e;
+}
+
+void CPatternLineMatcher::SetSharing(size_t bytes, size_t fromLength)
+{
+    m_state->memo.SetBudget(bytes);
+    m_state->sharedFrom = fromLength;
+}
+

@@ -331,9 +331,14 @@ TEST(SearchJobs, OptionsAndLines)
     EXPECT_EQ(unsigned(CTextSearch::Pattern | CTextSearch::MultiLine),
               TextSearchEngineFlags(TSO_PATTERN | TSO_MULTILINE, "\\w"));
     EXPECT_EQ(0u, TextSearchEngineFlags(TSO_INRESULTS, "x"));
-    EXPECT_EQ(255, ClampSearchLines(300));
-    EXPECT_EQ(0, ClampSearchLines(-1));
-    EXPECT_EQ(44, ClampSearchLines(44));
+    // Lines above 255 are clamped, not cut to their low 8 bits (256 would give 0).
+    const struct {
+        int64_t lines;
+        int want;
+    } clamps[] = {{300, 255}, {-1, 0}, {44, 44}, {255, 255}, {256, 255}, {511, 255}, {512, 255},
+                  {0x100000000LL, 255}, {-256, 0}, {0, 0}};
+    for (const auto& c : clamps)
+        EXPECT_EQ(c.want, ClampSearchLines(c.lines)) << c.lines;
     char buf[32];
     EXPECT_EQ(10, FormatResultCount(buf, sizeof buf, 3));
     EXPECT_STREQ("3 Eintr\xE4ge", buf);

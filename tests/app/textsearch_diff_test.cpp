@@ -227,6 +227,39 @@ TEST_P(TextSearchDiff, PatternMatchesReference)
     EXPECT_GT(multiLine, 200u);
 }
 
+// Every element of the pattern syntax, on lines long enough that a try runs far and the tries
+// of a line share their work, with whole words (matches ending inside a word are dropped).
+TEST_P(TextSearchDiff, EveryPatternElementMatchesReference)
+{
+    if (level_ != GetParam())
+        GTEST_SKIP() << "processor lacks level " << GetParam();
+    std::mt19937 rng(2024 + GetParam());
+    size_t total = 0;
+    const std::string alpha("aab_ 1\t\r\nx", 10);
+    static const char* const kTokens[] = {"a", "b", "x", "?", "*", "\\w", "\\z", "\\_", "\\-", "\\.", "\\+",
+                                          "\\a", "\\e", "\\f", "\\g", "\\q", "\\[ab]", "\\(a)", "\\{a }",
+                                          "\\<a,ab>", "\\|ab|", "\\#ab#", "\\&a&", "\\$b$", "\\o", "\\p"};
+    for (int round = 0; round < 600; round++) {
+        size_t len = std::uniform_int_distribution<size_t>(1, round % 20 == 0 ? 6000 : 200)(rng);
+        std::string buf = RandomString(rng, alpha, len);
+        if (round % 3 == 0)   // long lines without line ends
+            buf.erase(std::remove_if(buf.begin(), buf.end(), [](char c) { return Eol((unsigned char)c); }), buf.end());
+        if (buf.empty())
+            buf = "a";
+        std::string text;
+        for (size_t k = 1 + rng() % 4; k > 0; k--)
+            text += kTokens[rng() % (sizeof kTokens / sizeof kTokens[0])];
+        unsigned lines = rng() % 3;
+        for (unsigned flags = 4; flags < 16; flags += 2 + (rng() % 2)) {
+            auto want = Reference(buf, text, flags | 4, lines, (size_t)-1);
+            auto got = Fast(buf, text, flags | 4, lines, (size_t)-1);
+            ASSERT_EQ(want, got) << "round " << round << " flags " << (flags | 4) << " lines " << lines << " text " << text;
+            total += want.size();
+        }
+    }
+    EXPECT_GT(total, 5000u);
+}
+
 // The engine's hits (line, position, length, the line's text) against the reference, with
 // result limits that cut the search short.
 TEST_P(TextSearchDiff, EngineHitsMatchReference)

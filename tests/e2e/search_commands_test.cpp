@@ -389,11 +389,12 @@ TEST_F(SearchCommands, SortDeleteAndCopy) {
 
 TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   TempTree tree("cancel");
-  // Every 200th line holds a hit; the pattern backtracks over every line, so that the whole
-  // search takes many seconds.
+  // Every 200th line holds a hit; every try runs over the rest of its line with sixteen '*'
+  // alive, so that the whole search takes many seconds.
+  const std::string words = "some text with a needle and more words to scan ";
   std::string block;
   for (int i = 0; i < 20000; ++i)
-    block += "some text with a needle and more words to scan " + std::to_string(i) + (i % 200 ? "\n" : " z\n");
+    block += words + words + words + std::to_string(i) + (i % 200 ? "\n" : " z\n");
   const int files = 10;
   for (int i = 0; i < files; ++i) tree.Write("f" + std::to_string(100 + i) + ".txt", block);
   App app;
@@ -402,7 +403,9 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   PostCommand(app.main, kTextSearch);
   HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
   ASSERT_NE(nullptr, dlg);
-  SetText(GetDlgItem(dlg, 1001), "*e*e*e*e*z");
+  std::string stars;
+  for (int i = 0; i < 16; ++i) stars += "*e";
+  SetText(GetDlgItem(dlg, 1001), stars + "*z");
   CheckTo(dlg, 1045, true);
   CheckTo(dlg, 1048, true);
   ClickButton(dlg, IDOK);
@@ -422,21 +425,26 @@ TEST_F(SearchCommands, CancelEndsALongSearchAndKeepsItsHits) {
   EXPECT_EQ(std::to_string(lines.size()) + " Eintr\xE4ge", app.Count());
   EXPECT_EQ(nullptr, FindTopWindow(app.p.Pid(), "Text suchen"));
   // The hits are whole lines of the first files, in order.
-  EXPECT_EQ(ResultLine(tree.Path("f100.txt"), 1, "some text with a needle and more words to scan 0 z"), lines[0]);
+  EXPECT_EQ(ResultLine(tree.Path("f100.txt"), 1, words + words + words + "0 z"), lines[0]);
   app.Close();
 }
 
 TEST_F(SearchCommands, CancelEndsAPatternTryThatRunsOverALongLine) {
   TempTree tree("longline");
-  // One line of 16 MB: behind the hit every position tries the pattern over the rest of it.
-  std::string f = tree.Write("long.txt", "qy" + std::string(16 << 20, '.'));
+  // One line of 16 MB: a hit at its start, then a try that runs over the whole rest of the
+  // line with twenty '*' alive at every position (many seconds even in linear time).
+  std::string stars;
+  for (int i = 0; i < 20; ++i) stars += "*e";
+  std::string f = tree.Write("long.txt", std::string(20, 'e') + "z" + std::string(16 << 20, 'e'));
   App app;
   ASSERT_TRUE(app.Start(tree, 1));
   PostCommand(app.main, kTextSearch);
   HWND dlg = WaitTopWindow(app.p.Pid(), "Text suchen", 10000);
   ASSERT_NE(nullptr, dlg);
-  SetText(GetDlgItem(dlg, 1001), "*y");
+  SetText(GetDlgItem(dlg, 1001), stars + "z");
   CheckTo(dlg, 1048, true);
+  CheckTo(dlg, 1046, true);
+  SetText(GetDlgItem(dlg, 1054), "256");   // "Zeilen" above 255: clamped, not cut to 0
   ClickButton(dlg, IDOK);
   HWND progress = WaitTopWindow(app.p.Pid(), "Textsuche", 20000);
   ASSERT_NE(nullptr, progress);
@@ -444,8 +452,11 @@ TEST_F(SearchCommands, CancelEndsAPatternTryThatRunsOverALongLine) {
   ASSERT_TRUE(app.Idle());
   std::vector<std::string> lines = app.Lines();
   ASSERT_EQ(1u, lines.size());
-  const std::string head = ResultLine(f, 1, "qy..");
+  const std::string head = ResultLine(f, 1, std::string(20, 'e') + "zee");
   EXPECT_EQ(head, lines[0].substr(0, head.size()));
   EXPECT_EQ("1 Eintr\xE4ge", app.Count());
+  DWORD v = 0;
+  EXPECT_TRUE(ReadUserDword((std::string(kAppKey) + "\\TextSeach").c_str(), "Lines", &v));
+  EXPECT_EQ(255u, v);
   app.Close();
 }

@@ -73,6 +73,12 @@ TEST(Pattern, StarAndQuestion)
         {"a*b*c", "a1b2b3c", 7, 0},
         {"abc", "abd", 0, 0},
         {"", "abc", 0, 0},             // an empty match is no match
+        {"a**b", "a12b34b", 4, 0},     // a run of '*' is one '*'
+        {"a***", "abc\r\ndef", 3, 0},
+        {"**\\\\**b", "x\\yb", 4, 0},
+        {"a*\\**b", "a*b", 3, 0},       // an escaped '*' between them is a character
+        {"a*\\**b", "ab", 0, 0},
+        {"a*\\**b", "a1*2b3b", 5, 0},
     };
     RunCases(cases, sizeof cases / sizeof *cases);
 }
@@ -200,6 +206,22 @@ TEST(Pattern, EscapedLiterals)
         {"\\?", "?", 1, 0},
         {"\\t", "\t", 1, 0},
         {"\\x41", "A", 1, 0},
+        // the C escape table decides, in lists and texts too: \b backspace, \v vertical tab
+        {"\\b", "\b", 1, 0},
+        {"\\b", "b", 0, 0},
+        {"\\v", "\v", 1, 0},
+        {"\\v", "v", 0, 0},
+        {"\\[\\b]", "\b", 1, 0},
+        {"\\[\\b]", "b", 0, 0},
+        {"\\[\\v]", "\v", 1, 0},
+        {"\\{\\b}", "b", 1, 0},
+        {"\\{\\b}", "\b", 0, 0},
+        {"\\[\\a\\e\\f]", "\x1B", 1, 0}, // in a list \a \e \f are BEL, ESC and FF, not
+        {"\\[\\a\\e\\f]", "e", 0, 0},     // line start, line end and word end
+        {"\\<\\b,\\v>", "\v", 1, 0},
+        {"\\&\\b&", "\b", 1, 0},
+        {"\\#\\v\\b#x", "\v\bx", 3, 0},
+        {"\\y", "y", 1, 0},             // any other character stands for itself
         {"a\\", "a\\", 2, 0},              // a backslash at the very end is itself
         {"ABC", "abc", 3, PM_FOLD},
         {"ABC", "abc", 0, 0},
