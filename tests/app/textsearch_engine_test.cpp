@@ -329,3 +329,22 @@ TEST(TextSearchEngine, StopWithinLongLines)
 }
 
 } // namespace
+
+TEST(TextSearchPattern, EscapesAsTheTextLayerDecodesThem)
+{
+    using V = std::vector<int>;
+    // Lines: 1 the letter b, 2 a backspace, 3 the letter v, 4 a vertical tab.
+    const std::string buf = "b\r\n\b\r\nv\r\n\v";
+    struct Case {
+        const char* pattern;
+        V lines;
+    } cases[] = {
+        {"\\b", {2}}, {"\\v", {4}}, {"\\[\\b]", {2}}, {"\\[\\v]", {4}}, {"\\{\\b\\v}", {1, 3}},
+        {"\\<\\b,\\v>", {2, 4}}, {"\\[\\x08]", {2}}, {"\\[b]", {1}},
+    };
+    for (const Case& c : cases) {
+        V got;
+        for (const Hit& h : Search(buf, c.pattern, P)) got.push_back(h.line);
+        EXPECT_EQ(c.lines, got) << c.pattern;
+    }
+}
