@@ -57,15 +57,16 @@ bool ReachableSpelling(const std::wstring& path, CString& out) {
   return true;
 }
 
-// Where a copy goes: the target folder followed by the source's path below the source folder.
-// A name there that the code page cannot spell is listed by its short name: the copy takes the
-// file's own names instead (wide), through the wide functions; path then spells the target's
-// folder as the code page functions reach it, with the listed name, which places the
-// temporary file. shown is the target for messages.
+// Where a copy goes: the target folder followed by the source's path below the source folder,
+// reached through the wide functions (wide). A name there that the code page cannot spell is
+// listed by its short name: the copy takes the file's own names instead (own); path then
+// spells the target's folder as the code page functions reach it, with the listed name, which
+// places the temporary file. shown is the target for messages.
 struct CopyTarget {
   CString path;
   std::wstring wide;
   CString shown;
+  bool own = false;   // wide holds the file's own names, which path does not spell
   bool lost = false;  // the target's folder cannot be reached: the copy fails
 };
 
@@ -73,7 +74,11 @@ CopyTarget TargetOf(const CString& targetFolder, const char* source, int sourceL
   CopyTarget t;
   t.path = t.shown = targetFolder + (source + sourceLength);
   std::wstring own;
-  if (PathOwnNamesW(source, sourceLength, own) != 1) return t;
+  if (PathOwnNamesW(source, sourceLength, own) != 1) {
+    t.wide = PathToWideA(t.path);
+    return t;
+  }
+  t.own = true;
   t.wide = PathToWideA(targetFolder) + own;
   t.shown = Shown(t.wide);
   CString folder;
@@ -81,17 +86,6 @@ CopyTarget TargetOf(const CString& targetFolder, const char* source, int sourceL
   t.lost = cut == std::wstring::npos || !ReachableSpelling(t.wide.substr(0, cut), folder);
   if (!t.lost) t.path = folder + "\\" + PathFindFileNameA(-1, source);
   return t;
-}
-
-DWORD AttributesOf(const CopyTarget& t) {
-  return t.wide.empty() ? GetFileAttributesA(t.path) : GetFileAttributesW(t.wide.c_str());
-}
-
-void SetAttributesOf(const CopyTarget& t, DWORD attributes) {
-  if (t.wide.empty())
-    SetFileAttributesA(t.path, attributes);
-  else
-    SetFileAttributesW(t.wide.c_str(), attributes);
 }
 
 // Copies source over target through a temporary file beside the target, so that a failed or
@@ -104,16 +98,13 @@ int CopyOneFile(CProgressDlg* pDlg, const char* source, const CopyTarget& target
   CSourceFile in;
   if (!in.Open(source)) return COPY_FAILED;
   const OpenFileInfo info = in.Info();
-  const bool wide = !target.wide.empty();
   const int opened = writer.Open(target.path);
   if (opened == SAFE_ERR_PATH) {
     // No room for the temporary file's name beside the target: the system copies directly.
     in.Close();
-    const BOOL copied =
-        wide ? CopyFileW(PathToWideA(source).c_str(), target.wide.c_str(), FALSE) : CopyFileA(source, target.path, FALSE);
-    return copied ? COPY_DONE : COPY_FAILED;
+    return CopyFileW(PathToWideA(source).c_str(), target.wide.c_str(), FALSE) ? COPY_DONE : COPY_FAILED;
   }
-  if (wide) writer.SetTargetNameW(target.wide.c_str());
+  if (target.own) writer.SetTargetNameW(target.wide.c_str());
   if (opened != SAFE_OK || !buffer.Reserve(CSafeFileWriter::kBufferSize)) return COPY_FAILED;
   for (ULONGLONG pos = 0;;) {
     if (pDlg->m_bCancel) {
@@ -132,16 +123,15 @@ int CopyOneFile(CProgressDlg* pDlg, const char* source, const CopyTarget& target
   in.Close();
   writer.SetTargetAttributes(INVALID_FILE_ATTRIBUTES);
   if (writer.Commit() != SAFE_OK) return COPY_FAILED;
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE h = wide ? CreateFileW(target.wide.c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr)
-                  : CreateFileA(target.path, FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE h = CreateFileW(target.wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     SetFileTime(h, nullptr, nullptr, &info.written);
     CloseHandle(h);
   }
   const DWORD marks =
       info.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-  SetAttributesOf(target, marks ? marks : FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW(target.wide.c_str(), marks ? marks : FILE_ATTRIBUTE_NORMAL);
   return COPY_DONE;
 }
 
@@ -254,7 +244,7 @@ int CopyFilesJob(CProgressDlg* pDlg) {
     pDlg->SetLineTextCompact(0, "Kopiere :  ", source, 2, 0x40);
     const CopyTarget target = TargetOf(targetFolder, source, sourceLength);
     // A target the system cannot name is refused rather than cut to another name.
-    if ((target.wide.empty() ? size_t(target.path.GetLength()) : target.wide.size()) >= MAX_PATH) {
+    if (target.wide.size() >= MAX_PATH) {
       if (Ask(pDlg, "Der Zielpfad für %s ist zu lang !", source, "Warnung", MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
         break;
       done += size;
@@ -266,7 +256,7 @@ int CopyFilesJob(CProgressDlg* pDlg) {
     }
     bool answered = false;
     int answer = IDYES;
-    const DWORD targetAttributes = target.lost ? INVALID_FILE_ATTRIBUTES : AttributesOf(target);
+    const DWORD targetAttributes = target.lost ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(target.wide.c_str());
     if (targetAttributes != INVALID_FILE_ATTRIBUTES) {
       if (bits & COPY_NO_OVERWRITE) {
         done += size;
@@ -278,7 +268,7 @@ int CopyFilesJob(CProgressDlg* pDlg) {
                        "Warnung", MB_YESNOCANCEL | MB_ICONWARNING);
           answered = true;
         }
-        if (answer == IDYES) SetAttributesOf(target, FILE_ATTRIBUTE_NORMAL);
+        if (answer == IDYES) SetFileAttributesW(target.wide.c_str(), FILE_ATTRIBUTE_NORMAL);
       }
       if (answer == IDYES && (bits & COPY_ASK_EXISTING) && !answered) {
         answer = Ask(pDlg, "Die Datei %s existiert bereits !\nSoll sie überschreiben werden ?", target.shown, "Warnung",
@@ -294,7 +284,7 @@ int CopyFilesJob(CProgressDlg* pDlg) {
         ++copied;
         // The spelling by which the list and the cache reach the new file.
         CString reach = target.path;
-        if (written && (target.wide.empty() || ReachableSpelling(target.wide, reach))) written->Insert(reach);
+        if (written && (!target.own || ReachableSpelling(target.wide, reach))) written->Insert(reach);
         break;
       }
       if (result == COPY_CANCELLED) break;

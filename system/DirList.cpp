@@ -271,13 +271,9 @@ int CDirScanner::Run(const char* pattern) {
     if (n == 0 || n >= MAX_PATH * 2) return FILE_ERR_BAD_PATH;
     std::wstring base(full, n);
     if (!IsSepW(base.back())) base += L'\\';
+    // A folder the code page cannot spell goes by its short name.
     std::string baseAnsi;
-    if (!PathToAnsiExactW(base.c_str(), -1, baseAnsi)) {
-        // Spell the folder by its short name.
-        wchar_t shortName[MAX_PATH * 2];
-        DWORD s = GetShortPathNameW(base.c_str(), shortName, MAX_PATH * 2);
-        if (s == 0 || s >= MAX_PATH * 2 || !PathToAnsiExactW(shortName, -1, baseAnsi)) return FILE_ERR_BAD_PATH;
-    }
+    if (!PathAnsiSpellingW(base, baseAnsi)) return FILE_ERR_BAD_PATH;
     // A folder of up to MAX_PATH - 1 characters is read; entries whose paths pass the limit
     // are left out one by one.
     if (baseAnsi.size() > MAX_PATH) return FILE_ERR_BAD_PATH;
