@@ -5,16 +5,9 @@
 
 #include <string>
 
-namespace testcommon {
+#include "common/TempTree.h"
 
-// The "\\?\" form of a full ANSI path (a trailing separator dropped).
-inline std::wstring LongForm(const std::string &path) {
-  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  if (n) MultiByteToWideChar(CP_ACP, 0, path.c_str(), int(path.size()), &w[0], n);
-  while (!w.empty() && w.back() == L'\\') w.pop_back();
-  return L"\\\\?\\" + w;
-}
+namespace testcommon {
 
 // folder (ending in '\') + fill characters + suffix, exactly total characters long.
 inline std::string PaddedPath(const std::string &folder, size_t total, char fill, const std::string &suffix = "") {
@@ -55,28 +48,5 @@ inline bool SetLongTimes(const std::string &path, int year) {
   CloseHandle(h);
   return ok != FALSE;
 }
-
-inline void RemoveLongTreeW(const std::wstring &dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring full = dir + L"\\" + name;
-      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveLongTreeW(full);
-      else
-        DeleteFileW(full.c_str());
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-  SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(dir.c_str());
-}
-
-// Removes a folder with everything below it (read-only marks cleared first); missing is fine.
-inline void RemoveLongTree(const std::string &path) { RemoveLongTreeW(LongForm(path)); }
 
 }  // namespace testcommon

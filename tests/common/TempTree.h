@@ -9,28 +9,41 @@
 
 namespace testcommon {
 
-// Removes a folder with everything below it, clearing read-only marks first. Missing is fine.
-inline void RemoveTree(const std::string &dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+// The "\\?\" form of a full ANSI path (a trailing separator dropped): the wide functions reach
+// paths past MAX_PATH and names the code page cannot spell through it.
+inline std::wstring LongForm(const std::string &path) {
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0);
+  std::wstring w(size_t(n), L'\0');
+  if (n) MultiByteToWideChar(CP_ACP, 0, path.c_str(), int(path.size()), &w[0], n);
+  while (!w.empty() && w.back() == L'\\') w.pop_back();
+  return L"\\\\?\\" + w;
+}
+
+// Removes a folder (in the "\\?\" form) with everything below it, clearing read-only marks
+// first. Missing is fine.
+inline void RemoveTreeW(const std::wstring &dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      // A name the code page cannot spell comes with '?': its short name reaches it.
-      if (name.find('?') != std::string::npos && fd.cAlternateFileName[0]) name = fd.cAlternateFileName;
-      std::string full = dir + "\\" + name;
-      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = dir + L"\\" + name;
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
+        RemoveTreeW(full);
       else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(h, &fd));
+        DeleteFileW(full.c_str());
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
   }
-  SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(dir.c_str());
+  SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(dir.c_str());
 }
+
+// Removes a folder with everything below it, long paths and names the code page cannot spell
+// included, clearing read-only marks first. Missing is fine.
+inline void RemoveTree(const std::string &dir) { RemoveTreeW(LongForm(dir)); }
 
 // Writes bytes as a file's whole content (its folder must exist). False on failure.
 inline bool WriteFileBytes(const std::string &path, const std::string &bytes) {

@@ -14,9 +14,6 @@ using namespace testcommon;
 
 namespace {
 
-const char kOne[] =
-    "Es wurde 1 Datei oder Verzeichnis \xFC" "bergangen: sie konnte nicht gelesen werden, oder ihr Pfad ist zu lang "
-    "oder nicht darstellbar.";
 const char kTwo[] =
     "Es wurden 2 Dateien oder Verzeichnisse \xFC" "bergangen: sie konnten nicht gelesen werden, oder ihr Pfad ist zu "
     "lang oder nicht darstellbar.";
@@ -67,12 +64,12 @@ class SpineFill : public ::testing::Test {
 TEST_F(SpineFill, CommandLineCountsOnlyWhatTheFillWouldTake) {
   const FillCase cases[] = {
       {"a long .log that the plus filter leaves out", Root("l"), "-p:*.txt", {}, "", 1},
-      {"a long .txt that the plus filter takes", Root("t"), "-p:*.txt", {}, kOne, 1},
+      {"a long .txt that the plus filter takes", Root("t"), "-p:*.txt", {}, kLeftOutOne, 1},
       {"a long .txt that the minus filter leaves out", Root("t"), "-p:*.txt -m:t*", {}, "", 1},
       {"a long sub-folder without sub-folders", Root("d"), "-p:*.txt -s", {}, "", 1},
-      {"a long sub-folder searched", Root("d"), "-p:*.txt", {}, kOne, 1},
+      {"a long sub-folder searched", Root("d"), "-p:*.txt", {}, kLeftOutOne, 1},
       {"a long sub-folder, .txt and .log", Root("dtl"), "-p:*.txt", {}, kTwo, 1},
-      {"a folder of 259 characters", LongFolder(259), "-p:*.txt", {}, kOne, 0},
+      {"a folder of 259 characters", LongFolder(259), "-p:*.txt", {}, kLeftOutOne, 0},
       {"a folder of 259 characters, nothing fits", LongFolder(259), "-p:*.doc", {}, "", 0},
       {"a folder of 258 characters", LongFolder(258), "-p:*", {}, kTwo, 0},
   };
@@ -89,10 +86,10 @@ TEST_F(SpineFill, DialogCountsOnlyWhatTheFillWouldTake) {
   changedBefore.timeMode = 1040;
   changedAfter.time = changedBefore.time = "01.01.2010 00:00";
   const FillCase cases[] = {
-      {"a folder of 259 characters", LongFolder(259), "", txt, kOne, 0},
+      {"a folder of 259 characters", LongFolder(259), "", txt, kLeftOutOne, 0},
       {"a long sub-folder, no sub-folders", Root("d"), "", flat, "", 1},
       {"a long .txt of 2001, changed after 2010", Root("t", 2001), "", changedAfter, "", 1},
-      {"a long .txt of 2001, changed before 2010", Root("t", 2001), "", changedBefore, kOne, 0},
+      {"a long .txt of 2001, changed before 2010", Root("t", 2001), "", changedBefore, kLeftOutOne, 0},
   };
   for (const FillCase &c : cases) RunDialogFill(c);
 }

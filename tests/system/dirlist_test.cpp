@@ -361,7 +361,7 @@ protected:
         ASSERT_TRUE(testcommon::MakeLongFolder(d));
         ASSERT_TRUE(testcommon::MakeLongFile(d + "\\c.txt"));
     }
-    void TearDown() override { testcommon::RemoveLongTree(m_dir.Path()); }
+    void TearDown() override { testcommon::RemoveTree(m_dir.Path()); }
 
     TempDir m_dir;
     std::string m_root;
@@ -430,6 +430,6 @@ TEST_F(DirListLeftOut, FoldersAtTheLimitAreReadNotMissing) {
         EXPECT_EQ(c.result, l.Open(folder.c_str(), 0, c.include));
         EXPECT_EQ(c.skipped, l.GetSkippedCount());
         EXPECT_EQ(c.result, l.Open((folder + "\\").c_str(), CDirList::DL_RECURSE, c.include)) << "with a separator";
-        testcommon::RemoveLongTree(folder);
+        testcommon::RemoveTree(folder);
     }
 }

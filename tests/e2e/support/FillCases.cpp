@@ -17,7 +17,7 @@ const int kFileList = 21396, kAddFiles = 32771;
 // The tree's long entries go first: the tree's own clean-up reaches short paths only.
 struct CaseTree {
   TempTree tree{"fill"};
-  ~CaseTree() { RemoveLongTree(tree.Root()); }
+  ~CaseTree() { RemoveTree(tree.Root()); }
 };
 
 // After the fill: the warning as the case expects, no "not found" error, the listed count.

@@ -8,6 +8,11 @@
 
 namespace e2e {
 
+// The warning for one entry left out.
+inline const char kLeftOutOne[] =
+    "Es wurde 1 Datei oder Verzeichnis \xFC" "bergangen: sie konnte nicht gelesen werden, oder ihr Pfad ist zu lang "
+    "oder nicht darstellbar.";
+
 // Choices of dialog 130 beyond the folder; radio buttons by their control ids.
 struct FillChoices {
   const char *plus = "*";
