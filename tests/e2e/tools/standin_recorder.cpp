@@ -13,7 +13,9 @@ namespace {
 std::string g_exe;
 
 void Log(const std::string &line) {
-  FILE *f = fopen((g_exe + ".log").c_str(), "ab");
+  // Copies started together append to one log: one that finds it busy tries again.
+  FILE *f = nullptr;
+  for (int tries = 0; tries < 200 && !(f = fopen((g_exe + ".log").c_str(), "ab")); ++tries) Sleep(10);
   if (!f) return;
   fprintf(f, "%s\r\n", line.c_str());
   fclose(f);
